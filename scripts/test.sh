@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both configurations and runs every test,
+# then does the same under AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+bash scripts/build.sh build
+(cd build && ctest --output-on-failure -j"$jobs")
+
+bash scripts/build.sh build-asan -DCW_SANITIZE=ON -DCW_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-asan && ctest --output-on-failure -j"$jobs")

@@ -1,0 +1,54 @@
+// The command runner: SystemTagList runs AmigaDOS command lines. Lines are
+// parsed the AmigaDOS way (blanks, double quotes with *" *N ** inside,
+// <file >file >>file redirections, a RUN prefix that detaches) and the
+// command name picks one of a fixed set of tools; host programs are started
+// with an argument vector, never through a shell.
+#pragma once
+
+#include "platform/exec.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr ULONG TAG_USER = 0x80000000u;
+constexpr ULONG NP_StackSize = TAG_USER + 1000 + 11;
+constexpr ULONG SYS_Input = TAG_USER + 32 + 1;
+constexpr ULONG SYS_Output = TAG_USER + 32 + 2;
+
+struct TagItem {
+    ULONG ti_Tag;
+    std::intptr_t ti_Data;
+};
+
+// Runs the command and waits for it (except under RUN). Returns the command's
+// exit code; an unknown command or a line that cannot be parsed returns -1
+// with the reason in IoErr().
+LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags = {});
+
+// A parsed command line (exposed for tests).
+struct ParsedCommand {
+    bool detached = false; // RUN prefix
+    std::string name;
+    std::vector<std::string> arguments;
+    std::string input;  // "<" redirection, empty when none
+    std::string output; // ">" or ">>" redirection, empty when none
+    bool append = false;
+};
+// nullopt-like failure: returns false when the line is malformed.
+bool ParseCommandLine(std::string_view line, ParsedCommand& parsed);
+
+// Quoting of file names placed into command lines, so that a name always
+// comes back out as exactly one argument.
+// For a name placed between double quotes by the caller: " -> *", * -> **,
+// line feed -> *N.
+std::string EscapeInQuotes(std::string_view name);
+// For a name placed without quotes: the name unchanged when it holds no
+// blank, quote, redirection or other special character; else the name
+// quoted and escaped.
+std::string QuoteIfNeeded(std::string_view name);
+// For a name inside MPlayer's slave-command file: loadfile "..." with
+// backslash escapes for " and \.
+std::string EscapeForSlave(std::string_view name);

@@ -1,0 +1,144 @@
+// dos.library stand-in: AmigaDOS-style paths, files, locks, patterns and
+// directory scanning on top of the host's file system.
+//
+// Paths: "T:" (private to this running instance), "RAM:", "NIL:", "SYS:" and
+// "C:" are built in; further volumes come from the environment (see
+// README.md). A path without a volume is relative to the current directory;
+// a host absolute path ("/tmp/x") is used as it is. Volume names match
+// without regard to case. An unknown volume fails with
+// ERROR_OBJECT_NOT_FOUND.
+#pragma once
+
+#include "platform/exec.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr LONG MODE_READWRITE = 1004;
+constexpr LONG MODE_OLDFILE = 1005;
+constexpr LONG MODE_NEWFILE = 1006;
+
+constexpr LONG SHARED_LOCK = -2;
+constexpr LONG ACCESS_READ = -2;
+constexpr LONG EXCLUSIVE_LOCK = -1;
+constexpr LONG ACCESS_WRITE = -1;
+
+constexpr LONG ERROR_NO_FREE_STORE = 103;
+constexpr LONG ERROR_BAD_TEMPLATE = 114;
+constexpr LONG ERROR_REQUIRED_ARG_MISSING = 116;
+constexpr LONG ERROR_LINE_TOO_LONG = 120;
+constexpr LONG ERROR_OBJECT_IN_USE = 202;
+constexpr LONG ERROR_OBJECT_EXISTS = 203;
+constexpr LONG ERROR_DIR_NOT_FOUND = 204;
+constexpr LONG ERROR_OBJECT_NOT_FOUND = 205;
+constexpr LONG ERROR_BAD_NUMBER = 115;
+constexpr LONG ERROR_OBJECT_WRONG_TYPE = 212;
+constexpr LONG ERROR_DISK_WRITE_PROTECTED = 214;
+constexpr LONG ERROR_DIRECTORY_NOT_EMPTY = 216;
+constexpr LONG ERROR_SEEK_ERROR = 219;
+constexpr LONG ERROR_DISK_FULL = 221;
+constexpr LONG ERROR_READ_PROTECTED = 224;
+constexpr LONG ERROR_WRITE_PROTECTED = 223;
+constexpr LONG ERROR_NO_MORE_ENTRIES = 232;
+
+// An open file. Closing it (Close, or letting the handle go) releases the
+// host descriptor and its sharing lock.
+class DosFile;
+// A lock on a file or directory.
+class DosLock;
+
+struct DosFileDeleter {
+    void operator()(DosFile* file) const;
+};
+struct DosLockDeleter {
+    void operator()(DosLock* lock) const;
+};
+using FileHandle = std::unique_ptr<DosFile, DosFileDeleter>;
+using FileLock = std::unique_ptr<DosLock, DosLockDeleter>;
+
+// MODE_OLDFILE opens an existing file for reading and writing (shared);
+// MODE_NEWFILE creates or empties a file (exclusive while open);
+// MODE_READWRITE opens or creates without emptying (shared).
+// Null on failure, with the reason in IoErr().
+FileHandle Open(std::string_view name, LONG accessMode);
+// FALSE when buffered data could not be written out.
+BOOL Close(FileHandle file);
+// Bytes read (0 at the end), or -1.
+LONG Read(DosFile& file, void* buffer, LONG length);
+// Bytes written, or -1 (for example on a full disk).
+LONG Write(DosFile& file, const void* buffer, LONG length);
+// The next line, whole, with its line feed when it has one; nullopt at the
+// end of the file.
+std::optional<std::string> FGets(DosFile& file);
+// 0 on success, -1 on an error.
+LONG FPuts(DosFile& file, std::string_view text);
+
+FileLock Lock(std::string_view name, LONG accessMode);
+void UnLock(FileLock lock);
+
+constexpr LONG ST_FILE = -3;
+constexpr LONG ST_USERDIR = 2;
+struct FileInfoBlock {
+    LONG fib_DirEntryType = 0; // > 0 directory, < 0 file
+    std::string fib_FileName;
+    LONG fib_Size = 0;
+};
+BOOL Examine(const DosLock& lock, FileInfoBlock& info);
+
+// Both fail on a file that is locked or open elsewhere (ERROR_OBJECT_IN_USE).
+BOOL DeleteFile(std::string_view name);
+// Fails when newName exists (ERROR_OBJECT_EXISTS), as AmigaDOS does.
+BOOL Rename(std::string_view oldName, std::string_view newName);
+
+LONG IoErr();
+void SetIoErr(LONG code);
+
+// Patterns: ?, #x, #?, (a|b), ~x, [a-z], [~a-z], %, ' escapes; * is an
+// ordinary character. The tokenised form is a text that keeps "/" and ":" of
+// the source where they stand. Returns 1 when the source holds wildcards, 0
+// when it does not, -1 when it is malformed or does not fit in length bytes.
+LONG ParsePatternNoCase(std::string_view source, std::string& tokenised, LONG length = 1023);
+// Whether name matches a tokenised pattern, without regard to case.
+BOOL MatchPatternNoCase(std::string_view tokenised, std::string_view name);
+
+// Directory scanning.
+constexpr LONG ED_NAME = 1;
+constexpr LONG ED_TYPE = 2;
+constexpr LONG ED_SIZE = 3;
+constexpr ULONG DOS_EXALLCONTROL = 6;
+
+struct ExAllData {
+    std::string ed_Name;
+    LONG ed_Type = 0;
+    ULONG ed_Size = 0;
+};
+struct ExAllControl {
+    ULONG eac_Entries = 0;
+    ULONG eac_LastKey = 0;
+    // Tokenised pattern (from ParsePatternNoCase); absent matches everything.
+    std::optional<std::string> eac_MatchString;
+};
+std::unique_ptr<ExAllControl> AllocDosObject(ULONG type);
+void FreeDosObject(ULONG type, std::unique_ptr<ExAllControl> object);
+// Fills buffer with the next entries of the locked directory that match
+// eac_MatchString, as many as fit in `size` bytes but always at least one
+// while any remain; eac_Entries says how many. Returns TRUE while more may
+// follow; FALSE with IoErr() ERROR_NO_MORE_ENTRIES when the scan is done
+// (the last entries may come with that FALSE). Successive calls deliver every
+// matching entry exactly once.
+BOOL ExAll(const DosLock& lock, std::vector<ExAllData>& buffer, LONG size, LONG type, ExAllControl& control);
+
+// Host side of the volumes. These are ours, not AmigaDOS calls.
+// The host path of an AmigaDOS path; nullopt for an unknown volume.
+std::optional<std::string> HostPath(std::string_view amigaPath);
+// Creates this instance's T: and removes the T: folders of instances that no
+// longer run. Called once at start-up; HostPath calls it on demand too.
+void InitVolumes();
+// The host folder of this instance's T: (created on demand).
+std::string TemporaryFolder();
+// Replaces `target` with `source` in one step (host rename). Used where a
+// file must never be seen half-written.
+BOOL ReplaceFile(std::string_view source, std::string_view target);
