@@ -1,0 +1,22 @@
+// The crouton editor window's operations.
+#pragma once
+
+#include "model/crouton.h"
+#include "model/project.h"
+#include "platform/mui/mui.h"
+
+#include <string>
+#include <vector>
+
+void CroutonEditor_Clear();
+void CroutonEditor_Update(Crouton* crouton);
+BOOL CroutonEditor_LoadVideo(Crouton* crouton);
+void CroutonEditor_SelectFPS(Crouton* crouton);
+BOOL CroutonEditor_Save(Crouton* crouton);
+void CroutonEditor_Cancel();
+void ChangeStart(Crouton* crouton);
+void ChangeEnd(Crouton* crouton);
+void ChangeParameter(Crouton* crouton, mui::Object* slider, mui::Object* image, int id);
+// The crouton names of a project, in order: the first entries of the crouton
+// list.
+std::vector<std::string> LoadCroutonStrings(Project* project);

@@ -1,0 +1,23 @@
+// Keeping the main window and the model in step.
+#pragma once
+
+#include "model/crouton.h"
+#include "model/project.h"
+#include "platform/mui/mui.h"
+
+#include <optional>
+#include <string_view>
+
+void InitGUI();
+void CloseGUI();
+void UpdateGUI(Project* project);
+void UpdateProjectFromGUI(Project* project);
+void UpdateCroutonFromGUI(Crouton* crouton);
+void UpdateGUIList(Project* project);
+void UpdateGUIListEntry(Project* project, LONG id);
+void UpdateGUIPreview();
+// Shows a picture file in an image gadget; a file that does not exist shows
+// "NoImageAvailable.png"; none clears the picture.
+void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename);
+void ChangeFormatCycler();
+void ChangeFPSCycler();

@@ -1,0 +1,57 @@
+// The crouton: one video clip stretch or one image sequence, stored in a
+// crouton file of its own.
+#pragma once
+
+#include "platform/dos.h"
+#include "platform/exec.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mui {
+class Object;
+}
+
+struct Crouton {
+    std::optional<std::string> name;
+    std::optional<std::string> videoName;
+    std::optional<std::string> directory;
+    std::optional<std::string> filename;
+    LONG start = 0;
+    LONG length = 0;
+    LONG videoLength = 0;
+    std::array<std::optional<std::string>, 5> previewFilename;
+    FileLock lock; // exclusive lock on the crouton file; empty when none is held
+    std::optional<std::string> previewImageText;
+    mui::Object* previewImage = nullptr; // the picture in the visual list; not owned
+    LONG width = 0;
+    LONG height = 0;
+    LONG videoBitrate = 0;
+    LONG audioBitrate = 0;
+    LONG fps = 0;
+    float ratio = 0.0f;
+    float customFPS = 30.0f;
+    std::optional<std::string> videoCodec;
+    std::optional<std::string> audioCodec;
+    std::optional<std::string> soundtrack;
+    std::array<LONG, 5> previewPosition{0, 20, 40, 60, 80};
+    LONG previewFrame = 1;
+    BOOL isVideo = TRUE;
+};
+
+std::unique_ptr<Crouton> CreateCrouton();
+BOOL LockCrouton(Crouton* crouton);
+BOOL UnlockCrouton(Crouton* crouton);
+void DestroyCrouton(std::unique_ptr<Crouton> crouton);
+float GetCroutonLength(const Crouton* crouton, int numberOfFiles);
+void EditCrouton(Crouton* crouton);
+// Joins a directory and a file name: "/" between them unless the directory
+// ends in ":"; an empty directory gives the file alone.
+std::string BuildFullPath(std::string_view directory, std::string_view file);
+
+// The crouton file.
+BOOL SaveCrouton(Crouton* crouton);
+std::unique_ptr<Crouton> LoadCrouton(std::string_view filename);

@@ -1,0 +1,45 @@
+// The project: the current piece of work and its ordered crouton list,
+// mirrored in the main window's two lists.
+#pragma once
+
+#include "model/crouton.h"
+#include "platform/exec.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+struct ListNode {
+    std::unique_ptr<Crouton> node;
+    std::unique_ptr<ListNode> next;
+};
+
+struct Project {
+    std::string directory;
+    std::string filename;
+    std::string projectName;
+    std::string outputFileName;
+    std::optional<std::string> soundtrack;
+    LONG width = 320;
+    LONG height = 240;
+    LONG numberOfCroutons = 0;
+    LONG parameters = 0;
+    LONG baudrate = 0;
+    LONG fps = 0;
+    float customFPS = 30.0f;
+    std::unique_ptr<ListNode> croutons;
+};
+
+std::unique_ptr<Project> NewProject();
+void DestroyProject(std::unique_ptr<Project> project);
+Crouton* GetCroutonFromPosition(Project* project, LONG id);
+ListNode* GetCroutonNodeFromPosition(Project* project, LONG id);
+LONG GetCroutonIDInProject(Project* project, const Crouton* crouton);
+void DeleteCroutonFromProject(Project* project, LONG id);
+void MoveCroutonInProject(Project* project, LONG oldPosition, LONG newPosition);
+void MoveCroutonUpInProject(Project* project, LONG id);
+void MoveCroutonDownInProject(Project* project, LONG id);
+
+// Adding croutons.
+BOOL AddNewCroutonToProject(Project* project);
+BOOL AddOldCroutonToProject(Project* project);

@@ -1,0 +1,84 @@
+#include "model/tables.h"
+
+#include <algorithm>
+
+const std::array<const char*, cNumberOfFormats + 1> cFormatStrings = {
+    "4:3 320x240", "16:9 320x180", "4:3 320x256", "4:3 480x360", "16:9 480x270",
+    "4:3 512x384", "16:9 512x288", "4:3 576x432", "16:9  576x264", "4:3 640x480",
+    "4:3 640x512", "16:9 640x360", "4:3 704x528", "16:9 704x396", "4:3 720x566",
+    "4:3 752x564", "16:9 752x564", "16:9 1280x720", "16:9 1920x1080", "Custom",
+    nullptr,
+};
+
+const std::array<const char*, cNumberOfFormats + 1> cFormatParameters = {
+    "scale=320:240", "scale=320:180", "scale=320:256", "scale=480:360", "scale=480:270",
+    "scale=512:384", "scale=512:288", "scale=576:432", "scale=576:264", "scale=640:480",
+    "scale=640:512", "scale=640:360", "scale=704:528", "scale=704:396", "scale=620:566",
+    "scale=752:564", "scale=752:564", "scale=1280:720", "scale=1920:1080", "scale=%d:%d",
+    nullptr,
+};
+
+const std::array<LONG, cNumberOfFormats> cDefaultBaud = {
+    0, 0, 0, 4, 2, 6, 2, 6, 4, 6, 6, 6, 6, 6, 6, 6, 6, 13, 13, 6,
+};
+
+const std::array<const char*, cNumberOfBaudRates + 1> cBaudStrings = {
+    "140Kbps", "280Kbps", "512Kbps", "640Kbps", "715Kbps", "816Kbps", "915Kbps",
+    "1024Kbps", "1132Kbps", "1280Kbps", "1528Kbps", "1788Kbps", "2048Kbps", "4096Kbps",
+    nullptr,
+};
+
+const std::array<LONG, cNumberOfBaudRates> cBaudRates = {
+    140, 280, 512, 640, 715, 816, 915, 1024, 1132, 1280, 1528, 1788, 2048, 4096,
+};
+
+const std::array<const char*, cNumberOfFPS + 1> cFPSStrings = {
+    "30000/1001", "24000/1001", "25", "custom", nullptr,
+};
+
+const std::array<float, cNumberOfFPS> cFPSValues = {
+    30000.0f / 1001.0f, 24000.0f / 1001.0f, 25.0f, 0.0f,
+};
+
+const std::array<const char*, cNumberOfCroutonEditorFPS + 1> cCroutonEditorFPSStrings = {
+    "Source (Video only)", "5 Seconds/Frame", "4 Seconds/Frame", "3 Seconds/Frame",
+    "2 Seconds/Frame", "1.5 Seconds/Frame", "1 Frame/Second", "2 Frames/Second",
+    "3 Frames/Second", "4 Frames/Second", "5 Frames/Second", "10 Frames/Second",
+    "15 Frames/Second", "20 Frames/Second", "(24000/1001) fps", "25 Frames/Second",
+    "(30000/1001) fps", "30 Frames/Second", "custom", nullptr,
+};
+
+const std::array<float, cNumberOfCroutonEditorFPS - 1> cCroutonEditorFPSValues = {
+    0.0f, 0.2f, 0.25f, 0.33333f, 0.5f, 0.66667f, 1.0f, 2.0f, 3.0f, 4.0f,
+    5.0f, 10.0f, 15.0f, 20.0f, 24000.0f / 1001.0f, 25.0f, 30000.0f / 1001.0f, 30.0f,
+};
+
+const std::array<const char*, cNumberOfPreviews + 1> cPreviewSelecterTexts = {
+    "Frame 1", "Frame 2", "Frame 3", "Frame 4", "Frame 5", nullptr,
+};
+
+const std::array<const char*, cNumberOfPreviews> cTemporaryPreviewFilename = {
+    "T:__MplayerPreview1.png", "T:__MplayerPreview2.png", "T:__MplayerPreview3.png",
+    "T:__MplayerPreview4.png", "T:__MplayerPreview5.png",
+};
+
+const char* const cDefaultOutputFilename = "RAM:GreatVideo.mp4";
+const char* const cSilenceFilename = "T:__CWSilence.raw";
+
+namespace {
+LONG Clamp(LONG index, LONG count) { return std::clamp<LONG>(index, 0, count - 1); }
+} // namespace
+
+LONG ClampFormatIndex(LONG index) { return Clamp(index, cNumberOfFormats); }
+LONG ClampBaudIndex(LONG index) { return Clamp(index, cNumberOfBaudRates); }
+LONG ClampFPSIndex(LONG index) { return Clamp(index, cNumberOfFPS); }
+LONG ClampCroutonFPSIndex(LONG index) { return Clamp(index, cNumberOfCroutonEditorFPS); }
+LONG ClampPreviewFrame(LONG index) { return Clamp(index, cNumberOfPreviews); }
+
+float CroutonRate(LONG fps, float customFPS)
+{
+    if (fps == cCroutonEditorCustomFPSID)
+        return customFPS;
+    const LONG index = std::clamp<LONG>(fps, 0, cCroutonEditorCustomFPSID - 1);
+    return cCroutonEditorFPSValues[static_cast<std::size_t>(index)];
+}

@@ -1,0 +1,50 @@
+// Output format, bit-rate and frame-rate tables, and the fixed file names the
+// program shares. Label tables end with a null entry, as cycle and radio
+// gadgets take them.
+#pragma once
+
+#include "platform/exec.h"
+
+#include <array>
+
+constexpr int cNumberOfFormats = 20;
+constexpr int cNumberOfBaudRates = 14;
+constexpr int cNumberOfFPS = 4;
+constexpr int cNumberOfCroutonEditorFPS = 19;
+constexpr int cNumberOfPreviews = 5;
+
+extern const std::array<const char*, cNumberOfFormats + 1> cFormatStrings;
+extern const std::array<const char*, cNumberOfFormats + 1> cFormatParameters;
+extern const std::array<LONG, cNumberOfFormats> cDefaultBaud;
+constexpr LONG cCustomFormatID = 19;
+
+extern const std::array<const char*, cNumberOfBaudRates + 1> cBaudStrings;
+extern const std::array<LONG, cNumberOfBaudRates> cBaudRates;
+
+extern const std::array<const char*, cNumberOfFPS + 1> cFPSStrings;
+extern const std::array<float, cNumberOfFPS> cFPSValues;
+constexpr LONG cCustomFPSID = 3;
+
+extern const std::array<const char*, cNumberOfCroutonEditorFPS + 1> cCroutonEditorFPSStrings;
+// 18 values: index 18 ("custom") has none; the crouton's customFPS is used.
+extern const std::array<float, cNumberOfCroutonEditorFPS - 1> cCroutonEditorFPSValues;
+constexpr LONG cCroutonEditorInheritFPSID = 0;
+constexpr LONG cCroutonEditorCustomFPSID = 18;
+
+extern const std::array<const char*, cNumberOfPreviews + 1> cPreviewSelecterTexts;
+
+extern const std::array<const char*, cNumberOfPreviews> cTemporaryPreviewFilename;
+extern const char* const cDefaultOutputFilename;
+extern const char* const cSilenceFilename;
+
+// Indices read from files are brought into their table's range: a value
+// below the range becomes its first entry, one above it its last.
+LONG ClampFormatIndex(LONG index);
+LONG ClampBaudIndex(LONG index);
+LONG ClampFPSIndex(LONG index);
+LONG ClampCroutonFPSIndex(LONG index);
+LONG ClampPreviewFrame(LONG index);
+
+// The frame rate of a crouton's choice: customFPS at the custom index, else
+// the table's value (0 for "Source (Video only)").
+float CroutonRate(LONG fps, float customFPS);
