@@ -6,7 +6,12 @@
 // README.md). A path without a volume is relative to the current directory;
 // a host absolute path ("/tmp/x") is used as it is. Volume names match
 // without regard to case. An unknown volume fails with
-// ERROR_OBJECT_NOT_FOUND.
+// ERROR_OBJECT_NOT_FOUND. "SYS:" and "C:" name the current folder ("C:Copy"
+// gives "./Copy"), "NIL:" is /dev/null.
+//
+// Sharing: opens and locks hold host flock() locks, so they bind other
+// running instances too. Host descriptors are close-on-exec; a process
+// forked without exec shares this instance's locks and T:.
 #pragma once
 
 #include "platform/exec.h"
@@ -37,6 +42,7 @@ constexpr LONG ERROR_OBJECT_NOT_FOUND = 205;
 constexpr LONG ERROR_BAD_NUMBER = 115;
 constexpr LONG ERROR_OBJECT_WRONG_TYPE = 212;
 constexpr LONG ERROR_DISK_WRITE_PROTECTED = 214;
+constexpr LONG ERROR_RENAME_ACROSS_DEVICES = 215;
 constexpr LONG ERROR_DIRECTORY_NOT_EMPTY = 216;
 constexpr LONG ERROR_SEEK_ERROR = 219;
 constexpr LONG ERROR_DISK_FULL = 221;
@@ -88,20 +94,28 @@ struct FileInfoBlock {
 };
 BOOL Examine(const DosLock& lock, FileInfoBlock& info);
 
-// Both fail on a file that is locked or open elsewhere (ERROR_OBJECT_IN_USE).
+// Both fail on a file that is locked or open elsewhere (ERROR_OBJECT_IN_USE),
+// in this instance or another one. DeleteFile removes empty directories too.
 BOOL DeleteFile(std::string_view name);
-// Fails when newName exists (ERROR_OBJECT_EXISTS), as AmigaDOS does.
+// Fails when newName exists (ERROR_OBJECT_EXISTS), as AmigaDOS does, and
+// between host file systems (ERROR_RENAME_ACROSS_DEVICES).
 BOOL Rename(std::string_view oldName, std::string_view newName);
 
 LONG IoErr();
 void SetIoErr(LONG code);
 
 // Patterns: ?, #x, #?, (a|b), ~x, [a-z], [~a-z], %, ' escapes; * is an
-// ordinary character. The tokenised form is a text that keeps "/" and ":" of
-// the source where they stand. Returns 1 when the source holds wildcards, 0
-// when it does not, -1 when it is malformed or does not fit in length bytes.
+// ordinary character; "|" alternates only inside parentheses. The tokenised
+// form is the checked pattern text itself, so it keeps "/" and ":" of the
+// source where they stand. Returns 1 when the source holds wildcards, 0 when
+// it does not, -1 when it is malformed (unbalanced parentheses, a dangling
+// escape, "#" or "~" with nothing after it, an unclosed bracket, nesting
+// deeper than 200) or when the text and its terminating NUL do not fit in
+// length bytes; tokenised is empty then.
 LONG ParsePatternNoCase(std::string_view source, std::string& tokenised, LONG length = 1023);
-// Whether name matches a tokenised pattern, without regard to case.
+// Whether name matches a tokenised pattern, without regard to case (ASCII and
+// Latin-1 letters; names are read as UTF-8). FALSE with IoErr
+// ERROR_BAD_TEMPLATE for a malformed pattern.
 BOOL MatchPatternNoCase(std::string_view tokenised, std::string_view name);
 
 // Directory scanning.
@@ -120,6 +134,9 @@ struct ExAllControl {
     ULONG eac_LastKey = 0;
     // Tokenised pattern (from ParsePatternNoCase); absent matches everything.
     std::optional<std::string> eac_MatchString;
+    // Ours, not AmigaDOS: the sorted names that matched when the scan began
+    // (eac_LastKey 0); eac_LastKey counts how many of them went out so far.
+    std::vector<std::string> eac_Names;
 };
 std::unique_ptr<ExAllControl> AllocDosObject(ULONG type);
 void FreeDosObject(ULONG type, std::unique_ptr<ExAllControl> object);
@@ -140,5 +157,6 @@ void InitVolumes();
 // The host folder of this instance's T: (created on demand).
 std::string TemporaryFolder();
 // Replaces `target` with `source` in one step (host rename). Used where a
-// file must never be seen half-written.
+// file must never be seen half-written. Fails with ERROR_OBJECT_IN_USE while
+// either file is locked or open (release the target's lock first).
 BOOL ReplaceFile(std::string_view source, std::string_view target);

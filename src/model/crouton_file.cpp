@@ -1,0 +1,310 @@
+// The crouton file: one value per line, known by its position.
+#include "model/crouton.h"
+#include "model/tables.h"
+
+#include <cfloat>
+#include <limits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr LONG kLongMin = std::numeric_limits<LONG>::min();
+constexpr LONG kLongMax = std::numeric_limits<LONG>::max();
+constexpr std::string_view kNoFile = "__no file__";
+constexpr std::string_view kTemporarySuffix = ".cwtmp";
+
+const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
+
+std::string FormatInt(LONG value) { return std::to_string(value); }
+
+std::string FormatFloat(float value)
+{
+    const double number = static_cast<double>(value);
+    const int size = std::snprintf(nullptr, 0, "%f", number);
+    if (size <= 0)
+        return "0.000000";
+    std::string text(static_cast<std::size_t>(size) + 1, '\0');
+    std::snprintf(text.data(), text.size(), "%f", number);
+    text.resize(static_cast<std::size_t>(size));
+    return text;
+}
+
+// A text goes on one line: a line feed inside it would shift every value
+// after it, so it is written as a blank.
+std::string LineText(const std::optional<std::string>& text)
+{
+    std::string line = text.value_or("");
+    for (char& c : line) {
+        if (c == '\n')
+            c = ' ';
+    }
+    return line;
+}
+
+// The lines of a crouton file, in order.
+std::vector<std::string> CroutonLines(const Crouton& crouton)
+{
+    std::vector<std::string> lines;
+    lines.reserve(27);
+    lines.push_back(LineText(crouton.name));
+    if (crouton.videoName) {
+        lines.push_back(LineText(crouton.videoName));
+        for (const auto& preview : crouton.previewFilename)
+            lines.push_back(LineText(preview));
+    } else {
+        lines.emplace_back(kNoFile);
+    }
+    lines.push_back(FormatInt(crouton.start));
+    lines.push_back(FormatInt(crouton.length));
+    lines.push_back(FormatInt(crouton.videoLength));
+    lines.push_back(FormatInt(crouton.width));
+    lines.push_back(FormatInt(crouton.height));
+    lines.push_back(FormatInt(crouton.previewFrame));
+    for (LONG position : crouton.previewPosition)
+        lines.push_back(FormatInt(position));
+    lines.push_back(FormatInt(crouton.videoBitrate));
+    lines.push_back(FormatInt(crouton.audioBitrate));
+    lines.push_back(crouton.isVideo ? "1" : "0");
+    lines.push_back(FormatFloat(crouton.ratio));
+    lines.push_back(FormatInt(crouton.fps));
+    lines.push_back(LineText(crouton.videoCodec));
+    lines.push_back(LineText(crouton.audioCodec));
+    lines.push_back(LineText(crouton.soundtrack));
+    lines.push_back(FormatFloat(crouton.customFPS));
+    return lines;
+}
+
+// Reads a crouton file line by line. Past the end of the file every line is
+// absent, so the fields it would have given keep their defaults.
+class LineReader {
+public:
+    explicit LineReader(DosFile& file) : file_(file) {}
+
+    std::optional<std::string> Next()
+    {
+        if (ended_)
+            return std::nullopt;
+        std::optional<std::string> line = FGets(file_);
+        if (!line) {
+            ended_ = true;
+            return std::nullopt;
+        }
+        if (!line->empty() && line->back() == '\n')
+            line->pop_back();
+        return line;
+    }
+
+    // A text line: absent at the end of the file, null when empty.
+    std::optional<std::string> NextText()
+    {
+        std::optional<std::string> line = Next();
+        if (line && line->empty())
+            return std::nullopt;
+        return line;
+    }
+
+    // An integer parsed from the start of the line, as atoi does; a line that
+    // holds no number reads 0, one past the end of the file keeps `fallback`.
+    LONG NextInt(LONG fallback)
+    {
+        const std::optional<std::string> line = Next();
+        if (!line)
+            return fallback;
+        const long long value = std::strtoll(line->c_str(), nullptr, 10);
+        if (value < kLongMin)
+            return kLongMin;
+        if (value > kLongMax)
+            return kLongMax;
+        return static_cast<LONG>(value);
+    }
+
+    // A decimal number parsed from the start of the line, as atof does.
+    // Values that are not finite read 0; larger ones are held at the
+    // float's range.
+    std::optional<double> NextNumber()
+    {
+        const std::optional<std::string> line = Next();
+        if (!line)
+            return std::nullopt;
+        const double value = std::strtod(line->c_str(), nullptr);
+        if (!std::isfinite(value))
+            return 0.0;
+        return value;
+    }
+
+    float NextFloat(float fallback)
+    {
+        const std::optional<double> value = NextNumber();
+        if (!value)
+            return fallback;
+        if (*value > FLT_MAX)
+            return FLT_MAX;
+        if (*value < -FLT_MAX)
+            return -FLT_MAX;
+        return static_cast<float>(*value);
+    }
+
+    // A number truncated toward zero ("18.9" gives 18).
+    LONG NextTruncated(LONG fallback)
+    {
+        const std::optional<double> value = NextNumber();
+        if (!value)
+            return fallback;
+        const double whole = std::trunc(*value);
+        if (whole < static_cast<double>(kLongMin))
+            return kLongMin;
+        if (whole > static_cast<double>(kLongMax))
+            return kLongMax;
+        return static_cast<LONG>(whole);
+    }
+
+private:
+    DosFile& file_;
+    bool ended_ = false;
+};
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Writes the new content beside the crouton file and puts it in place only
+// when all of it is written, so the old file stays whole until then.
+bool WriteCroutonFile(const Crouton& crouton, const std::string& path)
+{
+    // Another holder's exclusive lock keeps the file from being rewritten.
+    if (FileLock probe = Lock(path, EXCLUSIVE_LOCK); probe) {
+        UnLock(std::move(probe));
+    } else if (IoErr() == ERROR_OBJECT_IN_USE) {
+        return false;
+    }
+
+    const std::string temporary = path + std::string(kTemporarySuffix);
+    FileHandle file = Open(temporary, MODE_NEWFILE);
+    if (!file)
+        return false;
+    bool written = true;
+    for (const std::string& line : CroutonLines(crouton)) {
+        if (FPuts(*file, line + "\n") != 0) {
+            written = false;
+            break;
+        }
+    }
+    if (!Close(std::move(file)))
+        written = false;
+    if (!written || !ReplaceFile(temporary, path)) {
+        DeleteFile(temporary);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+BOOL SaveCrouton(Crouton* crouton)
+{
+    if (!crouton)
+        return FALSE;
+    kprintf("Crouton length is %d.\n", crouton->length);
+    // Our own exclusive lock would keep the file from being rewritten.
+    const bool wasLocked = crouton->lock != nullptr;
+    UnlockCrouton(crouton);
+
+    const std::string path = BuildFullPath(crouton->directory.value_or(""), crouton->filename.value_or(""));
+    if (!crouton->filename || crouton->filename->empty() || !WriteCroutonFile(*crouton, path)) {
+        kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
+        // The file is as it was, and so is the crouton's hold on it.
+        if (wasLocked)
+            LockCrouton(crouton);
+        return FALSE;
+    }
+    kprintf("Saved crouton %s.\n", TraceText(crouton->filename));
+    LockCrouton(crouton);
+    return TRUE;
+}
+
+std::unique_ptr<Crouton> LoadCrouton(std::string_view filename)
+{
+    const std::string path(filename);
+    kprintf("Loading crouton %s.\n", path.c_str());
+    FileHandle file = Open(path, MODE_OLDFILE);
+    if (!file)
+        return nullptr;
+
+    kprintf("Crouton is opened. Creating Crouton structure.\n");
+    std::unique_ptr<Crouton> crouton = CreateCrouton();
+    if (!crouton) {
+        Close(std::move(file));
+        return nullptr;
+    }
+    kprintf("Crouton created. tCrouton is %p.\n", static_cast<const void*>(crouton.get()));
+
+    LineReader reader(*file);
+    crouton->name = reader.Next();
+    const std::optional<std::string> source = reader.Next();
+    if (source && !EqualsNoCase(*source, kNoFile)) {
+        crouton->videoName = source;
+        for (auto& preview : crouton->previewFilename) {
+            preview = reader.NextText();
+            if (preview)
+                kprintf("Preview is %s.\n", preview->c_str());
+        }
+    }
+
+    crouton->start = reader.NextInt(crouton->start);
+    crouton->length = reader.NextInt(crouton->length);
+    crouton->videoLength = reader.NextInt(crouton->videoLength);
+    crouton->width = reader.NextInt(crouton->width);
+    crouton->height = reader.NextInt(crouton->height);
+    // Indices from a file are brought into their table's range.
+    crouton->previewFrame = ClampPreviewFrame(reader.NextInt(crouton->previewFrame));
+    for (LONG& position : crouton->previewPosition)
+        position = reader.NextInt(position);
+    crouton->videoBitrate = reader.NextInt(crouton->videoBitrate);
+    crouton->audioBitrate = reader.NextInt(crouton->audioBitrate);
+    crouton->isVideo = static_cast<BOOL>(reader.NextInt(crouton->isVideo));
+    crouton->ratio = reader.NextFloat(crouton->ratio);
+    crouton->fps = ClampCroutonFPSIndex(reader.NextTruncated(crouton->fps));
+
+    crouton->videoCodec = reader.NextText();
+    crouton->audioCodec = reader.NextText();
+    if (crouton->audioCodec)
+        kprintf("Loaded codec %s.\n", crouton->audioCodec->c_str());
+    crouton->soundtrack = reader.NextText();
+    if (!crouton->soundtrack)
+        kprintf("No soundtrack.\n");
+    crouton->customFPS = reader.NextFloat(crouton->customFPS);
+
+    // The record remembers where its file lies, so that a later save
+    // rewrites the same file.
+    std::size_t split = path.rfind('/');
+    std::size_t nameStart = 0;
+    std::string directory;
+    if (split != std::string::npos) {
+        directory = path.substr(0, split);
+        nameStart = split + 1;
+    } else if ((split = path.rfind(':')) != std::string::npos) {
+        directory = path.substr(0, split + 1);
+        nameStart = split + 1;
+    }
+    crouton->filename = path.substr(nameStart);
+    crouton->directory = std::move(directory);
+    kprintf("length is %d.\n", static_cast<int>(crouton->directory->size()));
+
+    kprintf("Crouton %s has directory %s, filename %s.\n", TraceText(crouton->name), crouton->directory->c_str(),
+            crouton->filename->c_str());
+    kprintf("Crouton start is %d, length is %d.\n", crouton->start, crouton->length);
+    kprintf("Crouton address is %p.\n", static_cast<const void*>(crouton.get()));
+    Close(std::move(file));
+    return crouton;
+}
