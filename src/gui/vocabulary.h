@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 enum HexButtons : LONG {
 #ifndef CLIPWEAVER_BASIC
@@ -145,3 +146,15 @@ extern std::array<mui::Object*, MAIN_NUMBER_OF_BUTTONS> gButtons;
 extern std::array<mui::Object*, NUMBER_OF_WINDOWS> gWindows;
 extern mui::Object* gCroutonList;
 extern mui::Object* gVisualList;
+
+// Names of the slots and windows as written in code ("BUTTON_MAIN_RENDER",
+// "WINDOW_MAIN"), for the script driver and the dump; null when out of range.
+const char* HexButtonName(LONG slot);
+const char* WindowName(LONG window);
+// The slot or window of a name; -1 when there is none.
+LONG HexButtonFromName(std::string_view name);
+LONG WindowFromName(std::string_view name);
+#ifndef CLIPWEAVER_BASIC
+const char* MenuName(LONG id);
+LONG MenuFromName(std::string_view name);
+#endif

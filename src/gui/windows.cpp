@@ -1,0 +1,336 @@
+// Builds the application: the main window, the crouton editor, the About
+// window and the menu strip, keeping each gadget that code touches later in
+// its slot of gButtons.
+#include "gui/windows.h"
+
+#include "gui/vocabulary.h"
+#include "model/tables.h"
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using mui::ObjectPtr;
+
+// MUIV_Frame_String: the frame of an editable text field.
+constexpr LONG kFrameString = 4;
+
+constexpr const char* kNoVideoLoaded = "NoVideoLoaded.png";
+
+#ifndef CLIPWEAVER_BASIC
+constexpr const char* kBlankSpacer = "BlankSpacer.png";
+
+// The menu strip, one menu; each item's user data is its menu identifier.
+const std::vector<mui::NewMenu> gMenuData = {
+    {mui::NM_TITLE, "Project", MEN_PROJECT},
+    {mui::NM_ITEM, "New Project", MEN_NEW_PROJECT},
+    {mui::NM_ITEM, "Load Project...", MEN_LOAD_PROJECT},
+    {mui::NM_ITEM, "Save Project...", MEN_SAVE_PROJECT},
+    {mui::NM_ITEM, "Render!", MEN_RENDER},
+    {mui::NM_ITEM, "About", MEN_ABOUT},
+    {mui::NM_ITEM, "Quit", MEN_QUIT},
+    {mui::NM_END, "", 0},
+};
+
+constexpr const char* kAboutTitle = "Clipweaver is brought to you by its makers";
+constexpr const char* kAboutText =
+    "\x1b" "cWelcome to Clipweaver!\n"
+    "\n"
+    "Supported by the Clipweaver users' circle\n"
+    "\n"
+    "See README.md for help\n"
+    "\n"
+    "Thanks to everyone who lent a hand:\n"
+    "you made this program possible.\n";
+#endif
+
+// The children of a group, made strictly in the order they are written
+// (braced initialisation evaluates left to right), so a creation that fails
+// is always the same one.
+struct Children {
+    std::vector<ObjectPtr> objects;
+    // Implicit on purpose: groups are written as HGroup({a, b, c}).
+    template <typename... T>
+    Children(T&&... children)
+    {
+        objects.reserve(sizeof...(children));
+        (objects.push_back(std::forward<T>(children)), ...);
+    }
+};
+
+ObjectPtr HGroup(Children children)
+{
+    return mui::MakeGroup(true, std::move(children.objects));
+}
+
+ObjectPtr VGroup(Children children)
+{
+    return mui::MakeGroup(false, std::move(children.objects));
+}
+
+// Sets attributes on an object that was made; a failed creation stays null.
+ObjectPtr With(ObjectPtr object, std::initializer_list<std::pair<Tag, mui::Value>> attributes)
+{
+    if (object)
+        object->SetAttrs(attributes);
+    return object;
+}
+
+// Keeps the object in its slot of gButtons; the object itself goes on to
+// its parent.
+ObjectPtr Slot(HexButtons slot, ObjectPtr object)
+{
+    gButtons[slot] = object.get();
+    return object;
+}
+
+std::vector<std::string> Entries(const auto& table)
+{
+    std::vector<std::string> entries;
+    for (const char* entry : table) {
+        if (entry == nullptr)
+            break;
+        entries.emplace_back(entry);
+    }
+    return entries;
+}
+
+ObjectPtr String(std::string contents)
+{
+    return With(mui::MakeString(std::move(contents)), {{MUIA_Frame, kFrameString}});
+}
+
+ObjectPtr DisabledString(std::string contents)
+{
+    return With(String(std::move(contents)), {{MUIA_Disabled, LONG{TRUE}}});
+}
+
+// A file field: its string and the pop-up button that asks the file
+// requester.
+ObjectPtr FileField(ObjectPtr string, ObjectPtr button)
+{
+    return mui::MakePopasl(std::move(string), std::move(button));
+}
+
+// The string of a file field: room for 256 characters, shortcut "o".
+ObjectPtr FileString()
+{
+    return With(mui::MakeString("", 256),
+                {{MUIA_Frame, kFrameString}, {MUIA_ControlChar, std::string("o")}});
+}
+
+// An image gadget showing an image file (image-source type 0).
+ObjectPtr Picture(std::string file)
+{
+    return mui::MakeNBitmap(std::move(file));
+}
+
+// A horizontal slider over 0..100. The editor's time sliders get their real
+// range from the crouton being edited.
+ObjectPtr Slider()
+{
+    return mui::MakeSlider(0, 100, 0);
+}
+
+// One caption row of the crouton details: the caption and its value label.
+ObjectPtr CaptionRow(const char* caption, HexButtons slot, const char* value)
+{
+    return HGroup({mui::MakeText(caption), Slot(slot, mui::MakeLabel(value))});
+}
+
+ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
+{
+    ObjectPtr root = HGroup({
+        Slot(BUTTON_MAIN_VISUALLIST,
+             With(mui::MakeNListview(std::move(visualList)), {{MUIA_MaxWidth, LONG{192}}})),
+        VGroup({
+            HGroup({mui::MakeLabel("Project Name: "), Slot(BUTTON_MAIN_PROJECTNAME, String("New Project"))}),
+            HGroup({mui::MakeLabel("Output Name: "),
+                    Slot(BUTTON_MAIN_OUTPUTFILENAME, String("RAM:GreatVideo.avi"))}),
+            HGroup({
+                Slot(BUTTON_MAIN_CROUTONLIST,
+                     With(mui::MakeNListview(std::move(croutonList)), {{MUIA_HorizWeight, LONG{60}}})),
+                With(VGroup({
+                         Slot(BUTTON_MAIN_NEWCROUTON, mui::MakeButton("_New Crouton")),
+                         Slot(BUTTON_MAIN_ADDCROUTON, mui::MakeButton("_Add Crouton")),
+                         Slot(BUTTON_MAIN_EDITCROUTON, mui::MakeButton("_Edit Crouton")),
+                         Slot(BUTTON_MAIN_DELETECROUTON, mui::MakeButton("_Delete Crouton")),
+                         HGroup({Slot(BUTTON_MAIN_UP, mui::MakeButton("_Up")),
+                                 Slot(BUTTON_MAIN_DOWN, mui::MakeButton("D_own"))}),
+                         CaptionRow("\x1b" "lLength: ", BUTTON_MAIN_LENGTH, "\x1b" "l------ Seconds"),
+                         CaptionRow("Width: ", BUTTON_MAIN_CROUTON_WIDTH, "\x1b" "l--------"),
+                         CaptionRow("Height: ", BUTTON_MAIN_CROUTON_HEIGHT, "\x1b" "l--------"),
+                         CaptionRow("Video Bitrate: ", BUTTON_MAIN_CROUTON_VIDEOBITRATE, "\x1b" "l-------- bps"),
+                         CaptionRow("\x1b" "lAudio Bitrate: ", BUTTON_MAIN_CROUTON_AUDIOBITRATE,
+                                    "\x1b" "l-------- bps"),
+                         CaptionRow("\x1b" "lRatio: ", BUTTON_MAIN_CROUTON_RATIO, "\x1b" "l----------"),
+                         CaptionRow("\x1b" "lFrame Rate: ", BUTTON_MAIN_CROUTON_FPS, "\x1b" "l--------- fps"),
+                         CaptionRow("\x1b" "lVideo Codec: ", BUTTON_MAIN_CROUTON_VIDEOCODEC,
+                                    "\x1b" "l--NO CODEC--"),
+                         CaptionRow("\x1b" "lAudio Codec: ", BUTTON_MAIN_CROUTON_AUDIOCODEC,
+                                    "\x1b" "l--NO CODEC--"),
+                     }),
+                     {{MUIA_HorizWeight, LONG{40}}}),
+            }),
+            HGroup({
+                mui::MakeLabel("Format "),
+                Slot(BUTTON_MAIN_FORMAT_CYCLER, mui::MakeCycle(Entries(cFormatStrings))),
+                mui::MakeLabel("Baud "),
+                Slot(BUTTON_MAIN_BAUDRATE_CYCLER, mui::MakeCycle(Entries(cBaudStrings))),
+                mui::MakeLabel("Width "),
+                Slot(BUTTON_MAIN_WIDTH, DisabledString("320")),
+                mui::MakeLabel("Height "),
+                Slot(BUTTON_MAIN_HEIGHT, DisabledString("240")),
+            }),
+            HGroup({
+                mui::MakeLabel("FPS "),
+                Slot(BUTTON_MAIN_FPS_CYCLER, mui::MakeCycle(Entries(cFPSStrings))),
+                mui::MakeLabel("Custom "),
+                Slot(BUTTON_MAIN_CUSTOMFPS, DisabledString("30")),
+                mui::MakeLabel("Soundtrack: "),
+                FileField(Slot(BUTTON_MAIN_SOUNDTRACK, FileString()),
+                          Slot(BUTTON_MAIN_SOUNDTRACK_POPUP, mui::MakePopButton())),
+            }),
+            mui::MakeLabel("\x1b" "lPreview: "),
+            With(HGroup({
+                     Slot(BUTTON_MAIN_PREVIEWIMAGE, Picture(kNoVideoLoaded)),
+                     Slot(BUTTON_MAIN_PREVIEWIMAGE2, Picture(kNoVideoLoaded)),
+                     Slot(BUTTON_MAIN_PREVIEWIMAGE3, Picture(kNoVideoLoaded)),
+                     Slot(BUTTON_MAIN_PREVIEWIMAGE4, Picture(kNoVideoLoaded)),
+                     Slot(BUTTON_MAIN_PREVIEWIMAGE5, Picture(kNoVideoLoaded)),
+#ifndef CLIPWEAVER_BASIC
+                     Picture(kBlankSpacer),
+#endif
+                 }),
+                 {{MUIA_MaxWidth, LONG{240}}}),
+            Slot(BUTTON_MAIN_RENDER, mui::MakeButton("_Render")),
+            HGroup({
+                Slot(BUTTON_MAIN_NEW, mui::MakeButton("_New Project")),
+                Slot(BUTTON_MAIN_LOAD, mui::MakeButton("_Load Project")),
+                Slot(BUTTON_MAIN_SAVE, mui::MakeButton("_Save Project")),
+                Slot(BUTTON_MAIN_QUIT, mui::MakeButton("_Quit")),
+            }),
+        }),
+    });
+    return mui::MakeWindow("Clipweaver    0.8", std::move(root));
+}
+
+// Preview image k of the editor above its slider.
+ObjectPtr PreviewColumn(HexButtons image, HexButtons slider, ObjectPtr picture)
+{
+    return VGroup({Slot(image, std::move(picture)), Slot(slider, Slider())});
+}
+
+ObjectPtr BuildCroutonEditorWindow()
+{
+    ObjectPtr root = VGroup({
+        HGroup({mui::MakeLabel("Title: "), Slot(BUTTON_CROUTONEDITOR_TITLE, String(""))}),
+        HGroup({
+            mui::MakeLabel("Source Video: "),
+            FileField(Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME, FileString()),
+                      Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME_POPUP, mui::MakePopButton())),
+            Slot(BUTTON_CROUTONEDITOR_LOADVIDEO, mui::MakeButton("_Load")),
+        }),
+        HGroup({
+            PreviewColumn(BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_PREVIEWSLIDER1,
+                          Picture(kNoVideoLoaded)),
+            PreviewColumn(BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2,
+                          With(Picture(kNoVideoLoaded), {{MUIA_FixHeight, LONG{120}}})),
+            PreviewColumn(BUTTON_CROUTONEDITOR_IMAGE3, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
+                          Picture(kNoVideoLoaded)),
+            PreviewColumn(BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER4,
+                          Picture(kNoVideoLoaded)),
+            PreviewColumn(BUTTON_CROUTONEDITOR_IMAGE5, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
+                          Picture(kNoVideoLoaded)),
+            VGroup({
+                mui::MakeLabel("Preview frame:"),
+                Slot(BUTTON_CROUTONEDITOR_PREVIEWSELECTER, mui::MakeRadio(Entries(cPreviewSelecterTexts))),
+            }),
+        }),
+        HGroup({
+            mui::MakeLabel("Start time"),
+            Slot(BUTTON_CROUTONEDITOR_START, Slider()),
+            mui::MakeLabel("End time"),
+            Slot(BUTTON_CROUTONEDITOR_END, Slider()),
+        }),
+        HGroup({
+            mui::MakeLabel("Video Frames Per Second "),
+            Slot(BUTTON_CROUTONEDITOR_FPS_CYCLER, mui::MakeCycle(Entries(cCroutonEditorFPSStrings))),
+            mui::MakeLabel("Custom "),
+            Slot(BUTTON_CROUTONEDITOR_CUSTOMFPS, DisabledString("30")),
+            mui::MakeLabel("Soundtrack"),
+            FileField(Slot(BUTTON_CROUTONEDITOR_SOUNDTRACK, FileString()), mui::MakePopButton()),
+        }),
+        Slot(BUTTON_CROUTONEDITOR_GENERATEPREVIEW, mui::MakeButton("_Generate Preview")),
+        HGroup({
+            Slot(BUTTON_CROUTONEDITOR_MPLAYER, mui::MakeButton("_Run MPlayer")),
+            Slot(BUTTON_CROUTONEDITOR_SAVE, mui::MakeButton("_Save")),
+            Slot(BUTTON_CROUTONEDITOR_CANCEL, mui::MakeButton("_Cancel")),
+        }),
+    });
+    return mui::MakeWindow("Clipweaver Crouton Editor", std::move(root));
+}
+
+#ifndef CLIPWEAVER_BASIC
+ObjectPtr BuildAboutWindow()
+{
+    ObjectPtr root = VGroup({
+        mui::MakeText(kAboutText),
+        Slot(BUTTON_ABOUT_OK, mui::MakeButton("_OK!")),
+    });
+    return mui::MakeWindow(kAboutTitle, std::move(root));
+}
+#endif
+
+} // namespace
+
+void ForgetGadgets()
+{
+    gButtons.fill(nullptr);
+    gWindows.fill(nullptr);
+    gCroutonList = nullptr;
+    gVisualList = nullptr;
+}
+
+mui::ObjectPtr BuildApplication(const std::vector<std::string>& croutonStrings)
+{
+    ForgetGadgets();
+
+    ObjectPtr croutonList = With(mui::MakeNList(croutonStrings), {{MUIA_NList_DragSortable, LONG{TRUE}}});
+    gCroutonList = croutonList.get();
+    ObjectPtr visualList = With(mui::MakeNList({}), {
+        {MUIA_NList_DragSortable, LONG{TRUE}},
+        {MUIA_MaxWidth, LONG{320}},
+        {MUIA_NList_MinLineHeight, LONG{120}},
+    });
+    gVisualList = visualList.get();
+
+    ObjectPtr mainWindow = BuildMainWindow(std::move(croutonList), std::move(visualList));
+    gWindows[WINDOW_MAIN] = mainWindow.get();
+    ObjectPtr editorWindow = BuildCroutonEditorWindow();
+    gWindows[WINDOW_CROUTONEDITOR] = editorWindow.get();
+
+    std::vector<ObjectPtr> windows;
+#ifndef CLIPWEAVER_BASIC
+    ObjectPtr aboutWindow = BuildAboutWindow();
+    gWindows[WINDOW_ABOUT] = aboutWindow.get();
+    ObjectPtr menustrip = mui::MakeMenustrip(gMenuData);
+    if (!menustrip) {
+        ForgetGadgets();
+        return nullptr;
+    }
+    windows.push_back(std::move(aboutWindow));
+#else
+    ObjectPtr menustrip;
+#endif
+    windows.push_back(std::move(editorWindow));
+    windows.push_back(std::move(mainWindow));
+
+    ObjectPtr application = mui::MakeApplication("Clipweaver", std::move(windows), std::move(menustrip));
+    if (!application)
+        ForgetGadgets();
+    return application;
+}
