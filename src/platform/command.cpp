@@ -1,0 +1,282 @@
+// The command runner. A command line is read the way the AmigaDOS shell reads
+// it, and its command name picks one of the tools this program knows
+// (tools.h); nothing else on the host can be started through it.
+
+#include "platform/command.h"
+
+#include "platform/dos.h"
+#include "platform/tools.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+// One word of the line as the shell reads it.
+struct Word {
+    std::string text;
+    bool quoted = false;
+};
+
+// Reads a quoted word starting at the opening quote; pos ends after the
+// closing quote. False when the quote is never closed.
+bool ReadQuoted(std::string_view line, std::size_t& pos, std::string& text)
+{
+    ++pos; // opening quote
+    while (pos < line.size()) {
+        const char c = line[pos];
+        if (c == '"') {
+            ++pos;
+            return true;
+        }
+        if (c == '*' && pos + 1 < line.size()) {
+            const char next = line[pos + 1];
+            pos += 2;
+            switch (next) {
+            case '"': text += '"'; break;
+            case '*': text += '*'; break;
+            case 'N': case 'n': text += '\n'; break;
+            case 'E': case 'e': text += '\x1b'; break;
+            default:
+                // An unknown escape stands for itself.
+                text += '*';
+                text += next;
+                break;
+            }
+            continue;
+        }
+        text += c;
+        ++pos;
+    }
+    return false;
+}
+
+// Splits the line into words. A line feed or ";" outside quotes ends the
+// command (";" starts a comment). False on an unclosed quote.
+bool SplitWords(std::string_view line, std::vector<Word>& words)
+{
+    std::size_t pos = 0;
+    while (true) {
+        while (pos < line.size() && IsBlank(line[pos]))
+            ++pos;
+        if (pos >= line.size() || line[pos] == '\n' || line[pos] == ';')
+            break;
+        Word word;
+        if (line[pos] == '"') {
+            word.quoted = true;
+            if (!ReadQuoted(line, pos, word.text))
+                return false;
+        } else {
+            const bool redirection = line[pos] == '<' || line[pos] == '>';
+            while (pos < line.size() && !IsBlank(line[pos]) && line[pos] != '\n' && line[pos] != ';') {
+                // A redirection may name its file in quotes: >"My File".
+                if (redirection && line[pos] == '"') {
+                    std::string quoted;
+                    if (!ReadQuoted(line, pos, quoted))
+                        return false;
+                    word.text += quoted;
+                    continue;
+                }
+                if (line[pos] == '"')
+                    break; // a quote starts the next word
+                word.text += line[pos++];
+            }
+        }
+        words.push_back(std::move(word));
+    }
+    // Anything after a line feed but blanks is a second command: refused.
+    if (pos < line.size() && line[pos] == '\n') {
+        for (std::size_t rest = pos + 1; rest < line.size(); ++rest)
+            if (!IsBlank(line[rest]) && line[rest] != '\n')
+                return false;
+    }
+    return true;
+}
+
+bool NeedsQuotes(std::string_view name)
+{
+    if (name.empty())
+        return true;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u == 0x7f)
+            return true;
+        switch (c) {
+        case '"': case '*': case '<': case '>': case ';': case '|':
+        case '&': case '$': case '`': case '\'': case '(': case ')':
+        case '\\':
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// Opens a redirection target on the host; -1 with IoErr set on failure.
+int OpenRedirection(const std::string& amigaName, int flags)
+{
+    std::optional<std::string> host;
+    if (Lower(amigaName) == "nil:")
+        host = "/dev/null";
+    else
+        host = HostPath(amigaName);
+    if (!host) {
+        SetIoErr(ERROR_OBJECT_NOT_FOUND);
+        return -1;
+    }
+    const int fd = ::open(host->c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0)
+        SetIoErr((flags & O_CREAT) ? ERROR_DIR_NOT_FOUND : ERROR_OBJECT_NOT_FOUND);
+    return fd;
+}
+
+} // namespace
+
+bool ParseCommandLine(std::string_view line, ParsedCommand& parsed)
+{
+    parsed = ParsedCommand{};
+    std::vector<Word> words;
+    if (!SplitWords(line, words))
+        return false;
+
+    bool haveName = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const Word& word = words[i];
+        if (!word.quoted && !word.text.empty() && (word.text[0] == '<' || word.text[0] == '>')) {
+            const bool input = word.text[0] == '<';
+            const bool append = !input && word.text.rfind(">>", 0) == 0;
+            std::string target = word.text.substr(append ? 2 : 1);
+            if (target.empty()) {
+                // "> file": the target is the next word.
+                if (i + 1 >= words.size())
+                    return false;
+                target = words[++i].text;
+            }
+            if (target.empty())
+                return false;
+            std::string& slot = input ? parsed.input : parsed.output;
+            if (!slot.empty())
+                return false; // two redirections of the same stream
+            slot = target;
+            if (!input)
+                parsed.append = append;
+            continue;
+        }
+        if (!haveName) {
+            if (!word.quoted && Lower(word.text) == "run" && !parsed.detached) {
+                parsed.detached = true;
+                continue;
+            }
+            if (word.text.empty())
+                return false;
+            parsed.name = word.text;
+            haveName = true;
+            continue;
+        }
+        parsed.arguments.push_back(word.text);
+    }
+    return haveName;
+}
+
+std::string EscapeInQuotes(std::string_view name)
+{
+    std::string escaped;
+    escaped.reserve(name.size() + 8);
+    for (const char c : name) {
+        switch (c) {
+        case '"': escaped += "*\""; break;
+        case '*': escaped += "**"; break;
+        case '\n': escaped += "*N"; break;
+        default: escaped += c; break;
+        }
+    }
+    return escaped;
+}
+
+std::string QuoteIfNeeded(std::string_view name)
+{
+    if (!NeedsQuotes(name))
+        return std::string(name);
+    return "\"" + EscapeInQuotes(name) + "\"";
+}
+
+std::string EscapeForSlave(std::string_view name)
+{
+    std::string escaped;
+    escaped.reserve(name.size() + 8);
+    for (const char c : name) {
+        if (c == '"' || c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags)
+{
+    // NP_StackSize has no meaning for a host process; SYS_Input and
+    // SYS_Output handles are not used either: the line's own redirections
+    // decide, and without them the tool reads nothing and its output is
+    // dropped.
+    (void)tags;
+    cwtools::ReapDetached();
+
+    ParsedCommand parsed;
+    if (!ParseCommandLine(command, parsed)) {
+        SetIoErr(ERROR_BAD_TEMPLATE);
+        return -1;
+    }
+
+    const std::string name = Lower(parsed.name);
+    cwtools::Tool tool;
+    if (name == "mplayer" || name == "sys:utilities/mplayer")
+        tool = cwtools::Tool::MPlayer;
+    else if (name == "mencoder")
+        tool = cwtools::Tool::Mencoder;
+    else if (name == "c:copy")
+        tool = cwtools::Tool::Copy;
+    else {
+        SetIoErr(ERROR_OBJECT_NOT_FOUND);
+        return -1;
+    }
+
+    cwtools::ToolCall call;
+    call.arguments = std::move(parsed.arguments);
+    call.detached = parsed.detached;
+    call.input = cwtools::FileDescriptor(parsed.input.empty()
+            ? ::open("/dev/null", O_RDONLY | O_CLOEXEC)
+            : OpenRedirection(parsed.input, O_RDONLY));
+    if (!call.input.Valid())
+        return -1;
+    call.output = cwtools::FileDescriptor(parsed.output.empty()
+            ? ::open("/dev/null", O_WRONLY | O_CLOEXEC)
+            : OpenRedirection(parsed.output, O_WRONLY | O_CREAT | (parsed.append ? O_APPEND : O_TRUNC)));
+    if (!call.output.Valid())
+        return -1;
+
+    switch (tool) {
+    case cwtools::Tool::MPlayer:
+        return cwtools::RunMPlayerTool(call);
+    case cwtools::Tool::Mencoder:
+        return cwtools::RunMencoderTool(call);
+    case cwtools::Tool::Copy:
+        return cwtools::RunCopyTool(call);
+    }
+    return -1;
+}

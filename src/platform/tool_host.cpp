@@ -1,0 +1,394 @@
+// Host process runs for the tools: spawning from an argument vector, the
+// no-progress bound, and the translation of AmigaDOS paths to host paths.
+
+#include "platform/tools.h"
+
+#include "platform/dos.h"
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace cwtools {
+
+FileDescriptor::~FileDescriptor()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<pid_t>& DetachedChildren()
+{
+    static std::vector<pid_t> children;
+    return children;
+}
+
+// posix_spawn's file actions and attributes, released on every path.
+class SpawnSetup {
+public:
+    SpawnSetup()
+    {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+        // A process group of its own, so that ending a run ends all of it,
+        // and default signal handling whatever this program installed.
+        posix_spawnattr_setpgroup(&attributes, 0);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (int signal : {SIGINT, SIGTERM, SIGPIPE, SIGCHLD, SIGHUP, SIGQUIT})
+            sigaddset(&defaults, signal);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setflags(&attributes,
+            POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    }
+    ~SpawnSetup()
+    {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+std::optional<pid_t> Spawn(const HostRun& run, SpawnSetup& setup)
+{
+    if (run.argv.empty())
+        return std::nullopt;
+    if (run.input >= 0)
+        posix_spawn_file_actions_adddup2(&setup.actions, run.input, 0);
+    else
+        posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    if (!run.workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&setup.actions, run.workingDirectory.c_str());
+
+    std::vector<char*> argv;
+    argv.reserve(run.argv.size() + 1);
+    for (const std::string& argument : run.argv)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+        return std::nullopt;
+    return pid;
+}
+
+void EndProcess(pid_t pid)
+{
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+}
+
+int WaitFor(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+std::string ReadHostFileFrom(const std::string& path, long long offset)
+{
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string text;
+    if (!file.Valid())
+        return text;
+    std::array<char, 16384> buffer{};
+    while (true) {
+        const ssize_t got = ::pread(file.Get(), buffer.data(), buffer.size(), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+        offset += got;
+    }
+    return text;
+}
+
+LONG ExitCode(int status)
+{
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return RETURN_FAIL;
+}
+
+} // namespace
+
+double ToolTimeoutSeconds()
+{
+    if (const char* text = std::getenv("CLIPWEAVER_TOOL_TIMEOUT")) {
+        char* end = nullptr;
+        const double seconds = std::strtod(text, &end);
+        if (end != text && seconds > 0)
+            return seconds;
+    }
+    return 30.0;
+}
+
+HostResult RunHost(const HostRun& run)
+{
+    HostResult result;
+    const std::string outputPath = TemporaryHostFile("__CWTool.out");
+    const std::string errorPath = TemporaryHostFile("__CWTool.err");
+
+    SpawnSetup setup;
+    posix_spawn_file_actions_addopen(&setup.actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&setup.actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::optional<pid_t> pid = Spawn(run, setup);
+    if (!pid) {
+        SetIoErr(ERROR_OBJECT_NOT_FOUND);
+        return result;
+    }
+
+    std::vector<std::string> watched = run.watch;
+    watched.push_back(outputPath);
+    watched.push_back(errorPath);
+    auto progress = [&watched] {
+        std::vector<long long> sizes;
+        for (const std::string& file : watched)
+            sizes.push_back(HostFileSize(file));
+        return sizes;
+    };
+
+    const double timeout = ToolTimeoutSeconds();
+    std::vector<long long> lastSizes = progress();
+    Clock::time_point lastProgress = Clock::now();
+    std::optional<Clock::time_point> summarySeen;
+    long long scannedSize = 0; // how much of the output was searched for the summary
+    int status = 0;
+
+    while (true) {
+        const pid_t done = ::waitpid(*pid, &status, WNOHANG);
+        if (done == *pid) {
+            result.code = ExitCode(status);
+            break;
+        }
+        if (done < 0 && errno != EINTR) {
+            result.code = RETURN_FAIL;
+            break;
+        }
+        const Clock::time_point now = Clock::now();
+        std::vector<long long> sizes = progress();
+        if (sizes != lastSizes) {
+            lastSizes = std::move(sizes);
+            lastProgress = now;
+        }
+        if (run.endAfterSummary && !summarySeen) {
+            // Only the new part is read, with an overlap for a summary
+            // split between two looks.
+            const long long from = std::max(0LL, scannedSize - 16);
+            const std::string text = ReadHostFileFrom(outputPath, from);
+            if (text.find("Video stream:") != std::string::npos)
+                summarySeen = now;
+            scannedSize = from + static_cast<long long>(text.size());
+        }
+        if (summarySeen && now - *summarySeen > std::chrono::seconds(3)) {
+            kprintf("%s wrote its output but did not exit; ended.\n", run.argv[0].c_str());
+            EndProcess(*pid);
+            WaitFor(*pid);
+            result.code = RETURN_OK;
+            break;
+        }
+        if (std::chrono::duration<double>(now - lastProgress).count() > timeout) {
+            kprintf("%s made no progress for %g seconds; ended.\n", run.argv[0].c_str(), timeout);
+            EndProcess(*pid);
+            WaitFor(*pid);
+            result.code = RETURN_FAIL;
+            result.ended = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    result.output = ReadHostFile(outputPath).value_or(std::string());
+    return result;
+}
+
+bool StartDetached(const HostRun& run, int outputFd)
+{
+    SpawnSetup setup;
+    posix_spawn_file_actions_adddup2(&setup.actions, outputFd, 1);
+    posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
+    const std::optional<pid_t> pid = Spawn(run, setup);
+    if (!pid) {
+        SetIoErr(ERROR_OBJECT_NOT_FOUND);
+        return false;
+    }
+    DetachedChildren().push_back(*pid);
+    return true;
+}
+
+void ReapDetached()
+{
+    auto& children = DetachedChildren();
+    std::erase_if(children, [](pid_t pid) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        return done == pid || (done < 0 && errno == ECHILD);
+    });
+}
+
+bool TakesValue(std::string_view option)
+{
+    static constexpr std::array<std::string_view, 46> options = {
+        "-o", "-oac", "-ovc", "-of", "-lavcopts", "-lameopts", "-x264encopts", "-xvidencopts",
+        "-vf", "-af", "-vf-add", "-af-add", "-vo", "-ao", "-ofps", "-fps", "-mc", "-ss",
+        "-endpos", "-frames", "-audio-delay", "-delay", "-srate", "-audiofile", "-audio-demuxer",
+        "-rawaudio", "-rawvideo", "-demuxer", "-mf", "-input", "-playlist", "-sub", "-aid", "-vid",
+        "-sid", "-alang", "-slang", "-volume", "-speed", "-loop", "-cache", "-geometry",
+        "-dumpfile", "-channels", "-passlogfile", "-sb",
+    };
+    for (std::string_view known : options)
+        if (known == option)
+            return true;
+    return false;
+}
+
+std::string TemporaryHostFile(std::string_view name)
+{
+    return TemporaryFolder() + "/" + std::string(name);
+}
+
+namespace {
+
+std::string Absolute(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (error)
+        return path;
+    return (current / path).string();
+}
+
+bool HostRootEntryExists(const std::string& name)
+{
+    struct stat info {};
+    return ::lstat(("/" + name).c_str(), &info) == 0;
+}
+
+} // namespace
+
+std::string ToolPath(std::string_view amigaPath)
+{
+    const std::string path(amigaPath);
+    if (!path.empty() && path[0] == '/') {
+        const std::size_t slash = path.find('/', 1);
+        const std::string volume = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+        if (!volume.empty() && volume.find(':') == std::string::npos && !HostRootEntryExists(volume)) {
+            const std::string rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+            if (const auto host = HostPath(volume + ":" + rest))
+                return Absolute(*host);
+        }
+        return path;
+    }
+    if (const auto host = HostPath(path))
+        return Absolute(*host);
+    return path;
+}
+
+std::string ArgumentPath(std::string_view word)
+{
+    const std::string text(word);
+    if (text.empty())
+        return text;
+    if (text[0] == '/' || text.find(':') != std::string::npos)
+        return ToolPath(text);
+    struct stat info {};
+    if (::stat(text.c_str(), &info) == 0)
+        return ToolPath(text);
+    return text;
+}
+
+std::optional<std::string> ReadHostFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    FileDescriptor file(fd);
+    std::string text;
+    std::array<char, 65536> buffer{};
+    while (true) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return text;
+}
+
+bool WriteAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t put = ::write(fd, text.data(), text.size());
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return true;
+}
+
+bool WriteHostFile(const std::string& path, std::string_view text)
+{
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file.Valid())
+        return false;
+    return WriteAll(file.Get(), text);
+}
+
+bool HostFileExists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+long long HostFileSize(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return -1;
+    return static_cast<long long>(info.st_size);
+}
+
+} // namespace cwtools

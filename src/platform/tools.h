@@ -1,0 +1,107 @@
+// The tools behind the command runner (private to src/platform): MPlayer,
+// mencoder and C:Copy, and the host process runs they are made of. Host
+// programs are started from an argument vector with posix_spawn, never
+// through a shell.
+#pragma once
+
+#include "platform/exec.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cwtools {
+
+constexpr LONG RETURN_OK = 0;
+constexpr LONG RETURN_ERROR = 10;
+constexpr LONG RETURN_FAIL = 20;
+
+enum class Tool { MPlayer, Mencoder, Copy };
+
+// An owned host file descriptor.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor();
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// One command as the runner hands it to a tool: the arguments as parsed,
+// standard input and output already opened on the redirections (or the null
+// device), and whether it runs detached (RUN).
+struct ToolCall {
+    std::vector<std::string> arguments;
+    bool detached = false;
+    FileDescriptor input;
+    FileDescriptor output;
+};
+
+LONG RunMPlayerTool(ToolCall& call);
+LONG RunMencoderTool(ToolCall& call);
+LONG RunCopyTool(ToolCall& call);
+
+// A host program run.
+struct HostRun {
+    std::vector<std::string> argv;  // argv[0] is looked up in PATH
+    std::string workingDirectory;   // empty: the program's own
+    int input = -1;                 // standard input; -1: the null device
+    std::vector<std::string> watch; // host files whose growth counts as progress
+    // mencoder may hang after it has written everything: once its closing
+    // summary ("Video stream:") is out, it gets a moment to exit and is
+    // then ended as a finished run.
+    bool endAfterSummary = false;
+};
+
+struct HostResult {
+    LONG code = -1;     // exit code; -1 when the program could not start
+    bool ended = false; // ended by us for making no progress
+    std::string output; // what it wrote to standard output
+};
+
+// Runs the program and waits for it. Standard output is captured (and
+// returned), standard error goes to a file in T: so it never mixes with the
+// debug trace. A run that shows no progress (no growth of its output, error
+// output or watched files) for ToolTimeoutSeconds() is ended and fails.
+HostResult RunHost(const HostRun& run);
+// Starts the program detached, its standard output on outputFd, and returns
+// at once. False when it cannot be started.
+bool StartDetached(const HostRun& run, int outputFd);
+// Collects detached programs that have ended.
+void ReapDetached();
+
+// The no-progress bound in seconds: CLIPWEAVER_TOOL_TIMEOUT, else 30.
+double ToolTimeoutSeconds();
+
+// Whether an MPlayer or mencoder option takes the next word as its value.
+bool TakesValue(std::string_view option);
+
+// The absolute host path of an AmigaDOS path given to a tool. Besides the
+// AmigaDOS forms ("T:x", "RAM:x", "Work:x", "x") the tools' command lines
+// use a Unix-style form for volumes: "/T/x" is "T:x" and "/RAM/x" is "RAM:x"
+// (any volume that has no folder of the same name at the host's root). A
+// name whose volume is unknown is returned as it is.
+std::string ToolPath(std::string_view amigaPath);
+// For free words of a command line that may or may not be files: names with
+// a volume, a leading "/" or that exist are translated by ToolPath; anything
+// else (a number, an option value) stays as it is.
+std::string ArgumentPath(std::string_view word);
+// A host file in this instance's T: folder.
+std::string TemporaryHostFile(std::string_view name);
+
+std::optional<std::string> ReadHostFile(const std::string& path);
+bool WriteHostFile(const std::string& path, std::string_view text);
+bool WriteAll(int fd, std::string_view text);
+bool HostFileExists(const std::string& path);
+long long HostFileSize(const std::string& path); // -1 when missing
+
+} // namespace cwtools
