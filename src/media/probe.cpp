@@ -1,0 +1,243 @@
+// Probing a source for a crouton: a still image (or a pattern naming an image
+// sequence) is only marked as such; a video is run through MPlayer's slave
+// mode once and its answers fill the crouton's source facts.
+
+#include "media/probe.h"
+
+#include "gui/editor.h"
+#include "gui/vocabulary.h"
+#include "model/tables.h"
+#include "platform/command.h"
+#include "platform/dos.h"
+#include "platform/exec.h"
+#include "platform/mui/mui.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr const char* kCommandFile = "T:__MPlayerCommand";
+constexpr const char* kOutputFile = "T:__Mplayer.out";
+constexpr const char* kProbeCommand =
+    "MPlayer -slave -idle -input file=/T/__MPlayerCommand -vo null -vf screenshot >T:__Mplayer.out\n";
+constexpr std::intptr_t kStackSize = 1024000;
+// Only this much of MPlayer's output is looked at.
+constexpr LONG kOutputLimit = 10239;
+// The frame-rate entry an image crouton starts with ("1.5 Seconds/Frame").
+constexpr LONG kImageFPSID = 5;
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool HasImageExtension(std::string_view filename)
+{
+    const auto dot = filename.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    const std::string_view extension = filename.substr(dot);
+    return EqualsNoCase(extension, ".png") || EqualsNoCase(extension, ".jpg") || EqualsNoCase(extension, ".jpeg");
+}
+
+// A name holding wildcards names an image sequence; so does one that can't be
+// parsed as a pattern at all.
+bool IsImagePattern(std::string_view filename)
+{
+    std::string tokenised;
+    return ParsePatternNoCase(filename, tokenised, 1023) != 0;
+}
+
+// The text after the first "ANS_<keyword>=", up to the end of the buffer;
+// nullopt when the key does not occur.
+std::optional<std::string_view> FindAnswer(std::string_view buffer, std::string_view keyword)
+{
+    std::string key = "ANS_";
+    key += keyword;
+    key += '=';
+    const auto at = buffer.find(key);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    return buffer.substr(at + key.size());
+}
+
+// The value's line: up to the next line feed, or the rest of the text when
+// none follows.
+std::string AnswerLine(std::string_view rest)
+{
+    return std::string(rest.substr(0, rest.find('\n')));
+}
+
+std::string BuildSlaveCommands(std::string_view filename)
+{
+    std::string commands = "loadfile \"";
+    commands += EscapeForSlave(filename);
+    commands += "\"\n";
+    commands +=
+        "pause\n"
+        "get_time_length\n"
+        "get_property width\n"
+        "get_property height\n"
+        "get_property video_bitrate\n"
+        "get_property audio_bitrate\n"
+        "get_property aspect\n"
+        "get_property fps\n"
+        "get_property video_codec\n"
+        "get_property audio_codec\n"
+        "quit\n";
+    return commands;
+}
+
+// At most kOutputLimit bytes of the tool's output; a failed read gives no
+// text. The text ends at its first NUL, as the tool's output is read as a C
+// string.
+std::string ReadToolOutput(DosFile& file)
+{
+    std::string output(kOutputLimit, '\0');
+    LONG total = 0;
+    while (total < kOutputLimit) {
+        const LONG got = Read(file, output.data() + total, kOutputLimit - total);
+        if (got < 0)
+            return {};
+        if (got == 0)
+            break;
+        total += got;
+    }
+    output.resize(static_cast<std::size_t>(total));
+    if (const auto nul = output.find('\0'); nul != std::string::npos)
+        output.resize(nul);
+    return output;
+}
+
+// The integer part of a length in seconds; a value outside LONG's range (or
+// not a number at all) is held at the range's end (or 0) instead of being
+// converted undefined.
+LONG WholeSeconds(double seconds)
+{
+    if (std::isnan(seconds))
+        return 0;
+    if (seconds >= 2147483647.0)
+        return std::numeric_limits<LONG>::max();
+    if (seconds <= -2147483648.0)
+        return std::numeric_limits<LONG>::min();
+    return static_cast<LONG>(seconds);
+}
+
+void ShowClipLengthInEditor(LONG videoLength)
+{
+    mui::Object* startSlider = gButtons[BUTTON_CROUTONEDITOR_START];
+    mui::Object* endSlider = gButtons[BUTTON_CROUTONEDITOR_END];
+    mui::set(startSlider, MUIA_Disabled, LONG{FALSE});
+    mui::set(endSlider, MUIA_Disabled, LONG{FALSE});
+    mui::set(startSlider, MUIA_Numeric_Max, videoLength);
+    mui::set(endSlider, MUIA_Numeric_Max, videoLength);
+    mui::set(endSlider, MUIA_Numeric_Value, videoLength);
+}
+
+} // namespace
+
+BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename)
+{
+    const std::string name(filename);
+    kprintf("Loading image %s into crouton %p.\n", name.c_str(), static_cast<void*>(crouton));
+    if (!crouton)
+        return FALSE;
+    crouton->isVideo = FALSE;
+    crouton->start = 0;
+    crouton->length = 1;
+    crouton->fps = kImageFPSID;
+    return TRUE;
+}
+
+BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
+{
+    const std::string name(filename);
+    kprintf("filename is %s.\n", name.c_str());
+    if (!crouton)
+        return FALSE;
+
+    if (HasImageExtension(filename) || IsImagePattern(filename))
+        return LoadImageIntoCrouton(crouton, filename);
+
+    crouton->isVideo = TRUE;
+
+    FileHandle commandFile = Open(kCommandFile, MODE_NEWFILE);
+    if (!commandFile) {
+        kprintf("Can't create command file.\n");
+        return FALSE;
+    }
+    const std::string commands = BuildSlaveCommands(filename);
+    Write(*commandFile, commands.data(), static_cast<LONG>(commands.size()));
+    Close(std::move(commandFile));
+
+    kprintf("Executing MPlayer command...\n");
+    SystemTagList(kProbeCommand, {{NP_StackSize, kStackSize}});
+    kprintf("Done.\n");
+
+    FileHandle outputFile = Open(kOutputFile, MODE_OLDFILE);
+    if (!outputFile)
+        return FALSE;
+    kprintf("Opened output file...\n");
+    const std::string output = ReadToolOutput(*outputFile);
+    Close(std::move(outputFile));
+
+    crouton->videoLength = WholeSeconds(ReadFloatFromBuffer(output, "LENGTH") + 0.99);
+    crouton->width = ReadIntFromBuffer(output, "width");
+    crouton->height = ReadIntFromBuffer(output, "height");
+    crouton->videoBitrate = ReadIntFromBuffer(output, "video_bitrate");
+    crouton->audioBitrate = ReadIntFromBuffer(output, "audio_bitrate");
+    crouton->ratio = ReadFloatFromBuffer(output, "aspect");
+    crouton->fps = cCroutonEditorInheritFPSID;
+    crouton->customFPS = ReadFloatFromBuffer(output, "fps");
+    crouton->videoCodec = ReadStringFromBuffer(output, "video_codec");
+    crouton->audioCodec = ReadStringFromBuffer(output, "audio_codec");
+
+    ShowClipLengthInEditor(crouton->videoLength);
+    ChangeStart(crouton);
+    ChangeEnd(crouton);
+    kprintf("Crouton is video: %d.\n", crouton->isVideo);
+    return TRUE;
+}
+
+int ReadIntFromBuffer(std::string_view buffer, std::string_view keyword)
+{
+    const auto answer = FindAnswer(buffer, keyword);
+    if (!answer)
+        return 0;
+    // As atoi reads it, but a number too large for an int is held at the
+    // nearest end of the range rather than left undefined.
+    const std::string line = AnswerLine(*answer);
+    const long value = std::strtol(line.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+float ReadFloatFromBuffer(std::string_view buffer, std::string_view keyword)
+{
+    const auto answer = FindAnswer(buffer, keyword);
+    if (!answer)
+        return 0.0f;
+    const std::string line = AnswerLine(*answer);
+    return static_cast<float>(std::strtod(line.c_str(), nullptr));
+}
+
+// A value is its line up to the line feed. MPlayer run through a terminal
+// layer may end lines with "\r\n"; the carriage return is not part of the
+// value and is dropped.
+std::optional<std::string> ReadStringFromBuffer(std::string_view buffer, std::string_view keyword)
+{
+    const auto answer = FindAnswer(buffer, keyword);
+    if (!answer)
+        return std::nullopt;
+    std::string line = AnswerLine(*answer);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}

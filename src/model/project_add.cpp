@@ -1,0 +1,237 @@
+// Adding croutons at the end of the project: a new one made from a video clip
+// or a still-image sequence, or an existing one from its crouton file. Both
+// keep the project's list, gCroutonList and gVisualList in step.
+
+#include "model/project.h"
+
+#include "gui/gui.h"
+#include "gui/vocabulary.h"
+#include "media/probe.h"
+#include "platform/asl.h"
+#include "platform/exec.h"
+#include "platform/mui/mui.h"
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kCroutonDrawer = "Croutons";
+constexpr const char* kCroutonPattern = "#?.cwcrouton";
+constexpr const char* kMediaPattern = "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)";
+constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
+
+// Shows the requester; false when the user cancelled or chose no file name.
+bool Ask(FileRequester& requester, const AslTags& tags)
+{
+    return AslRequest(requester, tags) && !requester.fr_File.empty();
+}
+
+// The crouton file name proposed for a new crouton. A video clip gives its
+// file name without the extension, then ".VIDEO.cwcrouton". An image
+// sequence is named after the folder holding it: the last part of the
+// directory (after its last "/", or after the volume's ":" when there is no
+// "/"), then ".IMAGES.cwcrouton"; when that part is empty (no directory, a
+// volume root such as "RAM:", a directory ending in "/") the chosen file
+// name stands in for it, directly followed by "IMAGES.cwcrouton".
+std::string ProposeCroutonName(bool isVideo, std::string_view drawer, std::string_view file)
+{
+    std::string proposal;
+    if (isVideo) {
+        proposal = file.substr(0, file.rfind('.'));
+        proposal += ".VIDEO";
+    } else {
+        std::string_view folder = drawer;
+        if (const auto slash = folder.rfind('/'); slash != std::string_view::npos)
+            folder.remove_prefix(slash + 1);
+        else if (const auto colon = folder.rfind(':'); colon != std::string_view::npos)
+            folder.remove_prefix(colon + 1);
+        if (folder.empty()) {
+            proposal = file;
+        } else {
+            proposal = folder;
+            proposal += '.';
+        }
+        proposal += "IMAGES";
+    }
+    proposal += ".cwcrouton";
+    return proposal;
+}
+
+// The link that takes a node appended at the end of the list.
+std::unique_ptr<ListNode>* ListTail(Project* project)
+{
+    std::unique_ptr<ListNode>* tail = &project->croutons;
+    while (*tail)
+        tail = &(*tail)->next;
+    return tail;
+}
+
+std::string ImageSlotText(LONG slot)
+{
+    return "\x1bo[" + std::to_string(slot) + "]";
+}
+
+// A new picture object for the visual list, owned by the list; null when it
+// can't be made or there is no list to own it.
+mui::Object* MakeListPicture()
+{
+    if (!gVisualList)
+        return nullptr;
+    mui::ObjectPtr picture = mui::MakeNBitmap(kNoImageAvailable);
+    if (!picture)
+        return nullptr;
+    return gVisualList->AdoptImage(std::move(picture));
+}
+
+// Binds the crouton's picture to the slot and appends its visual entry. The
+// entry goes in even without a picture (the slot is then left empty), so the
+// visual list always has one entry per crouton.
+void AddVisualEntry(Crouton* crouton, LONG slot)
+{
+    mui::NList_UseImage(gVisualList, crouton->previewImage, slot, 0);
+    crouton->previewImageText = ImageSlotText(slot);
+    mui::NList_InsertSingle(gVisualList, *crouton->previewImageText, MUIV_NList_Insert_Bottom);
+    kprintf("Created previewImage at %p.\n", static_cast<void*>(crouton->previewImage));
+}
+
+} // namespace
+
+BOOL AddNewCroutonToProject(Project* project)
+{
+    if (!project)
+        return FALSE;
+    std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
+    if (!requester)
+        return FALSE;
+
+    AslTags mediaTags;
+    mediaTags.titleText = "Choose a video or still image";
+    mediaTags.initialPattern = kMediaPattern;
+    mediaTags.doPatterns = true;
+    if (!Ask(*requester, mediaTags)) {
+        FreeAslRequest(std::move(requester));
+        return FALSE;
+    }
+    const std::string mediaDrawer = requester->fr_Drawer;
+    const std::string mediaFile = requester->fr_File;
+    const std::string mediaPath = BuildFullPath(mediaDrawer, mediaFile);
+
+    std::unique_ptr<Crouton> crouton = CreateCrouton();
+    if (!crouton) {
+        FreeAslRequest(std::move(requester));
+        return FALSE;
+    }
+    LoadVideoIntoCrouton(crouton.get(), mediaPath);
+
+    AslTags croutonTags;
+    croutonTags.titleText = "Create a crouton";
+    croutonTags.doSaveMode = true;
+    croutonTags.initialDrawer = kCroutonDrawer;
+    croutonTags.initialPattern = kCroutonPattern;
+    croutonTags.initialFile = ProposeCroutonName(crouton->isVideo, mediaDrawer, mediaFile);
+    croutonTags.doPatterns = true;
+    if (!Ask(*requester, croutonTags)) {
+        DestroyCrouton(std::move(crouton));
+        FreeAslRequest(std::move(requester));
+        return FALSE;
+    }
+
+    crouton->videoName = mediaPath;
+    crouton->filename = requester->fr_File;
+    crouton->directory = requester->fr_Drawer;
+    crouton->name = crouton->filename;
+
+    Crouton* added = crouton.get();
+    auto node = std::make_unique<ListNode>();
+    node->node = std::move(crouton);
+    *ListTail(project) = std::move(node);
+
+    // The crouton file is written only below, so this lock is not granted;
+    // SaveCrouton takes the lock once the file exists.
+    LockCrouton(added);
+    UnlockCrouton(added);
+
+    const LONG slot = FindFreeImageSlot(project);
+    mui::NList_InsertSingle(gCroutonList, *added->name, MUIV_NList_Insert_Bottom);
+    added->previewImage = MakeListPicture();
+    AddVisualEntry(added, slot);
+    project->numberOfCroutons++;
+
+    if (added->isVideo) {
+        added->start = 0;
+        added->length = added->videoLength;
+        kprintf("Setting crouton length to %d.\n", added->length);
+    }
+
+    // A crouton whose file couldn't be written stays in the project; saving
+    // it from the crouton editor writes it later.
+    SaveCrouton(added);
+    FreeAslRequest(std::move(requester));
+    return TRUE;
+}
+
+BOOL AddOldCroutonToProject(Project* project)
+{
+    kprintf("Adding crouton...\n");
+    if (!project)
+        return FALSE;
+    std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
+    if (!requester)
+        return FALSE;
+
+    AslTags tags;
+    tags.doSaveMode = true;
+    tags.initialDrawer = kCroutonDrawer;
+    tags.initialPattern = kCroutonPattern;
+    tags.initialFile = "NewCrouton.cwcrouton";
+    tags.doPatterns = true;
+    if (!Ask(*requester, tags)) {
+        FreeAslRequest(std::move(requester));
+        return FALSE;
+    }
+
+    const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
+    std::unique_ptr<Crouton> crouton = LoadCrouton(path);
+    if (!crouton) {
+        // Nothing was linked yet: the project and both lists are as before.
+        FreeAslRequest(std::move(requester));
+        return FALSE;
+    }
+
+    Crouton* added = crouton.get();
+    std::unique_ptr<ListNode>* link = ListTail(project);
+    auto node = std::make_unique<ListNode>();
+    node->node = std::move(crouton);
+    *link = std::move(node);
+
+    const std::string name = added->name.value_or("");
+    kprintf("Adding crouton %s.\n", name.c_str());
+
+    // The crouton file is written back at once, so a file that can't be
+    // written never enters the project. No lock is taken here besides the
+    // one SaveCrouton takes again after writing.
+    if (!SaveCrouton(added)) {
+        DestroyCrouton(std::move((*link)->node));
+        link->reset();
+        FreeAslRequest(std::move(requester));
+        return FALSE;
+    }
+
+    mui::NList_Insert(gCroutonList, {name}, 1, MUIV_NList_Insert_Bottom, 0);
+
+    const LONG slot = FindFreeImageSlot(project);
+    added->previewImage = MakeListPicture();
+    if (added->previewImage) {
+        // The chosen still; a crouton without one keeps the no-image picture.
+        const LONG frame = added->previewFrame;
+        if (frame >= 0 && frame < static_cast<LONG>(added->previewFilename.size()) &&
+            added->previewFilename[static_cast<std::size_t>(frame)])
+            SetButtonImage(added->previewImage, *added->previewFilename[static_cast<std::size_t>(frame)]);
+    }
+    AddVisualEntry(added, slot);
+    project->numberOfCroutons++;
+
+    FreeAslRequest(std::move(requester));
+    return TRUE;
+}

@@ -1,0 +1,151 @@
+// Helpers of the media tests: a temporary folder, tiny clips and pictures
+// made with ffmpeg, file reading, and the main window's lists.
+#pragma once
+
+#include "gui/vocabulary.h"
+#include "gui/windows.h"
+#include "platform/mui/mui.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace media_test {
+
+// A folder of its own under /tmp, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::string templ = "/tmp/cw-media-XXXXXX";
+        if (mkdtemp(templ.data()))
+            path_ = templ;
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Runs a host program with an argument vector and waits for it; its exit
+// code, or -1 when it could not be started.
+inline int RunProgram(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+inline int Ffmpeg(std::initializer_list<std::string> arguments)
+{
+    std::vector<std::string> command{"ffmpeg", "-nostdin", "-v", "error", "-y"};
+    command.insert(command.end(), arguments);
+    return RunProgram(command);
+}
+
+// A 2-second 160x120 clip at 25 frames per second, with a 440 Hz tone when
+// withSound.
+inline void MakeClip(const std::string& path, bool withSound)
+{
+    int result = 0;
+    if (withSound)
+        result = Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-f", "lavfi", "-i",
+                         "sine=frequency=440:duration=2", "-c:v", "mpeg4", "-c:a", "mp2", "-shortest", path});
+    else
+        result = Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-c:v", "mpeg4", "-an",
+                         path});
+    ASSERT_EQ(result, 0) << "ffmpeg could not make " << path;
+    ASSERT_TRUE(std::filesystem::exists(path));
+}
+
+// One 160x120 picture.
+inline void MakePicture(const std::string& path)
+{
+    ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120", "-frames:v", "1", path}), 0);
+}
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+inline std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string::size_type start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The whole application with its windows, so that gButtons, gCroutonList
+// and gVisualList exist; disposed when the fixture ends.
+class WindowsFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        application_ = BuildApplication({});
+        ASSERT_NE(application_, nullptr);
+        ASSERT_NE(gCroutonList, nullptr);
+        ASSERT_NE(gVisualList, nullptr);
+    }
+    void TearDown() override
+    {
+        mui::DisposeObject(std::move(application_));
+        ForgetGadgets();
+    }
+
+    mui::ObjectPtr application_;
+};
+
+} // namespace media_test
