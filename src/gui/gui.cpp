@@ -1,10 +1,170 @@
+// Keeping the main window and the model in step: the project's fields, the
+// crouton list entries and pictures, the active crouton's data and previews,
+// and the custom entries of the cycle gadgets.
 #include "gui/gui.h"
 
+#include "gui/main.h"
 #include "gui/vocabulary.h"
+#include "model/tables.h"
 #include "platform/dos.h"
 
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+
 namespace {
+
 constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text;
+    if (size > 0) {
+        text.resize(static_cast<std::size_t>(size) + 1);
+        std::vsnprintf(text.data(), text.size(), format, args);
+        text.resize(static_cast<std::size_t>(size));
+    }
+    va_end(args);
+    return text;
+}
+
+const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
+
+std::optional<std::string_view> View(const std::optional<std::string>& text)
+{
+    if (!text)
+        return std::nullopt;
+    return std::string_view(*text);
+}
+
+// A field's text read as a decimal number: leading blanks and one sign, then
+// digits up to the first other character; no digits give 0.
+LONG ReadDecimal(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    constexpr long long limit = static_cast<long long>(std::numeric_limits<LONG>::max()) + 1;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit)
+            value = limit;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<LONG>::max())
+        value = std::numeric_limits<LONG>::max();
+    return static_cast<LONG>(value);
+}
+
+std::string FieldText(HexButtons slot)
+{
+    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
+}
+
+} // namespace
+
+void InitGUI() {}
+
+void CloseGUI() {}
+
+void UpdateGUI(Project* project)
+{
+    if (!project)
+        return;
+    mui::set(gButtons[BUTTON_MAIN_PROJECTNAME], MUIA_String_Contents, project->projectName);
+    mui::set(gButtons[BUTTON_MAIN_OUTPUTFILENAME], MUIA_String_Contents, project->outputFileName);
+    mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_String_Contents, Format("%d", project->width));
+    mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_String_Contents, Format("%d", project->height));
+}
+
+void UpdateProjectFromGUI(Project* project)
+{
+    if (!project)
+        return;
+    project->projectName = FieldText(BUTTON_MAIN_PROJECTNAME);
+    project->outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
+    project->width = ReadDecimal(FieldText(BUTTON_MAIN_WIDTH));
+    project->height = ReadDecimal(FieldText(BUTTON_MAIN_HEIGHT));
+}
+
+void UpdateCroutonFromGUI(Crouton* /*crouton*/)
+{
+    kprintf("UpdateCroutonFromGUI: Not implemented yet.\n");
+}
+
+void UpdateGUIList(Project* project)
+{
+    if (!project)
+        return;
+    for (LONG id = 0; id < project->numberOfCroutons; ++id)
+        UpdateGUIListEntry(project, id);
+}
+
+void UpdateGUIListEntry(Project* project, LONG id)
+{
+    Crouton* crouton = GetCroutonFromPosition(project, id);
+    if (!crouton)
+        return;
+    kprintf("Setting Crouton entry to %s.\n", TraceText(crouton->name));
+    mui::NList_ReplaceSingle(gCroutonList, crouton->name.value_or(""), id, 0, 0);
+    mui::set(gCroutonList, MUIA_NList_Active, id);
+    const auto& picture = crouton->previewFilename[ClampPreviewFrame(crouton->previewFrame)];
+    kprintf("Setting preview image for %d to %s.\n", id, TraceText(picture));
+    SetButtonImage(crouton->previewImage, View(picture));
+}
+
+void UpdateGUIPreview()
+{
+    if (!gCroutonList)
+        return;
+    const LONG active = gCroutonList->GetLong(MUIA_NList_Active, MUIV_NList_Active_Off);
+    Crouton* crouton = GetCroutonFromPosition(gProject.get(), active);
+    if (!crouton)
+        return;
+    auto text = [](HexButtons slot, std::string value) { mui::set(gButtons[slot], MUIA_Text_Contents, std::move(value)); };
+
+    text(BUTTON_MAIN_LENGTH, Format("%d Seconds", crouton->length));
+    if (crouton->isVideo == TRUE) {
+        text(BUTTON_MAIN_CROUTON_WIDTH, Format("%d", crouton->width));
+        text(BUTTON_MAIN_CROUTON_HEIGHT, Format("%d", crouton->height));
+        text(BUTTON_MAIN_CROUTON_VIDEOBITRATE, Format("%d bps", crouton->videoBitrate));
+        text(BUTTON_MAIN_CROUTON_AUDIOBITRATE, Format("%d bps", crouton->audioBitrate));
+        text(BUTTON_MAIN_CROUTON_RATIO, Format("%3.2f:1", static_cast<double>(crouton->ratio)));
+        // A video shows the rate that the probe measured.
+        text(BUTTON_MAIN_CROUTON_FPS, Format("%3.2f fps", static_cast<double>(crouton->customFPS)));
+    } else {
+        for (HexButtons slot : {BUTTON_MAIN_CROUTON_WIDTH, BUTTON_MAIN_CROUTON_HEIGHT, BUTTON_MAIN_CROUTON_VIDEOBITRATE,
+                                BUTTON_MAIN_CROUTON_AUDIOBITRATE, BUTTON_MAIN_CROUTON_RATIO})
+            text(slot, "n/a");
+        // An image sequence shows the rate of its frame-rate choice.
+        const float rate = CroutonRate(ClampCroutonFPSIndex(crouton->fps), crouton->customFPS);
+        text(BUTTON_MAIN_CROUTON_FPS, Format("%3.2f fps", static_cast<double>(rate)));
+    }
+    text(BUTTON_MAIN_CROUTON_VIDEOCODEC, crouton->videoCodec.value_or("none"));
+    text(BUTTON_MAIN_CROUTON_AUDIOCODEC, crouton->audioCodec.value_or("none"));
+    for (int i = 0; i < cNumberOfPreviews; ++i) {
+        mui::Object* image = gButtons[BUTTON_MAIN_PREVIEWIMAGE + i];
+        if (crouton->previewFilename[i])
+            SetButtonImage(image, std::string_view(*crouton->previewFilename[i]));
+        else
+            SetButtonImage(image, std::string_view(kNoImageAvailable));
+    }
 }
 
 void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename)
@@ -25,4 +185,20 @@ void SetButtonImage(mui::Object* button, std::optional<std::string_view> filenam
     }
     UnLock(std::move(lock));
     mui::set(button, MUIA_NBitmap_Normal, std::string(*filename));
+}
+
+void ChangeFormatCycler()
+{
+    const LONG format = mui::XGetLong(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active);
+    const bool custom = format == cCustomFormatID;
+    mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, LONG{custom ? FALSE : TRUE});
+    mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, LONG{custom ? FALSE : TRUE});
+    // Not quiet: the bit-rate event stores the new index in the project.
+    mui::set(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, cDefaultBaud[ClampFormatIndex(format)]);
+}
+
+void ChangeFPSCycler()
+{
+    const LONG fps = mui::XGetLong(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active);
+    mui::set(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_Disabled, LONG{fps == cCustomFPSID ? FALSE : TRUE});
 }

@@ -40,6 +40,13 @@ void MoveCroutonInProject(Project* project, LONG oldPosition, LONG newPosition);
 void MoveCroutonUpInProject(Project* project, LONG id);
 void MoveCroutonDownInProject(Project* project, LONG id);
 
+// Image slots of the visual list. A crouton's slot is the number in its
+// visual entry text ("\eo[%d]"); 0 when it has none. A crouton entering the
+// list takes the lowest slot from 1 up that no crouton of the project uses,
+// so no two entries ever share a picture, also after deletions.
+LONG GetCroutonImageSlot(const Crouton* crouton);
+LONG FindFreeImageSlot(const Project* project);
+
 // Adding croutons.
 BOOL AddNewCroutonToProject(Project* project);
 BOOL AddOldCroutonToProject(Project* project);

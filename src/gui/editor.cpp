@@ -1,0 +1,196 @@
+// The crouton editor window: opening it on a crouton, filling it from the
+// record, the frame-rate choice, cancelling, and the first entries of the
+// crouton list.
+#include "gui/editor.h"
+
+#include "gui/gui.h"
+#include "gui/vocabulary.h"
+#include "model/tables.h"
+#include "platform/command.h"
+#include "platform/dos.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+constexpr std::array<HexButtons, cNumberOfPreviews> kEditorImages = {
+    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
+    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
+};
+constexpr std::array<HexButtons, cNumberOfPreviews> kPreviewSliders = {
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
+};
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text;
+    if (size > 0) {
+        text.resize(static_cast<std::size_t>(size) + 1);
+        std::vsnprintf(text.data(), text.size(), format, args);
+        text.resize(static_cast<std::size_t>(size));
+    }
+    va_end(args);
+    return text;
+}
+
+const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
+const void* TraceAddress(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
+
+mui::Object* Gadget(HexButtons slot) { return gButtons[slot]; }
+
+void Enable(HexButtons slot, bool enabled) { mui::set(Gadget(slot), MUIA_Disabled, LONG{enabled ? FALSE : TRUE}); }
+
+// Copies a still with the shell's Copy command, quietly.
+void CopyStill(const std::string& from, const std::string& to)
+{
+    SystemTagList(Format("C:Copy <NIL: >NIL: %s %s\n", QuoteIfNeeded(from).c_str(), QuoteIfNeeded(to).c_str()));
+}
+
+} // namespace
+
+void EditCrouton(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    kprintf("Editing crouton %s.\n", TraceText(crouton->name));
+    CroutonEditor_Clear();
+    mui::set(gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_Open, LONG{TRUE});
+    CroutonEditor_Update(crouton);
+}
+
+void CroutonEditor_Clear()
+{
+    for (HexButtons slot : kEditorImages)
+        mui::set(Gadget(slot), MUIA_NBitmap_Normal, std::string("Loading.png"));
+    kprintf("Clearing.\n");
+}
+
+void CroutonEditor_Update(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    mui::set(Gadget(BUTTON_CROUTONEDITOR_TITLE), MUIA_String_Contents, crouton->name.value_or(""));
+    mui::set(Gadget(BUTTON_CROUTONEDITOR_VIDEO_FILENAME), MUIA_String_Contents, crouton->videoName.value_or(""));
+    kprintf("Soundtrack is %p.\n", TraceAddress(crouton->soundtrack));
+    mui::set(Gadget(BUTTON_CROUTONEDITOR_SOUNDTRACK), MUIA_String_Contents, crouton->soundtrack.value_or(""));
+    mui::set(Gadget(BUTTON_CROUTONEDITOR_CUSTOMFPS), MUIA_String_Contents,
+             Format("%f", static_cast<double>(crouton->customFPS)));
+    mui::set(Gadget(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active, crouton->fps);
+
+    mui::Object* start = Gadget(BUTTON_CROUTONEDITOR_START);
+    mui::Object* end = Gadget(BUTTON_CROUTONEDITOR_END);
+    if (crouton->isVideo) {
+        mui::set(start, MUIA_Numeric_Max, crouton->videoLength);
+        mui::set(end, MUIA_Numeric_Max, crouton->videoLength);
+        mui::set(start, MUIA_Numeric_Value, crouton->start);
+        mui::set(end, MUIA_Numeric_Value, crouton->start + crouton->length);
+        mui::set(Gadget(BUTTON_CROUTONEDITOR_PREVIEWSELECTER), MUIA_Radio_Active, crouton->previewFrame);
+        for (int i = 0; i < cNumberOfPreviews; ++i) {
+            if (crouton->previewFilename[i]) {
+                kprintf("Preview: %p.\n", TraceAddress(crouton->previewFilename[i]));
+                CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i]);
+            }
+            kprintf("Setting slider %d to %d.\n", i, crouton->previewPosition[i]);
+            mui::set(Gadget(kPreviewSliders[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
+        }
+        Enable(BUTTON_CROUTONEDITOR_START, true);
+        Enable(BUTTON_CROUTONEDITOR_END, true);
+        for (int i = 0; i < cNumberOfPreviews; ++i) {
+            Enable(kEditorImages[i], true);
+            Enable(kPreviewSliders[i], true);
+        }
+        Enable(BUTTON_CROUTONEDITOR_PREVIEWSELECTER, true);
+        for (int i = 0; i < cNumberOfPreviews; ++i)
+            SetButtonImage(Gadget(kEditorImages[i]), std::string_view(cTemporaryPreviewFilename[i]));
+        mui::set(Gadget(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active, crouton->fps);
+        Enable(BUTTON_CROUTONEDITOR_FPS_CYCLER, true);
+        Enable(BUTTON_CROUTONEDITOR_CUSTOMFPS, false);
+    } else {
+        Enable(BUTTON_CROUTONEDITOR_START, false);
+        Enable(BUTTON_CROUTONEDITOR_END, false);
+        mui::set(start, MUIA_Numeric_Min, LONG{0});
+        mui::set(start, MUIA_Numeric_Max, LONG{100});
+        mui::set(start, MUIA_Numeric_Value, LONG{0});
+        mui::set(end, MUIA_Numeric_Min, LONG{1});
+        mui::set(end, MUIA_Numeric_Max, LONG{100});
+        mui::set(end, MUIA_Numeric_Value, crouton->length);
+        Enable(BUTTON_CROUTONEDITOR_FPS_CYCLER, true);
+        Enable(BUTTON_CROUTONEDITOR_CUSTOMFPS, true);
+        mui::set(Gadget(BUTTON_CROUTONEDITOR_PREVIEWSELECTER), MUIA_Radio_Active, crouton->previewFrame);
+        for (int i = 0; i < cNumberOfPreviews; ++i) {
+            if (crouton->previewFilename[i])
+                CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i]);
+            Enable(kEditorImages[i], true);
+            Enable(kPreviewSliders[i], true);
+            mui::set(Gadget(kPreviewSliders[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
+            SetButtonImage(Gadget(kEditorImages[i]), std::string_view(cTemporaryPreviewFilename[i]));
+        }
+        Enable(BUTTON_CROUTONEDITOR_PREVIEWSELECTER, true);
+    }
+}
+
+void CroutonEditor_SelectFPS(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    mui::Object* cycler = Gadget(BUTTON_CROUTONEDITOR_FPS_CYCLER);
+    const LONG oldFps = crouton->fps;
+    crouton->fps = mui::XGetLong(cycler, MUIA_Cycle_Active);
+    Enable(BUTTON_CROUTONEDITOR_CUSTOMFPS, crouton->fps == cCroutonEditorCustomFPSID);
+    if (crouton->fps == cCroutonEditorInheritFPSID && !crouton->isVideo) {
+        // An image sequence has no rate of its own to keep: spring back. The
+        // cycler's change event brings this operation round once more.
+        crouton->fps = oldFps;
+        mui::set(cycler, MUIA_Cycle_Active, oldFps);
+    }
+}
+
+void CroutonEditor_Cancel()
+{
+    mui::SetAttrs(gWindows[WINDOW_CROUTONEDITOR], {{MUIA_Window_Open, LONG{FALSE}}, {MUIA_NoNotify, LONG{TRUE}}});
+    for (int i = 0; i < cNumberOfPreviews; ++i) {
+        kprintf("Deleting %s.\n", cTemporaryPreviewFilename[i]);
+        SetButtonImage(Gadget(kEditorImages[i]), std::string_view("Loading.png"));
+        DeleteFile(cTemporaryPreviewFilename[i]);
+    }
+}
+
+void ChangeStart(Crouton* crouton)
+{
+    ChangeParameter(crouton, Gadget(BUTTON_CROUTONEDITOR_START), Gadget(BUTTON_CROUTONEDITOR_IMAGE), 0);
+}
+
+void ChangeEnd(Crouton* crouton)
+{
+    ChangeParameter(crouton, Gadget(BUTTON_CROUTONEDITOR_END), Gadget(BUTTON_CROUTONEDITOR_IMAGE2), 1);
+}
+
+// Moving a slider changes nothing until "_Save" or "_Generate Preview".
+void ChangeParameter(Crouton* /*crouton*/, mui::Object* /*slider*/, mui::Object* /*image*/, int /*id*/) {}
+
+std::vector<std::string> LoadCroutonStrings(Project* project)
+{
+    std::vector<std::string> strings;
+    if (!project)
+        return strings;
+    strings.reserve(static_cast<std::size_t>(std::max<LONG>(project->numberOfCroutons, 0)));
+    int number = 0;
+    for (const ListNode* node = project->croutons.get(); node; node = node->next.get(), ++number) {
+        const std::optional<std::string> name = node->node ? node->node->name : std::nullopt;
+        kprintf("Adding string number %d as %s.\n", number, TraceText(name));
+        strings.push_back(name.value_or(""));
+    }
+    return strings;
+}

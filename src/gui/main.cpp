@@ -1,0 +1,400 @@
+// The program's entry: start-up, the one event loop with its dispatch table,
+// and the shut-down.
+#include "gui/main.h"
+
+#include "gui/editor.h"
+#include "gui/gui.h"
+#include "gui/vocabulary.h"
+#include "gui/windows.h"
+#include "model/tables.h"
+#include "platform/asl.h"
+#include "platform/exec.h"
+#include "platform/mui/mui.h"
+#include "settings/settings.h"
+
+#include <sstream>
+
+std::unique_ptr<Project> gProject;
+Crouton* gEditingCrouton = nullptr;
+std::optional<std::vector<std::string>> gCroutonStrings;
+
+namespace {
+
+// MUIA_Pressed FALSE: a button released over itself.
+constexpr LONG kReleased = FALSE;
+
+struct NotificationEntry {
+    mui::Object* object;
+    Tag attribute;
+    LONG trigger;
+    LONG returnId;
+};
+
+void InstallNotifications(mui::Object* app)
+{
+    auto button = [](HexButtons slot) { return gButtons[slot]; };
+    const NotificationEntry table[] = {
+        {gWindows[WINDOW_MAIN], MUIA_Window_CloseRequest, TRUE, MUIV_Application_ReturnID_Quit},
+        {gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CANCEL},
+        {button(BUTTON_CROUTONEDITOR_LOADVIDEO), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_LOADVIDEO},
+        {button(BUTTON_CROUTONEDITOR_CANCEL), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_CANCEL},
+        {button(BUTTON_CROUTONEDITOR_SAVE), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_SAVE},
+        {button(BUTTON_CROUTONEDITOR_MPLAYER), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_MPLAYER},
+        {button(BUTTON_CROUTONEDITOR_GENERATEPREVIEW), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_GENERATEPREVIEW},
+        {button(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value, MUIV_EveryTime, GADMSG_CROUTONEDITOR_START},
+        {button(BUTTON_CROUTONEDITOR_END), MUIA_Numeric_Value, MUIV_EveryTime, GADMSG_CROUTONEDITOR_END},
+        {gCroutonList, MUIA_NList_InsertPosition, MUIV_EveryTime, GADMSG_MAIN_DRAGGEDCROUTON},
+        {gCroutonList, MUIA_NList_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTCROUTON},
+        {gVisualList, MUIA_NList_InsertPosition, MUIV_EveryTime, GADMSG_MAIN_DRAGGEDVISUAL},
+        {gVisualList, MUIA_NList_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTVISUAL},
+        {gCroutonList, MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITCROUTON},
+        {gVisualList, MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITVISUAL},
+        {button(BUTTON_MAIN_RENDER), MUIA_Pressed, kReleased, GADMSG_MAIN_RENDER},
+        {button(BUTTON_MAIN_SAVE), MUIA_Pressed, kReleased, GADMSG_MAIN_SAVE},
+        {button(BUTTON_MAIN_LOAD), MUIA_Pressed, kReleased, GADMSG_MAIN_LOAD},
+        {button(BUTTON_MAIN_NEW), MUIA_Pressed, kReleased, GADMSG_MAIN_NEW},
+        {button(BUTTON_MAIN_ADDCROUTON), MUIA_Pressed, kReleased, GADMSG_MAIN_ADDCROUTON},
+        {button(BUTTON_MAIN_DELETECROUTON), MUIA_Pressed, kReleased, GADMSG_MAIN_DELETECROUTON},
+        {button(BUTTON_MAIN_NEWCROUTON), MUIA_Pressed, kReleased, GADMSG_MAIN_NEWCROUTON},
+        {button(BUTTON_MAIN_EDITCROUTON), MUIA_Pressed, kReleased, GADMSG_MAIN_EDITCROUTON},
+        {button(BUTTON_MAIN_UP), MUIA_Pressed, kReleased, GADMSG_MAIN_UP},
+        {button(BUTTON_MAIN_DOWN), MUIA_Pressed, kReleased, GADMSG_MAIN_DOWN},
+        {button(BUTTON_MAIN_QUIT), MUIA_Pressed, kReleased, MUIV_Application_ReturnID_Quit},
+        {button(BUTTON_MAIN_FORMAT_CYCLER), MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTFORMAT},
+        {button(BUTTON_MAIN_BAUDRATE_CYCLER), MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTBAUDRATE},
+        {button(BUTTON_MAIN_FPS_CYCLER), MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTFPS},
+        {button(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_CROUTONEDITOR_SELECTFPS},
+#ifndef CLIPWEAVER_BASIC
+        {gWindows[WINDOW_ABOUT], MUIA_Window_CloseRequest, TRUE, GADMSG_ABOUT_OK},
+        {button(BUTTON_ABOUT_OK), MUIA_Pressed, kReleased, GADMSG_ABOUT_OK},
+#endif
+    };
+    for (const NotificationEntry& entry : table)
+        mui::Notify(entry.object, entry.attribute, entry.trigger, app, entry.returnId);
+}
+
+// After "New Project" the window shows the new project's own settings. The
+// cycle gadgets change quietly, so the bit-rate gadget is not moved by the
+// format handler a second time.
+void ShowProjectSettings(const Project& project)
+{
+    mui::nnset(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active, project.parameters);
+    mui::nnset(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, project.baudrate);
+    mui::nnset(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, project.fps);
+    mui::nnset(gButtons[BUTTON_MAIN_SOUNDTRACK], MUIA_String_Contents, project.soundtrack.value_or(""));
+    // Shortest form: shows the new project's 30 frames per second as the field's
+    // start-up text "30".
+    std::ostringstream rate;
+    rate << static_cast<double>(project.customFPS);
+    mui::nnset(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_String_Contents, rate.str());
+    const LONG customFormat = project.parameters == cCustomFormatID ? FALSE : TRUE;
+    mui::nnset(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, customFormat);
+    mui::nnset(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, customFormat);
+    mui::nnset(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_Disabled, LONG{project.fps == cCustomFPSID ? FALSE : TRUE});
+}
+
+void ReplaceProject()
+{
+    DestroyProject(std::move(gProject));
+    gProject = NewProject();
+    ShowProjectSettings(*gProject);
+}
+
+LONG ActiveEntry(const mui::Object* list)
+{
+    return list ? list->GetLong(MUIA_NList_Active, MUIV_NList_Active_Off) : MUIV_NList_Active_Off;
+}
+
+// Makes p the active entry of a list, raising its selection event when it
+// changes, or quietly.
+void MakeActive(mui::Object* list, LONG p) { mui::set(list, MUIA_NList_Active, p); }
+void MakeActiveQuietly(mui::Object* list, LONG p) { mui::nnset(list, MUIA_NList_Active, p); }
+
+// The event loop's state and its dispatch table.
+class EventLoop {
+public:
+    explicit EventLoop(mui::Object* app) : app_(app) {}
+
+    void Run()
+    {
+        quit_ = false;
+        selected_ = -1;
+        ULONG sigs = 0;
+        while (!quit_) {
+            const LONG id = mui::Application_NewInput(app_, sigs);
+            Dispatch(id);
+            // A return ID queued while handling this one has already raised
+            // the application's signal: the loop asks again at once.
+            if (mui::HasPendingReturnIds(app_))
+                sigs = 0;
+            if (!quit_ && sigs != 0) {
+                sigs = Wait(sigs | SIGBREAKF_CTRL_C);
+                if (sigs & SIGBREAKF_CTRL_C)
+                    quit_ = true;
+            }
+        }
+    }
+
+private:
+    void Dispatch(LONG id)
+    {
+        switch (id) {
+        case MUIV_Application_ReturnID_Quit:
+            kprintf("Quit received!\n");
+            quit_ = true;
+            break;
+#ifndef CLIPWEAVER_BASIC
+        case MEN_QUIT:
+            quit_ = true;
+            break;
+        case MEN_ABOUT:
+            mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE});
+            break;
+        case GADMSG_ABOUT_OK:
+            mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{FALSE});
+            break;
+        case MEN_NEW_PROJECT:
+#endif
+        case GADMSG_MAIN_NEW:
+            ReplaceProject();
+            break;
+#ifndef CLIPWEAVER_BASIC
+        case MEN_LOAD_PROJECT:
+#endif
+        case GADMSG_MAIN_LOAD:
+            // Loading arrives with the project file:
+            //   gProject = LoadProject(std::move(gProject));
+            //   kprintf("Loaded.\n");
+            //   MakeActive(gCroutonList, 0);
+            break;
+#ifndef CLIPWEAVER_BASIC
+        case MEN_SAVE_PROJECT:
+#endif
+        case GADMSG_MAIN_SAVE:
+            UpdateProjectFromGUI(gProject.get());
+            // Saving arrives with the project file: SaveProject(gProject.get());
+            break;
+#ifndef CLIPWEAVER_BASIC
+        case MEN_RENDER:
+#endif
+        case GADMSG_MAIN_RENDER:
+            UpdateProjectFromGUI(gProject.get());
+            // Rendering arrives with the project renderer: RenderProject(gProject.get());
+            break;
+        case GADMSG_MAIN_NEWCROUTON:
+            AddNewCroutonToProject(gProject.get());
+            break;
+        case GADMSG_MAIN_ADDCROUTON:
+            AddOldCroutonToProject(gProject.get());
+            break;
+        case GADMSG_MAIN_DELETECROUTON:
+            selected_ = ActiveEntry(gCroutonList);
+            if (selected_ >= 0)
+                DeleteCroutonFromProject(gProject.get(), selected_);
+            break;
+        case GADMSG_MAIN_UP:
+            lastSelected_ = -1;
+            selected_ = ActiveEntry(gCroutonList);
+            if (selected_ >= 0)
+                MoveCroutonUpInProject(gProject.get(), selected_);
+            break;
+        case GADMSG_MAIN_DOWN:
+            lastSelected_ = -1;
+            selected_ = ActiveEntry(gCroutonList);
+            if (selected_ >= 0)
+                MoveCroutonDownInProject(gProject.get(), selected_);
+            break;
+        case GADMSG_MAIN_SELECTCROUTON:
+            SelectionSteps();
+            break;
+        case GADMSG_MAIN_SELECTVISUAL:
+            kprintf("Selected visual.\n");
+            MakeActive(gCroutonList, ActiveEntry(gVisualList));
+            SelectionSteps();
+            break;
+        case GADMSG_MAIN_EDITCROUTON:
+            EditSteps();
+            break;
+        case GADMSG_MAIN_EDITVISUAL:
+            lastSelected_ = -1;
+            MakeActiveQuietly(gCroutonList, ActiveEntry(gVisualList));
+            EditSteps();
+            break;
+        case GADMSG_MAIN_DRAGGEDCROUTON:
+            if (DragCondition())
+                DragSteps(true);
+            break;
+        case GADMSG_MAIN_DRAGGEDVISUAL:
+            kprintf("Dragged visual.\n");
+            if (DragCondition()) {
+                mui::NList_Move(gCroutonList, lastSelected_, selected_);
+                DragSteps(false);
+            }
+            break;
+        case GADMSG_MAIN_SELECTFORMAT:
+            gProject->parameters = mui::XGetLong(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active);
+            kprintf("Changed format.\n");
+            ChangeFormatCycler();
+            break;
+        case GADMSG_MAIN_SELECTBAUDRATE:
+            gProject->baudrate = mui::XGetLong(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active);
+            break;
+        case GADMSG_MAIN_SELECTFPS:
+            gProject->fps = mui::XGetLong(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active);
+            ChangeFPSCycler();
+            break;
+        case GADMSG_CROUTONEDITOR_CANCEL:
+            // Closing an editor that shows no crouton is harmless.
+            CroutonEditor_Cancel();
+            break;
+        case GADMSG_CROUTONEDITOR_SAVE:
+        case GADMSG_CROUTONEDITOR_LOADVIDEO:
+        case GADMSG_CROUTONEDITOR_START:
+        case GADMSG_CROUTONEDITOR_END:
+        case GADMSG_CROUTONEDITOR_GENERATEPREVIEW:
+        case GADMSG_CROUTONEDITOR_MPLAYER:
+        case GADMSG_CROUTONEDITOR_SELECTFPS:
+            // The editor acts only on a crouton that is still in the project.
+            if (gEditingCrouton)
+                DispatchEditor(id);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void DispatchEditor(LONG id)
+    {
+        switch (id) {
+        case GADMSG_CROUTONEDITOR_SAVE:
+            // Saving arrives with the rest of the editor:
+            //   CroutonEditor_Save(gEditingCrouton);
+            UpdateGUIListEntry(gProject.get(), selected_);
+            UpdateGUIPreview();
+            MakeActive(gCroutonList, selected_);
+            break;
+        case GADMSG_CROUTONEDITOR_LOADVIDEO:
+            UpdateCroutonFromGUI(gEditingCrouton);
+            // Arrives with the rest of the editor: CroutonEditor_LoadVideo(gEditingCrouton);
+            break;
+        case GADMSG_CROUTONEDITOR_START:
+            ChangeStart(gEditingCrouton);
+            break;
+        case GADMSG_CROUTONEDITOR_END:
+            ChangeEnd(gEditingCrouton);
+            break;
+        case GADMSG_CROUTONEDITOR_GENERATEPREVIEW:
+            // Arrives with preview grabbing: GeneratePreview(gEditingCrouton);
+            break;
+        case GADMSG_CROUTONEDITOR_MPLAYER:
+            // Arrives with preview grabbing: CroutonEditor_RunMPlayer(gEditingCrouton);
+            break;
+        case GADMSG_CROUTONEDITOR_SELECTFPS:
+            CroutonEditor_SelectFPS(gEditingCrouton);
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Both lists show the same croutons in the same order and are held on
+    // the same active entry.
+    void SelectionSteps()
+    {
+        lastSelected_ = selected_;
+        selected_ = ActiveEntry(gCroutonList);
+        if (selected_ >= 0) {
+            MakeActive(gVisualList, selected_);
+            UpdateGUIPreview();
+        }
+        kprintf("Selected %d.\n", selected_);
+    }
+
+    void EditSteps()
+    {
+        MakeActiveQuietly(gVisualList, ActiveEntry(gCroutonList));
+        lastSelected_ = -1;
+        selected_ = ActiveEntry(gCroutonList);
+        if (selected_ < 0)
+            return;
+        Crouton* crouton = GetCroutonFromPosition(gProject.get(), selected_);
+        if (!crouton)
+            return;
+        gEditingCrouton = crouton;
+        EditCrouton(gEditingCrouton);
+    }
+
+    bool DragCondition() const { return lastSelected_ >= 0 && selected_ >= 0 && lastSelected_ != selected_; }
+
+    void DragSteps(bool fromCroutonList)
+    {
+        if (fromCroutonList) {
+            const LONG target = selected_ > lastSelected_ ? selected_ + 1 : selected_;
+            kprintf("Move %d to %d in visual list.\n", lastSelected_, target);
+            mui::NList_Move(gVisualList, lastSelected_, target);
+        }
+        MoveCroutonInProject(gProject.get(), lastSelected_, selected_);
+        lastSelected_ = -1;
+    }
+
+    mui::Object* app_;
+    bool quit_ = false;
+    LONG selected_ = -1;
+    LONG lastSelected_ = -1;
+};
+
+void CloseDown(std::unique_ptr<Library> asl)
+{
+    kprintf("Closing down.\n");
+    gCroutonStrings.reset();
+    CloseGUI();
+    if (asl)
+        CloseLibrary(std::move(asl));
+}
+
+} // namespace
+
+void InitDefaults() { InitGUI(); }
+
+int ClipweaverMain()
+{
+    kprintf("Open ASL.\n");
+    std::unique_ptr<Library> asl = OpenLibrary("asl.library", 0);
+    if (!asl) {
+        CloseDown(nullptr);
+        return 0;
+    }
+    InitSettings();
+    InitDefaults();
+    gProject = NewProject();
+    gCroutonStrings = LoadCroutonStrings(gProject.get());
+
+    mui::ObjectPtr app = BuildApplication(*gCroutonStrings);
+    if (!app) {
+        kprintf("Couldn't create app.\n");
+        // The first project is left as it is, without the traces of
+        // destroying it; its memory goes with it.
+        gProject.reset();
+        CloseDown(std::move(asl));
+        return 0;
+    }
+
+    mui::set(gButtons[BUTTON_CROUTONEDITOR_END], MUIA_Numeric_Value, LONG{100});
+    InstallNotifications(app.get());
+
+    mui::set(gWindows[WINDOW_MAIN], MUIA_Window_Open, LONG{TRUE});
+    if (mui::XGetLong(gWindows[WINDOW_MAIN], MUIA_Window_Open)) {
+        EventLoop loop(app.get());
+        loop.Run();
+        kprintf("Quitting.\n");
+    }
+
+    for (int i = 0; i < cNumberOfPreviews; ++i)
+        SetButtonImage(gButtons[BUTTON_MAIN_PREVIEWIMAGE + i], std::string_view("NoImageLoaded.png"));
+    DestroyProject(std::move(gProject));
+    gEditingCrouton = nullptr;
+    mui::DisposeObject(std::move(app));
+    ForgetGadgets();
+    CloseDown(std::move(asl));
+    return 0;
+}

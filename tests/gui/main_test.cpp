@@ -1,0 +1,526 @@
+// The program's start-up, event loop and shut-down, driven through the
+// object model's user actions at the loop's waits.
+#include "project_helper.h"
+
+#include "gui/main.h"
+#include "gui/vocabulary.h"
+#include "model/tables.h"
+#include "platform/mui/mui.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace {
+
+constexpr const char* kStartUp = "Open ASL.\nCreating new project.\n";
+constexpr const char* kShutDown =
+    "Quitting.\nDeleting project.\nResetting 0 images.\nFreeing project.\nFinished destroying project.\nClosing down.\n";
+
+std::string Text(HexButtons slot)
+{
+    mui::Object* object = gButtons[slot];
+    if (!object)
+        return "<none>";
+    const Tag tag = object->kind() == mui::Kind::String ? MUIA_String_Contents : MUIA_Text_Contents;
+    return object->GetString(tag).value_or("<unset>");
+}
+
+std::string Picture(mui::Object* object) { return object ? object->GetString(MUIA_NBitmap_Normal).value_or("<none>") : "<no object>"; }
+
+bool Disabled(HexButtons slot) { return gButtons[slot]->GetLong(MUIA_Disabled) != 0; }
+bool IsOpen(LONG window) { return gWindows[window]->GetLong(MUIA_Window_Open) != 0; }
+LONG Cycle(HexButtons slot) { return gButtons[slot]->GetLong(MUIA_Cycle_Active); }
+
+std::size_t Count(const std::string& text, const std::string& piece)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
+        ++count;
+    return count;
+}
+
+std::size_t CountNotifications(const mui::Object& object)
+{
+    std::size_t count = object.notifications().size();
+    for (const auto& child : object.children())
+        count += CountNotifications(*child);
+    return count;
+}
+
+// Three croutons P, Q and R with lengths 10, 20 and 30.
+MainStep AddThree()
+{
+    return Act([] {
+        int length = 10;
+        for (const char* name : {"P", "Q", "R"}) {
+            Crouton* crouton = AppendTestCrouton(gProject.get(), name);
+            crouton->length = length;
+            length += 10;
+        }
+    });
+}
+
+MainStep Click(mui::Object** list, LONG entry)
+{
+    return Act([list, entry] { ASSERT_TRUE(mui::UserClick(*list, entry)); });
+}
+
+MainStep Press(HexButtons slot)
+{
+    return Act([slot] { ASSERT_TRUE(mui::UserPress(gButtons[slot])); });
+}
+
+TEST(MainTest, StartsAndEndsWithTheTracesInOrder)
+{
+    TraceCapture trace;
+    EXPECT_EQ(RunMainWithSteps({}), 0);
+    EXPECT_EQ(trace.Text(), std::string(kStartUp) + kShutDown);
+    EXPECT_EQ(gProject, nullptr);
+    EXPECT_EQ(gButtons[BUTTON_MAIN_RENDER], nullptr);
+}
+
+TEST(MainTest, StartUpStateOfTheWindows)
+{
+    RunMainWithSteps({Act([] {
+        EXPECT_TRUE(IsOpen(WINDOW_MAIN));
+        EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
+#ifndef CLIPWEAVER_BASIC
+        EXPECT_FALSE(IsOpen(WINDOW_ABOUT));
+        EXPECT_EQ(CountNotifications(*App()), 32u);
+#else
+        EXPECT_EQ(CountNotifications(*App()), 30u);
+#endif
+        // The field was made after the project, so it keeps its own text.
+        EXPECT_EQ(Text(BUTTON_MAIN_OUTPUTFILENAME), "RAM:GreatVideo.avi");
+        EXPECT_EQ(gProject->outputFileName, "RAM:GreatVideo.mp4");
+        EXPECT_EQ(gButtons[BUTTON_CROUTONEDITOR_END]->GetLong(MUIA_Numeric_Value), 100);
+        EXPECT_THAT(Entries(gCroutonList), IsEmpty());
+        EXPECT_EQ(gEditingCrouton, nullptr);
+        EXPECT_EQ(PendingIds(), 0u);
+    })});
+}
+
+TEST(MainTest, CloseGadgetAndQuitButtonTraceQuitReceived)
+{
+    for (bool closeGadget : {true, false}) {
+        TraceCapture trace;
+        RunMainWithSteps({Act([closeGadget] {
+                              if (closeGadget)
+                                  ASSERT_TRUE(mui::UserCloseWindow(gWindows[WINDOW_MAIN]));
+                              else
+                                  ASSERT_TRUE(mui::UserPress(gButtons[BUTTON_MAIN_QUIT]));
+                          }),
+                          Act([] { ADD_FAILURE() << "the loop waited after quitting"; })});
+        EXPECT_EQ(trace.Text(), std::string(kStartUp) + "Quit received!\n" + kShutDown);
+    }
+}
+
+#ifndef CLIPWEAVER_BASIC
+TEST(MainTest, MenuQuitEndsWithoutATrace)
+{
+    TraceCapture trace;
+    RunMainWithSteps({Act([] { ASSERT_TRUE(mui::UserChooseMenu(App(), MEN_QUIT)); })});
+    EXPECT_EQ(trace.Text(), std::string(kStartUp) + kShutDown);
+}
+
+TEST(MainTest, AboutOpensFromTheMenuAndClosesBothWays)
+{
+    RunMainWithSteps({Act([] { ASSERT_TRUE(mui::UserChooseMenu(App(), MEN_ABOUT)); }),
+                      Act([] {
+                          EXPECT_TRUE(IsOpen(WINDOW_ABOUT));
+                          ASSERT_TRUE(mui::UserCloseWindow(gWindows[WINDOW_ABOUT]));
+                      }),
+                      Act([] {
+                          EXPECT_FALSE(IsOpen(WINDOW_ABOUT));
+                          ASSERT_TRUE(mui::UserChooseMenu(App(), MEN_ABOUT));
+                      }),
+                      Press(BUTTON_ABOUT_OK), Act([] { EXPECT_FALSE(IsOpen(WINDOW_ABOUT)); })});
+}
+#endif
+
+TEST(MainTest, CtrlCEndsTheLoopQuietly)
+{
+    TraceCapture trace;
+    int waits = 0;
+    RunMainWithSteps({[&] {
+        ++waits;
+        return SIGBREAKF_CTRL_C;
+    }});
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(trace.Text(), std::string(kStartUp) + kShutDown);
+}
+
+TEST(MainFailureTest, NoRequesterLibrary)
+{
+    SetLibraryAvailable("asl.library", false);
+    TraceCapture trace;
+    EXPECT_EQ(RunMainWithSteps({Act([] { ADD_FAILURE() << "no loop without the library"; })}), 0);
+    SetLibraryAvailable("asl.library", true);
+    EXPECT_EQ(trace.Text(), "Open ASL.\nClosing down.\n");
+    EXPECT_EQ(gProject, nullptr);
+    EXPECT_FALSE(gCroutonStrings.has_value());
+}
+
+TEST(MainFailureTest, NoApplicationObject)
+{
+    mui::SetCreationFailure([](mui::Kind kind) { return kind == mui::Kind::Cycle; });
+    TraceCapture trace;
+    EXPECT_EQ(RunMainWithSteps({Act([] { ADD_FAILURE() << "no loop without windows"; })}), 0);
+    mui::SetCreationFailure({});
+    EXPECT_EQ(trace.Text(), std::string(kStartUp) + "Couldn't create app.\nClosing down.\n");
+    EXPECT_EQ(gProject, nullptr);
+    EXPECT_EQ(gButtons[BUTTON_MAIN_RENDER], nullptr);
+    EXPECT_EQ(mui::CurrentApplication(), nullptr);
+}
+
+// A view that will not show the main window.
+class RefusingView : public mui::ObjectView {
+public:
+    void AttributeChanged(mui::Object& object, Tag attribute) override
+    {
+        if (object.kind() == mui::Kind::Window && attribute == MUIA_Window_Open && object.GetLong(MUIA_Window_Open))
+            mui::nnset(&object, MUIA_Window_Open, LONG{FALSE});
+    }
+    void EntriesChanged(mui::Object&) override {}
+    void ObjectDisposed(mui::Object&) override {}
+};
+
+TEST(MainFailureTest, MainWindowThatDoesNotOpenSkipsTheLoop)
+{
+    RefusingView view;
+    mui::SetApplicationHook([&view](mui::Object& application) { application.SetView(&view); });
+    TraceCapture trace;
+    EXPECT_EQ(RunMainWithSteps({Act([] { ADD_FAILURE() << "the loop ran"; })}), 0);
+    mui::SetApplicationHook({});
+    EXPECT_EQ(trace.Text(), std::string(kStartUp) +
+                                "Deleting project.\nResetting 0 images.\nFreeing project.\nFinished destroying "
+                                "project.\nClosing down.\n");
+}
+
+TEST(MainSelectionTest, ClickInTheCroutonListComesToRestAfterOneExchange)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree(), Act([&trace] {
+                          trace.Clear();
+                          ASSERT_TRUE(mui::UserClick(gCroutonList, 2));
+                          EXPECT_EQ(PendingIds(), 1u);
+                      }),
+                      Act([&trace] {
+                          EXPECT_EQ(trace.Text(), "Selected 2.\nSelected visual.\nSelected 2.\n");
+                          EXPECT_EQ(PendingIds(), 0u);
+                          EXPECT_EQ(Active(gVisualList), 2);
+                          EXPECT_EQ(Text(BUTTON_MAIN_LENGTH), "30 Seconds");
+                      })});
+}
+
+TEST(MainSelectionTest, ClickInTheVisualListSelectsTheSameCrouton)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree(), Act([&trace] {
+                          trace.Clear();
+                          ASSERT_TRUE(mui::UserClick(gVisualList, 1));
+                          EXPECT_EQ(PendingIds(), 1u);
+                      }),
+                      Act([&trace] {
+                          EXPECT_EQ(trace.Text(), "Selected visual.\nSelected 1.\nSelected 1.\n");
+                          EXPECT_EQ(PendingIds(), 0u);
+                          EXPECT_EQ(Active(gCroutonList), 1);
+                          EXPECT_EQ(Text(BUTTON_MAIN_LENGTH), "20 Seconds");
+                          EXPECT_EQ(Text(BUTTON_MAIN_CROUTON_WIDTH), "0");
+                          EXPECT_EQ(Text(BUTTON_MAIN_CROUTON_VIDEOCODEC), "none");
+                          EXPECT_EQ(Picture(gButtons[BUTTON_MAIN_PREVIEWIMAGE3]), "NoImageAvailable.png");
+                      })});
+}
+
+void ExpectOrder(const std::vector<std::string>& names, const std::vector<LONG>& slots)
+{
+    EXPECT_EQ(ProjectNames(gProject.get()), names);
+    EXPECT_EQ(Entries(gCroutonList), names);
+    EXPECT_EQ(VisualSlots(), slots);
+    EXPECT_EQ(ProjectSlots(gProject.get()), slots);
+}
+
+TEST(MainDragTest, DragInTheCroutonListMovesProjectAndVisualList)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree(), Act([&trace] {
+                          trace.Clear();
+                          ASSERT_TRUE(mui::UserDrag(gCroutonList, 0, 2));
+                      }),
+                      Act([&trace] {
+                          EXPECT_THAT(trace.Text(), HasSubstr("Move 0 to 3 in visual list.\nMove crouton 0 to 2.\n"));
+                          ExpectOrder({"Q", "R", "P"}, {2, 3, 1});
+                          EXPECT_EQ(Active(gCroutonList), 2);
+                          EXPECT_EQ(Active(gVisualList), 2);
+                          EXPECT_EQ(PendingIds(), 0u);
+                      })});
+}
+
+TEST(MainDragTest, DragInTheVisualListMovesProjectAndCroutonList)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree(), Click(&gVisualList, 2), Act([&trace] {
+                          trace.Clear();
+                          ASSERT_TRUE(mui::UserDrag(gVisualList, 2, 0));
+                      }),
+                      Act([&trace] {
+                          EXPECT_THAT(trace.Text(), HasSubstr("Dragged visual.\nMove crouton 2 to 0.\n"));
+                          EXPECT_THAT(trace.Text(), Not(HasSubstr("in visual list")));
+                          ExpectOrder({"R", "P", "Q"}, {3, 1, 2});
+                          EXPECT_EQ(Active(gCroutonList), 0);
+                          EXPECT_EQ(Active(gVisualList), 0);
+                      })});
+}
+
+TEST(MainMoveTest, UpAndDownKeepProjectAndListsTogether)
+{
+    RunMainWithSteps({AddThree(), Click(&gCroutonList, 2), Press(BUTTON_MAIN_UP), Act([] {
+                          ExpectOrder({"P", "R", "Q"}, {1, 3, 2});
+                          EXPECT_EQ(Active(gCroutonList), 1);
+                          EXPECT_EQ(Active(gVisualList), 1);
+                          ASSERT_TRUE(mui::UserPress(gButtons[BUTTON_MAIN_DOWN]));
+                      }),
+                      Act([] {
+                          ExpectOrder({"P", "Q", "R"}, {1, 2, 3});
+                          EXPECT_EQ(Active(gCroutonList), 2);
+                      })});
+}
+
+TEST(MainMoveTest, UpOnTheFirstAndDownOnTheLastChangeNothing)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree(), Click(&gCroutonList, 0), Press(BUTTON_MAIN_UP), Click(&gCroutonList, 2),
+                      Press(BUTTON_MAIN_DOWN), Act([&trace] {
+                          ExpectOrder({"P", "Q", "R"}, {1, 2, 3});
+                          EXPECT_THAT(trace.Text(), Not(HasSubstr("Move crouton")));
+                      })});
+}
+
+TEST(MainMoveTest, ButtonsDoNothingOnAnEmptyProject)
+{
+    TraceCapture trace;
+    RunMainWithSteps({Press(BUTTON_MAIN_UP), Press(BUTTON_MAIN_DOWN), Press(BUTTON_MAIN_DELETECROUTON),
+                      Press(BUTTON_MAIN_EDITCROUTON), Act([] { EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR)); })});
+    EXPECT_EQ(trace.Text(), std::string(kStartUp) + kShutDown);
+}
+
+TEST(MainDeleteTest, DeleteRemovesTheActiveCrouton)
+{
+    RunMainWithSteps({AddThree(), Click(&gVisualList, 1), Press(BUTTON_MAIN_DELETECROUTON),
+                      Act([] { ExpectOrder({"P", "R"}, {1, 3}); })});
+}
+
+TEST(MainEditTest, EditOpensTheEditorOnTheActiveCrouton)
+{
+    RunMainWithSteps({AddThree(), Act([] {
+                          Crouton* q = GetCroutonFromPosition(gProject.get(), 1);
+                          q->start = 5;
+                          q->length = 20;
+                          q->videoLength = 60;
+                      }),
+                      Click(&gCroutonList, 1), Press(BUTTON_MAIN_EDITCROUTON), Act([] {
+                          EXPECT_TRUE(IsOpen(WINDOW_CROUTONEDITOR));
+                          ASSERT_NE(gEditingCrouton, nullptr);
+                          EXPECT_EQ(gEditingCrouton, GetCroutonFromPosition(gProject.get(), 1));
+                          EXPECT_EQ(Text(BUTTON_CROUTONEDITOR_TITLE), "Q");
+                          mui::Object* start = gButtons[BUTTON_CROUTONEDITOR_START];
+                          mui::Object* end = gButtons[BUTTON_CROUTONEDITOR_END];
+                          EXPECT_EQ(start->GetLong(MUIA_Numeric_Max), 60);
+                          EXPECT_EQ(end->GetLong(MUIA_Numeric_Max), 60);
+                          EXPECT_EQ(start->GetLong(MUIA_Numeric_Value), 5);
+                          EXPECT_EQ(end->GetLong(MUIA_Numeric_Value), 25);
+                          EXPECT_EQ(Text(BUTTON_CROUTONEDITOR_CUSTOMFPS), "30.000000");
+                          EXPECT_TRUE(Disabled(BUTTON_CROUTONEDITOR_CUSTOMFPS));
+                      })});
+}
+
+TEST(MainEditTest, DoubleClickInTheVisualListEdits)
+{
+    RunMainWithSteps({AddThree(), Act([] { ASSERT_TRUE(mui::UserDoubleClick(gVisualList, 2)); }), Act([] {
+                          EXPECT_TRUE(IsOpen(WINDOW_CROUTONEDITOR));
+                          EXPECT_EQ(gEditingCrouton, GetCroutonFromPosition(gProject.get(), 2));
+                          EXPECT_EQ(Active(gCroutonList), 2);
+                          EXPECT_EQ(Text(BUTTON_CROUTONEDITOR_TITLE), "R");
+                      })});
+}
+
+TEST(MainEditTest, EditorCloseGadgetCancels)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree(), Click(&gCroutonList, 0), Press(BUTTON_MAIN_EDITCROUTON),
+                      Act([] { ASSERT_TRUE(mui::UserCloseWindow(gWindows[WINDOW_CROUTONEDITOR])); }), Act([&trace] {
+                          EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
+                          EXPECT_THAT(trace.Text(), HasSubstr("Deleting T:__MplayerPreview5.png.\n"));
+                          EXPECT_EQ(Picture(gButtons[BUTTON_CROUTONEDITOR_IMAGE]), "Loading.png");
+                      })});
+}
+
+TEST(MainEditTest, DeletingTheEditedCroutonClosesTheEditor)
+{
+    RunMainWithSteps({AddThree(), Click(&gCroutonList, 1), Press(BUTTON_MAIN_EDITCROUTON),
+                      Press(BUTTON_MAIN_DELETECROUTON), Act([] {
+                          EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
+                          EXPECT_EQ(gEditingCrouton, nullptr);
+                          ExpectOrder({"P", "R"}, {1, 3});
+                      })});
+}
+
+TEST(MainEditTest, DeletingAnotherCroutonKeepsTheEditorOpen)
+{
+    RunMainWithSteps({AddThree(), Click(&gCroutonList, 1), Press(BUTTON_MAIN_EDITCROUTON), Click(&gCroutonList, 0),
+                      Press(BUTTON_MAIN_DELETECROUTON), Act([] {
+                          EXPECT_TRUE(IsOpen(WINDOW_CROUTONEDITOR));
+                          ASSERT_NE(gEditingCrouton, nullptr);
+                          EXPECT_EQ(*gEditingCrouton->name, "Q");
+                      })});
+}
+
+TEST(MainEditTest, NewProjectClosesTheEditor)
+{
+    RunMainWithSteps({AddThree(), Click(&gCroutonList, 0), Press(BUTTON_MAIN_EDITCROUTON), Press(BUTTON_MAIN_NEW),
+                      Act([] {
+                          EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
+                          EXPECT_EQ(gEditingCrouton, nullptr);
+                          EXPECT_THAT(Entries(gCroutonList), IsEmpty());
+                          EXPECT_THAT(Entries(gVisualList), IsEmpty());
+                          EXPECT_EQ(gProject->numberOfCroutons, 0);
+                      })});
+}
+
+TEST(MainEditTest, ImageCroutonSpringsBackFromSourceRate)
+{
+    RunMainWithSteps({AddThree(), Act([] {
+                          Crouton* p = GetCroutonFromPosition(gProject.get(), 0);
+                          p->isVideo = FALSE;
+                          p->fps = 7;
+                          p->length = 4;
+                      }),
+                      Click(&gCroutonList, 0), Press(BUTTON_MAIN_EDITCROUTON), Act([] {
+                          EXPECT_TRUE(Disabled(BUTTON_CROUTONEDITOR_START));
+                          EXPECT_TRUE(Disabled(BUTTON_CROUTONEDITOR_END));
+                          EXPECT_EQ(gButtons[BUTTON_CROUTONEDITOR_END]->GetLong(MUIA_Numeric_Value), 4);
+                          EXPECT_EQ(gButtons[BUTTON_CROUTONEDITOR_END]->GetLong(MUIA_Numeric_Min), 1);
+                          EXPECT_EQ(Cycle(BUTTON_CROUTONEDITOR_FPS_CYCLER), 7);
+                          EXPECT_TRUE(Disabled(BUTTON_CROUTONEDITOR_CUSTOMFPS));
+                          ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_CROUTONEDITOR_FPS_CYCLER], 0));
+                      }),
+                      Act([] {
+                          EXPECT_EQ(Cycle(BUTTON_CROUTONEDITOR_FPS_CYCLER), 7);
+                          EXPECT_EQ(gEditingCrouton->fps, 7);
+                          ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_CROUTONEDITOR_FPS_CYCLER], 18));
+                      }),
+                      Act([] {
+                          EXPECT_EQ(gEditingCrouton->fps, 18);
+                          EXPECT_FALSE(Disabled(BUTTON_CROUTONEDITOR_CUSTOMFPS));
+                      })});
+}
+
+TEST(MainCycleTest, FormatPicksItsDefaultBitRate)
+{
+    TraceCapture trace;
+    RunMainWithSteps({Act([] { ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_MAIN_FORMAT_CYCLER], 9)); }),
+                      Act([&trace] {
+                          EXPECT_EQ(gProject->parameters, 9);
+                          EXPECT_EQ(gProject->baudrate, 6);
+                          EXPECT_EQ(Cycle(BUTTON_MAIN_BAUDRATE_CYCLER), 6);
+                          EXPECT_EQ(Count(trace.Text(), "Changed format.\n"), 1u);
+                          EXPECT_TRUE(Disabled(BUTTON_MAIN_WIDTH));
+                          ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_MAIN_FORMAT_CYCLER], cCustomFormatID));
+                      }),
+                      Act([] {
+                          EXPECT_FALSE(Disabled(BUTTON_MAIN_WIDTH));
+                          EXPECT_FALSE(Disabled(BUTTON_MAIN_HEIGHT));
+                          EXPECT_EQ(gProject->parameters, 19);
+                          ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], 2));
+                      }),
+                      Act([] { EXPECT_EQ(gProject->baudrate, 2); })});
+}
+
+TEST(MainCycleTest, CustomFrameRateEnablesItsField)
+{
+    RunMainWithSteps({Act([] { ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_MAIN_FPS_CYCLER], cCustomFPSID)); }),
+                      Act([] {
+                          EXPECT_EQ(gProject->fps, 3);
+                          EXPECT_FALSE(Disabled(BUTTON_MAIN_CUSTOMFPS));
+                          ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_MAIN_FPS_CYCLER], 1));
+                      }),
+                      Act([] {
+                          EXPECT_EQ(gProject->fps, 1);
+                          EXPECT_TRUE(Disabled(BUTTON_MAIN_CUSTOMFPS));
+                      })});
+}
+
+TEST(MainNewProjectTest, ShowsTheNewProjectsSettingsQuietly)
+{
+    TraceCapture trace;
+    RunMainWithSteps({Act([] {
+                          ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_MAIN_FORMAT_CYCLER], cCustomFormatID));
+                          ASSERT_TRUE(mui::UserCycle(gButtons[BUTTON_MAIN_FPS_CYCLER], cCustomFPSID));
+                      }),
+                      Act([] {
+                          ASSERT_TRUE(mui::UserType(gButtons[BUTTON_MAIN_CUSTOMFPS], "25"));
+                          ASSERT_TRUE(mui::UserType(gButtons[BUTTON_MAIN_SOUNDTRACK], "Music/song.mp3"));
+                          ASSERT_TRUE(mui::UserType(gButtons[BUTTON_MAIN_WIDTH], "1000"));
+                          ASSERT_TRUE(mui::UserType(gButtons[BUTTON_MAIN_PROJECTNAME], "Holiday"));
+                      }),
+                      Act([&trace] {
+                          trace.Clear();
+                          ASSERT_TRUE(mui::UserPress(gButtons[BUTTON_MAIN_NEW]));
+                      }),
+                      Act([&trace] {
+                          EXPECT_THAT(trace.Text(), Not(HasSubstr("Changed format.")));
+                          EXPECT_EQ(Cycle(BUTTON_MAIN_FORMAT_CYCLER), 0);
+                          EXPECT_EQ(Cycle(BUTTON_MAIN_BAUDRATE_CYCLER), 0);
+                          EXPECT_EQ(Cycle(BUTTON_MAIN_FPS_CYCLER), 0);
+                          EXPECT_EQ(gProject->parameters, 0);
+                          EXPECT_EQ(gProject->baudrate, 0);
+                          EXPECT_EQ(gProject->fps, 0);
+                          EXPECT_EQ(Text(BUTTON_MAIN_SOUNDTRACK), "");
+                          EXPECT_EQ(Text(BUTTON_MAIN_CUSTOMFPS), "30");
+                          EXPECT_EQ(Text(BUTTON_MAIN_WIDTH), "320");
+                          EXPECT_EQ(Text(BUTTON_MAIN_HEIGHT), "240");
+                          EXPECT_EQ(Text(BUTTON_MAIN_PROJECTNAME), "New Project");
+                          EXPECT_EQ(Text(BUTTON_MAIN_OUTPUTFILENAME), "RAM:GreatVideo.mp4");
+                          EXPECT_TRUE(Disabled(BUTTON_MAIN_WIDTH));
+                          EXPECT_TRUE(Disabled(BUTTON_MAIN_HEIGHT));
+                          EXPECT_TRUE(Disabled(BUTTON_MAIN_CUSTOMFPS));
+                          EXPECT_EQ(PendingIds(), 0u);
+                      })});
+}
+
+#ifndef CLIPWEAVER_BASIC
+TEST(MainNewProjectTest, MenuNewProjectReplacesTheProject)
+{
+    RunMainWithSteps({AddThree(), Act([] { ASSERT_TRUE(mui::UserChooseMenu(App(), MEN_NEW_PROJECT)); }), Act([] {
+                          EXPECT_EQ(gProject->numberOfCroutons, 0);
+                          EXPECT_THAT(Entries(gCroutonList), IsEmpty());
+                      })});
+}
+#endif
+
+TEST(MainSaveTest, SaveCopiesTheFieldsIntoTheProject)
+{
+    RunMainWithSteps({Act([] {
+                          ASSERT_TRUE(mui::UserType(gButtons[BUTTON_MAIN_PROJECTNAME], "100% mine"));
+                      }),
+                      Press(BUTTON_MAIN_SAVE), Act([] {
+                          EXPECT_EQ(gProject->projectName, "100% mine");
+                          EXPECT_EQ(gProject->outputFileName, "RAM:GreatVideo.avi");
+                      })});
+}
+
+TEST(MainShutDownTest, DestroysTheProjectsCroutonsAndEmptiesTheirSlots)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree()});
+    EXPECT_THAT(trace.Text(), HasSubstr("Quitting.\nDeleting project.\nResetting 3 images.\n"));
+    EXPECT_EQ(Count(trace.Text(), "Sending NULL image in visual"), 3u);
+    EXPECT_THAT(trace.Text(), HasSubstr("Finished destroying project.\nClosing down.\n"));
+}
+
+} // namespace
