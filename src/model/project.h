@@ -50,3 +50,9 @@ LONG FindFreeImageSlot(const Project* project);
 // Adding croutons.
 BOOL AddNewCroutonToProject(Project* project);
 BOOL AddOldCroutonToProject(Project* project);
+
+// The project file.
+BOOL SaveProject(Project* project);
+// The current project afterwards: a new one when a file was loaded, else the
+// one passed in.
+std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject);
