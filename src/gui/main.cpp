@@ -6,6 +6,7 @@
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
+#include "model/render.h"
 #include "model/tables.h"
 #include "platform/asl.h"
 #include "platform/exec.h"
@@ -162,24 +163,23 @@ private:
         case MEN_LOAD_PROJECT:
 #endif
         case GADMSG_MAIN_LOAD:
-            // Loading arrives with the project file:
-            //   gProject = LoadProject(std::move(gProject));
-            //   kprintf("Loaded.\n");
-            //   MakeActive(gCroutonList, 0);
+            gProject = LoadProject(std::move(gProject));
+            kprintf("Loaded.\n");
+            MakeActive(gCroutonList, 0);
             break;
 #ifndef CLIPWEAVER_BASIC
         case MEN_SAVE_PROJECT:
 #endif
         case GADMSG_MAIN_SAVE:
             UpdateProjectFromGUI(gProject.get());
-            // Saving arrives with the project file: SaveProject(gProject.get());
+            SaveProject(gProject.get());
             break;
 #ifndef CLIPWEAVER_BASIC
         case MEN_RENDER:
 #endif
         case GADMSG_MAIN_RENDER:
             UpdateProjectFromGUI(gProject.get());
-            // Rendering arrives with the project renderer: RenderProject(gProject.get());
+            RenderProject(gProject.get());
             break;
         case GADMSG_MAIN_NEWCROUTON:
             AddNewCroutonToProject(gProject.get());

@@ -6,7 +6,22 @@
 
 #include <string_view>
 
+// Encodes one crouton into `filename` with the output settings of gProject
+// and the main window's custom fields. `silent` drops the crouton's sound.
+// An image crouton first gets the list file "T:__CWEncodeList.lst" and the
+// silence file "T:__CWSilence.raw". Returns when mencoder has ended; the
+// caller checks the output itself.
 void RenderCrouton(Crouton* crouton, std::string_view filename, BOOL silent);
+// Writes `length` seconds of raw silence (unsigned 8-bit, mono, 11025 Hz,
+// every byte 128). A length that is not a positive finite number gives an
+// empty file.
 void GenerateSilence(std::string_view filename, float length);
+// Renders the project's croutons in order into the output file named in the
+// main window, with the soundtrack field's sound under them when it is set.
+// The outcome shows in the trace: "Rendering finished.\n" or
+// "Rendering failed.\n" as its last line.
 void RenderProject(Project* project);
-void AppendVideo(std::string_view filename1, std::string_view filename2);
+// Appends the video filename2 to the video filename1. TRUE when the join ran
+// and filename1 exists afterwards; on FALSE filename1 still holds what it
+// held before whenever that could be kept.
+BOOL AppendVideo(std::string_view filename1, std::string_view filename2);

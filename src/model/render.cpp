@@ -1,0 +1,459 @@
+// Rendering: each crouton is encoded by mencoder into a piece of its own,
+// the pieces are joined one by one into the output, and a project soundtrack
+// is laid under the joined video in a last run.
+#include "model/render.h"
+
+#include "gui/main.h"
+#include "gui/vocabulary.h"
+#include "model/imageseq.h"
+#include "model/tables.h"
+#include "platform/command.h"
+#include "platform/dos.h"
+#include "platform/exec.h"
+#include "platform/mui/mui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr LONG kLongMax = std::numeric_limits<LONG>::max();
+constexpr LONG kLongMin = std::numeric_limits<LONG>::min();
+
+constexpr const char* kListFilename = "T:__CWEncodeList.lst";
+// The list file in the path form mencoder takes.
+constexpr const char* kListInput = "mf://@/T/__CWEncodeList.lst";
+constexpr const char* kTempVideo = "T:__TempVideo";
+constexpr const char* kTempVideo2 = "T:__TempVideo2";
+constexpr const char* kSilentVideo = "T:__SilentVideo";
+
+// A piece of 4999 bytes or less holds no usable video.
+constexpr LONG kSmallestPiece = 5000;
+constexpr LONG kSilenceRate = 11025;
+constexpr unsigned char kSilenceValue = 128;
+constexpr LONG kCopyChunk = 64 * 1024;
+
+LONG RunRenderCommand(const std::string& command)
+{
+    return SystemTagList(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
+}
+
+std::string FieldText(HexButtons slot)
+{
+    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
+}
+
+std::string FormatFloat(double value)
+{
+    std::string text(64, '\0');
+    const int size = std::snprintf(text.data(), text.size(), "%f", value);
+    text.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+    return text;
+}
+
+bool IsSet(const std::optional<std::string>& text) { return text && !text->empty(); }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits with an optional fraction ("25", "12.5"); its value when the text
+// is exactly that.
+std::optional<double> PlainDecimal(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    if (i == 0)
+        return std::nullopt;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t fraction = ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+        if (i == fraction)
+            return std::nullopt;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    return std::strtod(std::string(text).c_str(), nullptr);
+}
+
+// The custom frame-rate text goes into the command as typed, so it must be
+// one plain positive number ("25", "12.5") or a ratio of two ("30000/1001");
+// anything else could add words to the command line.
+bool IsValidRateText(std::string_view text)
+{
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) {
+        const auto value = PlainDecimal(text);
+        return value && std::isfinite(*value) && *value > 0.0;
+    }
+    const auto numerator = PlainDecimal(text.substr(0, slash));
+    const auto denominator = PlainDecimal(text.substr(slash + 1));
+    if (!numerator || !denominator || *denominator <= 0.0)
+        return false;
+    const double value = *numerator / *denominator;
+    return std::isfinite(value) && value > 0.0;
+}
+
+// A field's text read as a decimal integer: leading blanks and a sign, then
+// digits; anything after them is ignored, no digits read as 0.
+LONG ReadDecimal(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        value = std::min<long long>(value * 10 + (text[i] - '0'), static_cast<long long>(kLongMax) + 1);
+    if (negative)
+        value = -value;
+    return static_cast<LONG>(std::clamp<long long>(value, kLongMin, kLongMax));
+}
+
+// The output frame rate as written after "-ofps"; none for a custom text
+// that is not a plain positive number.
+std::optional<std::string> RateText(const Project& project)
+{
+    const LONG fps = ClampFPSIndex(project.fps);
+    if (fps == cCustomFPSID) {
+        std::string typed = FieldText(BUTTON_MAIN_CUSTOMFPS);
+        if (!IsValidRateText(typed))
+            return std::nullopt;
+        return typed;
+    }
+    return FormatFloat(static_cast<double>(cFPSValues[static_cast<std::size_t>(fps)]));
+}
+
+// Writes the list of an image crouton's pictures; the number listed, or none
+// when the list file could not be made.
+std::optional<int> WriteImageList(const Crouton& crouton)
+{
+    FileHandle list = Open(kListFilename, MODE_NEWFILE);
+    if (!list) {
+        kprintf("Couldn't open list file for writing.\n");
+        return std::nullopt;
+    }
+    const std::string& videoName = *crouton.videoName;
+    std::string tokenised;
+    const bool wildcards = ParsePatternNoCase(videoName, tokenised, 1023) != 0;
+    const int count = wildcards ? GetNumberOfFilesInImageCrouton(&crouton) : 1;
+    kprintf(" %d files in crouton.\n", count);
+    int listed = 0;
+    if (!wildcards) {
+        FPuts(*list, videoName);
+        FPuts(*list, "\n");
+        listed = 1;
+    } else {
+        for (const std::string& entry : BuildFileList(&crouton, tokenised, count)) {
+            FPuts(*list, entry);
+            ++listed;
+        }
+    }
+    Close(std::move(list));
+    return listed;
+}
+
+// Encodes one crouton with the settings of `project`. True when the command
+// was run; false when the crouton was refused before that.
+bool RenderCroutonWith(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
+{
+    if (!crouton)
+        return false;
+    if (!IsSet(crouton->videoName)) {
+        kprintf("Crouton has no source.\n");
+        return false;
+    }
+    const std::string& videoName = *crouton->videoName;
+    const bool isVideo = crouton->isVideo != FALSE;
+    const LONG startPos = crouton->start;
+    const LONG endPos = crouton->start + crouton->length;
+    kprintf("Rendering %s %s from %d to %d.\n", isVideo ? "video" : "images", videoName.c_str(), startPos, endPos);
+
+    const std::optional<std::string> rateText = RateText(project);
+    if (!rateText) {
+        kprintf("Invalid custom frame rate.\n");
+        return false;
+    }
+
+    float croutonRate = CroutonRate(crouton->fps, crouton->customFPS);
+    if (!isVideo) {
+        const std::optional<int> listed = WriteImageList(*crouton);
+        if (!listed)
+            return false;
+        // No rate (or a rate of 0) gives no length, so the silence is empty.
+        GenerateSilence(cSilenceFilename, GetCroutonLength(crouton, *listed));
+        // Pictures must have a rate of their own: without one they are shown
+        // at the editor's usual picture rate, 1.5 seconds a picture.
+        if (!std::isfinite(croutonRate) || croutonRate <= 0.0f) {
+            croutonRate = cCroutonEditorFPSValues[5];
+            kprintf("Image crouton has no frame rate; using %f frames per second.\n",
+                    static_cast<double>(croutonRate));
+        }
+    }
+
+    std::string scale;
+    const LONG format = ClampFormatIndex(project.parameters);
+    if (format == cCustomFormatID) {
+        const LONG width = ReadDecimal(FieldText(BUTTON_MAIN_WIDTH));
+        const LONG height = ReadDecimal(FieldText(BUTTON_MAIN_HEIGHT));
+        if (width <= 0 || height <= 0) {
+            kprintf("Invalid custom size.\n");
+            return false;
+        }
+        scale = "scale=" + std::to_string(width) + ":" + std::to_string(height);
+    } else {
+        scale = cFormatParameters[static_cast<std::size_t>(format)];
+    }
+
+    const std::string output = EscapeInQuotes(filename);
+    std::string command;
+    if (isVideo) {
+        const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * 1000;
+        command = "mencoder \"" + EscapeInQuotes(videoName) + "\" ";
+        command += "-o \"" + output
+                   + "\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate="
+                   + std::to_string(bitrate) + " -vf " + scale + ",harddup,framestep=2 -ofps " + *rateText + " ";
+        if (silent)
+            command += "-nosound ";
+        else if (IsSet(crouton->soundtrack))
+            command += "-audiofile \"" + EscapeInQuotes(*crouton->soundtrack) + "\" ";
+        else if (!IsSet(crouton->audioCodec))
+            command += "-audiofile silence.mp3 ";
+        if (crouton->fps != cCroutonEditorInheritFPSID)
+            command += "-fps " + FormatFloat(static_cast<double>(croutonRate)) + " -mc 0 ";
+#ifdef CLIPWEAVER_BASIC
+        command += "-ss " + std::to_string(startPos) + " ";
+#else
+        command += "-ss " + std::to_string(startPos) + " -audio-delay 0 ";
+#endif
+        command += "-endpos " + std::to_string(endPos - startPos) + " ";
+    } else {
+        command = "mencoder ";
+        command += std::string(kListInput) + " -mf w=" + std::to_string(project.width) + ":h="
+                   + std::to_string(project.height) + ":type=png:fps=" + FormatFloat(static_cast<double>(croutonRate))
+                   + " ";
+        command += "-o \"" + output + "\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell -vf "
+                   + scale + ",harddup -ofps " + *rateText + " ";
+        if (silent)
+            command += "-nosound";
+        else if (IsSet(crouton->soundtrack))
+            command += "-audiofile \"" + EscapeInQuotes(*crouton->soundtrack) + "\" -audio-delay 0000000\n";
+        else
+            command += "-audio-delay 0000000 -audio-demuxer rawaudio -rawaudio rate=11025:samplesize=1:channels=1 "
+                       "-audiofile "
+                       + QuoteIfNeeded(cSilenceFilename) + "\n";
+    }
+
+    kprintf("Executing %s", command.c_str());
+    RunRenderCommand(command);
+    return true;
+}
+
+// The size of a file, or none when it does not exist.
+std::optional<LONG> FileSize(std::string_view name)
+{
+    FileLock lock = Lock(name, SHARED_LOCK);
+    if (!lock)
+        return std::nullopt;
+    FileInfoBlock info;
+    if (!Examine(*lock, info))
+        return 0;
+    return info.fib_Size;
+}
+
+// Copies a file with dos reads and writes, for a move between volumes that
+// Rename cannot make. On failure no partial copy is left.
+bool CopyDosFile(std::string_view from, std::string_view to)
+{
+    FileHandle source = Open(from, MODE_OLDFILE);
+    if (!source)
+        return false;
+    FileHandle target = Open(to, MODE_NEWFILE);
+    if (!target)
+        return false;
+    std::vector<unsigned char> buffer(kCopyChunk);
+    bool good = true;
+    while (true) {
+        const LONG got = Read(*source, buffer.data(), kCopyChunk);
+        if (got == 0)
+            break;
+        if (got < 0 || Write(*target, buffer.data(), got) != got) {
+            good = false;
+            break;
+        }
+    }
+    Close(std::move(source));
+    if (!Close(std::move(target)))
+        good = false;
+    if (!good)
+        DeleteFile(to);
+    return good;
+}
+
+// Moves a file: Rename, else a copy and a delete.
+bool MoveDosFile(std::string_view from, std::string_view to)
+{
+    if (Rename(from, to))
+        return true;
+    if (!CopyDosFile(from, to))
+        return false;
+    DeleteFile(from);
+    return true;
+}
+
+} // namespace
+
+void GenerateSilence(std::string_view filename, float length)
+{
+    // The byte count, truncated toward zero; a length that is not a positive
+    // finite number (a sequence without a rate) gives no bytes.
+    const float bytes = length * static_cast<float>(kSilenceRate);
+    LONG count = 0;
+    if (std::isfinite(bytes) && bytes >= 1.0f)
+        count = bytes >= static_cast<float>(kLongMax) ? kLongMax : static_cast<LONG>(bytes);
+
+    FileHandle file = Open(filename, MODE_NEWFILE);
+    if (!file)
+        return;
+    const std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min(count, kCopyChunk)), kSilenceValue);
+    for (LONG left = count; left > 0;) {
+        const LONG part = std::min(left, kCopyChunk);
+        if (Write(*file, buffer.data(), part) != part)
+            break;
+        left -= part;
+    }
+    Close(std::move(file));
+}
+
+void RenderCrouton(Crouton* crouton, std::string_view filename, BOOL silent)
+{
+    if (!gProject) {
+        kprintf("No project to render.\n");
+        return;
+    }
+    RenderCroutonWith(*gProject, crouton, filename, silent != FALSE);
+}
+
+BOOL AppendVideo(std::string_view filename1, std::string_view filename2)
+{
+    const std::string first(filename1);
+    kprintf("Renaming %s to %s.\n", first.c_str(), kTempVideo2);
+    // A leftover of an interrupted join would make the rename fail.
+    DeleteFile(kTempVideo2);
+    const BOOL renamed = Rename(filename1, kTempVideo2);
+    kprintf("Renamed result is %d.\n", renamed);
+    if (!renamed) {
+        // Rename works only within one volume; an output elsewhere is copied
+        // aside instead, so the join still gets the video assembled so far.
+        kprintf("Copying %s to %s instead.\n", first.c_str(), kTempVideo2);
+        if (!CopyDosFile(filename1, kTempVideo2)) {
+            kprintf("Couldn't copy %s; %s is left as it was.\n", first.c_str(), first.c_str());
+            return FALSE;
+        }
+        DeleteFile(filename1);
+    }
+
+    const std::string command = "mencoder -oac pcm -ovc lavc -o \"" + EscapeInQuotes(filename1) + "\" \""
+                                + EscapeInQuotes(kTempVideo2) + "\" \"" + EscapeInQuotes(filename2) + "\"\n";
+    kprintf("Executing: %s.\n", command.c_str());
+    RunRenderCommand(command);
+
+    if (!FileSize(filename1)) {
+        // The join wrote nothing: put the video assembled so far back.
+        const bool restored = MoveDosFile(kTempVideo2, filename1);
+        kprintf("Join failed; %s %s.\n", first.c_str(), restored ? "restored" : "lost");
+        DeleteFile(kTempVideo2);
+        return FALSE;
+    }
+    DeleteFile(kTempVideo2);
+    return TRUE;
+}
+
+// The rendering ends with one of two trace lines, so that its outcome is
+// never only implied by an error line somewhere above:
+//   "Rendering finished.\n"  every crouton was encoded and joined (and the
+//                            soundtrack laid under them), and the output
+//                            file exists with a usable size;
+//   "Rendering failed.\n"    anything else: a crouton was refused, a piece
+//                            was missing or too small, a join or the
+//                            soundtrack run wrote nothing, or the project
+//                            had nothing to render.
+void RenderProject(Project* project)
+{
+    if (!project) {
+        kprintf("Rendering failed.\n");
+        return;
+    }
+    const std::string output = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
+    std::string soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK);
+    if (soundtrack.empty())
+        project->soundtrack.reset();
+    else
+        project->soundtrack = std::move(soundtrack);
+    if (output.empty()) {
+        kprintf("No output file name.\n");
+        kprintf("Rendering failed.\n");
+        return;
+    }
+    const bool silent = project->soundtrack.has_value();
+    const std::string target = silent ? std::string(kSilentVideo) : output;
+
+    ListNode* first = project->croutons.get();
+    kprintf("CroutonNode is %p, tCrouton %p.\n", static_cast<void*>(first),
+            static_cast<void*>(first ? first->node.get() : nullptr));
+
+    bool good = true;
+    bool ended = false;
+    int n = 0;
+    for (ListNode* node = first; node; node = node->next.get(), ++n) {
+        kprintf("Rendering crouton number %d.\n", n);
+        Crouton* crouton = node->node.get();
+        if (n == 0) {
+            // An older file of that name must not pass for this rendering's.
+            DeleteFile(target);
+            if (!RenderCroutonWith(*project, crouton, target, silent))
+                good = false;
+            continue;
+        }
+        if (!RenderCroutonWith(*project, crouton, kTempVideo, silent))
+            good = false;
+        FileLock piece = Lock(kTempVideo, SHARED_LOCK);
+        if (!piece) {
+            kprintf("Error: encoded video doesn't exist.\n");
+            ended = true;
+            break;
+        }
+        FileInfoBlock info;
+        if (!Examine(*piece, info) || info.fib_Size < kSmallestPiece) {
+            kprintf("Error: encoded video has too small size.\n");
+            ended = true;
+            break;
+        }
+        if (!AppendVideo(target, kTempVideo))
+            good = false;
+        UnLock(std::move(piece));
+        DeleteFile(kTempVideo);
+    }
+
+    if (!ended && silent) {
+        kprintf("Rendering with soundtrack %s.\n", project->soundtrack->c_str());
+        const std::string finalOutput = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
+        const std::string command = "mencoder -oac lavc -ovc copy " + std::string(kSilentVideo) + " -audiofile \""
+                                    + EscapeInQuotes(*project->soundtrack) + "\" -o " + QuoteIfNeeded(finalOutput);
+        kprintf("Command is %s.\n", command.c_str());
+        DeleteFile(finalOutput);
+        RunRenderCommand(command);
+        const std::optional<LONG> size = FileSize(finalOutput);
+        good = good && size && *size >= kSmallestPiece;
+    } else {
+        const std::optional<LONG> size = FileSize(target);
+        good = good && !ended && size && *size >= kSmallestPiece;
+    }
+    kprintf(good ? "Rendering finished.\n" : "Rendering failed.\n");
+}

@@ -1,0 +1,777 @@
+// Every object of the model shows as its natural widget. Values set by code
+// reach the widgets with their signals blocked, so they never come back as a
+// user's edit; a user's edit goes to the model only through mui::User*.
+#include "platform/qt/objectview.h"
+
+#include "platform/dos.h"
+#include "platform/qt/qtview.h"
+#include "platform/qt/widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+namespace qtview {
+
+namespace {
+
+using detail::ReportAction;
+using mui::Kind;
+using mui::Object;
+
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+ActionObserver& Observer()
+{
+    static ActionObserver observer;
+    return observer;
+}
+
+// A picture file named the way the program names files (bare names from
+// the current folder, volumes such as "T:"); none for no file or an unknown
+// volume, a null picture for a file that cannot be read.
+QPixmap LoadPicture(const std::optional<std::string>& file)
+{
+    if (!file || file->empty())
+        return {};
+    const std::optional<std::string> host = HostPath(*file);
+    if (!host)
+        return {};
+    QPixmap picture;
+    picture.load(ToQString(*host));
+    return picture;
+}
+
+Object* ChildOfKind(const Object& parent, Kind kind)
+{
+    for (const auto& child : parent.children()) {
+        if (child->kind() == kind)
+            return child.get();
+    }
+    return nullptr;
+}
+
+// How much of a horizontal group's spare width a child takes: its weight,
+// 100 by default, none for a fixed label.
+int HorizontalStretch(const Object& child)
+{
+    if (child.Has(MUIA_HorizWeight))
+        return std::max<LONG>(0, child.GetLong(MUIA_HorizWeight));
+    return child.kind() == Kind::Label ? 0 : 100;
+}
+
+class View final : public mui::ObjectView {
+public:
+    void Attach(Object& application);
+    void DetachAll();
+    QWidget* WidgetOf(const Object* object) const;
+
+    void AttributeChanged(Object& object, Tag attribute) override;
+    void EntriesChanged(Object& list) override;
+    void ObjectDisposed(Object& object) override;
+
+private:
+    struct Binding {
+        Object* object = nullptr;
+        Kind kind = Kind::Application;
+        QPointer<QWidget> outer;          // what its parent lays out (a window: the window)
+        QPointer<QSlider> slider;         // Slider
+        QPointer<QLabel> valueDisplay;    // Slider
+        QPointer<QButtonGroup> radios;    // Radio
+        QPointer<QMenu> menu;             // Menu
+        QPointer<QAction> action;         // Menuitem
+        bool menuShown = false;           // Application: its menu strip has a window
+    };
+
+    QWidget* Build(Object& object, bool windowRoot);
+    QWidget* BuildGroup(Object& group, bool windowRoot);
+    QWidget* BuildSlider(Object& slider, Binding& binding);
+    QWidget* BuildRadio(Object& radio, Binding& binding);
+    ListWidget* BuildList(Object& list);
+    void BuildMenuBar(Object& application, WindowWidget& window);
+
+    // Brings the widget in line with the model: one attribute, or all (0).
+    void Sync(Object& object, Tag attribute);
+    void SyncEntries(Object& object);
+    void SyncListItems(Object& list, ListWidget& widget);
+    void ApplyGeometry(Object& object);
+    void ShowWindow(Object& window);
+    void PictureChanged(Object& picture);
+
+    Binding* Find(const Object* object);
+
+    std::unordered_map<const Object*, Binding> bindings_;
+};
+
+View& TheView()
+{
+    static View view;
+    return view;
+}
+
+View::Binding* View::Find(const Object* object)
+{
+    auto it = bindings_.find(object);
+    return it == bindings_.end() ? nullptr : &it->second;
+}
+
+QWidget* View::WidgetOf(const Object* object) const
+{
+    auto it = bindings_.find(object);
+    return it == bindings_.end() ? nullptr : it->second.outer.data();
+}
+
+void View::Attach(Object& application)
+{
+    application.SetView(this);
+    Binding& binding = bindings_[&application];
+    binding.object = &application;
+    binding.kind = Kind::Application;
+    for (const auto& child : application.children()) {
+        if (child->kind() != Kind::Window)
+            continue;
+        Build(*child, false);
+        Sync(*child, 0);
+    }
+}
+
+void View::DetachAll()
+{
+    std::vector<Object*> applications;
+    std::vector<QPointer<QWidget>> windows;
+    for (auto& [object, binding] : bindings_) {
+        if (binding.kind == Kind::Application)
+            applications.push_back(binding.object);
+        else if (binding.kind == Kind::Window)
+            windows.push_back(binding.outer);
+    }
+    bindings_.clear();
+    for (Object* application : applications)
+        application->SetView(nullptr);
+    for (QPointer<QWidget>& window : windows)
+        delete window.data();
+}
+
+QWidget* View::Build(Object& object, bool windowRoot)
+{
+    Binding binding;
+    binding.object = &object;
+    binding.kind = object.kind();
+    QWidget* widget = nullptr;
+    switch (object.kind()) {
+    case Kind::Window: {
+        auto* window = new WindowWidget(object, [](Object& closing) {
+            ReportAction("UserCloseWindow");
+            mui::UserCloseWindow(&closing);
+        });
+        if (!object.children().empty())
+            window->setCentralWidget(Build(*object.children().front(), true));
+        widget = window;
+        break;
+    }
+    case Kind::Group:
+        widget = BuildGroup(object, windowRoot);
+        break;
+    case Kind::String: {
+        auto* edit = new QLineEdit;
+        QObject::connect(edit, &QLineEdit::textEdited, edit, [this, &object](const QString& text) {
+            ReportAction("UserType");
+            mui::UserType(&object, text.toStdString());
+            // The model may have cut the text or refused it.
+            Sync(object, MUIA_String_Contents);
+        });
+        widget = edit;
+        break;
+    }
+    case Kind::Text:
+    case Kind::Label: {
+        auto* label = new QLabel;
+        label->setTextFormat(Qt::PlainText);
+        widget = label;
+        break;
+    }
+    case Kind::Button: {
+        auto* button = new QPushButton;
+        button->setAutoDefault(false);
+        QObject::connect(button, &QPushButton::clicked, button, [&object] {
+            ReportAction("UserPress");
+            mui::UserPress(&object);
+        });
+        widget = button;
+        break;
+    }
+    case Kind::PopButton: {
+        auto* button = new QToolButton;
+        button->setIcon(button->style()->standardIcon(QStyle::SP_DirOpenIcon));
+        button->setToolTip(QStringLiteral("Choose a file"));
+        QObject::connect(button, &QToolButton::clicked, button, [&object] {
+            Object* field = object.parent();
+            if (field != nullptr && field->kind() == Kind::Popasl) {
+                ReportAction("UserPopRequester");
+                mui::UserPopRequester(field);
+            } else {
+                ReportAction("UserPress");
+                mui::UserPress(&object);
+            }
+        });
+        widget = button;
+        break;
+    }
+    case Kind::Cycle: {
+        auto* combo = new QComboBox;
+        QObject::connect(combo, &QComboBox::activated, combo, [this, &object](int index) {
+            ReportAction("UserCycle");
+            if (!mui::UserCycle(&object, index))
+                Sync(object, MUIA_Cycle_Active);
+        });
+        widget = combo;
+        break;
+    }
+    case Kind::Slider:
+        widget = BuildSlider(object, binding);
+        break;
+    case Kind::Radio:
+        widget = BuildRadio(object, binding);
+        break;
+    case Kind::Popasl: {
+        auto* field = new QWidget;
+        auto* layout = new QHBoxLayout(field);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(2);
+        for (const auto& child : object.children())
+            layout->addWidget(Build(*child, false), child->kind() == Kind::String ? 1 : 0);
+        widget = field;
+        break;
+    }
+    case Kind::NList:
+        widget = BuildList(object);
+        break;
+    case Kind::NListview: {
+        auto* view = new QWidget;
+        auto* layout = new QVBoxLayout(view);
+        layout->setContentsMargins(0, 0, 0, 0);
+        for (const auto& child : object.children())
+            layout->addWidget(Build(*child, false));
+        widget = view;
+        break;
+    }
+    case Kind::NBitmap: {
+        auto* picture = new PictureLabel;
+        picture->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        widget = picture;
+        break;
+    }
+    case Kind::Space: {
+        widget = new QWidget;
+        widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        break;
+    }
+    case Kind::Application:
+    case Kind::Menustrip:
+    case Kind::Menu:
+    case Kind::Menuitem:
+        return nullptr;
+    }
+    widget->setObjectName(QString::fromLatin1(mui::KindName(object.kind())));
+    binding.outer = widget;
+    bindings_[&object] = binding;
+    if (object.kind() != Kind::Window)
+        Sync(object, 0);
+    return widget;
+}
+
+QWidget* View::BuildGroup(Object& group, bool windowRoot)
+{
+    auto* container = new QWidget;
+    const bool horizontal = group.GetLong(MUIA_Group_Horiz) != 0;
+    QBoxLayout* layout = horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(container))
+                                    : static_cast<QBoxLayout*>(new QVBoxLayout(container));
+    if (!windowRoot)
+        layout->setContentsMargins(0, 0, 0, 0);
+    for (const auto& child : group.children()) {
+        QWidget* widget = Build(*child, false);
+        if (widget == nullptr)
+            continue;
+        layout->addWidget(widget, horizontal ? HorizontalStretch(*child) : 0);
+    }
+    return container;
+}
+
+QWidget* View::BuildSlider(Object& object, Binding& binding)
+{
+    auto* container = new QWidget;
+    auto* layout = new QHBoxLayout(container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* slider = new QSlider(Qt::Horizontal);
+    slider->setMinimumWidth(60);
+    auto* display = new QLabel;
+    display->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(slider, 1);
+    layout->addWidget(display, 0);
+    QObject::connect(slider, &QSlider::valueChanged, slider, [this, &object, display](int value) {
+        display->setNum(value);
+        ReportAction("UserSlide");
+        if (!mui::UserSlide(&object, value))
+            Sync(object, MUIA_Numeric_Value);
+    });
+    binding.slider = slider;
+    binding.valueDisplay = display;
+    return container;
+}
+
+QWidget* View::BuildRadio(Object& object, Binding& binding)
+{
+    auto* container = new QWidget;
+    auto* layout = new QVBoxLayout(container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* group = new QButtonGroup(container);
+    int id = 0;
+    for (const std::string& entry : object.entries()) {
+        auto* button = new QRadioButton(ToQString(entry));
+        group->addButton(button, id++);
+        layout->addWidget(button);
+    }
+    QObject::connect(group, &QButtonGroup::idClicked, container, [this, &object](int entry) {
+        ReportAction("UserRadio");
+        if (!mui::UserRadio(&object, entry))
+            Sync(object, MUIA_Radio_Active);
+    });
+    binding.radios = group;
+    return container;
+}
+
+ListWidget* View::BuildList(Object& object)
+{
+    auto* list = new ListWidget([&object](int from, int to) {
+        ReportAction("UserDrag");
+        mui::UserDrag(&object, from, to);
+    });
+    QObject::connect(list, &QListWidget::currentRowChanged, list, [this, &object](int row) {
+        if (row < 0)
+            return;
+        ReportAction("UserClick");
+        if (!mui::UserClick(&object, row))
+            Sync(object, MUIA_NList_Active);
+    });
+    QObject::connect(list, &QListWidget::itemDoubleClicked, list, [list, &object](QListWidgetItem* item) {
+        ReportAction("UserDoubleClick");
+        mui::UserDoubleClick(&object, list->row(item));
+    });
+    return list;
+}
+
+void View::BuildMenuBar(Object& application, WindowWidget& window)
+{
+    Object* strip = ChildOfKind(application, Kind::Menustrip);
+    if (strip == nullptr)
+        return;
+    QMenuBar* bar = window.menuBar();
+    auto menuText = [](const std::optional<std::string>& text) {
+        return ToQString(text.value_or(std::string())).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    };
+    for (const auto& menuObject : strip->children()) {
+        if (menuObject->kind() != Kind::Menu)
+            continue;
+        QMenu* menu = bar->addMenu(menuText(menuObject->GetString(MUIA_Menu_Title)));
+        Binding& menuBinding = bindings_[menuObject.get()];
+        menuBinding.object = menuObject.get();
+        menuBinding.kind = Kind::Menu;
+        menuBinding.menu = menu;
+        for (const auto& itemObject : menuObject->children()) {
+            if (itemObject->kind() != Kind::Menuitem)
+                continue;
+            QAction* action = menu->addAction(menuText(itemObject->GetString(MUIA_Menuitem_Title)));
+            const LONG userData = itemObject->GetLong(MUIA_UserData);
+            Object* app = &application;
+            QObject::connect(action, &QAction::triggered, action, [app, userData] {
+                ReportAction("UserChooseMenu");
+                mui::UserChooseMenu(app, userData);
+            });
+            Binding& itemBinding = bindings_[itemObject.get()];
+            itemBinding.object = itemObject.get();
+            itemBinding.kind = Kind::Menuitem;
+            itemBinding.action = action;
+            Sync(*itemObject, MUIA_Disabled);
+        }
+        Sync(*menuObject, MUIA_Disabled);
+    }
+}
+
+void View::ApplyGeometry(Object& object)
+{
+    Binding* binding = Find(&object);
+    if (binding == nullptr || !binding->outer || object.kind() == Kind::Window)
+        return;
+    QWidget* widget = binding->outer;
+    // A maximum width never cuts into what the contents need.
+    const LONG maxWidth = object.GetLong(MUIA_MaxWidth);
+    if (maxWidth > 0)
+        widget->setMaximumWidth(std::max<int>(maxWidth, widget->minimumSizeHint().width()));
+    else
+        widget->setMaximumWidth(QWIDGETSIZE_MAX);
+    const LONG fixHeight = object.GetLong(MUIA_FixHeight);
+    if (fixHeight > 0) {
+        widget->setFixedHeight(fixHeight);
+    } else {
+        widget->setMinimumHeight(0);
+        widget->setMaximumHeight(QWIDGETSIZE_MAX);
+    }
+}
+
+void View::ShowWindow(Object& window)
+{
+    Binding* binding = Find(&window);
+    auto* widget = binding ? static_cast<WindowWidget*>(binding->outer.data()) : nullptr;
+    if (widget == nullptr)
+        return;
+    if (window.GetLong(MUIA_Window_Open) == 0) {
+        widget->hide();
+        return;
+    }
+    // The menu strip goes to the first window that opens: the program's main
+    // window.
+    if (Object* application = window.application()) {
+        Binding* app = Find(application);
+        if (app != nullptr && !app->menuShown) {
+            app->menuShown = true;
+            BuildMenuBar(*application, *widget);
+        }
+    }
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
+}
+
+void View::PictureChanged(Object& picture)
+{
+    // Lists that show it in an image slot draw their entries again.
+    std::vector<Object*> lists;
+    for (auto& [object, binding] : bindings_) {
+        if (binding.kind != Kind::NList)
+            continue;
+        const auto& bound = binding.object->imageSlots();
+        if (std::any_of(bound.begin(), bound.end(), [&picture](const auto& slot) { return slot.second == &picture; }))
+            lists.push_back(binding.object);
+    }
+    for (Object* list : lists)
+        SyncEntries(*list);
+    // A picture of another size changes what its groups need.
+    for (Object* ancestor = picture.parent(); ancestor != nullptr; ancestor = ancestor->parent()) {
+        if (ancestor->GetLong(MUIA_MaxWidth) > 0)
+            ApplyGeometry(*ancestor);
+    }
+}
+
+void View::Sync(Object& object, Tag attribute)
+{
+    Binding* binding = Find(&object);
+    if (binding == nullptr) {
+        if (object.kind() == Kind::NBitmap && (attribute == 0 || attribute == MUIA_NBitmap_Normal))
+            PictureChanged(object);
+        return;
+    }
+    const bool all = attribute == 0;
+    auto wants = [&](Tag tag) { return all || attribute == tag; };
+
+    if (wants(MUIA_Disabled)) {
+        const bool enabled = object.GetLong(MUIA_Disabled) == 0;
+        if (binding->action)
+            binding->action->setEnabled(enabled);
+        else if (binding->menu)
+            binding->menu->setEnabled(enabled);
+        else if (binding->outer && object.kind() != Kind::Window)
+            binding->outer->setEnabled(enabled);
+    }
+    if (wants(MUIA_MaxWidth) || wants(MUIA_FixHeight))
+        ApplyGeometry(object);
+
+    QWidget* widget = binding->outer;
+    switch (object.kind()) {
+    case Kind::Window:
+        if (wants(MUIA_Window_Title) && widget)
+            widget->setWindowTitle(ToQString(object.GetString(MUIA_Window_Title).value_or(std::string())));
+        if (wants(MUIA_Window_Open))
+            ShowWindow(object);
+        break;
+    case Kind::String:
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            const QSignalBlocker blocker(edit);
+            if (wants(MUIA_String_MaxLen)) {
+                const LONG maxLength = object.GetLong(MUIA_String_MaxLen);
+                auto* limit = dynamic_cast<LengthLimit*>(const_cast<QValidator*>(edit->validator()));
+                if (limit == nullptr) {
+                    limit = new LengthLimit(*edit);
+                    edit->setValidator(limit);
+                }
+                limit->SetLimit(maxLength > 1 ? maxLength - 1 : 0);
+            }
+            if (wants(MUIA_String_Contents)) {
+                const QString text = ToQString(object.GetString(MUIA_String_Contents).value_or(std::string()));
+                if (edit->text() != text)
+                    edit->setText(text);
+            }
+        }
+        break;
+    case Kind::Text:
+    case Kind::Label:
+        if (auto* label = qobject_cast<QLabel*>(widget); label && wants(MUIA_Text_Contents)) {
+            const Qt::Alignment fallback = object.kind() == Kind::Label ? Qt::AlignRight : Qt::AlignLeft;
+            const DisplayText shown =
+                ParseDisplayText(object.GetString(MUIA_Text_Contents).value_or(std::string()), fallback);
+            label->setText(shown.text);
+            label->setAlignment(shown.alignment | Qt::AlignVCenter);
+            QFont font = label->font();
+            font.setBold(shown.bold);
+            font.setItalic(shown.italic);
+            font.setUnderline(shown.underline);
+            label->setFont(font);
+        }
+        break;
+    case Kind::Button:
+        if (auto* button = qobject_cast<QPushButton*>(widget); button && wants(MUIA_Text_Contents))
+            button->setText(ButtonText(object.GetString(MUIA_Text_Contents).value_or(std::string())));
+        break;
+    case Kind::Cycle:
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            const QSignalBlocker blocker(combo);
+            if (all)
+                SyncEntries(object);
+            if (wants(MUIA_Cycle_Active))
+                combo->setCurrentIndex(object.GetLong(MUIA_Cycle_Active));
+        }
+        break;
+    case Kind::Slider:
+        if (binding->slider && (wants(MUIA_Numeric_Min) || wants(MUIA_Numeric_Max) || wants(MUIA_Numeric_Value))) {
+            const QSignalBlocker blocker(binding->slider);
+            const LONG minimum = object.GetLong(MUIA_Numeric_Min);
+            const LONG maximum = object.GetLong(MUIA_Numeric_Max);
+            binding->slider->setRange(minimum, maximum);
+            binding->slider->setValue(object.GetLong(MUIA_Numeric_Value));
+            if (binding->valueDisplay) {
+                // Wide enough for every value of the range.
+                const QFontMetrics metrics(binding->valueDisplay->font());
+                const int width = std::max(metrics.horizontalAdvance(QString::number(minimum)),
+                                           metrics.horizontalAdvance(QString::number(maximum)));
+                binding->valueDisplay->setMinimumWidth(width);
+                binding->valueDisplay->setNum(static_cast<int>(object.GetLong(MUIA_Numeric_Value)));
+            }
+        }
+        break;
+    case Kind::Radio:
+        if (binding->radios && wants(MUIA_Radio_Active)) {
+            const QSignalBlocker blocker(binding->radios);
+            if (QAbstractButton* button = binding->radios->button(object.GetLong(MUIA_Radio_Active)))
+                button->setChecked(true);
+        }
+        break;
+    case Kind::NList:
+        if (auto* list = dynamic_cast<ListWidget*>(widget)) {
+            const QSignalBlocker blocker(list);
+            if (wants(MUIA_NList_DragSortable)) {
+                const bool sortable = object.GetLong(MUIA_NList_DragSortable) != 0;
+                list->setDragEnabled(sortable);
+                list->setAcceptDrops(sortable);
+                list->setDropIndicatorShown(sortable);
+                list->setDragDropMode(sortable ? QAbstractItemView::InternalMove : QAbstractItemView::NoDragDrop);
+            }
+            if (all || attribute == MUIA_NList_MinLineHeight)
+                SyncListItems(object, *list);
+            if (wants(MUIA_NList_Active)) {
+                const LONG active = object.GetLong(MUIA_NList_Active, MUIV_NList_Active_Off);
+                if (active >= 0 && active < list->count()) {
+                    list->setCurrentRow(active);
+                    list->scrollToItem(list->item(active));
+                } else if (active < 0) {
+                    list->setCurrentRow(-1);
+                    list->clearSelection();
+                }
+            }
+        }
+        break;
+    case Kind::NBitmap:
+        if (auto* picture = dynamic_cast<PictureLabel*>(widget); picture && wants(MUIA_NBitmap_Normal)) {
+            picture->SetPicture(LoadPicture(object.GetString(MUIA_NBitmap_Normal)));
+            if (!all)
+                PictureChanged(object);
+        }
+        break;
+    case Kind::Menu:
+        if (binding->menu && wants(MUIA_Menu_Title))
+            binding->menu->setTitle(ToQString(object.GetString(MUIA_Menu_Title).value_or(std::string())));
+        break;
+    case Kind::Menuitem:
+        if (binding->action && wants(MUIA_Menuitem_Title))
+            binding->action->setText(ToQString(object.GetString(MUIA_Menuitem_Title).value_or(std::string())));
+        break;
+    default:
+        break;
+    }
+}
+
+void View::SyncListItems(Object& list, ListWidget& widget)
+{
+    const LONG lineHeight = list.GetLong(MUIA_NList_MinLineHeight);
+    const QSize iconSize = lineHeight > 0 ? QSize(lineHeight * 4 / 3, lineHeight) : widget.iconSize();
+    if (lineHeight > 0 && widget.iconSize() != iconSize) {
+        // Rows of pictures: the list is as wide as a picture and its scroll bar.
+        widget.setIconSize(iconSize);
+        widget.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        widget.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        widget.setMinimumWidth(iconSize.width() + 2 * widget.frameWidth() + 2 * widget.spacing() + 8
+                               + widget.verticalScrollBar()->sizeHint().width());
+    }
+    const auto& entries = list.entries();
+    const int count = static_cast<int>(entries.size());
+    while (widget.count() > count)
+        delete widget.takeItem(widget.count() - 1);
+    while (widget.count() < count)
+        widget.addItem(QString());
+    for (int row = 0; row < count; ++row) {
+        const std::string& entry = entries[static_cast<std::size_t>(row)];
+        QListWidgetItem* item = widget.item(row);
+        if (const std::optional<LONG> slot = mui::ImageSlotOfEntry(entry)) {
+            Object* image = mui::NList_SlotImage(&list, *slot);
+            QPixmap picture = image ? LoadPicture(image->GetString(MUIA_NBitmap_Normal)) : QPixmap();
+            if (!picture.isNull())
+                picture = picture.scaled(iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            item->setIcon(QIcon(picture));
+            item->setText(ToQString(std::string_view(entry).substr(entry.find(']') + 1)));
+        } else {
+            const DisplayText shown = ParseDisplayText(entry, Qt::AlignLeft);
+            item->setIcon(QIcon());
+            item->setText(shown.text);
+            item->setTextAlignment(shown.alignment | Qt::AlignVCenter);
+        }
+        if (lineHeight > 0)
+            item->setSizeHint(QSize(iconSize.width(), std::max<int>(lineHeight, item->sizeHint().height())));
+    }
+}
+
+void View::SyncEntries(Object& object)
+{
+    Binding* binding = Find(&object);
+    if (binding == nullptr)
+        return;
+    switch (object.kind()) {
+    case Kind::NList:
+        if (auto* list = dynamic_cast<ListWidget*>(binding->outer.data())) {
+            {
+                const QSignalBlocker blocker(list);
+                SyncListItems(object, *list);
+            }
+            Sync(object, MUIA_NList_Active);
+        }
+        break;
+    case Kind::Cycle:
+        if (auto* combo = qobject_cast<QComboBox*>(binding->outer.data())) {
+            const QSignalBlocker blocker(combo);
+            combo->clear();
+            for (const std::string& entry : object.entries())
+                combo->addItem(ToQString(entry));
+            combo->setCurrentIndex(object.GetLong(MUIA_Cycle_Active));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void View::AttributeChanged(Object& object, Tag attribute) { Sync(object, attribute); }
+
+void View::EntriesChanged(Object& list) { SyncEntries(list); }
+
+void View::ObjectDisposed(Object& object)
+{
+    auto it = bindings_.find(&object);
+    if (it == bindings_.end())
+        return;
+    Binding binding = it->second;
+    bindings_.erase(it);
+    // Children are disposed before their parents, so a window's gadgets go
+    // one by one and the window last.
+    if (binding.action)
+        delete binding.action.data();
+    else if (binding.menu)
+        delete binding.menu.data();
+    else if (binding.outer)
+        delete binding.outer.data();
+}
+
+} // namespace
+
+namespace detail {
+
+void AttachApplication(mui::Object& application) { TheView().Attach(application); }
+
+void DetachAll() { TheView().DetachAll(); }
+
+void ReportAction(std::string_view action)
+{
+    if (Observer())
+        Observer()(action);
+}
+
+} // namespace detail
+
+QWidget* WidgetOf(const mui::Object* object) { return TheView().WidgetOf(object); }
+
+void SetActionObserver(ActionObserver observer) { Observer() = std::move(observer); }
+
+QString ButtonText(std::string_view label)
+{
+    QString text;
+    const QString source = ToQString(label);
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        const QChar c = source[i];
+        if (c == QLatin1Char('&'))
+            text += QStringLiteral("&&");
+        else if (c == QLatin1Char('_') && i + 1 < source.size())
+            text += QLatin1Char('&');
+        else
+            text += c;
+    }
+    return text;
+}
+
+DisplayText ParseDisplayText(std::string_view text, Qt::Alignment fallback)
+{
+    DisplayText shown;
+    shown.alignment = fallback;
+    while (text.size() >= 2 && text[0] == '\x1b') {
+        switch (text[1]) {
+        case 'l': shown.alignment = Qt::AlignLeft; break;
+        case 'c': shown.alignment = Qt::AlignHCenter; break;
+        case 'r': shown.alignment = Qt::AlignRight; break;
+        case 'b': shown.bold = true; break;
+        case 'i': shown.italic = true; break;
+        case 'u': shown.underline = true; break;
+        case 'n': shown.bold = shown.italic = shown.underline = false; break;
+        default:
+            // A code this view does not draw (colours, pens): skipped.
+            break;
+        }
+        text.remove_prefix(2);
+    }
+    shown.text = ToQString(text);
+    return shown;
+}
+
+} // namespace qtview

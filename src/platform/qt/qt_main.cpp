@@ -1,0 +1,14 @@
+// The windowed programs' entry: Qt's application, the front end's hooks,
+// then the program itself.
+#include "gui/main.h"
+#include "platform/qt/qtview.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Clipweaver"));
+    const qtview::Frontend frontend;
+    return ClipweaverMain();
+}
