@@ -38,9 +38,9 @@ picture NoImageLoaded.png    160 120 0x383838 0x909090 "No image" "Nothing loade
 picture NoKeyFrame.png       160 120 0x403820 0xb0a060 "No key frame" "Try another position"
 picture Loading.png          160 120 0x203828 0x70b080 "Loading…" "Making the preview"
 
-# The spacer closes the preview row: a narrow strip in the window's grey.
+# The spacer closes the preview row: a narrow, fully transparent strip.
 ffmpeg -hide_banner -loglevel error -y \
-    -f lavfi -i "color=c=0xaaaaaa:s=16x90:d=1" -frames:v 1 -pix_fmt rgb24 "$out/BlankSpacer.png"
+    -f lavfi -i "color=c=black@0.0:s=16x90:d=1,format=rgba" -frames:v 1 -pix_fmt rgba "$out/BlankSpacer.png"
 
 ls -l "$out"/NoVideoLoaded.png "$out"/NoImageAvailable.png "$out"/NoImageLoaded.png \
       "$out"/NoKeyFrame.png "$out"/Loading.png "$out"/BlankSpacer.png

@@ -1,24 +1,34 @@
 // The crouton editor window: opening it on a crouton, filling it from the
-// record, the frame-rate choice, cancelling, and the first entries of the
-// crouton list.
+// record, loading a source, the frame-rate choice, saving, cancelling, and
+// the first entries of the crouton list.
 #include "gui/editor.h"
 
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
+#include "media/probe.h"
+#include "model/imageseq.h"
 #include "model/tables.h"
 #include "platform/command.h"
 #include "platform/dos.h"
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 
 namespace {
 
 constexpr std::array<HexButtons, cNumberOfPreviews> kEditorImages = {
     BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
     BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
+};
+constexpr std::array<HexButtons, cNumberOfPreviews> kMainPreviews = {
+    BUTTON_MAIN_PREVIEWIMAGE, BUTTON_MAIN_PREVIEWIMAGE2, BUTTON_MAIN_PREVIEWIMAGE3,
+    BUTTON_MAIN_PREVIEWIMAGE4, BUTTON_MAIN_PREVIEWIMAGE5,
 };
 constexpr std::array<HexButtons, cNumberOfPreviews> kPreviewSliders = {
     BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
@@ -57,6 +67,43 @@ void CopyStill(const std::string& from, const std::string& to)
 {
     SystemTagList(Format("C:Copy <NIL: >NIL: %s %s\n", QuoteIfNeeded(from).c_str(), QuoteIfNeeded(to).c_str()));
 }
+
+std::optional<std::string> FieldText(HexButtons slot) { return mui::XGetString(Gadget(slot), MUIA_String_Contents); }
+
+std::optional<std::string_view> AsView(const std::optional<std::string>& text)
+{
+    return text ? std::optional<std::string_view>(*text) : std::nullopt;
+}
+
+// The custom rate field read as atof reads it; a number beyond a float's
+// range is held at its limit, and one that is no number at all reads 0.
+float ReadRate(const std::string& text)
+{
+    const double value = std::atof(text.c_str());
+    if (std::isnan(value))
+        return 0.0f;
+    return static_cast<float>(std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
+}
+
+// The length in seconds of an image crouton of `count` pictures shown at
+// `rate` pictures a second: whole seconds, at least 1. Without a usable rate
+// (the source's own rate, which a picture does not have) the length is 1.
+LONG ImageCroutonLength(int count, float rate)
+{
+    if (!(rate > 0.0f)) {
+        kprintf("Crouton has no frame rate of its own. Length set to 1.\n");
+        return 1;
+    }
+    const double seconds = std::trunc(static_cast<double>(count) / static_cast<double>(rate));
+    if (seconds < 1.0)
+        return 1;
+    if (seconds > static_cast<double>(std::numeric_limits<LONG>::max()))
+        return std::numeric_limits<LONG>::max();
+    return static_cast<LONG>(seconds);
+}
+
+// The program's own picture for a missing still must never be overwritten.
+constexpr std::string_view kNoKeyFrame = "NoKeyFrame.png";
 
 } // namespace
 
@@ -155,6 +202,73 @@ void CroutonEditor_SelectFPS(Crouton* crouton)
         crouton->fps = oldFps;
         mui::set(cycler, MUIA_Cycle_Active, oldFps);
     }
+}
+
+BOOL CroutonEditor_LoadVideo(Crouton* crouton)
+{
+    if (!crouton)
+        return FALSE;
+    const std::optional<std::string> source = FieldText(BUTTON_CROUTONEDITOR_VIDEO_FILENAME);
+    if (!source)
+        return FALSE;
+    kprintf("Loading video %s.\n", source->c_str());
+    return LoadVideoIntoCrouton(crouton, *source);
+}
+
+BOOL CroutonEditor_Save(Crouton* crouton)
+{
+    if (!crouton)
+        return FALSE;
+    crouton->start = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value);
+    const long long length =
+        static_cast<long long>(mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_END), MUIA_Numeric_Value)) - crouton->start;
+    crouton->length = static_cast<LONG>(std::clamp<long long>(length, std::numeric_limits<LONG>::min(),
+                                                              std::numeric_limits<LONG>::max()));
+
+    crouton->customFPS = ReadRate(FieldText(BUTTON_CROUTONEDITOR_CUSTOMFPS).value_or(""));
+    crouton->fps = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active);
+
+    for (int i = 0; i < cNumberOfPreviews; ++i) {
+        SetButtonImage(Gadget(kMainPreviews[i]), std::string_view("NoImageAvailable.png"));
+        crouton->previewPosition[i] = mui::XGetLong(Gadget(kPreviewSliders[i]), MUIA_Numeric_Value);
+    }
+    crouton->previewFrame = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_PREVIEWSELECTER), MUIA_Radio_Active);
+
+    crouton->name = FieldText(BUTTON_CROUTONEDITOR_TITLE).value_or("");
+    crouton->videoName = FieldText(BUTTON_CROUTONEDITOR_VIDEO_FILENAME).value_or("");
+    std::optional<std::string> soundtrack = FieldText(BUTTON_CROUTONEDITOR_SOUNDTRACK);
+    if (soundtrack && soundtrack->empty())
+        soundtrack.reset();
+    crouton->soundtrack = std::move(soundtrack);
+
+    for (int i = 0; i < cNumberOfPreviews; ++i) {
+        const std::optional<std::string>& still = crouton->previewFilename[i];
+        if (still && *still != kNoKeyFrame)
+            CopyStill(cTemporaryPreviewFilename[i], *still);
+        SetButtonImage(Gadget(kMainPreviews[i]), AsView(still));
+    }
+    if (crouton->previewImage)
+        SetButtonImage(crouton->previewImage,
+                       AsView(crouton->previewFilename[static_cast<std::size_t>(ClampPreviewFrame(crouton->previewFrame))]));
+
+    for (int i = 0; i < cNumberOfPreviews; ++i) {
+        SetButtonImage(Gadget(kEditorImages[i]), std::string_view("NoImageAvailable.png"));
+        DeleteFile(cTemporaryPreviewFilename[i]);
+        kprintf("Deleted %s.\n", cTemporaryPreviewFilename[i]);
+    }
+
+    if (!crouton->isVideo)
+        crouton->length = ImageCroutonLength(GetNumberOfFilesInImageCrouton(crouton),
+                                             CroutonRate(crouton->fps, crouton->customFPS));
+
+    kprintf("Saving Crouton %s.\n", TraceText(crouton->name));
+    if (!SaveCrouton(crouton))
+        return FALSE;
+    mui::set(gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_Open, LONG{FALSE});
+#ifndef CLIPWEAVER_BASIC
+    mui::NList_Redraw(gVisualList, MUIV_NList_Redraw_Active);
+#endif
+    return TRUE;
 }
 
 void CroutonEditor_Cancel()

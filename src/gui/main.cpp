@@ -6,6 +6,7 @@
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
+#include "media/preview.h"
 #include "model/render.h"
 #include "model/tables.h"
 #include "platform/asl.h"
@@ -267,15 +268,14 @@ private:
     {
         switch (id) {
         case GADMSG_CROUTONEDITOR_SAVE:
-            // Saving arrives with the rest of the editor:
-            //   CroutonEditor_Save(gEditingCrouton);
+            CroutonEditor_Save(gEditingCrouton);
             UpdateGUIListEntry(gProject.get(), selected_);
             UpdateGUIPreview();
             MakeActive(gCroutonList, selected_);
             break;
         case GADMSG_CROUTONEDITOR_LOADVIDEO:
             UpdateCroutonFromGUI(gEditingCrouton);
-            // Arrives with the rest of the editor: CroutonEditor_LoadVideo(gEditingCrouton);
+            CroutonEditor_LoadVideo(gEditingCrouton);
             break;
         case GADMSG_CROUTONEDITOR_START:
             ChangeStart(gEditingCrouton);
@@ -284,10 +284,10 @@ private:
             ChangeEnd(gEditingCrouton);
             break;
         case GADMSG_CROUTONEDITOR_GENERATEPREVIEW:
-            // Arrives with preview grabbing: GeneratePreview(gEditingCrouton);
+            GeneratePreview(gEditingCrouton);
             break;
         case GADMSG_CROUTONEDITOR_MPLAYER:
-            // Arrives with preview grabbing: CroutonEditor_RunMPlayer(gEditingCrouton);
+            CroutonEditor_RunMPlayer(gEditingCrouton);
             break;
         case GADMSG_CROUTONEDITOR_SELECTFPS:
             CroutonEditor_SelectFPS(gEditingCrouton);

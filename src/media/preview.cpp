@@ -1,0 +1,389 @@
+// Preview stills: MPlayer's screenshot filter grabs one small PNG per preview
+// slider, from the video at the slider's point of the chosen stretch or from
+// the picked image of an image sequence (turned into a short clip by
+// mencoder first). The stills wait in the temporary preview files until the
+// crouton editor saves. "_Run MPlayer" plays the crouton's source.
+#include "media/preview.h"
+
+#include "gui/gui.h"
+#include "gui/vocabulary.h"
+#include "model/imageseq.h"
+#include "model/tables.h"
+#include "platform/command.h"
+#include "platform/dos.h"
+#include "platform/mui/mui.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kCommandFile = "T:__MPlayerCommand";
+constexpr const char* kOutputFile = "T:__Mplayer.out";
+constexpr const char* kListFile = "T:__CWEncodeList.lst";
+constexpr const char* kImageVideo = "T:__CWImageVideo.mp4";
+constexpr const char* kNoKeyFrame = "NoKeyFrame.png";
+constexpr LONG kOutputLimit = 10239;
+constexpr LONG kSmallestImageVideo = 4199;
+constexpr std::intptr_t kToolStack = 1024000;
+
+constexpr std::array<HexButtons, cNumberOfPreviews> kEditorImages = {
+    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
+    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
+};
+constexpr std::array<HexButtons, cNumberOfPreviews> kPreviewSliders = {
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
+};
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text;
+    if (size > 0) {
+        text.resize(static_cast<std::size_t>(size) + 1);
+        std::vsnprintf(text.data(), text.size(), format, args);
+        text.resize(static_cast<std::size_t>(size));
+    }
+    va_end(args);
+    return text;
+}
+
+LONG SliderValue(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Numeric_Value); }
+
+void ShowInEditor(int still, std::string_view file) { SetButtonImage(gButtons[kEditorImages[still]], file); }
+
+// Grabbing and still-image runs block until the tool ends.
+LONG RunTool(const std::string& command)
+{
+    return SystemTagList(command, {{NP_StackSize, kToolStack}, {SYS_Input, 0}, {SYS_Output, 0}});
+}
+
+// The slave commands of one screenshot of `source`. False when the command
+// file cannot be created.
+bool WriteScreenshotCommands(std::string_view source)
+{
+    FileHandle file = Open(kCommandFile, MODE_NEWFILE);
+    if (!file)
+        return false;
+    FPuts(*file, "loadfile \"" + EscapeForSlave(source) + "\"\n");
+    FPuts(*file, "pause\n");
+    FPuts(*file, "screenshot\n");
+    FPuts(*file, "play\n");
+    FPuts(*file, "quit\n");
+    Close(std::move(file));
+    return true;
+}
+
+// MPlayer's printed output of the last run, as text up to its first NUL;
+// nullopt when there is no output file.
+std::optional<std::string> ReadToolOutput()
+{
+    FileHandle file = Open(kOutputFile, MODE_OLDFILE);
+    if (!file)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(kOutputLimit), '\0');
+    const LONG got = Read(*file, text.data(), kOutputLimit);
+    Close(std::move(file));
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
+        text.resize(nul);
+    kprintf("Output: %s.\n", text.c_str());
+    return text;
+}
+
+void CopyFile(const std::string& from, const std::string& to)
+{
+    const std::string command = Format("C:copy %s %s\n", QuoteIfNeeded(from).c_str(), QuoteIfNeeded(to).c_str());
+    kprintf("%s", command.c_str());
+    SystemTagList(command);
+}
+
+// Looks for the screenshot in the output; a saved one is copied to
+// `destination` and removed.
+ScreenshotState TakeScreenshot(const std::string& output, const std::string& destination)
+{
+    const ScreenshotSearch search = FindScreenshot(output);
+    if (search.savedAt != std::string::npos)
+        kprintf("Output: %s.\n", output.c_str() + search.savedAt);
+    if (search.state != ScreenshotState::Saved)
+        return search.state;
+    kprintf("Found screenshot at %s. Copying to %s,\n", search.name.c_str(), destination.c_str());
+    CopyFile(search.name, destination);
+    DeleteFile(search.name);
+    return ScreenshotState::Saved;
+}
+
+// The chosen still also becomes the crouton file's icon.
+void CopyStillToIcon(const Crouton* crouton, int still)
+{
+    CopyFile(cTemporaryPreviewFilename[static_cast<std::size_t>(still)], PreviewIconName(crouton));
+}
+
+// The crouton file's name without its extension.
+std::string CroutonFileStem(const Crouton* crouton)
+{
+    const std::string filename = crouton->filename.value_or("");
+    const std::size_t dot = filename.rfind('.');
+    return dot == std::string::npos ? filename : filename.substr(0, dot);
+}
+
+} // namespace
+
+ScreenshotSearch FindScreenshot(std::string_view output)
+{
+    static constexpr std::string_view kAnnounced = "*** screenshot";
+    static constexpr std::string_view kSaved = "Saved screenshot";
+    // "Saved screenshot as '" comes before the name.
+    static constexpr std::size_t kNameOffset = 21;
+
+    ScreenshotSearch search;
+    search.savedAt = std::string_view::npos;
+    if (output.find(kAnnounced) == std::string_view::npos)
+        return search;
+    search.state = ScreenshotState::NotSaved;
+    const std::size_t saved = output.find(kSaved);
+    if (saved == std::string_view::npos)
+        return search;
+    search.savedAt = saved;
+    const std::size_t nameStart = saved + kNameOffset;
+    if (nameStart >= output.size())
+        return search;
+    // A name with no "'" to end it was never written out whole.
+    const std::size_t nameEnd = output.rfind('\'');
+    if (nameEnd == std::string_view::npos || nameEnd <= nameStart)
+        return search;
+    search.state = ScreenshotState::Saved;
+    search.name = std::string(output.substr(nameStart, nameEnd - nameStart));
+    return search;
+}
+
+std::string PreviewStillName(const Crouton* crouton, int number)
+{
+    return BuildFullPath(crouton->directory.value_or(""), CroutonFileStem(crouton) + Format("_preview%d.png", number));
+}
+
+std::string PreviewIconName(const Crouton* crouton)
+{
+    return BuildFullPath(crouton->directory.value_or(""), CroutonFileStem(crouton) + ".info");
+}
+
+int PreviewImageIndex(int numberOfImages, LONG position)
+{
+    if (numberOfImages <= 0)
+        return -1;
+    const double picked = static_cast<double>(numberOfImages) * (static_cast<double>(position) / 100.0);
+    if (!(picked > 0.0))
+        return 0;
+    if (picked >= static_cast<double>(numberOfImages))
+        return numberOfImages - 1;
+    return static_cast<int>(picked);
+}
+
+void GeneratePreview(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    // A video crouton without a probed clip has nothing to grab from.
+    if (crouton->isVideo && crouton->videoLength == 0)
+        return;
+
+    for (int i = 0; i < cNumberOfPreviews; ++i)
+        ShowInEditor(i, "Loading.png");
+    kprintf("Crouton previewImage is %p.\n", static_cast<const void*>(crouton->previewImage));
+    if (crouton->previewImage)
+        SetButtonImage(crouton->previewImage, std::string_view("Loading.png"));
+
+    if (crouton->isVideo)
+        GrabPreviews_Video(crouton);
+    else
+        GrabPreviews_Images(crouton);
+
+    for (int i = 0; i < cNumberOfPreviews; ++i)
+        ShowInEditor(i, cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
+#ifdef CLIPWEAVER_BASIC
+    if (crouton->previewImage) {
+        const auto& chosen = crouton->previewFilename[static_cast<std::size_t>(ClampPreviewFrame(crouton->previewFrame))];
+        SetButtonImage(crouton->previewImage, chosen ? std::optional<std::string_view>(*chosen) : std::nullopt);
+    }
+#else
+    mui::NList_Redraw(gVisualList, MUIV_NList_Redraw_Active);
+#endif
+}
+
+void GrabPreviews_Video(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    const LONG start = SliderValue(BUTTON_CROUTONEDITOR_START);
+    const LONG end = SliderValue(BUTTON_CROUTONEDITOR_END);
+    const std::string source =
+        mui::XGetString(gButtons[BUTTON_CROUTONEDITOR_VIDEO_FILENAME], MUIA_String_Contents).value_or("");
+
+    for (int i = 0; i < cNumberOfPreviews; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        const float slider = static_cast<float>(SliderValue(kPreviewSliders[index]));
+        const float position =
+            static_cast<float>(start) + slider * (static_cast<float>(end) - static_cast<float>(start)) / 100.0f;
+
+        const std::string finalName = PreviewStillName(crouton, i + 1);
+        if (!WriteScreenshotCommands(source))
+            break;
+        const std::string command = Format("SYS:Utilities/MPlayer -nosound -ss %f -zoom -vf scale=160:90,screenshot "
+                                           "-slave -idle -input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n",
+                                           static_cast<double>(position));
+        kprintf("Command: %s.\n", command.c_str());
+        RunTool(command);
+
+        const std::optional<std::string> output = ReadToolOutput();
+        if (!output)
+            break;
+        switch (TakeScreenshot(*output, cTemporaryPreviewFilename[index])) {
+        case ScreenshotState::Saved:
+            if (i == crouton->previewFrame)
+                CopyStillToIcon(crouton, i);
+            crouton->previewFilename[index] = finalName;
+            ShowInEditor(i, cTemporaryPreviewFilename[index]);
+            break;
+        case ScreenshotState::None:
+            kprintf("No screenshot found.\n");
+            crouton->previewFilename[index] = std::string(kNoKeyFrame);
+            ShowInEditor(i, kNoKeyFrame);
+            break;
+        case ScreenshotState::NotSaved:
+            break;
+        }
+    }
+}
+
+void GrabPreviews_Images(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    if (FileHandle list = Open(kListFile, MODE_NEWFILE); list) {
+        Close(std::move(list));
+    } else {
+        kprintf("Couldn't open list file for writing.\n");
+        return;
+    }
+
+    const int count = GetNumberOfFilesInImageCrouton(crouton);
+    std::vector<std::string> files;
+    if (count > 0) {
+        std::string parsed;
+        ParsePatternNoCase(crouton->videoName.value_or(""), parsed, 1023);
+        files = BuildFileList(crouton, parsed, count);
+    }
+    if (files.empty()) {
+        // Nothing to show: every still says so, and stills of an earlier
+        // source are not shown for this one.
+        kprintf("No images found.\n");
+        for (int i = 0; i < cNumberOfPreviews; ++i) {
+            crouton->previewFilename[static_cast<std::size_t>(i)] = std::string(kNoKeyFrame);
+            DeleteFile(cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
+        }
+        return;
+    }
+
+    for (int i = 0; i < cNumberOfPreviews; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+#ifdef CLIPWEAVER_BASIC
+        const LONG position = crouton->previewPosition[index];
+#else
+        const LONG position = SliderValue(kPreviewSliders[index]);
+#endif
+        const int picked = PreviewImageIndex(static_cast<int>(files.size()), position);
+        GrabPreviewImage(crouton, files[static_cast<std::size_t>(picked)], cTemporaryPreviewFilename[index], i);
+    }
+}
+
+void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::string_view outputFilename, int screenshotNumber)
+{
+    if (!crouton || screenshotNumber < 0 || screenshotNumber >= cNumberOfPreviews)
+        return;
+    const auto index = static_cast<std::size_t>(screenshotNumber);
+    {
+        FileHandle list = Open(kListFile, MODE_NEWFILE);
+        if (!list)
+            return;
+        for (int copy = 0; copy < 3; ++copy)
+            FPuts(*list, inputFilename);
+        Close(std::move(list));
+    }
+
+    // A clip left from an earlier still must not stand in for this one when
+    // the encoding fails.
+    DeleteFile(kImageVideo);
+    const std::string command = std::string("mencoder ") +
+                                Format("mf://@/T/__CWEncodeList.lst -mf w=%d:h=%d:type=png:fps=%f ", 640, 512, 1.0) +
+                                Format("-o %s -zoom -nosound -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell "
+                                       "-vf scale=160:120,harddup ",
+                                       kImageVideo);
+    kprintf("Executing %s", command.c_str());
+    RunTool(command);
+    kprintf("Done.\n");
+
+    FileLock lock = Lock(kImageVideo, SHARED_LOCK);
+    if (!lock) {
+        kprintf("Output file doesn't exist. Aborting.\n");
+        return;
+    }
+    FileInfoBlock info;
+    if (!Examine(*lock, info) || info.fib_Size <= kSmallestImageVideo) {
+        kprintf("Error: encoded video has too small size.\n");
+        UnLock(std::move(lock));
+        return;
+    }
+    UnLock(std::move(lock));
+
+    const std::string finalName = PreviewStillName(crouton, screenshotNumber + 1);
+    if (!WriteScreenshotCommands(kImageVideo))
+        return;
+    const std::string grab = "SYS:Utilities/MPlayer -nosound -zoom -vf scale=160:90,screenshot -slave -idle "
+                             "-input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n";
+    kprintf("Command: %s.\n", grab.c_str());
+    RunTool(grab);
+    kprintf("Done.\n");
+
+    const std::optional<std::string> output = ReadToolOutput();
+    if (!output)
+        return;
+    switch (TakeScreenshot(*output, std::string(outputFilename))) {
+    case ScreenshotState::Saved:
+        if (screenshotNumber == crouton->previewFrame)
+            CopyStillToIcon(crouton, screenshotNumber);
+        crouton->previewFilename[index] = finalName;
+        ShowInEditor(screenshotNumber, cTemporaryPreviewFilename[index]);
+        break;
+    case ScreenshotState::None:
+        kprintf("No screenshot found.\n");
+        crouton->previewFilename[index] = std::string(kNoKeyFrame);
+        break;
+    case ScreenshotState::NotSaved:
+        break;
+    }
+}
+
+void CroutonEditor_RunMPlayer(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    if (!crouton->videoName || crouton->videoName->empty()) {
+        kprintf("No source to play.\n");
+        return;
+    }
+    const std::string command =
+        Format("RUN <NIL: >NIL: MPlayer -gui -playlist %s\n", QuoteIfNeeded(*crouton->videoName).c_str());
+    kprintf("Command: %s.\n", command.c_str());
+    SystemTagList(command);
+}
