@@ -107,7 +107,7 @@ TEST_F(EditorSaveTest, VideoCroutonSavedUnchangedKeepsItsStretch)
     // The crouton holds its file locked while it is in the project.
     UnlockCrouton(crouton_);
     auto loaded = LoadCrouton(CroutonFile());
-    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(loaded, nullptr) << trace.Text() << " ioerr " << IoErr();
     EXPECT_EQ(loaded->start, 5);
     EXPECT_EQ(loaded->length, 20);
     DestroyCrouton(std::move(loaded));
