@@ -1,6 +1,7 @@
 // The windowed programs' entry: Qt's application, the front end's hooks,
 // then the program itself.
 #include "gui/main.h"
+#include "platform/dos.h"
 #include "platform/qt/qtview.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Clipweaver"));
+    // This instance's T:, and away with those of instances that have ended.
+    InitVolumes();
     const qtview::Frontend frontend;
     return ClipweaverMain();
 }
