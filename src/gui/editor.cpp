@@ -10,50 +10,17 @@
 #include "model/tables.h"
 #include "platform/command.h"
 #include "platform/dos.h"
+#include "platform/format.h"
 
 #include <algorithm>
 #include <array>
 #include <cfloat>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 
 namespace {
-
-constexpr std::array<HexButtons, cNumberOfPreviews> kEditorImages = {
-    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
-    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
-};
-constexpr std::array<HexButtons, cNumberOfPreviews> kMainPreviews = {
-    BUTTON_MAIN_PREVIEWIMAGE, BUTTON_MAIN_PREVIEWIMAGE2, BUTTON_MAIN_PREVIEWIMAGE3,
-    BUTTON_MAIN_PREVIEWIMAGE4, BUTTON_MAIN_PREVIEWIMAGE5,
-};
-constexpr std::array<HexButtons, cNumberOfPreviews> kPreviewSliders = {
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
-};
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text;
-    if (size > 0) {
-        text.resize(static_cast<std::size_t>(size) + 1);
-        std::vsnprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<std::size_t>(size));
-    }
-    va_end(args);
-    return text;
-}
 
 const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
 const void* TraceAddress(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
@@ -119,7 +86,7 @@ void EditCrouton(Crouton* crouton)
 
 void CroutonEditor_Clear()
 {
-    for (HexButtons slot : kEditorImages)
+    for (HexButtons slot : cEditorImageButtons)
         mui::set(Gadget(slot), MUIA_NBitmap_Normal, std::string("Loading.png"));
     kprintf("Clearing.\n");
 }
@@ -150,17 +117,17 @@ void CroutonEditor_Update(Crouton* crouton)
                 CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i]);
             }
             kprintf("Setting slider %d to %d.\n", i, crouton->previewPosition[i]);
-            mui::set(Gadget(kPreviewSliders[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
+            mui::set(Gadget(cPreviewSliderButtons[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
         }
         Enable(BUTTON_CROUTONEDITOR_START, true);
         Enable(BUTTON_CROUTONEDITOR_END, true);
         for (int i = 0; i < cNumberOfPreviews; ++i) {
-            Enable(kEditorImages[i], true);
-            Enable(kPreviewSliders[i], true);
+            Enable(cEditorImageButtons[i], true);
+            Enable(cPreviewSliderButtons[i], true);
         }
         Enable(BUTTON_CROUTONEDITOR_PREVIEWSELECTER, true);
         for (int i = 0; i < cNumberOfPreviews; ++i)
-            SetButtonImage(Gadget(kEditorImages[i]), std::string_view(cTemporaryPreviewFilename[i]));
+            SetButtonImage(Gadget(cEditorImageButtons[i]), std::string_view(cTemporaryPreviewFilename[i]));
         mui::set(Gadget(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active, crouton->fps);
         Enable(BUTTON_CROUTONEDITOR_FPS_CYCLER, true);
         Enable(BUTTON_CROUTONEDITOR_CUSTOMFPS, false);
@@ -179,10 +146,10 @@ void CroutonEditor_Update(Crouton* crouton)
         for (int i = 0; i < cNumberOfPreviews; ++i) {
             if (crouton->previewFilename[i])
                 CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i]);
-            Enable(kEditorImages[i], true);
-            Enable(kPreviewSliders[i], true);
-            mui::set(Gadget(kPreviewSliders[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
-            SetButtonImage(Gadget(kEditorImages[i]), std::string_view(cTemporaryPreviewFilename[i]));
+            Enable(cEditorImageButtons[i], true);
+            Enable(cPreviewSliderButtons[i], true);
+            mui::set(Gadget(cPreviewSliderButtons[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
+            SetButtonImage(Gadget(cEditorImageButtons[i]), std::string_view(cTemporaryPreviewFilename[i]));
         }
         Enable(BUTTON_CROUTONEDITOR_PREVIEWSELECTER, true);
     }
@@ -229,8 +196,8 @@ BOOL CroutonEditor_Save(Crouton* crouton)
     crouton->fps = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active);
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
-        SetButtonImage(Gadget(kMainPreviews[i]), std::string_view("NoImageAvailable.png"));
-        crouton->previewPosition[i] = mui::XGetLong(Gadget(kPreviewSliders[i]), MUIA_Numeric_Value);
+        SetButtonImage(Gadget(cMainPreviewButtons[i]), std::string_view("NoImageAvailable.png"));
+        crouton->previewPosition[i] = mui::XGetLong(Gadget(cPreviewSliderButtons[i]), MUIA_Numeric_Value);
     }
     crouton->previewFrame = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_PREVIEWSELECTER), MUIA_Radio_Active);
 
@@ -245,14 +212,14 @@ BOOL CroutonEditor_Save(Crouton* crouton)
         const std::optional<std::string>& still = crouton->previewFilename[i];
         if (still && *still != kNoKeyFrame)
             CopyStill(cTemporaryPreviewFilename[i], *still);
-        SetButtonImage(Gadget(kMainPreviews[i]), AsView(still));
+        SetButtonImage(Gadget(cMainPreviewButtons[i]), AsView(still));
     }
     if (crouton->previewImage)
         SetButtonImage(crouton->previewImage,
                        AsView(crouton->previewFilename[static_cast<std::size_t>(ClampPreviewFrame(crouton->previewFrame))]));
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
-        SetButtonImage(Gadget(kEditorImages[i]), std::string_view("NoImageAvailable.png"));
+        SetButtonImage(Gadget(cEditorImageButtons[i]), std::string_view("NoImageAvailable.png"));
         DeleteFile(cTemporaryPreviewFilename[i]);
         kprintf("Deleted %s.\n", cTemporaryPreviewFilename[i]);
     }
@@ -276,7 +243,7 @@ void CroutonEditor_Cancel()
     mui::SetAttrs(gWindows[WINDOW_CROUTONEDITOR], {{MUIA_Window_Open, LONG{FALSE}}, {MUIA_NoNotify, LONG{TRUE}}});
     for (int i = 0; i < cNumberOfPreviews; ++i) {
         kprintf("Deleting %s.\n", cTemporaryPreviewFilename[i]);
-        SetButtonImage(Gadget(kEditorImages[i]), std::string_view("Loading.png"));
+        SetButtonImage(Gadget(cEditorImageButtons[i]), std::string_view("Loading.png"));
         DeleteFile(cTemporaryPreviewFilename[i]);
     }
 }

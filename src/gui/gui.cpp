@@ -5,37 +5,15 @@
 
 #include "gui/main.h"
 #include "gui/vocabulary.h"
+#include "model/line_file.h"
 #include "model/tables.h"
 #include "platform/dos.h"
+#include "platform/format.h"
 
-#include <cctype>
-#include <cstdarg>
-#include <cstdio>
-#include <limits>
 
 namespace {
 
 constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text;
-    if (size > 0) {
-        text.resize(static_cast<std::size_t>(size) + 1);
-        std::vsnprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<std::size_t>(size));
-    }
-    va_end(args);
-    return text;
-}
 
 const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
 
@@ -44,32 +22,6 @@ std::optional<std::string_view> View(const std::optional<std::string>& text)
     if (!text)
         return std::nullopt;
     return std::string_view(*text);
-}
-
-// A field's text read as a decimal number: leading blanks and one sign, then
-// digits up to the first other character; no digits give 0.
-LONG ReadDecimal(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    constexpr long long limit = static_cast<long long>(std::numeric_limits<LONG>::max()) + 1;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > limit)
-            value = limit;
-    }
-    if (negative)
-        value = -value;
-    if (value > std::numeric_limits<LONG>::max())
-        value = std::numeric_limits<LONG>::max();
-    return static_cast<LONG>(value);
 }
 
 std::string FieldText(HexButtons slot)
@@ -99,8 +51,8 @@ void UpdateProjectFromGUI(Project* project)
         return;
     project->projectName = FieldText(BUTTON_MAIN_PROJECTNAME);
     project->outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
-    project->width = ReadDecimal(FieldText(BUTTON_MAIN_WIDTH));
-    project->height = ReadDecimal(FieldText(BUTTON_MAIN_HEIGHT));
+    project->width = ReadLong(FieldText(BUTTON_MAIN_WIDTH));
+    project->height = ReadLong(FieldText(BUTTON_MAIN_HEIGHT));
 }
 
 void UpdateCroutonFromGUI(Crouton* /*crouton*/)

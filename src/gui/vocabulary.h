@@ -147,6 +147,21 @@ extern std::array<mui::Object*, NUMBER_OF_WINDOWS> gWindows;
 extern mui::Object* gCroutonList;
 extern mui::Object* gVisualList;
 
+// The slots of the five previews, in preview order: the crouton editor's
+// stills and their sliders, and the main window's pictures.
+inline constexpr std::array<HexButtons, 5> cEditorImageButtons = {
+    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
+    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
+};
+inline constexpr std::array<HexButtons, 5> cPreviewSliderButtons = {
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
+};
+inline constexpr std::array<HexButtons, 5> cMainPreviewButtons = {
+    BUTTON_MAIN_PREVIEWIMAGE, BUTTON_MAIN_PREVIEWIMAGE2, BUTTON_MAIN_PREVIEWIMAGE3,
+    BUTTON_MAIN_PREVIEWIMAGE4, BUTTON_MAIN_PREVIEWIMAGE5,
+};
+
 // Names of the slots and windows as written in code ("BUTTON_MAIN_RENDER",
 // "WINDOW_MAIN"), for the script driver and the dump; null when out of range.
 const char* HexButtonName(LONG slot);

@@ -11,12 +11,12 @@
 #include "model/tables.h"
 #include "platform/command.h"
 #include "platform/dos.h"
+#include "platform/format.h"
 #include "platform/mui/mui.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 namespace {
@@ -30,38 +30,9 @@ constexpr LONG kOutputLimit = 10239;
 constexpr LONG kSmallestImageVideo = 4199;
 constexpr std::intptr_t kToolStack = 1024000;
 
-constexpr std::array<HexButtons, cNumberOfPreviews> kEditorImages = {
-    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
-    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
-};
-constexpr std::array<HexButtons, cNumberOfPreviews> kPreviewSliders = {
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
-};
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text;
-    if (size > 0) {
-        text.resize(static_cast<std::size_t>(size) + 1);
-        std::vsnprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<std::size_t>(size));
-    }
-    va_end(args);
-    return text;
-}
-
 LONG SliderValue(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Numeric_Value); }
 
-void ShowInEditor(int still, std::string_view file) { SetButtonImage(gButtons[kEditorImages[still]], file); }
+void ShowInEditor(int still, std::string_view file) { SetButtonImage(gButtons[cEditorImageButtons[still]], file); }
 
 // Grabbing and still-image runs block until the tool ends.
 LONG RunTool(const std::string& command)
@@ -232,7 +203,7 @@ void GrabPreviews_Video(Crouton* crouton)
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        const float slider = static_cast<float>(SliderValue(kPreviewSliders[index]));
+        const float slider = static_cast<float>(SliderValue(cPreviewSliderButtons[index]));
         const float position =
             static_cast<float>(start) + slider * (static_cast<float>(end) - static_cast<float>(start)) / 100.0f;
 
@@ -300,7 +271,7 @@ void GrabPreviews_Images(Crouton* crouton)
 #ifdef CLIPWEAVER_BASIC
         const LONG position = crouton->previewPosition[index];
 #else
-        const LONG position = SliderValue(kPreviewSliders[index]);
+        const LONG position = SliderValue(cPreviewSliderButtons[index]);
 #endif
         const int picked = PreviewImageIndex(static_cast<int>(files.size()), position);
         GrabPreviewImage(crouton, files[static_cast<std::size_t>(picked)], cTemporaryPreviewFilename[index], i);

@@ -1,48 +1,20 @@
 // The crouton file: one value per line, known by its position.
 #include "model/crouton.h"
+#include "model/line_file.h"
 #include "model/tables.h"
 
-#include <cfloat>
-#include <limits>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace {
 
-constexpr LONG kLongMin = std::numeric_limits<LONG>::min();
-constexpr LONG kLongMax = std::numeric_limits<LONG>::max();
 constexpr std::string_view kNoFile = "__no file__";
-constexpr std::string_view kTemporarySuffix = ".cwtmp";
 
 const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
 
 std::string FormatInt(LONG value) { return std::to_string(value); }
 
-std::string FormatFloat(float value)
-{
-    const double number = static_cast<double>(value);
-    const int size = std::snprintf(nullptr, 0, "%f", number);
-    if (size <= 0)
-        return "0.000000";
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(text.data(), text.size(), "%f", number);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
-}
-
-// A text goes on one line: a line feed inside it would shift every value
-// after it, so it is written as a blank.
-std::string LineText(const std::optional<std::string>& text)
-{
-    std::string line = text.value_or("");
-    for (char& c : line) {
-        if (c == '\n')
-            c = ' ';
-    }
-    return line;
-}
+// A text on its line; an absent one gives an empty line.
+std::string LineText(const std::optional<std::string>& text) { return OneLine(text.value_or("")); }
 
 // The lines of a crouton file, in order.
 std::vector<std::string> CroutonLines(const Crouton& crouton)
@@ -77,95 +49,6 @@ std::vector<std::string> CroutonLines(const Crouton& crouton)
     return lines;
 }
 
-// Reads a crouton file line by line. Past the end of the file every line is
-// absent, so the fields it would have given keep their defaults.
-class LineReader {
-public:
-    explicit LineReader(DosFile& file) : file_(file) {}
-
-    std::optional<std::string> Next()
-    {
-        if (ended_)
-            return std::nullopt;
-        std::optional<std::string> line = FGets(file_);
-        if (!line) {
-            ended_ = true;
-            return std::nullopt;
-        }
-        if (!line->empty() && line->back() == '\n')
-            line->pop_back();
-        return line;
-    }
-
-    // A text line: absent at the end of the file, null when empty.
-    std::optional<std::string> NextText()
-    {
-        std::optional<std::string> line = Next();
-        if (line && line->empty())
-            return std::nullopt;
-        return line;
-    }
-
-    // An integer parsed from the start of the line, as atoi does; a line that
-    // holds no number reads 0, one past the end of the file keeps `fallback`.
-    LONG NextInt(LONG fallback)
-    {
-        const std::optional<std::string> line = Next();
-        if (!line)
-            return fallback;
-        const long long value = std::strtoll(line->c_str(), nullptr, 10);
-        if (value < kLongMin)
-            return kLongMin;
-        if (value > kLongMax)
-            return kLongMax;
-        return static_cast<LONG>(value);
-    }
-
-    // A decimal number parsed from the start of the line, as atof does.
-    // Values that are not finite read 0; larger ones are held at the
-    // float's range.
-    std::optional<double> NextNumber()
-    {
-        const std::optional<std::string> line = Next();
-        if (!line)
-            return std::nullopt;
-        const double value = std::strtod(line->c_str(), nullptr);
-        if (!std::isfinite(value))
-            return 0.0;
-        return value;
-    }
-
-    float NextFloat(float fallback)
-    {
-        const std::optional<double> value = NextNumber();
-        if (!value)
-            return fallback;
-        if (*value > FLT_MAX)
-            return FLT_MAX;
-        if (*value < -FLT_MAX)
-            return -FLT_MAX;
-        return static_cast<float>(*value);
-    }
-
-    // A number truncated toward zero ("18.9" gives 18).
-    LONG NextTruncated(LONG fallback)
-    {
-        const std::optional<double> value = NextNumber();
-        if (!value)
-            return fallback;
-        const double whole = std::trunc(*value);
-        if (whole < static_cast<double>(kLongMin))
-            return kLongMin;
-        if (whole > static_cast<double>(kLongMax))
-            return kLongMax;
-        return static_cast<LONG>(whole);
-    }
-
-private:
-    DosFile& file_;
-    bool ended_ = false;
-};
-
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -189,24 +72,10 @@ bool WriteCroutonFile(const Crouton& crouton, const std::string& path)
         return false;
     }
 
-    const std::string temporary = path + std::string(kTemporarySuffix);
-    FileHandle file = Open(temporary, MODE_NEWFILE);
+    ReplacingFile file(path);
     if (!file)
         return false;
-    bool written = true;
-    for (const std::string& line : CroutonLines(crouton)) {
-        if (FPuts(*file, line + "\n") != 0) {
-            written = false;
-            break;
-        }
-    }
-    if (!Close(std::move(file)))
-        written = false;
-    if (!written || !ReplaceFile(temporary, path)) {
-        DeleteFile(temporary);
-        return false;
-    }
-    return true;
+    return file.Commit(CroutonLines(crouton));
 }
 
 } // namespace

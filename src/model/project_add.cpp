@@ -7,6 +7,7 @@
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "media/probe.h"
+#include "model/visual_entry.h"
 #include "platform/asl.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
@@ -19,7 +20,6 @@ namespace {
 constexpr const char* kCroutonDrawer = "Croutons";
 constexpr const char* kCroutonPattern = "#?.cwcrouton";
 constexpr const char* kMediaPattern = "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)";
-constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
 
 // Shows the requester; false when the user cancelled or chose no file name.
 bool Ask(FileRequester& requester, const AslTags& tags)
@@ -65,34 +65,6 @@ std::unique_ptr<ListNode>* ListTail(Project* project)
     while (*tail)
         tail = &(*tail)->next;
     return tail;
-}
-
-std::string ImageSlotText(LONG slot)
-{
-    return "\x1bo[" + std::to_string(slot) + "]";
-}
-
-// A new picture object for the visual list, owned by the list; null when it
-// can't be made or there is no list to own it.
-mui::Object* MakeListPicture()
-{
-    if (!gVisualList)
-        return nullptr;
-    mui::ObjectPtr picture = mui::MakeNBitmap(kNoImageAvailable);
-    if (!picture)
-        return nullptr;
-    return gVisualList->AdoptImage(std::move(picture));
-}
-
-// Binds the crouton's picture to the slot and appends its visual entry. The
-// entry goes in even without a picture (the slot is then left empty), so the
-// visual list always has one entry per crouton.
-void AddVisualEntry(Crouton* crouton, LONG slot)
-{
-    mui::NList_UseImage(gVisualList, crouton->previewImage, slot, 0);
-    crouton->previewImageText = ImageSlotText(slot);
-    mui::NList_InsertSingle(gVisualList, *crouton->previewImageText, MUIV_NList_Insert_Bottom);
-    kprintf("Created previewImage at %p.\n", static_cast<void*>(crouton->previewImage));
 }
 
 } // namespace

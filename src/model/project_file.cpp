@@ -4,17 +4,14 @@
 
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
+#include "model/line_file.h"
+#include "model/visual_entry.h"
 #include "model/tables.h"
 #include "platform/asl.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
 
-#include <cfloat>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,33 +20,8 @@ namespace {
 
 constexpr const char* kProjectDrawer = "Projects";
 constexpr const char* kProjectPattern = "#?.cwproj";
-constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
-constexpr std::string_view kTemporarySuffix = ".cwtmp";
 
 const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
-
-std::string FormatFloat(float value)
-{
-    const double number = static_cast<double>(value);
-    const int size = std::snprintf(nullptr, 0, "%f", number);
-    if (size <= 0)
-        return "0.000000";
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(text.data(), text.size(), "%f", number);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
-}
-
-// A value goes on one line: a line feed inside it would shift every value
-// after it, so it is written as a blank.
-std::string LineText(std::string text)
-{
-    for (char& c : text) {
-        if (c == '\n')
-            c = ' ';
-    }
-    return text;
-}
 
 // The text of one of the main window's fields; without a window the
 // record's own value stands in.
@@ -71,8 +43,7 @@ bool Ask(FileRequester& requester, const AslTags& tags)
 // failed save leaves no half-written project.
 bool WriteProjectFile(const Project& project, const std::string& path)
 {
-    const std::string temporary = path + std::string(kTemporarySuffix);
-    FileHandle file = Open(temporary, MODE_NEWFILE);
+    ReplacingFile file(path);
     if (!file)
         return false;
     kprintf("Project file opened for writing.\n");
@@ -104,80 +75,10 @@ bool WriteProjectFile(const Project& project, const std::string& path)
     lines.push_back(std::to_string(paths.size()));
     lines.insert(lines.end(), paths.begin(), paths.end());
 
-    bool written = true;
-    for (const std::string& line : lines) {
-        if (FPuts(*file, LineText(line) + "\n") != 0) {
-            written = false;
-            break;
-        }
-    }
-    if (!Close(std::move(file)))
-        written = false;
-    if (!written || !ReplaceFile(temporary, path)) {
-        DeleteFile(temporary);
-        return false;
-    }
-    return true;
+    for (std::string& line : lines)
+        line = OneLine(std::move(line));
+    return file.Commit(lines);
 }
-
-// Reads a project file line by line; past its end every line is absent.
-class LineReader {
-public:
-    explicit LineReader(DosFile& file) : file_(file) {}
-
-    std::optional<std::string> Next()
-    {
-        if (ended_)
-            return std::nullopt;
-        std::optional<std::string> line = FGets(file_);
-        if (!line) {
-            ended_ = true;
-            return std::nullopt;
-        }
-        if (!line->empty() && line->back() == '\n')
-            line->pop_back();
-        return line;
-    }
-
-    // A decimal integer: leading white space, an optional sign, the digits
-    // up to the first other character; 0 without digits. A line past the end
-    // keeps `fallback`.
-    LONG NextInt(LONG fallback)
-    {
-        const std::optional<std::string> line = Next();
-        if (!line)
-            return fallback;
-        const long long value = std::strtoll(line->c_str(), nullptr, 10);
-        if (value < std::numeric_limits<LONG>::min())
-            return std::numeric_limits<LONG>::min();
-        if (value > std::numeric_limits<LONG>::max())
-            return std::numeric_limits<LONG>::max();
-        return static_cast<LONG>(value);
-    }
-
-    // A decimal floating-point number; 0.0 without one. Values that are not
-    // finite read 0.0; larger ones are held at the float's range.
-    float NextFloat(float fallback)
-    {
-        const std::optional<std::string> line = Next();
-        if (!line)
-            return fallback;
-        const double value = std::strtod(line->c_str(), nullptr);
-        if (!std::isfinite(value))
-            return 0.0f;
-        if (value > FLT_MAX)
-            return FLT_MAX;
-        if (value < -FLT_MAX)
-            return -FLT_MAX;
-        return static_cast<float>(value);
-    }
-
-private:
-    DosFile& file_;
-    bool ended_ = false;
-};
-
-std::string ImageSlotText(LONG slot) { return "\x1bo[" + std::to_string(slot) + "]"; }
 
 // The main window shows the loaded settings. The format cycler changes
 // quietly so that its handler does not move the bit-rate cycler to the
@@ -207,22 +108,14 @@ void BuildVisualEntries(Project& project)
         Crouton* crouton = node->node.get();
         if (!crouton)
             continue;
-        mui::Object* picture = nullptr;
-        if (gVisualList) {
-            if (mui::ObjectPtr made = mui::MakeNBitmap(kNoImageAvailable))
-                picture = gVisualList->AdoptImage(std::move(made));
-        }
+        crouton->previewImage = MakeListPicture();
         const std::optional<std::string>& chosen =
             crouton->previewFilename[static_cast<std::size_t>(ClampPreviewFrame(crouton->previewFrame))];
         // A crouton without a chosen still keeps the no-image picture.
-        if (picture && chosen)
-            SetButtonImage(picture, std::string_view(*chosen));
-        kprintf("Preview image is %s (%p).\n", TraceText(chosen), static_cast<void*>(picture));
-        mui::NList_UseImage(gVisualList, picture, slot, 0);
-        crouton->previewImageText = ImageSlotText(slot);
-        mui::NList_InsertSingle(gVisualList, *crouton->previewImageText, MUIV_NList_Insert_Bottom);
-        crouton->previewImage = picture;
-        kprintf("Created previewImage at %p.\n", static_cast<void*>(picture));
+        if (crouton->previewImage && chosen)
+            SetButtonImage(crouton->previewImage, std::string_view(*chosen));
+        kprintf("Preview image is %s (%p).\n", TraceText(chosen), static_cast<void*>(crouton->previewImage));
+        AddVisualEntry(crouton, slot);
     }
 }
 

@@ -277,17 +277,7 @@ bool CopyDosFile(std::string_view from, std::string_view to)
     FileHandle target = Open(to, MODE_NEWFILE);
     if (!target)
         return false;
-    std::vector<unsigned char> buffer(kCopyChunk);
-    bool good = true;
-    while (true) {
-        const LONG got = Read(*source, buffer.data(), kCopyChunk);
-        if (got == 0)
-            break;
-        if (got < 0 || Write(*target, buffer.data(), got) != got) {
-            good = false;
-            break;
-        }
-    }
+    bool good = CopyFileData(*source, *target);
     Close(std::move(source));
     if (!Close(std::move(target)))
         good = false;

@@ -390,6 +390,18 @@ LONG Write(DosFile& file, const void* buffer, LONG length)
     return length;
 }
 
+bool CopyFileData(DosFile& source, DosFile& target)
+{
+    std::vector<unsigned char> buffer(64 * 1024);
+    while (true) {
+        const LONG got = Read(source, buffer.data(), static_cast<LONG>(buffer.size()));
+        if (got == 0)
+            return true;
+        if (got < 0 || Write(target, buffer.data(), got) != got)
+            return false;
+    }
+}
+
 std::optional<std::string> FGets(DosFile& file)
 {
     if (!FlushWrites(file))

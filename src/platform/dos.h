@@ -76,6 +76,9 @@ BOOL Close(FileHandle file);
 LONG Read(DosFile& file, void* buffer, LONG length);
 // Bytes written, or -1 (for example on a full disk).
 LONG Write(DosFile& file, const void* buffer, LONG length);
+// Copies the rest of `source` to the end of `target` in 64 KiB pieces;
+// false when a read or a write fails.
+bool CopyFileData(DosFile& source, DosFile& target);
 // The next line, whole, with its line feed when it has one; nullopt at the
 // end of the file.
 std::optional<std::string> FGets(DosFile& file);

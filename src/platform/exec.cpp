@@ -1,5 +1,7 @@
 #include "platform/exec.h"
 
+#include "platform/format.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <map>
@@ -37,16 +39,7 @@ void kprintf(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text;
-    if (size > 0) {
-        text.resize(static_cast<std::size_t>(size) + 1);
-        std::vsnprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<std::size_t>(size));
-    }
+    const std::string text = VFormat(format, args);
     va_end(args);
 
     for (std::string* capture : Captures())

@@ -5,7 +5,6 @@
 
 #include "platform/dos.h"
 
-#include <array>
 
 namespace cwtools {
 namespace {
@@ -64,16 +63,8 @@ LONG RunCopyTool(ToolCall& call)
     if (!target)
         return RETURN_ERROR;
 
-    std::array<char, 65536> buffer{};
-    while (true) {
-        const LONG got = Read(*source, buffer.data(), static_cast<LONG>(buffer.size()));
-        if (got < 0)
-            return RETURN_ERROR;
-        if (got == 0)
-            break;
-        if (Write(*target, buffer.data(), got) != got)
-            return RETURN_ERROR;
-    }
+    if (!CopyFileData(*source, *target))
+        return RETURN_ERROR;
     Close(std::move(source));
     if (!Close(std::move(target)))
         return RETURN_ERROR;

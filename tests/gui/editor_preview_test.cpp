@@ -19,15 +19,11 @@
 
 using media_test::MakePicture;
 using media_test::TempFolder;
-using media_test::WriteFile;
+using media_test::WriteHostFile;
+using media_test::kSliders;
 using ::testing::HasSubstr;
 
 namespace {
-
-constexpr std::array<HexButtons, 5> kSliders = {
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
-};
 
 std::string Picture(const mui::Object* object) { return object->GetString(MUIA_NBitmap_Normal).value_or("<none>"); }
 
@@ -87,7 +83,7 @@ TEST_F(EditorPreviewTest, ImageStillsComeFromTheStoredPositionsOnlyInBasic)
         if (number % 2 == 0)
             MakePicture(name);
         else
-            WriteFile(name, "not a picture\n");
+            WriteHostFile(name, "not a picture\n");
     }
     crouton_->isVideo = FALSE;
     crouton_->videoName = folder_ / "img#?.png";

@@ -10,6 +10,7 @@
 #include "media/media_test_support.h"
 #include "model/tables.h"
 #include "platform/dos.h"
+#include "support/test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,32 +19,17 @@
 #include <filesystem>
 
 using media_test::Ffmpeg;
-using media_test::ReadFile;
+using media_test::ReadHostFile;
 using media_test::TempFolder;
-using media_test::WriteFile;
+using media_test::WriteHostFile;
+using media_test::kMainPreviews;
+using media_test::kEditorImages;
+using media_test::kSliders;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using cwtest::HostFile;
 
 namespace {
-
-constexpr std::array<HexButtons, 5> kMainPreviews = {
-    BUTTON_MAIN_PREVIEWIMAGE, BUTTON_MAIN_PREVIEWIMAGE2, BUTTON_MAIN_PREVIEWIMAGE3,
-    BUTTON_MAIN_PREVIEWIMAGE4, BUTTON_MAIN_PREVIEWIMAGE5,
-};
-constexpr std::array<HexButtons, 5> kEditorImages = {
-    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
-    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
-};
-constexpr std::array<HexButtons, 5> kSliders = {
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
-};
-
-std::string HostFile(const std::string& amigaPath)
-{
-    const auto host = HostPath(amigaPath);
-    return host ? *host : std::string();
-}
 
 std::string Temporary(int i) { return HostFile(cTemporaryPreviewFilename[static_cast<std::size_t>(i)]); }
 
@@ -98,7 +84,7 @@ TEST_F(EditorSaveTest, VideoCroutonSavedUnchangedKeepsItsStretch)
     EXPECT_EQ(crouton_->start, 5);
     EXPECT_EQ(crouton_->length, 20);
     EXPECT_FALSE(EditorOpen());
-    EXPECT_EQ(ReadFile(CroutonFile()), "Trip\nclip.avi\n\n\n\n\n\n5\n20\n60\n0\n0\n1\n0\n20\n40\n60\n80\n0\n0\n1\n"
+    EXPECT_EQ(ReadHostFile(CroutonFile()), "Trip\nclip.avi\n\n\n\n\n\n5\n20\n60\n0\n0\n1\n0\n20\n40\n60\n80\n0\n0\n1\n"
                                        "0.000000\n0\n\n\n\n30.000000\n");
     for (int i = 1; i <= 5; ++i)
         EXPECT_THAT(trace.Text(), HasSubstr("Deleted T:__MplayerPreview" + std::to_string(i) + ".png.\n"));
@@ -156,8 +142,8 @@ TEST_F(EditorSaveTest, StillsAreCopiedBesideTheCroutonFileAndTheTemporariesGo)
 {
     const std::string first = folder_ / "trip_preview1.png";
     const std::string third = folder_ / "trip_preview3.png";
-    WriteFile(first, "OLD1");
-    const std::string ownPicture = ReadFile("NoKeyFrame.png");
+    WriteHostFile(first, "OLD1");
+    const std::string ownPicture = ReadHostFile("NoKeyFrame.png");
     ASSERT_FALSE(ownPicture.empty());
     crouton_->isVideo = TRUE;
     crouton_->videoLength = 60;
@@ -167,16 +153,16 @@ TEST_F(EditorSaveTest, StillsAreCopiedBesideTheCroutonFileAndTheTemporariesGo)
     crouton_->previewFilename[2] = third;
     crouton_->previewFrame = 2;
     EditCrouton(crouton_);
-    EXPECT_EQ(ReadFile(Temporary(0)), "OLD1");
+    EXPECT_EQ(ReadHostFile(Temporary(0)), "OLD1");
     // New stills, as a grab leaves them.
     for (int i = 0; i < 3; ++i)
-        WriteFile(Temporary(i), "NEW" + std::to_string(i + 1));
+        WriteHostFile(Temporary(i), "NEW" + std::to_string(i + 1));
 
     EXPECT_EQ(CroutonEditor_Save(crouton_), TRUE);
-    EXPECT_EQ(ReadFile(first), "NEW1");
-    EXPECT_EQ(ReadFile(third), "NEW3");
+    EXPECT_EQ(ReadHostFile(first), "NEW1");
+    EXPECT_EQ(ReadHostFile(third), "NEW3");
     // The program's own picture is never overwritten by a still.
-    EXPECT_EQ(ReadFile("NoKeyFrame.png"), ownPicture);
+    EXPECT_EQ(ReadHostFile("NoKeyFrame.png"), ownPicture);
     for (int i = 0; i < 5; ++i) {
         EXPECT_FALSE(std::filesystem::exists(Temporary(i))) << i;
         EXPECT_EQ(Picture(gButtons[kEditorImages[static_cast<std::size_t>(i)]]), "NoImageAvailable.png");
@@ -196,7 +182,7 @@ TEST_F(EditorSaveTest, FailedSaveKeepsTheWindowOpenAndTheNewValues)
     crouton_->videoLength = 60;
     EditCrouton(crouton_);
     SetText(BUTTON_CROUTONEDITOR_TITLE, "Renamed");
-    WriteFile(Temporary(0), "still");
+    WriteHostFile(Temporary(0), "still");
     TraceCapture trace;
     EXPECT_EQ(CroutonEditor_Save(crouton_), FALSE);
     EXPECT_TRUE(EditorOpen());
@@ -223,7 +209,7 @@ TEST_P(ImageLengthTest, LengthIsPicturesOverRateInWholeSeconds)
     for (int number = 1; number <= c.pictures; ++number) {
         std::string name(16, '\0');
         name.resize(static_cast<std::size_t>(std::snprintf(name.data(), name.size(), "img%02d.png", number)));
-        WriteFile(folder_ / name, "picture");
+        WriteHostFile(folder_ / name, "picture");
     }
     crouton_->isVideo = FALSE;
     crouton_->videoName = folder_ / "img#?.png";

@@ -3,6 +3,7 @@
 
 #include "gui/vocabulary.h"
 #include "model/project.h"
+#include "support/test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using cwtest::InOrder;
 
 namespace {
 
@@ -20,19 +22,6 @@ std::string Fmt(const char* format, const void* a, const void* b = nullptr)
     std::string text(static_cast<std::size_t>(size), '\0');
     std::snprintf(text.data(), text.size() + 1, format, a, b);
     return text;
-}
-
-// Whether the pieces appear in the text in this order.
-bool InOrder(const std::string& text, const std::vector<std::string>& pieces)
-{
-    std::size_t at = 0;
-    for (const std::string& piece : pieces) {
-        at = text.find(piece, at);
-        if (at == std::string::npos)
-            return false;
-        at += piece.size();
-    }
-    return true;
 }
 
 class ProjectTest : public ::testing::Test {

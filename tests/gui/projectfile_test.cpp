@@ -11,6 +11,7 @@
 #include "platform/asl.h"
 #include "platform/dos.h"
 #include "platform/mui/mui.h"
+#include "support/test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,37 +28,13 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using cwtest::InOrder;
+using cwtest::ReadHostFile;
+using cwtest::WriteHostFile;
 
 namespace {
 
-std::string ReadHostFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteHostFile(const std::string& path, const std::string& contents)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-}
-
 bool HostExists(const std::string& path) { return std::filesystem::exists(path); }
-
-// Whether the pieces appear in the text in this order.
-bool InOrder(const std::string& text, const std::vector<std::string>& pieces)
-{
-    std::size_t at = 0;
-    for (const std::string& piece : pieces) {
-        at = text.find(piece, at);
-        if (at == std::string::npos)
-            return false;
-        at += piece.size();
-    }
-    return true;
-}
 
 std::string Ptr(const void* pointer)
 {

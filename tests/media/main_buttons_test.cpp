@@ -40,7 +40,7 @@ TEST(MainButtons, NewCroutonAndAddCroutonAddToTheProject)
 {
     TempFolder folder;
     ASSERT_FALSE(folder.path().empty());
-    media_test::WriteFile(folder / "old.cwcrouton",
+    media_test::WriteHostFile(folder / "old.cwcrouton",
                           "Old one\n__no file__\n0\n1\n0\n0\n0\n1\n0\n20\n40\n60\n80\n0\n0\n0\n0.000000\n5\n\n\n\n"
                           "30.000000\n");
     ClearAslAnswers();

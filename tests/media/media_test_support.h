@@ -5,9 +5,11 @@
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
 #include "platform/mui/mui.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -24,37 +26,26 @@ extern char** environ;
 namespace media_test {
 
 // A folder of its own under /tmp, removed with everything in it.
-class TempFolder {
+class TempFolder : public cwtest::TempFolder {
 public:
-    TempFolder()
-    {
-        std::string templ = "/tmp/cw-media-XXXXXX";
-        if (mkdtemp(templ.data()))
-            path_ = templ;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
+    TempFolder() : cwtest::TempFolder("cw-media") {}
 };
 
-// Runs a host program with an argument vector and waits for it; its exit
-// code, or -1 when it could not be started.
-inline int RunProgram(const std::vector<std::string>& arguments)
+// The argument vector posix_spawn takes: the arguments, then a null.
+inline std::vector<char*> ArgumentVector(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    return argv;
+}
+
+// Runs a host program with an argument vector and waits for it; its exit
+// code, or -1 when it could not be started.
+inline int RunProgram(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv = ArgumentVector(arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -98,19 +89,22 @@ inline void MakePicture(const std::string& path)
     ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120", "-frames:v", "1", path}), 0);
 }
 
-inline std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using cwtest::ReadHostFile;
+using cwtest::WriteHostFile;
 
-inline void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+// The preview gadgets, in preview order, as the tests expect them.
+constexpr std::array<HexButtons, 5> kMainPreviews = {
+    BUTTON_MAIN_PREVIEWIMAGE, BUTTON_MAIN_PREVIEWIMAGE2, BUTTON_MAIN_PREVIEWIMAGE3,
+    BUTTON_MAIN_PREVIEWIMAGE4, BUTTON_MAIN_PREVIEWIMAGE5,
+};
+constexpr std::array<HexButtons, 5> kEditorImages = {
+    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
+    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
+};
+constexpr std::array<HexButtons, 5> kSliders = {
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
+    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
+};
 
 inline std::vector<std::string> Lines(const std::string& text)
 {

@@ -10,6 +10,7 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "support/test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -21,28 +22,16 @@
 
 using media_test::Ffmpeg;
 using media_test::MakePicture;
-using media_test::ReadFile;
+using media_test::ReadHostFile;
 using media_test::TempFolder;
-using media_test::WriteFile;
+using media_test::WriteHostFile;
+using media_test::kEditorImages;
+using media_test::kSliders;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using cwtest::HostFile;
 
 namespace {
-
-constexpr std::array<HexButtons, 5> kEditorImages = {
-    BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_IMAGE2, BUTTON_CROUTONEDITOR_IMAGE3,
-    BUTTON_CROUTONEDITOR_IMAGE4, BUTTON_CROUTONEDITOR_IMAGE5,
-};
-constexpr std::array<HexButtons, 5> kSliders = {
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER1, BUTTON_CROUTONEDITOR_PREVIEWSLIDER2, BUTTON_CROUTONEDITOR_PREVIEWSLIDER3,
-    BUTTON_CROUTONEDITOR_PREVIEWSLIDER4, BUTTON_CROUTONEDITOR_PREVIEWSLIDER5,
-};
-
-std::string HostFile(const std::string& amigaPath)
-{
-    const auto host = HostPath(amigaPath);
-    return host ? *host : std::string();
-}
 
 std::string Picture(HexButtons slot) { return gButtons[slot]->GetString(MUIA_NBitmap_Normal).value_or("<none>"); }
 
@@ -234,7 +223,7 @@ TEST_F(PreviewGrab, VideoGetsFiveRealStillsAndTheChosenOneAsIcon)
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(crouton_->previewFilename[static_cast<std::size_t>(i)], Still(i + 1));
-        const std::string still = ReadFile(Temporary(i));
+        const std::string still = ReadHostFile(Temporary(i));
         ASSERT_TRUE(IsPng(still));
         // Scaled to 160 wide; MPlayer saves the still at the display aspect.
         EXPECT_EQ(PngSize(still).first, 160u);
@@ -242,9 +231,9 @@ TEST_F(PreviewGrab, VideoGetsFiveRealStillsAndTheChosenOneAsIcon)
         // The final stills are written only when the editor saves.
         EXPECT_FALSE(std::filesystem::exists(Still(i + 1)));
     }
-    EXPECT_EQ(ReadFile(folder_ / "clip.info"), ReadFile(Temporary(1)));
+    EXPECT_EQ(ReadHostFile(folder_ / "clip.info"), ReadHostFile(Temporary(1)));
     EXPECT_TRUE(ScreenshotsLeft().empty());
-    EXPECT_EQ(ReadFile(HostFile("T:__MPlayerCommand")),
+    EXPECT_EQ(ReadHostFile(HostFile("T:__MPlayerCommand")),
               "loadfile \"" + clip + "\"\npause\nscreenshot\nplay\nquit\n");
 
     const std::string& text = trace.Text();
@@ -278,7 +267,7 @@ TEST_F(PreviewGrab, PositionsFollowTheStretchAndAMissingClipGivesNoKeyFrames)
     EXPECT_EQ(Count(text, "No screenshot found.\n"), 5u);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(crouton_->previewFilename[static_cast<std::size_t>(i)], "NoKeyFrame.png");
-    EXPECT_EQ(ReadFile(HostFile("T:__MPlayerCommand")),
+    EXPECT_EQ(ReadHostFile(HostFile("T:__MPlayerCommand")),
               "loadfile \"" + folder_.path() + "/no such \\\"clip\\\".avi\"\npause\nscreenshot\nplay\nquit\n");
     // No still, so no icon.
     EXPECT_FALSE(std::filesystem::exists(folder_ / "clip.info"));
@@ -291,8 +280,8 @@ public:
     explicit FakePlayer(const std::string& output)
     {
         const std::string script = bin_ / "mplayer";
-        WriteFile(bin_ / "output.txt", output);
-        WriteFile(script, "#!/bin/sh\ncat '" + (bin_ / "output.txt") + "'\n");
+        WriteHostFile(bin_ / "output.txt", output);
+        WriteHostFile(script, "#!/bin/sh\ncat '" + (bin_ / "output.txt") + "'\n");
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         const char* path = std::getenv("PATH");
         oldPath_ = path ? path : "";
@@ -339,7 +328,7 @@ void MakeSequence(const TempFolder& folder, std::initializer_list<int> good)
         if (std::find(good.begin(), good.end(), number) != good.end())
             MakePicture(name);
         else
-            WriteFile(name, "not a picture\n");
+            WriteHostFile(name, "not a picture\n");
     }
 }
 
@@ -354,12 +343,12 @@ TEST_F(PreviewGrab, ImageSequencePicksEveryOtherImageAndTheLastAtTheEnd)
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(crouton_->previewFilename[static_cast<std::size_t>(i)], Still(i + 1));
-        const std::string still = ReadFile(Temporary(i));
+        const std::string still = ReadHostFile(Temporary(i));
         ASSERT_TRUE(IsPng(still));
         // Scaled to 160 wide; MPlayer saves the still at the display aspect.
         EXPECT_EQ(PngSize(still).first, 160u);
     }
-    EXPECT_EQ(ReadFile(folder_ / "clip.info"), ReadFile(Temporary(1)));
+    EXPECT_EQ(ReadHostFile(folder_ / "clip.info"), ReadHostFile(Temporary(1)));
     EXPECT_TRUE(ScreenshotsLeft().empty());
     EXPECT_THAT(trace.Text(), HasSubstr("Executing mencoder mf://@/T/__CWEncodeList.lst -mf "
                                         "w=640:h=512:type=png:fps=1.000000 -o T:__CWImageVideo.mp4 -zoom -nosound "
@@ -368,8 +357,8 @@ TEST_F(PreviewGrab, ImageSequencePicksEveryOtherImageAndTheLastAtTheEnd)
                                         "-slave -idle -input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n.\n"));
     // The last list named the 9th image three times.
     const std::string ninth = folder_ / "img09.png";
-    EXPECT_EQ(ReadFile(HostFile("T:__CWEncodeList.lst")), ninth + "\n" + ninth + "\n" + ninth + "\n");
-    EXPECT_EQ(ReadFile(HostFile("T:__MPlayerCommand")),
+    EXPECT_EQ(ReadHostFile(HostFile("T:__CWEncodeList.lst")), ninth + "\n" + ninth + "\n" + ninth + "\n");
+    EXPECT_EQ(ReadHostFile(HostFile("T:__MPlayerCommand")),
               "loadfile \"T:__CWImageVideo.mp4\"\npause\nscreenshot\nplay\nquit\n");
 
     // Sliders between those pictures, and at the very end, pick the others:
@@ -383,14 +372,14 @@ TEST_F(PreviewGrab, ImageSequencePicksEveryOtherImageAndTheLastAtTheEnd)
         EXPECT_EQ(still, "kept.png");
     EXPECT_THAT(trace.Text(), Not(HasSubstr("Found screenshot")));
     const std::string eighth = folder_ / "img08.png";
-    EXPECT_EQ(ReadFile(HostFile("T:__CWEncodeList.lst")), eighth + "\n" + eighth + "\n" + eighth + "\n");
+    EXPECT_EQ(ReadHostFile(HostFile("T:__CWEncodeList.lst")), eighth + "\n" + eighth + "\n" + eighth + "\n");
 }
 
 TEST_F(PreviewGrab, ImageCroutonWithoutImagesGetsNoKeyFramesWithoutRunningATool)
 {
     crouton_->isVideo = FALSE;
     crouton_->videoName = folder_ / "none#?.png";
-    WriteFile(Temporary(0), "an earlier still");
+    WriteHostFile(Temporary(0), "an earlier still");
     TraceCapture trace;
     GeneratePreview(crouton_.get());
     for (const auto& still : crouton_->previewFilename)
@@ -404,7 +393,7 @@ TEST_F(PreviewGrab, ImageCroutonWithoutImagesGetsNoKeyFramesWithoutRunningATool)
 
 TEST_F(PreviewGrab, ImageThatMencoderCannotUseLeavesTheStillAlone)
 {
-    WriteFile(folder_ / "bad.png", "not a picture\n");
+    WriteHostFile(folder_ / "bad.png", "not a picture\n");
     crouton_->previewFilename[2] = "kept.png";
     TraceCapture trace;
     GrabPreviewImage(crouton_.get(), std::string(folder_ / "bad.png") + "\n", cTemporaryPreviewFilename[2], 2);

@@ -9,6 +9,7 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -20,24 +21,12 @@
 #include <vector>
 
 using media_test::MakeClip;
-using media_test::ReadFile;
+using media_test::ReadHostFile;
 using media_test::TempFolder;
+using cwtest::Address;
+using cwtest::HostFile;
 
 namespace {
-
-std::string Address(const void* pointer)
-{
-    std::string text(32, '\0');
-    const int size = std::snprintf(text.data(), text.size(), "%p", pointer);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
-}
-
-std::string HostFile(const char* amigaPath)
-{
-    const auto host = HostPath(amigaPath);
-    return host ? *host : std::string();
-}
 
 std::string ExpectedCommands(const std::string& quotedName)
 {
@@ -190,7 +179,7 @@ TEST(ProbeClassify, OtherNamesAreProbedAsVideosWithTheExactSlaveCommands)
         EXPECT_EQ(trace.Text(), "filename is " + name +
                                     ".\nExecuting MPlayer command...\nDone.\nOpened output file...\n"
                                     "Crouton is video: 1.\n");
-        EXPECT_EQ(ReadFile(HostFile("T:__MPlayerCommand")), ExpectedCommands(name));
+        EXPECT_EQ(ReadHostFile(HostFile("T:__MPlayerCommand")), ExpectedCommands(name));
         // The file does not exist: the tool answers nothing.
         EXPECT_EQ(crouton->isVideo, TRUE);
         EXPECT_EQ(crouton->videoLength, 0);
@@ -217,7 +206,7 @@ TEST(ProbeClassify, QuotesAndBackslashesAreEscapedForTheSlaveFile)
     const std::string name = folder / "my \"best\" \\clip.avi";
     auto crouton = CreateCrouton();
     EXPECT_EQ(LoadVideoIntoCrouton(crouton.get(), name), TRUE);
-    EXPECT_EQ(ReadFile(HostFile("T:__MPlayerCommand")),
+    EXPECT_EQ(ReadHostFile(HostFile("T:__MPlayerCommand")),
               ExpectedCommands(folder.path() + "/my \\\"best\\\" \\\\clip.avi"));
     DestroyCrouton(std::move(crouton));
 }
@@ -275,7 +264,7 @@ TEST_F(ProbeClip, ClipWithSoundFillsEveryField)
     EXPECT_EQ(crouton->videoName, "old.avi");
 
     // The tool's answers, as the readers see them, are what went in.
-    const std::string output = ReadFile(HostFile("T:__Mplayer.out"));
+    const std::string output = ReadHostFile(HostFile("T:__Mplayer.out"));
     EXPECT_EQ(crouton->videoCodec, ReadStringFromBuffer(output, "video_codec"));
     EXPECT_EQ(crouton->audioCodec, ReadStringFromBuffer(output, "audio_codec"));
     EXPECT_EQ(crouton->videoBitrate, ReadIntFromBuffer(output, "video_bitrate"));
@@ -358,7 +347,7 @@ protected:
         WindowsFixture::SetUp();
         ASSERT_FALSE(folder_.path().empty());
         const std::string player = folder_ / "mplayer";
-        media_test::WriteFile(player, "#!/bin/sh\nprintf '%s\\n' \"$@\" >\"" + (folder_ / "arguments") +
+        media_test::WriteHostFile(player, "#!/bin/sh\nprintf '%s\\n' \"$@\" >\"" + (folder_ / "arguments") +
                                           "\"\ncat \"" + (folder_ / "answers") + "\"\n");
         std::filesystem::permissions(player, std::filesystem::perms::owner_all);
         const char* path = std::getenv("PATH");
@@ -373,7 +362,7 @@ protected:
 
     std::unique_ptr<Crouton> Probe(const std::string& answers)
     {
-        media_test::WriteFile(folder_ / "answers", answers);
+        media_test::WriteHostFile(folder_ / "answers", answers);
         auto crouton = CreateCrouton();
         EXPECT_EQ(LoadVideoIntoCrouton(crouton.get(), folder_ / "clip.avi"), TRUE);
         return crouton;
@@ -420,7 +409,7 @@ TEST_F(ProbeCannedAnswers, EveryAnswerGoesToItsField)
     EXPECT_EQ(crouton->audioCodec, "");
 
     // The player was started in slave mode reading the command file.
-    const auto arguments = media_test::Lines(ReadFile(folder_ / "arguments"));
+    const auto arguments = media_test::Lines(ReadHostFile(folder_ / "arguments"));
     for (const char* word : {"-slave", "-idle", "-input", "-vo", "null", "-vf", "screenshot"})
         EXPECT_NE(std::find(arguments.begin(), arguments.end(), word), arguments.end()) << word;
     DestroyCrouton(std::move(crouton));

@@ -10,6 +10,7 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -22,21 +23,14 @@
 using media_test::Lines;
 using media_test::MakeClip;
 using media_test::MakePicture;
-using media_test::ReadFile;
+using media_test::ReadHostFile;
 using media_test::TempFolder;
-using media_test::WriteFile;
+using media_test::WriteHostFile;
+using cwtest::Address;
 
 namespace {
 
 constexpr const char* kMediaPattern = "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)";
-
-std::string Address(const void* pointer)
-{
-    std::string text(32, '\0');
-    const int size = std::snprintf(text.data(), text.size(), "%p", pointer);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
-}
 
 std::string Float(float value)
 {
@@ -96,7 +90,7 @@ protected:
         std::filesystem::create_directory(garden);
         for (const char* name : {"img1.png", "img2.png", "img05.png", "img010.png", "img100.png"})
             MakePicture(garden + "/" + name);
-        WriteFile(garden + "/notes.txt", "not a picture\n");
+        WriteHostFile(garden + "/notes.txt", "not a picture\n");
         return garden;
     }
 
@@ -207,7 +201,7 @@ TEST_F(AddCrouton, NewVideoCroutonHoldsTheProbedFactsInItsFile)
         "",
         Float(crouton->customFPS),
     };
-    const std::string file = ReadFile(croutons_ + "/beach.VIDEO.cwcrouton");
+    const std::string file = ReadHostFile(croutons_ + "/beach.VIDEO.cwcrouton");
     ASSERT_FALSE(file.empty());
     EXPECT_EQ(file.back(), '\n');
     EXPECT_EQ(Lines(file), expected);
@@ -252,7 +246,7 @@ TEST_F(AddCrouton, NewImageCroutonIsNamedAfterItsFolder)
         "0", "1", "0", "0", "0", "1", "0", "20", "40", "60", "80", "0", "0",
         "0", "0.000000", "5", "", "", "", "30.000000",
     };
-    EXPECT_EQ(Lines(ReadFile(croutons_ + "/garden.IMAGES.cwcrouton")), expected);
+    EXPECT_EQ(Lines(ReadHostFile(croutons_ + "/garden.IMAGES.cwcrouton")), expected);
 }
 
 TEST_F(AddCrouton, ProposedNames)
@@ -320,7 +314,7 @@ TEST_F(AddCrouton, ThreeCroutonsTakeSlotsOneTwoThree)
     EXPECT_EQ(gVisualList->entries(), (std::vector<std::string>{SlotText(1), SlotText(2), SlotText(3)}));
     ExpectListsInStep();
     for (const char* name : {"a.cwcrouton", "b.cwcrouton", "c.cwcrouton"})
-        EXPECT_EQ(Lines(ReadFile(croutons_ + "/" + name)).size(), 27u) << name;
+        EXPECT_EQ(Lines(ReadHostFile(croutons_ + "/" + name)).size(), 27u) << name;
 }
 
 TEST_F(AddCrouton, SlotsStayDistinctAfterDeletions)
@@ -355,7 +349,7 @@ protected:
                                  "\n\n\n"
                                  "3\n10\n42\n320\n240\n2\n0\n20\n40\n60\n80\n1000\n128\n1\n1.777778\n0\n"
                                  "ffh264\nmpg123\n\n25.000000\n";
-        WriteFile(croutons_ + "/" + name, text);
+        WriteHostFile(croutons_ + "/" + name, text);
         return text;
     }
 
@@ -397,7 +391,7 @@ TEST_F(AddOldCrouton, ExistingFileIsAddedWithItsChosenStill)
     ExpectListsInStep();
 
     // Written back unchanged.
-    EXPECT_EQ(ReadFile(croutons_ + "/holiday.cwcrouton"), text);
+    EXPECT_EQ(ReadHostFile(croutons_ + "/holiday.cwcrouton"), text);
     EXPECT_EQ(trace.Text().find("Adding crouton...\n"), 0u);
     EXPECT_TRUE(trace.Contains("Adding crouton Holiday.\n"));
     EXPECT_TRUE(trace.Contains("Created previewImage at " + Address(crouton->previewImage) + ".\n"));
@@ -469,7 +463,7 @@ TEST_F(AddOldCrouton, FailedWriteBackLeavesTheProjectAsItWas)
     EXPECT_EQ(gCroutonList->entries(), std::vector<std::string>{"first.cwcrouton"});
     EXPECT_EQ(gVisualList->entries(), std::vector<std::string>{SlotText(1)});
     ExpectListsInStep();
-    EXPECT_EQ(ReadFile(croutons_ + "/busy.cwcrouton"), text);
+    EXPECT_EQ(ReadHostFile(croutons_ + "/busy.cwcrouton"), text);
 }
 
 TEST_F(AddOldCrouton, MixesWithNewCroutonsWithoutSharingSlots)

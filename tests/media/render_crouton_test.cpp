@@ -15,8 +15,8 @@
 #include <string>
 
 using media_test::Lines;
-using media_test::ReadFile;
-using media_test::WriteFile;
+using media_test::ReadHostFile;
+using media_test::WriteHostFile;
 using render_test::After;
 using render_test::Exists;
 using render_test::Host;
@@ -164,7 +164,7 @@ TEST_F(RenderCroutonTest, CustomSizeOfZeroRunsNothing)
         EXPECT_EQ(CommandFor(images.get()), "");
         EXPECT_TRUE(trace_.ends_with("Invalid custom size.\n"));
         // The image crouton's files were written before the size was read.
-        EXPECT_EQ(ReadFile(Host("T:__CWEncodeList.lst")), folder_ / "still.png\n");
+        EXPECT_EQ(ReadHostFile(Host("T:__CWEncodeList.lst")), folder_ / "still.png\n");
         EXPECT_TRUE(Exists("T:__CWSilence.raw"));
     }
 }
@@ -182,7 +182,7 @@ TEST_F(RenderCroutonTest, ImageCroutonOfOnePlainFile)
     auto images = Images(picture, 6);
     EXPECT_EQ(CommandFor(images.get()), ImageStart("1.000000") + kSilenceCommandEnd);
     EXPECT_TRUE(trace_.starts_with("Rendering images " + picture + " from 0 to 0.\n 1 files in crouton.\n"));
-    EXPECT_EQ(ReadFile(Host("T:__CWEncodeList.lst")), picture + "\n");
+    EXPECT_EQ(ReadHostFile(Host("T:__CWEncodeList.lst")), picture + "\n");
     // One picture lasts no time between pictures: the silence is empty.
     ASSERT_TRUE(std::filesystem::exists(Host("T:__CWSilence.raw")));
     EXPECT_EQ(std::filesystem::file_size(Host("T:__CWSilence.raw")), 0u);
@@ -196,8 +196,8 @@ TEST_F(RenderCroutonTest, ImageCroutonOfOnePlainFile)
 TEST_F(RenderCroutonTest, ElevenPicturesAtOneFramePerSecond)
 {
     for (int i = 1; i <= 11; ++i)
-        WriteFile(folder_ / ("img" + std::to_string(i) + ".png"), "");
-    WriteFile(folder_ / "notes.txt", "");
+        WriteHostFile(folder_ / ("img" + std::to_string(i) + ".png"), "");
+    WriteHostFile(folder_ / "notes.txt", "");
     auto images = Images(folder_ / "img#?.png", 6);
     EXPECT_EQ(CommandFor(images.get()), ImageStart("1.000000") + kSilenceCommandEnd);
     EXPECT_NE(trace_.find(" 11 files in crouton.\n"), std::string::npos);
@@ -205,11 +205,11 @@ TEST_F(RenderCroutonTest, ElevenPicturesAtOneFramePerSecond)
     std::vector<std::string> expected;
     for (int i = 1; i <= 11; ++i)
         expected.push_back(folder_ / ("img" + std::to_string(i) + ".png"));
-    const std::string list = ReadFile(Host("T:__CWEncodeList.lst"));
+    const std::string list = ReadHostFile(Host("T:__CWEncodeList.lst"));
     EXPECT_EQ(Lines(list), expected);
     EXPECT_TRUE(list.ends_with(".png\n"));
 
-    const std::string silence = ReadFile(Host("T:__CWSilence.raw"));
+    const std::string silence = ReadHostFile(Host("T:__CWSilence.raw"));
     EXPECT_EQ(silence.size(), 10u * 11025u);
     EXPECT_EQ(silence.find_first_not_of('\x80'), std::string::npos);
 }
@@ -217,7 +217,7 @@ TEST_F(RenderCroutonTest, ElevenPicturesAtOneFramePerSecond)
 TEST_F(RenderCroutonTest, ImageCroutonWithoutRateUsesOneAndAHalfSecondsAPicture)
 {
     for (int i = 1; i <= 3; ++i)
-        WriteFile(folder_ / ("img" + std::to_string(i) + ".png"), "");
+        WriteHostFile(folder_ / ("img" + std::to_string(i) + ".png"), "");
     for (const auto& [fps, custom] : std::vector<std::pair<LONG, float>>{
              {0, 30.0f}, {18, 0.0f}, {18, -2.0f}, {18, std::numeric_limits<float>::quiet_NaN()},
              {18, std::numeric_limits<float>::infinity()}}) {
@@ -258,7 +258,7 @@ TEST_F(RenderCroutonTest, NamesStayOneArgumentEach)
 
 TEST_F(RenderCroutonTest, ListFileThatCannotBeWrittenRunsNothing)
 {
-    WriteFile(Host("T:__CWEncodeList.lst"), "old\n");
+    WriteHostFile(Host("T:__CWEncodeList.lst"), "old\n");
     FileLock held = Lock("T:__CWEncodeList.lst", EXCLUSIVE_LOCK);
     ASSERT_TRUE(held);
     auto images = Images(folder_ / "still.png", 6);
@@ -285,7 +285,7 @@ TEST(GenerateSilence, LengthTimes11025BytesOf128)
     media_test::TempFolder folder;
     const std::string file = folder / "s.raw";
     GenerateSilence(file, 4.5f);
-    const std::string silence = ReadFile(file);
+    const std::string silence = ReadHostFile(file);
     EXPECT_EQ(silence.size(), 49612u); // 4.5 * 11025 = 49612.5, truncated
     EXPECT_EQ(silence.find_first_not_of('\x80'), std::string::npos);
 
@@ -294,7 +294,7 @@ TEST(GenerateSilence, LengthTimes11025BytesOf128)
 
     for (float length : {0.0f, 0.00001f, -3.0f, std::numeric_limits<float>::quiet_NaN(),
                          std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
-        WriteFile(file, "old");
+        WriteHostFile(file, "old");
         GenerateSilence(file, length);
         EXPECT_EQ(std::filesystem::file_size(file), 0u) << length;
     }

@@ -14,8 +14,8 @@
 #include <sys/stat.h>
 
 using media_test::MakeClip;
-using media_test::ReadFile;
-using media_test::WriteFile;
+using media_test::ReadHostFile;
+using media_test::WriteHostFile;
 using render_test::Count;
 using render_test::Exists;
 using render_test::Host;
@@ -72,7 +72,7 @@ TEST_F(RenderProjectTest, OneCroutonIsEncodedStraightIntoTheOutput)
 {
     MakeClip(clip_, true);
     Append(Video(clip_, 0, 1));
-    WriteFile(output_, "an older rendering");
+    WriteHostFile(output_, "an older rendering");
     const std::string trace = Render();
     EXPECT_EQ(trace, Header() + Encoding(0, clip_, 0, output_) + "Rendering finished.\n");
     EXPECT_GT(std::filesystem::file_size(output_), 5000u);
@@ -131,7 +131,7 @@ TEST_F(RenderProjectTest, TooSmallSecondPieceEndsTheRenderingAfterTheFirst)
     Append(Video("/nowhere/b.avi", 0, 1));
     Append(Video(clip_, 1, 1));
     // The second crouton's encoding leaves the piece as it is: 4999 bytes.
-    WriteFile(Host("T:__TempVideo"), std::string(4999, 'x'));
+    WriteHostFile(Host("T:__TempVideo"), std::string(4999, 'x'));
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with(Encoding(1, "/nowhere/b.avi", 0, "T:__TempVideo")
                                 + "Error: encoded video has too small size.\nRendering failed.\n"))
@@ -162,7 +162,7 @@ TEST_F(RenderProjectTest, FailedJoinPutsTheAssembledVideoBack)
     Append(Video(clip_, 0, 1));
     Append(Video("/nowhere/b.avi", 0, 1));
     // 5000 bytes pass the size test, but they are no video: the join fails.
-    WriteFile(Host("T:__TempVideo"), std::string(5000, 'x'));
+    WriteHostFile(Host("T:__TempVideo"), std::string(5000, 'x'));
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with(Join(output_) + "Join failed; " + output_ + " restored.\nRendering failed.\n"))
         << trace;
@@ -263,13 +263,13 @@ TEST(AppendVideo, FailedJoinAcrossVolumesKeepsTheOutput)
         GTEST_SKIP() << "no second file system for Work:";
     const std::string output = work.path() + "/out.avi";
     MakePiece(output, "testsrc");
-    const std::string before = ReadFile(output);
-    WriteFile(Host("T:__TempVideo"), "no video");
+    const std::string before = ReadHostFile(output);
+    WriteHostFile(Host("T:__TempVideo"), "no video");
 
     TraceCapture trace;
     EXPECT_EQ(AppendVideo("Work:out.avi", "T:__TempVideo"), FALSE);
     EXPECT_TRUE(trace.Text().ends_with("Join failed; Work:out.avi restored.\n")) << trace.Text();
-    EXPECT_EQ(ReadFile(output), before);
+    EXPECT_EQ(ReadHostFile(output), before);
     EXPECT_FALSE(Exists("T:__TempVideo2"));
 
     // Nothing to move aside: no join runs.

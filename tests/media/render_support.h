@@ -126,10 +126,7 @@ inline std::optional<std::string> Capture(const std::vector<std::string>& argume
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
         return std::nullopt;
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = media_test::ArgumentVector(arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

@@ -28,7 +28,7 @@ struct ProgramRun {
 // are collected through files in the folder.
 ProgramRun RunScriptProgram(const std::string& program, const std::string& folder, const std::string& script)
 {
-    WriteFile(folder + "/actions.txt", script);
+    WriteHostFile(folder + "/actions.txt", script);
     const std::string outPath = folder + "/out.txt";
     const std::string errPath = folder + "/err.txt";
     std::vector<std::string> arguments{program, "actions.txt"};
@@ -50,8 +50,8 @@ ProgramRun RunScriptProgram(const std::string& program, const std::string& folde
             run.status = WEXITSTATUS(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    run.out = ReadFile(outPath);
-    run.errors = ReadFile(errPath);
+    run.out = ReadHostFile(outPath);
+    run.errors = ReadHostFile(errPath);
     return run;
 }
 
@@ -85,7 +85,7 @@ TEST_F(ScriptNewCrouton, VideoClipWritesItsProbedFactsAndShowsThem)
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_THAT(run.errors, Not(HasSubstr("script: line")));
 
-    const std::vector<std::string> lines = Lines(ReadFile(work_ / "Croutons/beach.VIDEO.cwcrouton"));
+    const std::vector<std::string> lines = Lines(ReadHostFile(work_ / "Croutons/beach.VIDEO.cwcrouton"));
     ASSERT_EQ(lines.size(), 27u);
     EXPECT_EQ(lines[0], "beach.VIDEO.cwcrouton");              // name
     EXPECT_EQ(lines[1], work_.path() + "/media/beach.avi");    // videoName
@@ -127,7 +127,7 @@ TEST_F(ScriptNewCrouton, ImageSequenceWritesAnImageCrouton)
                                             "dump\n");
     ASSERT_EQ(run.status, 0) << run.errors;
 
-    const std::vector<std::string> lines = Lines(ReadFile(work_ / "Croutons/garden.IMAGES.cwcrouton"));
+    const std::vector<std::string> lines = Lines(ReadHostFile(work_ / "Croutons/garden.IMAGES.cwcrouton"));
     ASSERT_EQ(lines.size(), 27u);
     EXPECT_EQ(lines[1], work_.path() + "/media/garden/img#?.png");
     EXPECT_EQ(lines[7], "0"); // start

@@ -3,6 +3,7 @@
 #include "model/crouton.h"
 #include "model/tables.h"
 #include "model_test_util.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +20,9 @@ using modeltest::HostExists;
 using modeltest::ReadHostFile;
 using modeltest::TempDir;
 using modeltest::WriteHostFile;
+using cwtest::Address;
 
 namespace {
-
-std::string Address(const void* pointer)
-{
-    std::string text(32, '\0');
-    const int size = std::snprintf(text.data(), text.size(), "%p", pointer);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
-}
 
 // Replaces the first `from` in text; the test fails when there is none.
 void Replace(std::string& text, std::string_view from, std::string_view to)
@@ -549,43 +543,25 @@ TEST_F(CroutonSaveFailure, AnotherHolderKeepsTheFile)
 TEST_F(CroutonSaveFailure, AnotherProcessKeepsTheFile)
 {
     WriteHostFile(Path("h.cwcrouton"), "old contents\n");
-    int toParent[2];
-    int toChild[2];
-    ASSERT_EQ(pipe(toParent), 0);
-    ASSERT_EQ(pipe(toChild), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(toParent[0]);
-        close(toChild[1]);
+    cwtest::ChildProcess holder([this](const cwtest::Channel& parent) {
         FileLock lock = Lock(Path("h.cwcrouton"), EXCLUSIVE_LOCK);
-        const char held = lock ? 'L' : 'N';
-        if (write(toParent[1], &held, 1) != 1)
-            _exit(2);
-        char go = 0;
-        if (read(toChild[0], &go, 1) != 1)
-            _exit(3);
+        parent.Send(lock ? "L" : "N");
+        if (!parent.Receive())
+            return 3;
         UnLock(std::move(lock));
-        _exit(0);
-    }
-    close(toParent[1]);
-    close(toChild[0]);
-    char held = 0;
-    ASSERT_EQ(read(toParent[0], &held, 1), 1);
-    EXPECT_EQ(held, 'L');
+        return 0;
+    });
+    const std::optional<std::string> held = holder.Talk().Receive();
+    ASSERT_TRUE(held);
+    EXPECT_EQ(*held, "L");
 
     auto crouton = VideoCrouton(dir_.path(), "h.cwcrouton");
     EXPECT_EQ(SaveCrouton(crouton.get()), FALSE);
     EXPECT_EQ(ReadHostFile(Path("h.cwcrouton")), "old contents\n");
     EXPECT_FALSE(HostExists(Path("h.cwcrouton.cwtmp")));
 
-    const char go = 'g';
-    ASSERT_EQ(write(toChild[1], &go, 1), 1);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    close(toParent[0]);
-    close(toChild[1]);
+    holder.Talk().Send("g");
+    EXPECT_EQ(holder.Wait(), 0);
     DestroyCrouton(std::move(crouton));
 }
 

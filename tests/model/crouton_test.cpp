@@ -3,29 +3,21 @@
 #include "model/tables.h"
 #include "model_test_util.h"
 #include "platform/mui/mui.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <variant>
 #include <vector>
 
 using modeltest::TempDir;
 using modeltest::WriteHostFile;
+using cwtest::Address;
 
 namespace {
-
-std::string Address(const void* pointer)
-{
-    std::string text(32, '\0');
-    const int size = std::snprintf(text.data(), text.size(), "%p", pointer);
-    text.resize(static_cast<std::size_t>(size));
-    return text;
-}
 
 TEST(Crouton, CreateGivesDefaults)
 {
@@ -151,41 +143,23 @@ TEST_F(CroutonLock, NullCrouton)
 TEST_F(CroutonLock, TwoProcessesCannotBothHoldTheLock)
 {
     WriteHostFile(path_, "x\n");
-    int toParent[2];
-    int toChild[2];
-    ASSERT_EQ(pipe(toParent), 0);
-    ASSERT_EQ(pipe(toChild), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(toParent[0]);
-        close(toChild[1]);
+    cwtest::ChildProcess holder([this](const cwtest::Channel& parent) {
         LockCrouton(crouton_.get());
-        const char held = crouton_->lock ? 'L' : 'N';
-        if (write(toParent[1], &held, 1) != 1)
-            _exit(2);
-        char go = 0;
-        if (read(toChild[0], &go, 1) != 1)
-            _exit(3);
+        parent.Send(crouton_->lock ? "L" : "N");
+        if (!parent.Receive())
+            return 3;
         UnlockCrouton(crouton_.get());
-        _exit(0);
-    }
-    close(toParent[1]);
-    close(toChild[0]);
-    char held = 0;
-    ASSERT_EQ(read(toParent[0], &held, 1), 1);
-    EXPECT_EQ(held, 'L');
+        return 0;
+    });
+    const std::optional<std::string> held = holder.Talk().Receive();
+    ASSERT_TRUE(held);
+    EXPECT_EQ(*held, "L");
 
     EXPECT_EQ(LockCrouton(crouton_.get()), TRUE);
     EXPECT_FALSE(crouton_->lock) << "both processes hold the exclusive lock";
 
-    const char go = 'g';
-    ASSERT_EQ(write(toChild[1], &go, 1), 1);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    close(toParent[0]);
-    close(toChild[1]);
+    holder.Talk().Send("g");
+    EXPECT_EQ(holder.Wait(), 0);
 
     EXPECT_EQ(LockCrouton(crouton_.get()), TRUE);
     EXPECT_TRUE(crouton_->lock);

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <unistd.h>
 
@@ -55,39 +53,7 @@ const bool kVolumesReady = !Volumes().root().empty();
 
 } // namespace
 
-TempDir::TempDir() : path_(MakeTempFolder()) { EXPECT_FALSE(path_.empty()) << "mkdtemp failed"; }
-
-TempDir::~TempDir()
-{
-    std::error_code error;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
-    fs::remove_all(path_, error);
-}
-
-ScopedCurrentDir::ScopedCurrentDir(const std::string& path) : old_(fs::current_path().string())
-{
-    fs::current_path(path);
-}
-
-ScopedCurrentDir::~ScopedCurrentDir()
-{
-    std::error_code error;
-    fs::current_path(old_, error);
-}
-
-std::string ReadHostFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
-
-void WriteHostFile(const std::string& path, std::string_view contents)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-}
+TempDir::TempDir() : cwtest::TempFolder("cw-model") { EXPECT_FALSE(path().empty()) << "mkdtemp failed"; }
 
 bool HostExists(const std::string& path)
 {

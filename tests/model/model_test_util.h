@@ -2,39 +2,25 @@
 // Work: volume that every model test process gets for itself.
 #pragma once
 
+#include "support/test_support.h"
+
 #include <string>
 #include <string_view>
 
 namespace modeltest {
 
-// A folder made with mkdtemp under /tmp, removed with everything in it.
-class TempDir {
+// A folder made with mkdtemp under /tmp, removed with everything in it; the
+// test fails when it can't be made.
+class TempDir : public cwtest::TempFolder {
 public:
     TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
-
-private:
-    std::string path_;
 };
 
 // Runs the current test in a folder of its own and returns to the old one.
-class ScopedCurrentDir {
-public:
-    explicit ScopedCurrentDir(const std::string& path);
-    ~ScopedCurrentDir();
-    ScopedCurrentDir(const ScopedCurrentDir&) = delete;
-    ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+using cwtest::ScopedCurrentDir;
 
-private:
-    std::string old_;
-};
-
-std::string ReadHostFile(const std::string& path);
-void WriteHostFile(const std::string& path, std::string_view contents);
+using cwtest::ReadHostFile;
+using cwtest::WriteHostFile;
 bool HostExists(const std::string& path);
 
 // The host folder behind Work: (CLIPWEAVER_ASSIGN_WORK) and behind RAM: for

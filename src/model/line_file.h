@@ -1,0 +1,78 @@
+// The crouton and project files hold one value per line, known by its
+// position: writing such a file safely and reading it back line by line.
+#pragma once
+
+#include "platform/dos.h"
+#include "platform/exec.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// A decimal number as the files write it ("%f").
+std::string FormatFloat(float value);
+
+// A whole number read from the start of the text as atoi reads it: leading
+// white space, an optional sign, the digits up to the first other character;
+// no digits give 0. Numbers beyond LONG's range are held at its ends.
+LONG ReadLong(const std::string& text);
+
+// A value goes on one line: a line feed inside it would shift every value
+// after it, so it is written as a blank.
+std::string OneLine(std::string text);
+
+// Writes a file's new lines beside it (its name with ".cwtmp" appended) and
+// puts them in place only when all of them are written, so an old file stays
+// whole until then and a failed write leaves no half-written file.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::string& path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // False when the temporary file could not be created.
+    explicit operator bool() const { return static_cast<bool>(file_); }
+
+    // Writes each line with its line feed and replaces the file; on any
+    // failure the temporary file is removed and the old file is untouched.
+    bool Commit(const std::vector<std::string>& lines);
+
+private:
+    std::string path_;
+    std::string temporary_;
+    FileHandle file_;
+};
+
+// Reads a file line by line. Past its end every line is absent, so the
+// values it would have given keep their defaults.
+class LineReader {
+public:
+    explicit LineReader(DosFile& file) : file_(file) {}
+
+    // The next line without its line feed.
+    std::optional<std::string> Next();
+
+    // A text line: absent at the end of the file, null when empty.
+    std::optional<std::string> NextText();
+
+    // An integer parsed from the start of the line, as atoi does (leading
+    // white space, an optional sign, the digits up to the first other
+    // character); a line that holds no number reads 0, one past the end of
+    // the file keeps `fallback`.
+    LONG NextInt(LONG fallback);
+
+    // A decimal number parsed from the start of the line, as atof does; 0
+    // without one. Values that are not finite read 0.
+    std::optional<double> NextNumber();
+
+    // NextNumber held at the float's range.
+    float NextFloat(float fallback);
+
+    // A number truncated toward zero ("18.9" gives 18).
+    LONG NextTruncated(LONG fallback);
+
+private:
+    DosFile& file_;
+    bool ended_ = false;
+};
