@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          mplayer mencoder ffmpeg xvfb xauth x11vnc)
+          mplayer mencoder ffmpeg xvfb xauth x11vnc fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
