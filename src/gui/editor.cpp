@@ -224,9 +224,19 @@ BOOL CroutonEditor_Save(Crouton* crouton)
         kprintf("Deleted %s.\n", cTemporaryPreviewFilename[i]);
     }
 
-    if (!crouton->isVideo)
+    if (!crouton->isVideo) {
+        // Pictures have no rate of their own to keep. The cycler can still
+        // show "Source (Video only)" when "_Load" has just turned a video
+        // crouton into an image crouton; such a crouton gets the rate a
+        // newly probed picture gets, so that it can be rendered.
+        if (crouton->fps == cCroutonEditorInheritFPSID) {
+            crouton->fps = cImageCroutonFPSID;
+            kprintf("Pictures can't keep a source's rate; using %s.\n",
+                    cCroutonEditorFPSStrings[static_cast<std::size_t>(cImageCroutonFPSID)]);
+        }
         crouton->length = ImageCroutonLength(GetNumberOfFilesInImageCrouton(crouton),
                                              CroutonRate(crouton->fps, crouton->customFPS));
+    }
 
     kprintf("Saving Crouton %s.\n", TraceText(crouton->name));
     if (!SaveCrouton(crouton))

@@ -317,10 +317,10 @@ private:
         selected_ = ActiveEntry(gCroutonList);
         if (selected_ < 0)
             return;
-        Crouton* crouton = GetCroutonFromPosition(gProject.get(), selected_);
-        if (!crouton)
+        // With no crouton at that position the editor has none to act on.
+        gEditingCrouton = GetCroutonFromPosition(gProject.get(), selected_);
+        if (!gEditingCrouton)
             return;
-        gEditingCrouton = crouton;
         EditCrouton(gEditingCrouton);
     }
 

@@ -29,8 +29,6 @@ constexpr const char* kProbeCommand =
 constexpr std::intptr_t kStackSize = 1024000;
 // Only this much of MPlayer's output is looked at.
 constexpr LONG kOutputLimit = 10239;
-// The frame-rate entry an image crouton starts with ("1.5 Seconds/Frame").
-constexpr LONG kImageFPSID = 5;
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
@@ -153,7 +151,7 @@ BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename)
     crouton->isVideo = FALSE;
     crouton->start = 0;
     crouton->length = 1;
-    crouton->fps = kImageFPSID;
+    crouton->fps = cImageCroutonFPSID;
     return TRUE;
 }
 
@@ -228,16 +226,11 @@ float ReadFloatFromBuffer(std::string_view buffer, std::string_view keyword)
     return static_cast<float>(std::strtod(line.c_str(), nullptr));
 }
 
-// A value is its line up to the line feed. MPlayer run through a terminal
-// layer may end lines with "\r\n"; the carriage return is not part of the
-// value and is dropped.
+// A value is every character up to the line feed, as it stands.
 std::optional<std::string> ReadStringFromBuffer(std::string_view buffer, std::string_view keyword)
 {
     const auto answer = FindAnswer(buffer, keyword);
     if (!answer)
         return std::nullopt;
-    std::string line = AnswerLine(*answer);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
+    return AnswerLine(*answer);
 }

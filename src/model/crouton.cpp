@@ -121,11 +121,12 @@ void DestroyCrouton(std::unique_ptr<Crouton> crouton)
 float GetCroutonLength(const Crouton* crouton, int numberOfFiles)
 {
     float length = 0.0f;
-    if (crouton && numberOfFiles > 1) {
+    if (crouton) {
         const float rate = CroutonRate(crouton->fps, crouton->customFPS);
         // "Source (Video only)" has no rate of its own, and a custom rate may
-        // be zero, negative or not a number: such a sequence has no length.
-        if (std::isfinite(rate) && rate > 0.0f) {
+        // be zero or not a number: the division then has no finite result,
+        // and such a sequence has no length.
+        if (std::isfinite(rate) && rate != 0.0f) {
             length = static_cast<float>(numberOfFiles - 1) / rate;
             if (!std::isfinite(length))
                 length = 0.0f;

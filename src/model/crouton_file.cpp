@@ -39,7 +39,7 @@ std::vector<std::string> CroutonLines(const Crouton& crouton)
         lines.push_back(FormatInt(position));
     lines.push_back(FormatInt(crouton.videoBitrate));
     lines.push_back(FormatInt(crouton.audioBitrate));
-    lines.push_back(crouton.isVideo ? "1" : "0");
+    lines.push_back(FormatInt(crouton.isVideo));
     lines.push_back(FormatFloat(crouton.ratio));
     lines.push_back(FormatInt(crouton.fps));
     lines.push_back(LineText(crouton.videoCodec));
@@ -92,7 +92,8 @@ BOOL SaveCrouton(Crouton* crouton)
     const std::string path = BuildFullPath(crouton->directory.value_or(""), crouton->filename.value_or(""));
     if (!crouton->filename || crouton->filename->empty() || !WriteCroutonFile(*crouton, path)) {
         kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
-        // The file is as it was, and so is the crouton's hold on it.
+        // The file is as it was, and so is the crouton's hold on it: a
+        // crouton of the open project must not lose its lock to a failed save.
         if (wasLocked)
             LockCrouton(crouton);
         return FALSE;

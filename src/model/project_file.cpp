@@ -91,11 +91,12 @@ void ShowLoadedSettings(const Project& project)
     mui::set(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, project.baudrate);
     mui::set(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, project.fps);
     mui::set(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_String_Contents, FormatFloat(project.customFPS));
-    // The frame size can be typed only for the custom format; the quiet
-    // format change leaves this to us.
-    const LONG disabled = project.parameters == cCustomFormatID ? FALSE : TRUE;
-    mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, disabled);
-    mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, disabled);
+    // The quiet format change leaves the frame size to us: the custom format
+    // lets it be typed; any other leaves the fields as they are.
+    if (project.parameters == cCustomFormatID) {
+        mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, LONG{FALSE});
+        mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, LONG{FALSE});
+    }
 }
 
 // Gives every crouton of a freshly loaded project its picture and visual
@@ -147,8 +148,8 @@ BOOL SaveProject(Project* project)
     kprintf("Project filename is %s.\n", path.c_str());
     // The project keeps its directory and file name: the next save proposes
     // them again.
-    if (!WriteProjectFile(*project, path))
-        kprintf("Couldn't save project %s.\n", path.c_str());
+    // A file that can't be written is not reported.
+    WriteProjectFile(*project, path);
     FreeAslRequest(std::move(requester));
     return TRUE;
 }

@@ -98,12 +98,12 @@ bool IsValidRateText(std::string_view text)
     return std::isfinite(value) && value > 0.0;
 }
 
-// A field's text read as a decimal integer: leading blanks and a sign, then
+// A field's text read as atoi reads it: leading white space and a sign, then
 // digits; anything after them is ignored, no digits read as 0.
 LONG ReadDecimal(std::string_view text)
 {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+'))
@@ -181,20 +181,13 @@ bool RenderCroutonWith(const Project& project, Crouton* crouton, std::string_vie
         return false;
     }
 
-    float croutonRate = CroutonRate(crouton->fps, crouton->customFPS);
+    const float croutonRate = CroutonRate(crouton->fps, crouton->customFPS);
     if (!isVideo) {
         const std::optional<int> listed = WriteImageList(*crouton);
         if (!listed)
             return false;
         // No rate (or a rate of 0) gives no length, so the silence is empty.
         GenerateSilence(cSilenceFilename, GetCroutonLength(crouton, *listed));
-        // Pictures must have a rate of their own: without one they are shown
-        // at the editor's usual picture rate, 1.5 seconds a picture.
-        if (!std::isfinite(croutonRate) || croutonRate <= 0.0f) {
-            croutonRate = cCroutonEditorFPSValues[5];
-            kprintf("Image crouton has no frame rate; using %f frames per second.\n",
-                    static_cast<double>(croutonRate));
-        }
     }
 
     std::string scale;
@@ -202,7 +195,9 @@ bool RenderCroutonWith(const Project& project, Crouton* crouton, std::string_vie
     if (format == cCustomFormatID) {
         const LONG width = ReadDecimal(FieldText(BUTTON_MAIN_WIDTH));
         const LONG height = ReadDecimal(FieldText(BUTTON_MAIN_HEIGHT));
-        if (width <= 0 || height <= 0) {
+        // Only a size of 0 is refused; mencoder's scale filter gives
+        // negative sizes meanings of their own.
+        if (width == 0 || height == 0) {
             kprintf("Invalid custom size.\n");
             return false;
         }

@@ -30,6 +30,8 @@ extern const std::array<const char*, cNumberOfCroutonEditorFPS + 1> cCroutonEdit
 extern const std::array<float, cNumberOfCroutonEditorFPS - 1> cCroutonEditorFPSValues;
 constexpr LONG cCroutonEditorInheritFPSID = 0;
 constexpr LONG cCroutonEditorCustomFPSID = 18;
+// The rate a newly probed picture gets ("1.5 Seconds/Frame").
+constexpr LONG cImageCroutonFPSID = 5;
 
 extern const std::array<const char*, cNumberOfPreviews + 1> cPreviewSelecterTexts;
 

@@ -223,6 +223,25 @@ TEST_P(ImageLengthTest, LengthIsPicturesOverRateInWholeSeconds)
     EXPECT_EQ(trace.Contains("Crouton has no frame rate of its own. Length set to 1.\n"), c.noRate);
 }
 
+// "_Load" can turn a video crouton into an image crouton while the cycler
+// still shows "Source (Video only)": the pictures get the rate a newly
+// probed picture gets, so that the crouton can be rendered.
+TEST_F(EditorSaveTest, PicturesLeftOnTheSourceRateGetThePictureRate)
+{
+    for (const char* name : {"a1.png", "a2.png", "a3.png"})
+        WriteHostFile(folder_ / name, "picture");
+    crouton_->isVideo = TRUE;
+    crouton_->fps = 0;
+    EditCrouton(crouton_);
+    crouton_->isVideo = FALSE; // as the probe of a picture leaves it
+    SetText(BUTTON_CROUTONEDITOR_VIDEO_FILENAME, folder_ / "a#?.png");
+    TraceCapture trace;
+    EXPECT_EQ(CroutonEditor_Save(crouton_), TRUE);
+    EXPECT_EQ(crouton_->fps, cImageCroutonFPSID);
+    EXPECT_EQ(crouton_->length, 4); // 3 pictures at 0.66667 a second
+    EXPECT_TRUE(trace.Contains("Pictures can't keep a source's rate; using 1.5 Seconds/Frame.\n"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rates, ImageLengthTest,
     ::testing::Values(ImageLengthCase{10, 7, "30.0", 5, false},  // "2 Frames/Second"
@@ -230,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ImageLengthCase{10, 1, "30.0", 49, false}, // "5 Seconds/Frame": 0.2 as a float
                       ImageLengthCase{1, 6, "30.0", 1, false},   // "1 Frame/Second"
                       ImageLengthCase{0, 6, "30.0", 1, false},   // no pictures at all
-                      ImageLengthCase{10, 0, "30.0", 1, true},   // "Source (Video only)"
+                      ImageLengthCase{10, 0, "30.0", 14, false}, // "Source (Video only)": 1.5 s each
                       ImageLengthCase{10, 18, "4", 2, false},    // custom 4 per second
                       ImageLengthCase{10, 18, "-3", 1, true},    // a custom rate below 0
                       ImageLengthCase{10, 18, "0.0001", 100000, false}));

@@ -10,6 +10,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -102,6 +105,81 @@ TEST(MainTest, StartUpStateOfTheWindows)
         EXPECT_THAT(Entries(gCroutonList), IsEmpty());
         EXPECT_EQ(gEditingCrouton, nullptr);
         EXPECT_EQ(PendingIds(), 0u);
+    })});
+}
+
+// Every notification of the windows, object by object, in the order it was
+// installed: attribute, trigger and return ID, each queued on the application.
+TEST(MainTest, NotificationsRaiseTheirReturnIds)
+{
+    using Row = std::tuple<Tag, LONG, LONG>;
+    auto rows = [](const mui::Object* object) {
+        std::vector<Row> result;
+        for (const mui::Notification& n : object->notifications()) {
+            EXPECT_EQ(n.target, App());
+            result.emplace_back(n.attribute, n.trigger, n.returnId);
+        }
+        return result;
+    };
+    RunMainWithSteps({Act([&rows] {
+        auto pressed = [&rows](HexButtons slot) { return rows(gButtons[slot]); };
+        constexpr LONG kQuit = MUIV_Application_ReturnID_Quit;
+        EXPECT_THAT(rows(gWindows[WINDOW_MAIN]), ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, kQuit}));
+        EXPECT_THAT(rows(gWindows[WINDOW_CROUTONEDITOR]),
+                    ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CANCEL}));
+        const std::pair<HexButtons, LONG> buttons[] = {
+            {BUTTON_CROUTONEDITOR_LOADVIDEO, GADMSG_CROUTONEDITOR_LOADVIDEO},
+            {BUTTON_CROUTONEDITOR_CANCEL, GADMSG_CROUTONEDITOR_CANCEL},
+            {BUTTON_CROUTONEDITOR_SAVE, GADMSG_CROUTONEDITOR_SAVE},
+            {BUTTON_CROUTONEDITOR_MPLAYER, GADMSG_CROUTONEDITOR_MPLAYER},
+            {BUTTON_CROUTONEDITOR_GENERATEPREVIEW, GADMSG_CROUTONEDITOR_GENERATEPREVIEW},
+            {BUTTON_MAIN_RENDER, GADMSG_MAIN_RENDER},
+            {BUTTON_MAIN_SAVE, GADMSG_MAIN_SAVE},
+            {BUTTON_MAIN_LOAD, GADMSG_MAIN_LOAD},
+            {BUTTON_MAIN_NEW, GADMSG_MAIN_NEW},
+            {BUTTON_MAIN_ADDCROUTON, GADMSG_MAIN_ADDCROUTON},
+            {BUTTON_MAIN_DELETECROUTON, GADMSG_MAIN_DELETECROUTON},
+            {BUTTON_MAIN_NEWCROUTON, GADMSG_MAIN_NEWCROUTON},
+            {BUTTON_MAIN_EDITCROUTON, GADMSG_MAIN_EDITCROUTON},
+            {BUTTON_MAIN_UP, GADMSG_MAIN_UP},
+            {BUTTON_MAIN_DOWN, GADMSG_MAIN_DOWN},
+            {BUTTON_MAIN_QUIT, kQuit},
+        };
+        for (const auto& [slot, id] : buttons)
+            EXPECT_THAT(pressed(slot), ElementsAre(Row{MUIA_Pressed, FALSE, id})) << HexButtonName(slot);
+        EXPECT_THAT(pressed(BUTTON_CROUTONEDITOR_START),
+                    ElementsAre(Row{MUIA_Numeric_Value, MUIV_EveryTime, GADMSG_CROUTONEDITOR_START}));
+        EXPECT_THAT(pressed(BUTTON_CROUTONEDITOR_END),
+                    ElementsAre(Row{MUIA_Numeric_Value, MUIV_EveryTime, GADMSG_CROUTONEDITOR_END}));
+        EXPECT_THAT(rows(gCroutonList),
+                    ElementsAre(Row{MUIA_NList_InsertPosition, MUIV_EveryTime, GADMSG_MAIN_DRAGGEDCROUTON},
+                                Row{MUIA_NList_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTCROUTON},
+                                Row{MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITCROUTON}));
+        EXPECT_THAT(rows(gVisualList),
+                    ElementsAre(Row{MUIA_NList_InsertPosition, MUIV_EveryTime, GADMSG_MAIN_DRAGGEDVISUAL},
+                                Row{MUIA_NList_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTVISUAL},
+                                Row{MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITVISUAL}));
+        EXPECT_THAT(pressed(BUTTON_MAIN_FORMAT_CYCLER),
+                    ElementsAre(Row{MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTFORMAT}));
+        EXPECT_THAT(pressed(BUTTON_MAIN_BAUDRATE_CYCLER),
+                    ElementsAre(Row{MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTBAUDRATE}));
+        EXPECT_THAT(pressed(BUTTON_MAIN_FPS_CYCLER),
+                    ElementsAre(Row{MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTFPS}));
+        EXPECT_THAT(pressed(BUTTON_CROUTONEDITOR_FPS_CYCLER),
+                    ElementsAre(Row{MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_CROUTONEDITOR_SELECTFPS}));
+#ifndef CLIPWEAVER_BASIC
+        EXPECT_THAT(rows(gWindows[WINDOW_ABOUT]),
+                    ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, GADMSG_ABOUT_OK}));
+        EXPECT_THAT(pressed(BUTTON_ABOUT_OK), ElementsAre(Row{MUIA_Pressed, FALSE, GADMSG_ABOUT_OK}));
+#endif
+        // Fields, sliders under the previews, the radio and the pop-up
+        // buttons raise nothing.
+        for (HexButtons slot : {BUTTON_CROUTONEDITOR_TITLE, BUTTON_CROUTONEDITOR_PREVIEWSLIDER1,
+                                BUTTON_CROUTONEDITOR_PREVIEWSELECTER, BUTTON_CROUTONEDITOR_SOUNDTRACK,
+                                BUTTON_CROUTONEDITOR_CUSTOMFPS, BUTTON_CROUTONEDITOR_VIDEO_FILENAME_POPUP,
+                                BUTTON_MAIN_PROJECTNAME, BUTTON_MAIN_SOUNDTRACK, BUTTON_MAIN_SOUNDTRACK_POPUP,
+                                BUTTON_MAIN_CUSTOMFPS, BUTTON_MAIN_WIDTH})
+            EXPECT_THAT(pressed(slot), IsEmpty()) << HexButtonName(slot);
     })});
 }
 
@@ -346,6 +424,31 @@ TEST(MainEditTest, DoubleClickInTheVisualListEdits)
                           EXPECT_EQ(gEditingCrouton, GetCroutonFromPosition(gProject.get(), 2));
                           EXPECT_EQ(Active(gCroutonList), 2);
                           EXPECT_EQ(Text(BUTTON_CROUTONEDITOR_TITLE), "R");
+                      })});
+}
+
+// An active entry without a crouton behind it leaves the editor with no
+// crouton: its buttons then do nothing.
+TEST(MainEditTest, EditWhereThereIsNoCroutonForgetsTheEditedOne)
+{
+    TraceCapture trace;
+    RunMainWithSteps({AddThree(), Click(&gCroutonList, 1), Press(BUTTON_MAIN_EDITCROUTON), Act([] {
+                          ASSERT_NE(gEditingCrouton, nullptr);
+                          mui::NList_InsertSingle(gCroutonList, "stray", MUIV_NList_Insert_Bottom);
+                          mui::nnset(gCroutonList, MUIA_NList_Active, LONG{3});
+                      }),
+                      Act([&trace] {
+                          trace.Clear();
+                          ASSERT_TRUE(mui::UserPress(gButtons[BUTTON_MAIN_EDITCROUTON]));
+                      }),
+                      Act([&trace] {
+                          EXPECT_EQ(gEditingCrouton, nullptr);
+                          EXPECT_THAT(trace.Text(), Not(HasSubstr("Editing crouton")));
+                          ASSERT_TRUE(mui::UserPress(gButtons[BUTTON_CROUTONEDITOR_SAVE]));
+                      }),
+                      Act([&trace] {
+                          EXPECT_THAT(trace.Text(), Not(HasSubstr("Saving Crouton")));
+                          EXPECT_THAT(ProjectNames(gProject.get()), ElementsAre("P", "Q", "R"));
                       })});
 }
 

@@ -110,13 +110,13 @@ TEST(ProbeAnswers, TextIsTheWholeValueUpToTheLineFeed)
     EXPECT_EQ(ReadStringFromBuffer("ANS_video_codec=ffh264\n", "audio_codec"), std::nullopt);
 }
 
-TEST(ProbeAnswers, TextWithoutLineFeedTakesTheRestAndDropsACarriageReturn)
+TEST(ProbeAnswers, TextWithoutLineFeedTakesTheRestAndKeepsACarriageReturn)
 {
     EXPECT_EQ(ReadStringFromBuffer("ANS_audio_codec=mpg123", "audio_codec"), "mpg123");
     EXPECT_EQ(ReadStringFromBuffer("ANS_audio_codec=", "audio_codec"), "");
-    EXPECT_EQ(ReadStringFromBuffer("ANS_audio_codec=mpg123\r\nnext\n", "audio_codec"), "mpg123");
-    // Only a carriage return right before the line feed goes.
-    EXPECT_EQ(ReadStringFromBuffer("ANS_audio_codec=a\rb\r\n", "audio_codec"), "a\rb");
+    // Everything before the line feed is the value, a carriage return too.
+    EXPECT_EQ(ReadStringFromBuffer("ANS_audio_codec=mpg123\r\nnext\n", "audio_codec"), "mpg123\r");
+    EXPECT_EQ(ReadStringFromBuffer("ANS_audio_codec=a\rb\r\n", "audio_codec"), "a\rb\r");
 }
 
 // ---- image or video -----------------------------------------------------
@@ -392,10 +392,10 @@ TEST_F(ProbeCannedAnswers, LengthIsRoundedUpToWholeSeconds)
 
 TEST_F(ProbeCannedAnswers, EveryAnswerGoesToItsField)
 {
-    auto crouton = Probe("MPlayer\r\nANS_LENGTH=3.20\r\nANS_width=720\r\nANS_height=576\r\n"
-                         "ANS_video_bitrate=800000\r\nANS_audio_bitrate=128000\r\nANS_aspect=1.777778\r\n"
-                         "ANS_fps=29.970\r\nANS_video_codec=ffh264\r\nANS_audio_codec=\r\n"
-                         "ANS_width=1\r\n");
+    auto crouton = Probe("MPlayer\nANS_LENGTH=3.20\nANS_width=720\nANS_height=576\n"
+                         "ANS_video_bitrate=800000\nANS_audio_bitrate=128000\nANS_aspect=1.777778\n"
+                         "ANS_fps=29.970\nANS_video_codec=ffh264\nANS_audio_codec=\n"
+                         "ANS_width=1\n");
     EXPECT_EQ(crouton->videoLength, 4);
     EXPECT_EQ(crouton->width, 720);
     EXPECT_EQ(crouton->height, 576);

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <vector>
 
 using media_test::Lines;
 using media_test::ReadHostFile;
@@ -154,7 +156,7 @@ TEST_F(RenderCroutonTest, CustomSizeOfZeroRunsNothing)
     auto video = Video("/nowhere/a.avi", 0, 1);
     auto images = Images(folder_ / "still.png", 6);
     for (const auto& [width, height] : std::vector<std::pair<std::string, std::string>>{
-             {"0", "300"}, {"400", "0"}, {"", "300"}, {"abc", "300"}, {"-320", "240"}}) {
+             {"0", "300"}, {"400", "0"}, {"", "300"}, {"abc", "300"}, {"-0", "240"}}) {
         SCOPED_TRACE(width + "x" + height);
         SetField(BUTTON_MAIN_WIDTH, width);
         SetField(BUTTON_MAIN_HEIGHT, height);
@@ -167,6 +169,18 @@ TEST_F(RenderCroutonTest, CustomSizeOfZeroRunsNothing)
         EXPECT_EQ(ReadHostFile(Host("T:__CWEncodeList.lst")), folder_ / "still.png\n");
         EXPECT_TRUE(Exists("T:__CWSilence.raw"));
     }
+}
+
+// Only 0 is refused: a negative size goes to mencoder's scale filter as
+// typed, and the number is read as atoi reads it.
+TEST_F(RenderCroutonTest, CustomSizeNegativeOrPaddedIsPassedOn)
+{
+    gProject->parameters = cCustomFormatID;
+    SetField(BUTTON_MAIN_WIDTH, "-2");
+    SetField(BUTTON_MAIN_HEIGHT, "\n 240px");
+    auto video = Video("/nowhere/a.avi", 0, 1);
+    EXPECT_NE(CommandFor(video.get()).find(" -vf scale=-2:240,harddup,framestep=2 -ofps "), std::string::npos);
+    EXPECT_EQ(trace_.find("Invalid custom size."), std::string::npos);
 }
 
 TEST_F(RenderCroutonTest, Format14Is620Wide)
@@ -214,19 +228,21 @@ TEST_F(RenderCroutonTest, ElevenPicturesAtOneFramePerSecond)
     EXPECT_EQ(silence.find_first_not_of('\x80'), std::string::npos);
 }
 
-TEST_F(RenderCroutonTest, ImageCroutonWithoutRateUsesOneAndAHalfSecondsAPicture)
+// The picture rate goes to mencoder as the crouton holds it, even when it is
+// no usable rate; such a sequence has no length, so its silence is empty.
+TEST_F(RenderCroutonTest, ImageCroutonRateIsPassedAsHeld)
 {
     for (int i = 1; i <= 3; ++i)
         WriteHostFile(folder_ / ("img" + std::to_string(i) + ".png"), "");
-    for (const auto& [fps, custom] : std::vector<std::pair<LONG, float>>{
-             {0, 30.0f}, {18, 0.0f}, {18, -2.0f}, {18, std::numeric_limits<float>::quiet_NaN()},
-             {18, std::numeric_limits<float>::infinity()}}) {
+    for (const auto& [fps, custom, text] : std::vector<std::tuple<LONG, float, std::string>>{
+             {0, 30.0f, "0.000000"}, {18, 0.0f, "0.000000"}, {18, -2.0f, "-2.000000"},
+             {18, std::numeric_limits<float>::quiet_NaN(), "nan"},
+             {18, std::numeric_limits<float>::infinity(), "inf"}}) {
         auto images = Images(folder_ / "img#?.png", fps);
         images->customFPS = custom;
         SCOPED_TRACE(std::to_string(fps) + " " + std::to_string(custom));
-        EXPECT_EQ(CommandFor(images.get()), ImageStart("0.666670") + kSilenceCommandEnd);
-        EXPECT_NE(trace_.find("Image crouton has no frame rate; using 0.666670 frames per second.\n"),
-                  std::string::npos);
+        EXPECT_EQ(CommandFor(images.get()), ImageStart(text) + kSilenceCommandEnd);
+        EXPECT_EQ(trace_.find("frames per second"), std::string::npos);
         ASSERT_TRUE(std::filesystem::exists(Host("T:__CWSilence.raw")));
         EXPECT_EQ(std::filesystem::file_size(Host("T:__CWSilence.raw")), 0u);
     }

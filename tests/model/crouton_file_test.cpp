@@ -120,6 +120,20 @@ TEST_F(CroutonFile, NoSourceLayout)
     DestroyCrouton(std::move(crouton));
 }
 
+// The truth value is written with "%d" as it is held, so a value read as 2
+// is written back as 2.
+TEST_F(CroutonFile, TruthValueWrittenAsHeld)
+{
+    auto crouton = VideoCrouton(dir_.path(), "h.cwcrouton");
+    crouton->isVideo = 2;
+    ASSERT_EQ(SaveCrouton(crouton.get()), TRUE);
+    std::string expected = kVideoFile;
+    const std::string held = "800000\n128000\n1\n";
+    expected.replace(expected.find(held), held.size(), "800000\n128000\n2\n");
+    EXPECT_EQ(ReadHostFile(Path("h.cwcrouton")), expected);
+    DestroyCrouton(std::move(crouton));
+}
+
 TEST_F(CroutonFile, SaveTraces)
 {
     auto crouton = VideoCrouton(dir_.path(), "h.cwcrouton");

@@ -274,17 +274,26 @@ TEST(CroutonLength, OneImageFewerThanTheCount)
     EXPECT_EQ(Length(cCroutonEditorCustomFPSID, 4.0f, 9), 2.0f);
 }
 
+// Any finite, non-zero rate divides the count less one, whatever its sign:
+// no images give minus one frame's time, a negative rate a negative length.
+TEST(CroutonLength, PlainDivisionForOtherRates)
+{
+    std::string printed;
+    EXPECT_EQ(Length(6, 30.0f, 0, &printed), -1.0f);
+    EXPECT_EQ(printed, "Crouton length for sample is -1.000000.\n");
+    EXPECT_FLOAT_EQ(Length(cCroutonEditorCustomFPSID, -5.0f, 10), -1.8f);
+}
+
 TEST(CroutonLength, NoRateGivesNoLength)
 {
     std::string printed;
     EXPECT_EQ(Length(cCroutonEditorInheritFPSID, 30.0f, 10, &printed), 0.0f);
     EXPECT_EQ(printed, "Crouton length for sample is 0.000000.\n");
     EXPECT_EQ(Length(cCroutonEditorCustomFPSID, 0.0f, 10), 0.0f);
-    EXPECT_EQ(Length(cCroutonEditorCustomFPSID, -5.0f, 10), 0.0f);
+
     EXPECT_EQ(Length(cCroutonEditorCustomFPSID, std::numeric_limits<float>::quiet_NaN(), 10), 0.0f);
     EXPECT_EQ(Length(cCroutonEditorCustomFPSID, std::numeric_limits<float>::infinity(), 10), 0.0f);
     EXPECT_EQ(Length(cCroutonEditorCustomFPSID, std::numeric_limits<float>::denorm_min(), 10), 0.0f);
-    EXPECT_EQ(Length(6, 30.0f, 0), 0.0f);
     // An index out of range never reads past the table.
     EXPECT_TRUE(std::isfinite(Length(400, 30.0f, 10)));
     EXPECT_TRUE(std::isfinite(Length(-400, 30.0f, 10)));
