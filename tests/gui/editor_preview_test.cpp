@@ -1,7 +1,7 @@
 // "_Generate Preview" from the crouton editor, where Clipweaver and
 // ClipweaverBasic differ: the crouton's picture in the visual list, and
 // where an image crouton's stills are taken.
-#include "project_helper.h"
+#include "editor_fixture.h"
 
 #include "gui/editor.h"
 #include "gui/main.h"
@@ -27,32 +27,9 @@ namespace {
 
 std::string Picture(const mui::Object* object) { return object->GetString(MUIA_NBitmap_Normal).value_or("<none>"); }
 
-class EditorPreviewTest : public ::testing::Test {
+class EditorPreviewTest : public EditorFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(folder_.path().empty());
-        app_ = BuildApplication({});
-        ASSERT_NE(app_, nullptr);
-        gProject = NewProject();
-        crouton_ = AppendTestCrouton(gProject.get(), "Walk");
-        crouton_->directory = folder_.path();
-        crouton_->filename = "walk.cwcrouton";
-        for (int i = 0; i < 5; ++i)
-            DeleteFile(cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
-    }
-    void TearDown() override
-    {
-        for (int i = 0; i < 5; ++i)
-            DeleteFile(cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
-        DestroyProject(std::move(gProject));
-        mui::DisposeObject(std::move(app_));
-        ForgetGadgets();
-    }
-
-    TempFolder folder_;
-    mui::ObjectPtr app_;
-    Crouton* crouton_ = nullptr;
+    EditorPreviewTest() : EditorFixture("Walk", "walk.cwcrouton") {}
 };
 
 TEST_F(EditorPreviewTest, CroutonPictureAfterGrabbing)

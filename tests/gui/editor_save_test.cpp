@@ -1,7 +1,7 @@
 // The crouton editor's "_Save" and "_Load" on the real windows: what goes
 // back into the record and the crouton file, the stills copied beside it,
 // the main window's pictures, and a real probe of a tiny clip.
-#include "project_helper.h"
+#include "editor_fixture.h"
 
 #include "gui/editor.h"
 #include "gui/main.h"
@@ -38,31 +38,9 @@ LONG Value(HexButtons slot, Tag tag = MUIA_Numeric_Value) { return gButtons[slot
 void SetText(HexButtons slot, const std::string& text) { mui::nnset(gButtons[slot], MUIA_String_Contents, text); }
 bool EditorOpen() { return gWindows[WINDOW_CROUTONEDITOR]->GetLong(MUIA_Window_Open) != 0; }
 
-class EditorSaveTest : public ::testing::Test {
+class EditorSaveTest : public EditorFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(folder_.path().empty());
-        app_ = BuildApplication({});
-        ASSERT_NE(app_, nullptr);
-        gProject = NewProject();
-        crouton_ = AppendTestCrouton(gProject.get(), "Trip");
-        crouton_->directory = folder_.path();
-        crouton_->filename = "trip.cwcrouton";
-        for (int i = 0; i < 5; ++i)
-            DeleteFile(cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
-    }
-    void TearDown() override
-    {
-        DestroyProject(std::move(gProject));
-        mui::DisposeObject(std::move(app_));
-        ForgetGadgets();
-    }
-    std::string CroutonFile() const { return folder_ / "trip.cwcrouton"; }
-
-    TempFolder folder_;
-    mui::ObjectPtr app_;
-    Crouton* crouton_ = nullptr;
+    EditorSaveTest() : EditorFixture("Trip", "trip.cwcrouton") {}
 };
 
 TEST_F(EditorSaveTest, VideoCroutonSavedUnchangedKeepsItsStretch)

@@ -186,6 +186,16 @@ protected:
     }
     std::string Still(int number) const { return folder_ / ("clip_preview" + std::to_string(number) + ".png"); }
     static std::string Temporary(int i) { return HostFile(cTemporaryPreviewFilename[static_cast<std::size_t>(i)]); }
+    // Still i was grabbed: the crouton names its final file, and the
+    // temporary still is a PNG scaled to 160 wide (MPlayer saves it at the
+    // display aspect).
+    void ExpectGrabbedStill(int i) const
+    {
+        EXPECT_EQ(crouton_->previewFilename[static_cast<std::size_t>(i)], Still(i + 1));
+        const std::string still = ReadHostFile(Temporary(i));
+        ASSERT_TRUE(IsPng(still));
+        EXPECT_EQ(PngSize(still).first, 160u);
+    }
 
     TempFolder folder_;
     std::unique_ptr<Crouton> crouton_;
@@ -222,11 +232,7 @@ TEST_F(PreviewGrab, VideoGetsFiveRealStillsAndTheChosenOneAsIcon)
 
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(crouton_->previewFilename[static_cast<std::size_t>(i)], Still(i + 1));
-        const std::string still = ReadHostFile(Temporary(i));
-        ASSERT_TRUE(IsPng(still));
-        // Scaled to 160 wide; MPlayer saves the still at the display aspect.
-        EXPECT_EQ(PngSize(still).first, 160u);
+        ExpectGrabbedStill(i);
         EXPECT_EQ(Picture(kEditorImages[static_cast<std::size_t>(i)]), cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
         // The final stills are written only when the editor saves.
         EXPECT_FALSE(std::filesystem::exists(Still(i + 1)));
@@ -342,11 +348,7 @@ TEST_F(PreviewGrab, ImageSequencePicksEveryOtherImageAndTheLastAtTheEnd)
     GeneratePreview(crouton_.get());
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(crouton_->previewFilename[static_cast<std::size_t>(i)], Still(i + 1));
-        const std::string still = ReadHostFile(Temporary(i));
-        ASSERT_TRUE(IsPng(still));
-        // Scaled to 160 wide; MPlayer saves the still at the display aspect.
-        EXPECT_EQ(PngSize(still).first, 160u);
+        ExpectGrabbedStill(i);
     }
     EXPECT_EQ(ReadHostFile(folder_ / "clip.info"), ReadHostFile(Temporary(1)));
     EXPECT_TRUE(ScreenshotsLeft().empty());
