@@ -146,7 +146,15 @@ int OpenRedirection(const std::string& amigaName, int flags)
     return fd;
 }
 
+CommandHook& InstalledHook()
+{
+    static CommandHook hook;
+    return hook;
+}
+
 } // namespace
+
+void SetCommandHook(CommandHook hook) { InstalledHook() = std::move(hook); }
 
 bool ParseCommandLine(std::string_view line, ParsedCommand& parsed)
 {
@@ -236,6 +244,9 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
     // dropped.
     (void)tags;
     cwtools::ReapDetached();
+    if (const CommandHook& hook = InstalledHook())
+        if (const std::optional<LONG> answer = hook(command))
+            return *answer;
 
     ParsedCommand parsed;
     if (!ParseCommandLine(command, parsed)) {

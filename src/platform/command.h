@@ -8,7 +8,9 @@
 #include "platform/exec.h"
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,12 @@ struct TagItem {
 // exit code; an unknown command or a line that cannot be parsed returns -1
 // with the reason in IoErr().
 LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags = {});
+
+// The runner's seam: a hook sees every command line before it runs and may
+// answer it with an exit code (a test standing in for the tools); nullopt
+// lets the line run as usual. An empty hook removes it.
+using CommandHook = std::function<std::optional<LONG>(std::string_view command)>;
+void SetCommandHook(CommandHook hook);
 
 // A parsed command line (exposed for tests).
 struct ParsedCommand {

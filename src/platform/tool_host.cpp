@@ -1,5 +1,5 @@
-// Host process runs for the tools: spawning from an argument vector, the
-// no-progress bound, and the translation of AmigaDOS paths to host paths.
+// Host process runs for the tools: waiting for a run under the no-progress
+// bound, and the translation of AmigaDOS paths to host paths.
 
 #include "platform/tools.h"
 
@@ -12,13 +12,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace cwtools {
 
@@ -42,82 +39,6 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::vector<pid_t>& DetachedChildren()
-{
-    static std::vector<pid_t> children;
-    return children;
-}
-
-// posix_spawn's file actions and attributes, released on every path.
-class SpawnSetup {
-public:
-    SpawnSetup()
-    {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-        // A process group of its own, so that ending a run ends all of it,
-        // and default signal handling whatever this program installed.
-        posix_spawnattr_setpgroup(&attributes, 0);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        for (int signal : {SIGINT, SIGTERM, SIGPIPE, SIGCHLD, SIGHUP, SIGQUIT})
-            sigaddset(&defaults, signal);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        posix_spawnattr_setflags(&attributes,
-            POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    }
-    ~SpawnSetup()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-};
-
-std::optional<pid_t> Spawn(const HostRun& run, SpawnSetup& setup)
-{
-    if (run.argv.empty())
-        return std::nullopt;
-    if (run.input >= 0)
-        posix_spawn_file_actions_adddup2(&setup.actions, run.input, 0);
-    else
-        posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
-    if (!run.workingDirectory.empty())
-        posix_spawn_file_actions_addchdir_np(&setup.actions, run.workingDirectory.c_str());
-
-    std::vector<char*> argv;
-    argv.reserve(run.argv.size() + 1);
-    for (const std::string& argument : run.argv)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ) != 0)
-        return std::nullopt;
-    return pid;
-}
-
-void EndProcess(pid_t pid)
-{
-    ::kill(-pid, SIGKILL);
-    ::kill(pid, SIGKILL);
-}
-
-int WaitFor(pid_t pid)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
-}
 
 std::string ReadHostFileFrom(const std::string& path, long long offset)
 {
@@ -164,10 +85,7 @@ HostResult RunHost(const HostRun& run)
     const std::string outputPath = TemporaryHostFile("__CWTool.out");
     const std::string errorPath = TemporaryHostFile("__CWTool.err");
 
-    SpawnSetup setup;
-    posix_spawn_file_actions_addopen(&setup.actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&setup.actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const std::optional<pid_t> pid = Spawn(run, setup);
+    const std::optional<int> pid = SpawnHost(run, SpawnStreams{outputPath, errorPath, -1});
     if (!pid) {
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
         return result;
@@ -234,30 +152,6 @@ HostResult RunHost(const HostRun& run)
     }
     result.output = ReadHostFile(outputPath).value_or(std::string());
     return result;
-}
-
-bool StartDetached(const HostRun& run, int outputFd)
-{
-    SpawnSetup setup;
-    posix_spawn_file_actions_adddup2(&setup.actions, outputFd, 1);
-    posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
-    const std::optional<pid_t> pid = Spawn(run, setup);
-    if (!pid) {
-        SetIoErr(ERROR_OBJECT_NOT_FOUND);
-        return false;
-    }
-    DetachedChildren().push_back(*pid);
-    return true;
-}
-
-void ReapDetached()
-{
-    auto& children = DetachedChildren();
-    std::erase_if(children, [](pid_t pid) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        return done == pid || (done < 0 && errno == ECHILD);
-    });
 }
 
 bool TakesValue(std::string_view option)

@@ -60,6 +60,11 @@ struct HostRun {
     // summary ("Video stream:") is out, it gets a moment to exit and is
     // then ended as a finished run.
     bool endAfterSummary = false;
+    // Progress within the run, for the long-work window: a file the program
+    // writes its "out_time_us=" lines to (ffmpeg's -progress), measured
+    // against the length the run is expected to write. Empty / 0: none.
+    std::string progressFile;
+    double expectedSeconds = 0;
 };
 
 struct HostResult {
@@ -73,6 +78,22 @@ struct HostResult {
 // debug trace. A run that shows no progress (no growth of its output, error
 // output or watched files) for ToolTimeoutSeconds() is ended and fails.
 HostResult RunHost(const HostRun& run);
+// Where a spawned program's standard output and error go: a host file
+// (created or truncated), an open descriptor (output only), or the null
+// device when both are empty.
+struct SpawnStreams {
+    std::string outputPath;
+    std::string errorPath;
+    int outputFd = -1;
+};
+// Starts the program in a process group of its own; its process ID, or none
+// when it could not be started.
+std::optional<int> SpawnHost(const HostRun& run, const SpawnStreams& streams);
+// Kills the process and its group at once.
+void EndProcess(int pid);
+// Waits for the process to end; its wait status.
+int WaitFor(int pid);
+
 // Starts the program detached, its standard output on outputFd, and returns
 // at once. False when it cannot be started.
 bool StartDetached(const HostRun& run, int outputFd);

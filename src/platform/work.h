@@ -1,0 +1,50 @@
+// Long work that the user watches (a render, a grab of stills) and the
+// waits for tools. Model code reports through these calls and never knows
+// who shows them; a face (the Qt view, the script driver) is installed by
+// the front end. The cancel flag is checked by the command runner while a
+// tool runs, so a cancel ends the running tool.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+enum class WorkOutcome { Finished, Failed, Cancelled };
+
+// The face that shows long work. Every member may be empty.
+struct WorkFace {
+    // Work of `count` steps begins, under a window title such as "Rendering".
+    std::function<void(std::string_view title, int count)> begin;
+    // Step `index` (counted from 1) begins; `text` says what it is
+    // ("Crouton 2 of 5: beach").
+    std::function<void(int index, std::string_view text)> step;
+    // How far the current step has come, 0 to 1 (the encoder's own progress
+    // against the piece's length).
+    std::function<void(double fraction)> within;
+    // The work ended; `message` says how, in plain words.
+    std::function<void(WorkOutcome outcome, std::string_view message)> end;
+};
+// Installs the face; an empty face shows nothing.
+void SetWorkFace(WorkFace face);
+
+void BeginWork(std::string_view title, int count);
+void StepWork(int index, std::string_view text);
+void WorkWithin(double fraction);
+void EndWork(WorkOutcome outcome, std::string_view message);
+
+// Whether work is between BeginWork and EndWork.
+bool WorkRunning();
+// The user's cancel: sets the flag; the running tool is ended and the work
+// stops at its next check. Ignored when no work runs.
+void CancelWork();
+// Whether the running work was cancelled. BeginWork clears the flag.
+bool WorkCancelled();
+
+// Waits for tools. The command runner calls the hook when a tool starts
+// (Begin), about every 20 ms while it waits for it (Poll), and when it has
+// ended (End). The front end paints its windows in Poll; it must not run the
+// program's event loop from there.
+enum class ToolWait { Begin, Poll, End };
+using ToolWaitHook = std::function<void(ToolWait phase)>;
+void SetToolWaitHook(ToolWaitHook hook);
+void ToolWaiting(ToolWait phase);
