@@ -1,7 +1,9 @@
-// Rendering: each crouton is encoded by mencoder into a piece of its own,
-// the pieces are joined one by one into the output, and a project soundtrack
-// is laid under the joined video in a last run.
+// Encoding one crouton: its mencoder command line, the list and silence
+// files of an image crouton, and the reasons a crouton is refused. The
+// project's walk over its croutons is render_project.cpp.
 #include "model/render.h"
+
+#include "model/render_internal.h"
 
 #include "gui/main.h"
 #include "gui/vocabulary.h"
@@ -11,6 +13,7 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/work.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,31 +24,17 @@
 
 namespace {
 
+using render_detail::FieldText;
+
 constexpr LONG kLongMax = std::numeric_limits<LONG>::max();
 constexpr LONG kLongMin = std::numeric_limits<LONG>::min();
 
 constexpr const char* kListFilename = "T:__CWEncodeList.lst";
 // The list file in the path form mencoder takes.
 constexpr const char* kListInput = "mf://@/T/__CWEncodeList.lst";
-constexpr const char* kTempVideo = "T:__TempVideo";
-constexpr const char* kTempVideo2 = "T:__TempVideo2";
-constexpr const char* kSilentVideo = "T:__SilentVideo";
-
-// A piece of 4999 bytes or less holds no usable video.
-constexpr LONG kSmallestPiece = 5000;
 constexpr LONG kSilenceRate = 11025;
 constexpr unsigned char kSilenceValue = 128;
 constexpr LONG kCopyChunk = 64 * 1024;
-
-LONG RunRenderCommand(const std::string& command)
-{
-    return SystemTagList(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
-}
-
-std::string FieldText(HexButtons slot)
-{
-    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
-}
 
 std::string FormatFloat(double value)
 {
@@ -159,15 +148,31 @@ std::optional<int> WriteImageList(const Crouton& crouton)
     return listed;
 }
 
-// Encodes one crouton with the settings of `project`. True when the command
-// was run; false when the crouton was refused before that.
-bool RenderCroutonWith(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
+} // namespace
+
+namespace render_detail {
+
+LONG RunRenderCommand(const std::string& command)
 {
-    if (!crouton)
-        return false;
+    return SystemTagList(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
+}
+
+std::string FieldText(HexButtons slot)
+{
+    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
+}
+
+CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
+{
+    CroutonRun run;
+    if (!crouton) {
+        run.refusal = "it is missing";
+        return run;
+    }
     if (!IsSet(crouton->videoName)) {
         kprintf("Crouton has no source.\n");
-        return false;
+        run.refusal = "it has no source file";
+        return run;
     }
     const std::string& videoName = *crouton->videoName;
     const bool isVideo = crouton->isVideo != FALSE;
@@ -178,14 +183,19 @@ bool RenderCroutonWith(const Project& project, Crouton* crouton, std::string_vie
     const std::optional<std::string> rateText = RateText(project);
     if (!rateText) {
         kprintf("Invalid custom frame rate.\n");
-        return false;
+        run.refusal = "the custom frame rate \"" + FieldText(BUTTON_MAIN_CUSTOMFPS)
+                      + "\" is not a number of frames per second (such as 25 or 12.5)";
+        run.setting = true;
+        return run;
     }
 
     const float croutonRate = CroutonRate(crouton->fps, crouton->customFPS);
     if (!isVideo) {
         const std::optional<int> listed = WriteImageList(*crouton);
-        if (!listed)
-            return false;
+        if (!listed) {
+            run.refusal = "the list of its pictures could not be written on T:";
+            return run;
+        }
         // No rate (or a rate of 0) gives no length, so the silence is empty.
         GenerateSilence(cSilenceFilename, GetCroutonLength(crouton, *listed));
     }
@@ -199,7 +209,10 @@ bool RenderCroutonWith(const Project& project, Crouton* crouton, std::string_vie
         // negative sizes meanings of their own.
         if (width == 0 || height == 0) {
             kprintf("Invalid custom size.\n");
-            return false;
+            run.refusal = "the custom size " + FieldText(BUTTON_MAIN_WIDTH) + " x " + FieldText(BUTTON_MAIN_HEIGHT)
+                          + " is not a picture size (neither may be 0)";
+            run.setting = true;
+            return run;
         }
         scale = "scale=" + std::to_string(width) + ":" + std::to_string(height);
     } else {
@@ -246,11 +259,11 @@ bool RenderCroutonWith(const Project& project, Crouton* crouton, std::string_vie
     }
 
     kprintf("Executing %s", command.c_str());
-    RunRenderCommand(command);
-    return true;
+    run.ran = true;
+    run.code = RunRenderCommand(command);
+    return run;
 }
 
-// The size of a file, or none when it does not exist.
 std::optional<LONG> FileSize(std::string_view name)
 {
     FileLock lock = Lock(name, SHARED_LOCK);
@@ -262,10 +275,10 @@ std::optional<LONG> FileSize(std::string_view name)
     return info.fib_Size;
 }
 
-// Copies a file with dos reads and writes, for a move between volumes that
-// Rename cannot make. On failure no partial copy is left.
 bool CopyDosFile(std::string_view from, std::string_view to)
 {
+    // A long copy lets the windows paint.
+    ToolWaitScope waiting;
     FileHandle source = Open(from, MODE_OLDFILE);
     if (!source)
         return false;
@@ -281,7 +294,6 @@ bool CopyDosFile(std::string_view from, std::string_view to)
     return good;
 }
 
-// Moves a file: Rename, else a copy and a delete.
 bool MoveDosFile(std::string_view from, std::string_view to)
 {
     if (Rename(from, to))
@@ -292,7 +304,7 @@ bool MoveDosFile(std::string_view from, std::string_view to)
     return true;
 }
 
-} // namespace
+} // namespace render_detail
 
 void GenerateSilence(std::string_view filename, float length)
 {
@@ -322,123 +334,5 @@ void RenderCrouton(Crouton* crouton, std::string_view filename, BOOL silent)
         kprintf("No project to render.\n");
         return;
     }
-    RenderCroutonWith(*gProject, crouton, filename, silent != FALSE);
-}
-
-BOOL AppendVideo(std::string_view filename1, std::string_view filename2)
-{
-    const std::string first(filename1);
-    kprintf("Renaming %s to %s.\n", first.c_str(), kTempVideo2);
-    // A leftover of an interrupted join would make the rename fail.
-    DeleteFile(kTempVideo2);
-    const BOOL renamed = Rename(filename1, kTempVideo2);
-    kprintf("Renamed result is %d.\n", renamed);
-    if (!renamed) {
-        // Rename works only within one volume; an output elsewhere is copied
-        // aside instead, so the join still gets the video assembled so far.
-        kprintf("Copying %s to %s instead.\n", first.c_str(), kTempVideo2);
-        if (!CopyDosFile(filename1, kTempVideo2)) {
-            kprintf("Couldn't copy %s; %s is left as it was.\n", first.c_str(), first.c_str());
-            return FALSE;
-        }
-        DeleteFile(filename1);
-    }
-
-    const std::string command = "mencoder -oac pcm -ovc lavc -o \"" + EscapeInQuotes(filename1) + "\" \""
-                                + EscapeInQuotes(kTempVideo2) + "\" \"" + EscapeInQuotes(filename2) + "\"\n";
-    kprintf("Executing: %s.\n", command.c_str());
-    RunRenderCommand(command);
-
-    if (!FileSize(filename1)) {
-        // The join wrote nothing: put the video assembled so far back.
-        const bool restored = MoveDosFile(kTempVideo2, filename1);
-        kprintf("Join failed; %s %s.\n", first.c_str(), restored ? "restored" : "lost");
-        DeleteFile(kTempVideo2);
-        return FALSE;
-    }
-    DeleteFile(kTempVideo2);
-    return TRUE;
-}
-
-// The rendering ends with one of two trace lines, so that its outcome is
-// never only implied by an error line somewhere above:
-//   "Rendering finished.\n"  every crouton was encoded and joined (and the
-//                            soundtrack laid under them), and the output
-//                            file exists with a usable size;
-//   "Rendering failed.\n"    anything else: a crouton was refused, a piece
-//                            was missing or too small, a join or the
-//                            soundtrack run wrote nothing, or the project
-//                            had nothing to render.
-void RenderProject(Project* project)
-{
-    if (!project) {
-        kprintf("Rendering failed.\n");
-        return;
-    }
-    const std::string output = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
-    std::string soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK);
-    if (soundtrack.empty())
-        project->soundtrack.reset();
-    else
-        project->soundtrack = std::move(soundtrack);
-    if (output.empty()) {
-        kprintf("No output file name.\n");
-        kprintf("Rendering failed.\n");
-        return;
-    }
-    const bool silent = project->soundtrack.has_value();
-    const std::string target = silent ? std::string(kSilentVideo) : output;
-
-    ListNode* first = project->croutons.get();
-    kprintf("CroutonNode is %p, tCrouton %p.\n", static_cast<void*>(first),
-            static_cast<void*>(first ? first->node.get() : nullptr));
-
-    bool good = true;
-    bool ended = false;
-    int n = 0;
-    for (ListNode* node = first; node; node = node->next.get(), ++n) {
-        kprintf("Rendering crouton number %d.\n", n);
-        Crouton* crouton = node->node.get();
-        if (n == 0) {
-            // An older file of that name must not pass for this rendering's.
-            DeleteFile(target);
-            if (!RenderCroutonWith(*project, crouton, target, silent))
-                good = false;
-            continue;
-        }
-        if (!RenderCroutonWith(*project, crouton, kTempVideo, silent))
-            good = false;
-        FileLock piece = Lock(kTempVideo, SHARED_LOCK);
-        if (!piece) {
-            kprintf("Error: encoded video doesn't exist.\n");
-            ended = true;
-            break;
-        }
-        FileInfoBlock info;
-        if (!Examine(*piece, info) || info.fib_Size < kSmallestPiece) {
-            kprintf("Error: encoded video has too small size.\n");
-            ended = true;
-            break;
-        }
-        if (!AppendVideo(target, kTempVideo))
-            good = false;
-        UnLock(std::move(piece));
-        DeleteFile(kTempVideo);
-    }
-
-    if (!ended && silent) {
-        kprintf("Rendering with soundtrack %s.\n", project->soundtrack->c_str());
-        const std::string finalOutput = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
-        const std::string command = "mencoder -oac lavc -ovc copy " + std::string(kSilentVideo) + " -audiofile \""
-                                    + EscapeInQuotes(*project->soundtrack) + "\" -o " + QuoteIfNeeded(finalOutput);
-        kprintf("Command is %s.\n", command.c_str());
-        DeleteFile(finalOutput);
-        RunRenderCommand(command);
-        const std::optional<LONG> size = FileSize(finalOutput);
-        good = good && size && *size >= kSmallestPiece;
-    } else {
-        const std::optional<LONG> size = FileSize(target);
-        good = good && !ended && size && *size >= kSmallestPiece;
-    }
-    kprintf(good ? "Rendering finished.\n" : "Rendering failed.\n");
+    render_detail::EncodeCrouton(*gProject, crouton, filename, silent != FALSE);
 }

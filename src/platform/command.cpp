@@ -6,6 +6,7 @@
 
 #include "platform/dos.h"
 #include "platform/tools.h"
+#include "platform/work.h"
 
 #include <algorithm>
 #include <cctype>
@@ -152,9 +153,19 @@ CommandHook& InstalledHook()
     return hook;
 }
 
+std::string& CommandError()
+{
+    static std::string line;
+    return line;
+}
+
 } // namespace
 
 void SetCommandHook(CommandHook hook) { InstalledHook() = std::move(hook); }
+
+std::string LastCommandError() { return CommandError(); }
+
+void SetCommandError(std::string_view line) { CommandError() = std::string(line); }
 
 bool ParseCommandLine(std::string_view line, ParsedCommand& parsed)
 {
@@ -244,6 +255,13 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
     // dropped.
     (void)tags;
     cwtools::ReapDetached();
+    SetCommandError("");
+    // Once the user has cancelled the running work nothing more is started
+    // for it, whoever asks.
+    if (cwtools::WorkStopped()) {
+        SetIoErr(ERROR_BREAK);
+        return -1;
+    }
     if (const CommandHook& hook = InstalledHook())
         if (const std::optional<LONG> answer = hook(command))
             return *answer;
@@ -281,6 +299,8 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
     if (!call.output.Valid())
         return -1;
 
+    // The front end paints while the tool runs (copies and probes too).
+    ToolWaitScope waiting;
     switch (tool) {
     case cwtools::Tool::MPlayer:
         return cwtools::RunMPlayerTool(call);

@@ -30,6 +30,18 @@ struct TagItem {
 // with the reason in IoErr().
 LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags = {});
 
+// The last non-empty line the last tool run wrote on its error output (its
+// progress lines left out), so that a failure can be told in the tool's own
+// words; empty when it wrote none. Each SystemTagList call starts it afresh.
+std::string LastCommandError();
+// Sets that line: the runner does after each tool run, and a command hook
+// may, to stand in for a tool's error output.
+void SetCommandError(std::string_view line);
+
+// The length in seconds of a video or sound file (an AmigaDOS or host path),
+// read with ffprobe; none when it cannot be read.
+std::optional<double> ProbeMediaLength(std::string_view path);
+
 // The runner's seam: a hook sees every command line before it runs and may
 // answer it with an exit code (a test standing in for the tools); nullopt
 // lets the line run as usual. An empty hook removes it.

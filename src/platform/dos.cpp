@@ -10,6 +10,7 @@
 #include "platform/dos.h"
 
 #include "platform/pattern.h"
+#include "platform/work.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -399,6 +400,7 @@ bool CopyFileData(DosFile& source, DosFile& target)
             return true;
         if (got < 0 || Write(target, buffer.data(), got) != got)
             return false;
+        PollToolWait();
     }
 }
 

@@ -32,6 +32,7 @@ constexpr LONG EXCLUSIVE_LOCK = -1;
 constexpr LONG ACCESS_WRITE = -1;
 
 constexpr LONG ERROR_NO_FREE_STORE = 103;
+constexpr LONG ERROR_BREAK = 304;
 constexpr LONG ERROR_BAD_TEMPLATE = 114;
 constexpr LONG ERROR_REQUIRED_ARG_MISSING = 116;
 constexpr LONG ERROR_LINE_TOO_LONG = 120;
@@ -77,7 +78,8 @@ LONG Read(DosFile& file, void* buffer, LONG length);
 // Bytes written, or -1 (for example on a full disk).
 LONG Write(DosFile& file, const void* buffer, LONG length);
 // Copies the rest of `source` to the end of `target` in 64 KiB pieces;
-// false when a read or a write fails.
+// false when a read or a write fails. Polls the tool-wait hook as it goes,
+// so a long copy inside a ToolWaitScope lets the windows paint.
 bool CopyFileData(DosFile& source, DosFile& target);
 // The next line, whole, with its line feed when it has one; nullopt at the
 // end of the file.

@@ -3,7 +3,10 @@
 
 #include "platform/tools.h"
 
+#include "platform/command.h"
 #include "platform/dos.h"
+#include "platform/format.h"
+#include "platform/work.h"
 
 #include <array>
 #include <cerrno>
@@ -79,21 +82,151 @@ double ToolTimeoutSeconds()
     return 30.0;
 }
 
+namespace {
+
+// Reads the newest "out_time_us=" of a progress file as it grows and reports
+// it against the run's expected length.
+class ProgressReader {
+public:
+    explicit ProgressReader(const HostRun& run) : path_(run.progressFile), expected_(run.expectedSeconds) {}
+
+    void Poll()
+    {
+        if (path_.empty() || !(expected_ > 0))
+            return;
+        // The tool writes the file anew at its start.
+        if (HostFileSize(path_) < offset_) {
+            offset_ = 0;
+            carry_.clear();
+        }
+        const std::string text = ReadHostFileFrom(path_, offset_);
+        if (text.empty())
+            return;
+        offset_ += static_cast<long long>(text.size());
+        carry_ += text;
+        const std::size_t lastLine = carry_.rfind('\n');
+        if (lastLine == std::string::npos)
+            return;
+        const std::optional<double> seconds = NewestOutTime(std::string_view(carry_).substr(0, lastLine + 1));
+        carry_.erase(0, lastLine + 1);
+        if (!seconds)
+            return;
+        const double fraction = std::min(*seconds / expected_, 1.0);
+        if (fraction > reported_ && WorkRunning()) {
+            reported_ = fraction;
+            WorkWithin(fraction);
+        }
+    }
+
+private:
+    std::string path_;
+    double expected_;
+    long long offset_ = 0;
+    std::string carry_;
+    double reported_ = 0.0;
+};
+
+// Ends a run the user cancelled: SIGTERM to its whole process group, and
+// SIGKILL for whatever is left a second later. The windows keep painting.
+void EndCancelledRun(int pid)
+{
+    ::kill(-pid, SIGTERM);
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(1);
+    bool reaped = false;
+    while (Clock::now() < deadline) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) {
+            reaped = true;
+            break;
+        }
+        PollToolWait();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Members of the group that outlived their leader go too.
+    ::kill(-pid, SIGKILL);
+    if (!reaped) {
+        EndProcess(pid);
+        WaitFor(pid);
+    }
+}
+
+} // namespace
+
+bool WorkStopped() { return WorkRunning() && WorkCancelled(); }
+
+std::string LastErrorLine(std::string_view text)
+{
+    std::string last;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        if (line.empty() || line.rfind("frame=", 0) == 0 || line.rfind("size=", 0) == 0)
+            continue;
+        last = std::string(line);
+    }
+    return last;
+}
+
+std::optional<double> NewestOutTime(std::string_view text)
+{
+    static constexpr std::string_view kKey = "out_time_us=";
+    std::optional<double> newest;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.rfind(kKey, 0) != 0)
+            continue;
+        const std::string value(line.substr(kKey.size()));
+        char* stop = nullptr;
+        const long long micros = std::strtoll(value.c_str(), &stop, 10);
+        if (stop == value.c_str() || micros < 0)
+            continue; // "N/A", or the negative start of some streams
+        newest = static_cast<double>(micros) / 1e6;
+    }
+    return newest;
+}
+
 HostResult RunHost(const HostRun& run)
 {
     HostResult result;
     const std::string outputPath = TemporaryHostFile("__CWTool.out");
     const std::string errorPath = TemporaryHostFile("__CWTool.err");
+    const std::string program = run.argv.empty() ? std::string() : run.argv[0];
 
+    if (WorkStopped()) {
+        result.cancelled = true;
+        return result;
+    }
+    // A progress file left by an earlier run would show its end at once.
+    if (!run.progressFile.empty())
+        ::unlink(run.progressFile.c_str());
+
+    ToolWaitScope waiting;
     const std::optional<int> pid = SpawnHost(run, SpawnStreams{outputPath, errorPath, -1});
     if (!pid) {
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
+        SetCommandError(program + " could not be started");
         return result;
     }
 
     std::vector<std::string> watched = run.watch;
     watched.push_back(outputPath);
     watched.push_back(errorPath);
+    if (!run.progressFile.empty())
+        watched.push_back(run.progressFile);
     auto progress = [&watched] {
         std::vector<long long> sizes;
         for (const std::string& file : watched)
@@ -106,6 +239,7 @@ HostResult RunHost(const HostRun& run)
     Clock::time_point lastProgress = Clock::now();
     std::optional<Clock::time_point> summarySeen;
     long long scannedSize = 0; // how much of the output was searched for the summary
+    ProgressReader within(run);
     int status = 0;
 
     while (true) {
@@ -118,12 +252,20 @@ HostResult RunHost(const HostRun& run)
             result.code = RETURN_FAIL;
             break;
         }
+        if (WorkStopped()) {
+            kprintf("%s ended: the work was cancelled.\n", program.c_str());
+            EndCancelledRun(*pid);
+            result.code = RETURN_FAIL;
+            result.cancelled = true;
+            break;
+        }
         const Clock::time_point now = Clock::now();
         std::vector<long long> sizes = progress();
         if (sizes != lastSizes) {
             lastSizes = std::move(sizes);
             lastProgress = now;
         }
+        within.Poll();
         if (run.endAfterSummary && !summarySeen) {
             // Only the new part is read, with an overlap for a summary
             // split between two looks.
@@ -134,23 +276,33 @@ HostResult RunHost(const HostRun& run)
             scannedSize = from + static_cast<long long>(text.size());
         }
         if (summarySeen && now - *summarySeen > std::chrono::seconds(3)) {
-            kprintf("%s wrote its output but did not exit; ended.\n", run.argv[0].c_str());
+            kprintf("%s wrote its output but did not exit; ended.\n", program.c_str());
             EndProcess(*pid);
             WaitFor(*pid);
             result.code = RETURN_OK;
             break;
         }
         if (std::chrono::duration<double>(now - lastProgress).count() > timeout) {
-            kprintf("%s made no progress for %g seconds; ended.\n", run.argv[0].c_str(), timeout);
+            kprintf("%s made no progress for %g seconds; ended.\n", program.c_str(), timeout);
             EndProcess(*pid);
             WaitFor(*pid);
             result.code = RETURN_FAIL;
             result.ended = true;
             break;
         }
+        PollToolWait();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    if (!result.cancelled)
+        within.Poll();
     result.output = ReadHostFile(outputPath).value_or(std::string());
+    const std::string error = LastErrorLine(ReadHostFile(errorPath).value_or(std::string()));
+    if (result.ended)
+        SetCommandError(program + " made no progress for " + Format("%g", timeout) + " seconds and was stopped");
+    else if (result.cancelled)
+        SetCommandError(program + " was stopped: the work was cancelled");
+    else if (!error.empty())
+        SetCommandError(error);
     return result;
 }
 
@@ -286,3 +438,18 @@ long long HostFileSize(const std::string& path)
 }
 
 } // namespace cwtools
+
+std::optional<double> ProbeMediaLength(std::string_view path)
+{
+    cwtools::HostRun run;
+    run.argv = {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+        "default=noprint_wrappers=1:nokey=1", cwtools::ToolPath(path)};
+    const cwtools::HostResult result = cwtools::RunHost(run);
+    if (result.code != 0)
+        return std::nullopt;
+    char* end = nullptr;
+    const double seconds = std::strtod(result.output.c_str(), &end);
+    if (end == result.output.c_str() || !(seconds >= 0))
+        return std::nullopt;
+    return seconds;
+}

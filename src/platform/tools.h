@@ -68,16 +68,29 @@ struct HostRun {
 };
 
 struct HostResult {
-    LONG code = -1;     // exit code; -1 when the program could not start
-    bool ended = false; // ended by us for making no progress
-    std::string output; // what it wrote to standard output
+    LONG code = -1;         // exit code; -1 when the program could not start
+    bool ended = false;     // ended by us for making no progress
+    bool cancelled = false; // ended by us because the user cancelled the work
+    std::string output;     // what it wrote to standard output
 };
 
 // Runs the program and waits for it. Standard output is captured (and
 // returned), standard error goes to a file in T: so it never mixes with the
-// debug trace. A run that shows no progress (no growth of its output, error
-// output or watched files) for ToolTimeoutSeconds() is ended and fails.
+// debug trace; its last line becomes LastCommandError(). A run that shows no
+// progress (no growth of its output, error output or watched files) for
+// ToolTimeoutSeconds() is ended and fails. While it waits it polls the
+// tool-wait hook, reports the progress file's newest "out_time_us=" as
+// WorkWithin, and ends the run when the running work is cancelled (SIGTERM
+// to its process group, SIGKILL a second later); such a run fails.
 HostResult RunHost(const HostRun& run);
+// The last non-empty line of a tool's error output, leaving out the
+// progress lines ("frame=...", "size=...") that ffmpeg's -stats keeps
+// rewriting with carriage returns.
+std::string LastErrorLine(std::string_view text);
+// The newest "out_time_us=" value of an ffmpeg -progress text, in seconds.
+std::optional<double> NewestOutTime(std::string_view text);
+// Whether the running work was cancelled (and a tool must not start or go on).
+bool WorkStopped();
 // Where a spawned program's standard output and error go: a host file
 // (created or truncated), an open descriptor (output only), or the null
 // device when both are empty.

@@ -3,6 +3,7 @@
 #include "platform/work.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -11,6 +12,11 @@ struct WorkState {
     ToolWaitHook toolWait;
     bool running = false;
     bool cancelled = false;
+    // The span of the step that WorkWithin's fractions are mapped into.
+    double partFrom = 0.0;
+    double partTo = 1.0;
+    int waitDepth = 0;
+    std::chrono::steady_clock::time_point lastPoll;
 };
 
 WorkState& State()
@@ -28,20 +34,34 @@ void BeginWork(std::string_view title, int count)
     WorkState& state = State();
     state.running = true;
     state.cancelled = false;
+    state.partFrom = 0.0;
+    state.partTo = 1.0;
     if (state.face.begin)
         state.face.begin(title, count);
 }
 
 void StepWork(int index, std::string_view text)
 {
+    State().partFrom = 0.0;
+    State().partTo = 1.0;
     if (State().face.step)
         State().face.step(index, text);
 }
 
 void WorkWithin(double fraction)
 {
-    if (State().face.within)
-        State().face.within(std::clamp(fraction, 0.0, 1.0));
+    WorkState& state = State();
+    // NaN (a run of unknown length) counts as no progress.
+    const double within = fraction >= 0.0 ? std::min(fraction, 1.0) : 0.0;
+    if (state.face.within)
+        state.face.within(std::clamp(state.partFrom + within * (state.partTo - state.partFrom), 0.0, 1.0));
+}
+
+void WorkPart(double from, double to)
+{
+    WorkState& state = State();
+    state.partFrom = std::clamp(from, 0.0, 1.0);
+    state.partTo = std::clamp(to, state.partFrom, 1.0);
 }
 
 void EndWork(WorkOutcome outcome, std::string_view message)
@@ -68,4 +88,31 @@ void ToolWaiting(ToolWait phase)
 {
     if (State().toolWait)
         State().toolWait(phase);
+}
+
+ToolWaitScope::ToolWaitScope()
+{
+    WorkState& state = State();
+    if (state.waitDepth++ == 0) {
+        state.lastPoll = std::chrono::steady_clock::now();
+        ToolWaiting(ToolWait::Begin);
+    }
+}
+
+ToolWaitScope::~ToolWaitScope()
+{
+    if (--State().waitDepth == 0)
+        ToolWaiting(ToolWait::End);
+}
+
+void PollToolWait()
+{
+    WorkState& state = State();
+    if (state.waitDepth == 0)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - state.lastPoll < std::chrono::milliseconds(20))
+        return;
+    state.lastPoll = now;
+    ToolWaiting(ToolWait::Poll);
 }

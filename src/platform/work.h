@@ -31,6 +31,11 @@ void BeginWork(std::string_view title, int count);
 void StepWork(int index, std::string_view text);
 void WorkWithin(double fraction);
 void EndWork(WorkOutcome outcome, std::string_view message);
+// Maps what WorkWithin reports from here on into [from, to] of the current
+// step, so that several tool runs in one step (a piece, its join, the
+// finishing run) move one bar forward instead of each starting it again.
+// BeginWork and StepWork set it back to [0, 1].
+void WorkPart(double from, double to);
 
 // Whether work is between BeginWork and EndWork.
 bool WorkRunning();
@@ -48,3 +53,17 @@ enum class ToolWait { Begin, Poll, End };
 using ToolWaitHook = std::function<void(ToolWait phase)>;
 void SetToolWaitHook(ToolWaitHook hook);
 void ToolWaiting(ToolWait phase);
+
+// One stretch of waiting: a command, a tool run, a long copy. The outermost
+// scope calls the hook with Begin and End; scopes inside it (a command that
+// runs several programs) add nothing, so the face sees one wait.
+class ToolWaitScope {
+public:
+    ToolWaitScope();
+    ~ToolWaitScope();
+    ToolWaitScope(const ToolWaitScope&) = delete;
+    ToolWaitScope& operator=(const ToolWaitScope&) = delete;
+};
+// Calls the hook with Poll when a ToolWaitScope is open and 20 ms or more
+// have passed since the last Poll; for loops that wait or copy.
+void PollToolWait();

@@ -1,0 +1,58 @@
+// Pieces shared by the rendering files (render.cpp encodes one crouton,
+// render_project.cpp walks the project, render_report.cpp puts outcomes into
+// plain words). Not for use outside src/model.
+#pragma once
+
+#include "gui/vocabulary.h"
+#include "model/project.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace render_detail {
+
+// What became of one crouton's encoding.
+struct CroutonRun {
+    bool ran = false;    // the command was run
+    LONG code = 0;       // its exit code, when it ran
+    std::string refusal; // why nothing was run, in plain words
+    bool setting = false; // the refusal is the project's (a custom size or rate), not the crouton's
+};
+
+// Encodes one crouton with the settings of `project` into `filename`.
+CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent);
+
+// Runs a rendering command with the rendering's tags; its exit code.
+LONG RunRenderCommand(const std::string& command);
+
+std::string FieldText(HexButtons slot);
+
+// The size of a file, or none when it does not exist.
+std::optional<LONG> FileSize(std::string_view name);
+// Copies a file with dos reads and writes; no partial copy is left.
+bool CopyDosFile(std::string_view from, std::string_view to);
+// Moves a file: Rename, else a copy and a delete.
+bool MoveDosFile(std::string_view from, std::string_view to);
+
+// The folder part of an AmigaDOS or host path ("RAM:" for "RAM:x.avi",
+// "/a/b" for "/a/b/x.avi", "" for a bare name).
+std::string FolderOf(std::string_view name);
+// The name after the folder part.
+std::string FileOf(std::string_view name);
+// The host path of a name as the user should read it.
+std::string ShownPath(std::string_view name);
+
+// What a crouton is called in the windows: its name, else its file's name,
+// else its source's.
+std::string CroutonLabel(const Crouton* crouton);
+
+// Why a tool run failed, in plain words ("the folder /home/me/out does not
+// exist"): from the files it was to write and read, the tool's last error
+// line and its exit code.
+std::string FailureReason(std::string_view written, const std::vector<std::string>& read, LONG code);
+// "Rendered /path/x.avi: 0:32, 4.1 MB".
+std::string FinishedMessage(std::string_view output);
+
+} // namespace render_detail

@@ -1,0 +1,430 @@
+// Rendering a project: each crouton is encoded by mencoder into a piece of
+// its own, the pieces are joined one by one into the output, a project
+// soundtrack is laid under the joined video, and a last run finishes the
+// file in the container its name asks for. The render stops at the first
+// step that fails or at the user's cancel; the file that stood at the output
+// name before is kept aside until the new one is good and put back
+// otherwise. Progress goes to the long-work reports (work.h).
+#include "model/render.h"
+
+#include "model/render_internal.h"
+#include "platform/command.h"
+#include "platform/dos.h"
+#include "platform/exec.h"
+#include "platform/format.h"
+#include "platform/work.h"
+
+#include <string>
+#include <vector>
+
+using namespace render_detail;
+
+namespace {
+
+constexpr const char* kTempVideo = "T:__TempVideo";
+constexpr const char* kTempVideo2 = "T:__TempVideo2";
+constexpr const char* kSilentVideo = "T:__SilentVideo";
+constexpr const char* kFinishVideo = "T:__FinishVideo";
+
+// A piece of 4999 bytes or less holds no usable video.
+constexpr LONG kSmallestPiece = 5000;
+
+bool Cancelled() { return WorkRunning() && WorkCancelled(); }
+
+bool BigEnough(std::string_view name)
+{
+    const std::optional<LONG> size = FileSize(name);
+    return size && *size >= kSmallestPiece;
+}
+
+// The file that stood at the output name before the render. It is renamed
+// to a hidden file beside it: a rename in the same folder is instant even
+// for a large video, needs no room on T:, and leaves the old file on disk
+// (not in T:, which the next start-up clears) should the program die
+// before it is put back.
+class KeptOutput {
+public:
+    // False when an old file exists but could not be moved aside.
+    bool MoveAside(const std::string& output)
+    {
+        output_ = output;
+        if (!Lock(output, SHARED_LOCK))
+            return true;
+        const std::string folder = FolderOf(output);
+        const std::string joint = folder.empty() || folder.back() == ':' || folder.back() == '/' ? "" : "/";
+        const std::string base = folder + joint + "." + FileOf(output) + ".clipweaver-old";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = attempt == 0 ? base : base + std::to_string(attempt);
+            if (Lock(name, SHARED_LOCK))
+                continue; // left by a render that never ended; not ours to replace
+            if (!Rename(output, name))
+                return false;
+            aside_ = name;
+            kprintf("Moved %s aside to %s.\n", output.c_str(), name.c_str());
+            return true;
+        }
+        return false;
+    }
+    // The render failed or was cancelled: the old file (or no file) again.
+    void PutBack()
+    {
+        DeleteFile(output_);
+        if (aside_.empty())
+            return;
+        if (Rename(aside_, output_))
+            kprintf("Put %s back.\n", output_.c_str());
+        else
+            kprintf("Couldn't put %s back; it is kept as %s.\n", output_.c_str(), aside_.c_str());
+        aside_.clear();
+    }
+    // The render succeeded: the old file goes.
+    void Drop()
+    {
+        if (!aside_.empty())
+            DeleteFile(aside_);
+        aside_.clear();
+    }
+
+private:
+    std::string output_;
+    std::string aside_;
+};
+
+// Where each run of a step moves the step's bar: the crouton's encoding
+// takes most of it, its join a little, and the last step also holds the
+// soundtrack run and the finishing run.
+struct StepParts {
+    double encodeEnd = 1.0;
+    double joinEnd = 1.0;
+    double soundtrackEnd = 1.0;
+};
+
+StepParts PartsOf(int index, bool last, bool silent)
+{
+    const double encode = 6.0;
+    const double join = index > 1 ? 1.0 : 0.0;
+    const double soundtrack = last && silent ? 2.0 : 0.0;
+    const double finish = last ? 2.0 : 0.0;
+    const double total = encode + join + soundtrack + finish;
+    return {encode / total, (encode + join) / total, (encode + join + soundtrack) / total};
+}
+
+std::string CroutonPrefix(int index, const Crouton* crouton)
+{
+    const std::string label = CroutonLabel(crouton);
+    return "Crouton " + std::to_string(index) + (label.empty() ? std::string() : " (" + label + ")");
+}
+
+// The files a crouton's encoding reads, for telling why it failed.
+std::vector<std::string> SourcesOf(const Crouton* crouton)
+{
+    std::vector<std::string> sources;
+    if (crouton && crouton->isVideo && crouton->videoName && !crouton->videoName->empty())
+        sources.push_back(*crouton->videoName);
+    if (crouton && crouton->soundtrack && !crouton->soundtrack->empty())
+        sources.push_back(*crouton->soundtrack);
+    return sources;
+}
+
+// One rendering from start to end.
+class ProjectRender {
+public:
+    ProjectRender(Project& project, std::string output, int count)
+        : project_(project), output_(std::move(output)), count_(count), silent_(project.soundtrack.has_value())
+    {
+    }
+
+    void Run()
+    {
+        if (!kept_.MoveAside(output_)) {
+            kprintf("Couldn't move %s aside.\n", output_.c_str());
+            failure_ = "The file " + ShownPath(output_) + " that is there now could not be moved aside, so nothing "
+                       "was rendered; check that its folder may be written to.";
+            End();
+            return;
+        }
+        const std::string target = silent_ ? std::string(kSilentVideo) : output_;
+        // No piece of an earlier render may pass for this one's.
+        for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo})
+            DeleteFile(piece);
+        if (silent_)
+            DeleteFile(kSilentVideo);
+
+        ListNode* first = project_.croutons.get();
+        kprintf("CroutonNode is %p, tCrouton %p.\n", static_cast<void*>(first),
+                static_cast<void*>(first ? first->node.get() : nullptr));
+
+        int n = 0;
+        for (ListNode* node = first; node && Going(); node = node->next.get(), ++n) {
+            Crouton* crouton = node->node.get();
+            const int index = n + 1;
+            if (CheckCancel())
+                break;
+            StepWork(index, "Crouton " + std::to_string(index) + " of " + std::to_string(count_) + ": "
+                                + CroutonLabel(crouton));
+            // A cancel may come with the step's start.
+            if (CheckCancel())
+                break;
+            parts_ = PartsOf(index, index == count_, silent_);
+            kprintf("Rendering crouton number %d.\n", n);
+            if (n == 0)
+                RenderFirst(crouton, target);
+            else
+                RenderLater(index, crouton, target);
+        }
+
+        if (!CheckCancel() && Going() && silent_)
+            LaySoundtrack();
+        if (Going() && count_ == 0)
+            failure_ = "There is nothing to render: the project has no croutons.";
+        if (!CheckCancel() && Going())
+            Finish();
+        End();
+    }
+
+private:
+    bool Going() const { return failure_.empty() && !cancelled_; }
+
+    // Whether the user cancelled; the step then stops here.
+    bool CheckCancel()
+    {
+        if (Cancelled())
+            cancelled_ = true;
+        return cancelled_;
+    }
+
+    // The first crouton is written straight into the target.
+    void RenderFirst(Crouton* crouton, const std::string& target)
+    {
+        WorkPart(0.0, parts_.encodeEnd);
+        DeleteFile(target);
+        const CroutonRun run = EncodeCrouton(project_, crouton, target, silent_);
+        if (CheckCancel())
+            return;
+        if (!run.ran) {
+            Refused(1, crouton, run);
+            return;
+        }
+        if (!CheckPiece(target)) {
+            failure_ = CroutonPrefix(1, crouton) + " could not be encoded: "
+                       + FailureReason(target, SourcesOf(crouton), run.code) + ".";
+            return;
+        }
+        if (run.code != 0) {
+            kprintf("Error: encoder returned %d.\n", run.code);
+            failure_ = CroutonPrefix(1, crouton) + " could not be encoded: "
+                       + FailureReason(target, SourcesOf(crouton), run.code) + ".";
+            return;
+        }
+        WorkWithin(1.0);
+    }
+
+    // Every later crouton goes through "T:__TempVideo" and a join.
+    void RenderLater(int index, Crouton* crouton, const std::string& target)
+    {
+        WorkPart(0.0, parts_.encodeEnd);
+        const CroutonRun run = EncodeCrouton(project_, crouton, kTempVideo, silent_);
+        if (CheckCancel())
+            return;
+        const bool piece = CheckPiece(kTempVideo);
+        if (!run.ran) {
+            Refused(index, crouton, run);
+            return;
+        }
+        if (!piece || run.code != 0) {
+            if (piece)
+                kprintf("Error: encoder returned %d.\n", run.code);
+            failure_ = CroutonPrefix(index, crouton) + " could not be encoded: "
+                       + FailureReason(kTempVideo, SourcesOf(crouton), run.code) + ".";
+            return;
+        }
+        WorkWithin(1.0);
+        WorkPart(parts_.encodeEnd, parts_.joinEnd);
+        const bool joined = AppendVideo(target, kTempVideo) != FALSE;
+        DeleteFile(kTempVideo);
+        if (CheckCancel())
+            return;
+        if (!joined) {
+            failure_ = CroutonPrefix(index, crouton) + " could not be joined to the video before it: "
+                       + FailureReason(target, {}, -1) + ".";
+            return;
+        }
+        WorkWithin(1.0);
+    }
+
+    // The piece tests, with the traces they have always had.
+    static bool CheckPiece(const std::string& piece)
+    {
+        FileLock lock = Lock(piece, SHARED_LOCK);
+        if (!lock) {
+            kprintf("Error: encoded video doesn't exist.\n");
+            return false;
+        }
+        FileInfoBlock info;
+        if (!Examine(*lock, info) || info.fib_Size < kSmallestPiece) {
+            kprintf("Error: encoded video has too small size.\n");
+            return false;
+        }
+        return true;
+    }
+
+    void Refused(int index, const Crouton* crouton, const CroutonRun& run)
+    {
+        if (run.setting)
+            failure_ = "Nothing more could be rendered: " + run.refusal + ".";
+        else
+            failure_ = CroutonPrefix(index, crouton) + " could not be encoded: " + run.refusal + ".";
+    }
+
+    void LaySoundtrack()
+    {
+        WorkPart(parts_.joinEnd, parts_.soundtrackEnd);
+        const std::string& soundtrack = *project_.soundtrack;
+        kprintf("Rendering with soundtrack %s.\n", soundtrack.c_str());
+        const std::string command = "mencoder -oac lavc -ovc copy " + std::string(kSilentVideo) + " -audiofile \""
+                                    + EscapeInQuotes(soundtrack) + "\" -o " + QuoteIfNeeded(output_);
+        kprintf("Command is %s.\n", command.c_str());
+        DeleteFile(output_);
+        const LONG code = RunRenderCommand(command);
+        if (CheckCancel() || count_ == 0)
+            return;
+        if (code != 0 || !BigEnough(output_)) {
+            failure_ = "The soundtrack " + ShownPath(soundtrack) + " could not be laid under the video: "
+                       + FailureReason(output_, {soundtrack}, code) + ".";
+            return;
+        }
+        WorkWithin(1.0);
+    }
+
+    // The output is moved to T: and written once more from there, in the
+    // container its name asks for, with its sound compressed.
+    void Finish()
+    {
+        WorkPart(parts_.soundtrackEnd, 1.0);
+        DeleteFile(kFinishVideo);
+        if (!MoveDosFile(output_, kFinishVideo)) {
+            kprintf("Couldn't move %s to %s.\n", output_.c_str(), kFinishVideo);
+            failure_ = "The video could not be finished: it could not be moved to " + ShownPath(kFinishVideo)
+                       + " (is T: full?).";
+            return;
+        }
+        const std::string command = "mencoder -oac lavc -ovc copy -o \"" + EscapeInQuotes(output_) + "\" \""
+                                    + std::string(kFinishVideo) + "\"\n";
+        kprintf("Finishing: %s.\n", command.c_str());
+        const LONG code = RunRenderCommand(command);
+        const std::string reason = code != 0 || !BigEnough(output_) ? FailureReason(output_, {}, code) : "";
+        DeleteFile(kFinishVideo);
+        if (CheckCancel())
+            return;
+        if (!reason.empty()) {
+            failure_ = "The video could not be finished: " + reason + ".";
+            return;
+        }
+        WorkWithin(1.0);
+    }
+
+    void End()
+    {
+        if (Going()) {
+            kept_.Drop();
+            kprintf("Rendering finished.\n");
+            EndWork(WorkOutcome::Finished, FinishedMessage(output_));
+            return;
+        }
+        // Nothing of a failed or cancelled render stays: no partial output,
+        // no pieces, and the old file as it was.
+        for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo, kSilentVideo})
+            DeleteFile(piece);
+        kept_.PutBack();
+        if (cancelled_) {
+            kprintf("Rendering cancelled.\n");
+            EndWork(WorkOutcome::Cancelled, "Rendering was cancelled; " + ShownPath(output_) + " is as it was before.");
+            return;
+        }
+        kprintf("Rendering failed.\n");
+        EndWork(WorkOutcome::Failed, failure_);
+    }
+
+    Project& project_;
+    const std::string output_;
+    const int count_;
+    const bool silent_;
+    KeptOutput kept_;
+    StepParts parts_;
+    std::string failure_;
+    bool cancelled_ = false;
+};
+
+} // namespace
+
+BOOL AppendVideo(std::string_view filename1, std::string_view filename2)
+{
+    const std::string first(filename1);
+    kprintf("Renaming %s to %s.\n", first.c_str(), kTempVideo2);
+    // A leftover of an interrupted join would make the rename fail.
+    DeleteFile(kTempVideo2);
+    const BOOL renamed = Rename(filename1, kTempVideo2);
+    kprintf("Renamed result is %d.\n", renamed);
+    if (!renamed) {
+        // Rename works only within one volume; an output elsewhere is copied
+        // aside instead, so the join still gets the video assembled so far.
+        kprintf("Copying %s to %s instead.\n", first.c_str(), kTempVideo2);
+        if (!CopyDosFile(filename1, kTempVideo2)) {
+            kprintf("Couldn't copy %s; %s is left as it was.\n", first.c_str(), first.c_str());
+            return FALSE;
+        }
+        DeleteFile(filename1);
+    }
+
+    const std::string command = "mencoder -oac pcm -ovc lavc -o \"" + EscapeInQuotes(filename1) + "\" \""
+                                + EscapeInQuotes(kTempVideo2) + "\" \"" + EscapeInQuotes(filename2) + "\"\n";
+    kprintf("Executing: %s.\n", command.c_str());
+    const LONG code = RunRenderCommand(command);
+
+    if (code != 0 || !FileSize(filename1)) {
+        // The join failed: put the video assembled so far back.
+        DeleteFile(filename1);
+        const bool restored = MoveDosFile(kTempVideo2, filename1);
+        kprintf("Join failed; %s %s.\n", first.c_str(), restored ? "restored" : "lost");
+        DeleteFile(kTempVideo2);
+        return FALSE;
+    }
+    DeleteFile(kTempVideo2);
+    return TRUE;
+}
+
+// The rendering ends with one of three trace lines, so that its outcome is
+// never only implied by an error line somewhere above:
+//   "Rendering finished.\n"   every crouton was encoded and joined (and the
+//                             soundtrack laid under them), the finishing run
+//                             wrote the output, and it has a usable size;
+//   "Rendering cancelled.\n"  the user cancelled it;
+//   "Rendering failed.\n"     anything else: a crouton was refused, a piece
+//                             was missing or too small, a tool run failed,
+//                             or the project had nothing to render.
+// The same outcome, in plain words, goes to EndWork.
+void RenderProject(Project* project)
+{
+    if (!project) {
+        kprintf("Rendering failed.\n");
+        return;
+    }
+    const std::string output = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
+    std::string soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK);
+    if (soundtrack.empty())
+        project->soundtrack.reset();
+    else
+        project->soundtrack = std::move(soundtrack);
+
+    int count = 0;
+    for (const ListNode* node = project->croutons.get(); node; node = node->next.get())
+        ++count;
+    BeginWork("Rendering", count);
+    if (output.empty()) {
+        kprintf("No output file name.\n");
+        kprintf("Rendering failed.\n");
+        EndWork(WorkOutcome::Failed, "There is no output file name: type one into the output field.");
+        return;
+    }
+    ProjectRender(*project, output, count).Run();
+}

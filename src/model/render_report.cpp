@@ -1,0 +1,120 @@
+// The rendering's outcomes in plain words: why a step failed (from what is on
+// disk and the tool's own last error line) and where the finished video is.
+#include "model/render_internal.h"
+
+#include "platform/command.h"
+#include "platform/dos.h"
+#include "platform/format.h"
+
+#include <cmath>
+
+namespace render_detail {
+namespace {
+
+bool Contains(std::string_view text, std::string_view piece) { return text.find(piece) != std::string_view::npos; }
+
+bool Exists(std::string_view name) { return static_cast<bool>(Lock(name, SHARED_LOCK)); }
+
+bool Readable(std::string_view name)
+{
+    FileHandle file = Open(name, MODE_OLDFILE);
+    if (!file)
+        return IoErr() != ERROR_READ_PROTECTED && IoErr() != ERROR_WRITE_PROTECTED;
+    return true;
+}
+
+// "0:32", or "1:02:03" from an hour on.
+std::string Length(double seconds)
+{
+    const long long whole = std::llround(seconds);
+    const long long hours = whole / 3600;
+    const long long minutes = whole / 60 % 60;
+    const long long rest = whole % 60;
+    if (hours > 0)
+        return Format("%lld:%02lld:%02lld", hours, minutes, rest);
+    return Format("%lld:%02lld", minutes, rest);
+}
+
+// Sizes as the desktop's file managers give them (1 MB = 1,000,000 bytes).
+std::string Size(LONG bytes)
+{
+    if (bytes < 100000)
+        return Format("%ld KB", static_cast<long>(std::lround(bytes / 1000.0)));
+    return Format("%.1f MB", bytes / 1e6);
+}
+
+} // namespace
+
+std::string FolderOf(std::string_view name)
+{
+    const std::size_t split = name.find_last_of("/:");
+    if (split == std::string_view::npos)
+        return std::string();
+    if (name[split] == ':')
+        return std::string(name.substr(0, split + 1));
+    return std::string(name.substr(0, split == 0 ? 1 : split));
+}
+
+std::string FileOf(std::string_view name)
+{
+    const std::size_t split = name.find_last_of("/:");
+    return std::string(split == std::string_view::npos ? name : name.substr(split + 1));
+}
+
+std::string ShownPath(std::string_view name)
+{
+    return HostPath(name).value_or(std::string(name));
+}
+
+std::string CroutonLabel(const Crouton* crouton)
+{
+    if (!crouton)
+        return std::string();
+    if (crouton->name && !crouton->name->empty())
+        return *crouton->name;
+    if (crouton->filename && !crouton->filename->empty())
+        return *crouton->filename;
+    if (crouton->videoName && !crouton->videoName->empty())
+        return FileOf(*crouton->videoName);
+    return std::string();
+}
+
+std::string FailureReason(std::string_view written, const std::vector<std::string>& read, LONG code)
+{
+    const std::string error = LastCommandError();
+    const std::string folder = FolderOf(written);
+    if (!folder.empty() && !Exists(folder))
+        return "the folder " + ShownPath(folder) + " does not exist";
+    if (Contains(error, "No space left on device") || Contains(error, "Disk quota exceeded")
+        || Contains(error, "File too large"))
+        return "the disk is full";
+    for (const std::string& source : read) {
+        if (!Exists(source))
+            return "the file " + ShownPath(source) + " does not exist";
+        if (!Readable(source))
+            return "the file " + ShownPath(source) + " may not be read (permission denied)";
+    }
+    if (Contains(error, "Permission denied"))
+        return "the file " + ShownPath(written) + " may not be written (permission denied)";
+    if (Contains(error, "Invalid data found when processing input") && !read.empty())
+        return "the file " + ShownPath(read.front()) + " could not be read as a video or sound file";
+    if (!error.empty())
+        return "the tool reported \"" + error + "\"";
+    if (code > 0)
+        return Format("the tool failed with exit code %ld", static_cast<long>(code));
+    if (code < 0)
+        return "the tool could not be run";
+    return "the tool wrote no usable video";
+}
+
+std::string FinishedMessage(std::string_view output)
+{
+    std::string message = "Rendered " + ShownPath(output) + ":";
+    const std::optional<double> seconds = ProbeMediaLength(output);
+    if (seconds)
+        message += " " + Length(*seconds) + ",";
+    message += " " + Size(FileSize(output).value_or(0));
+    return message;
+}
+
+} // namespace render_detail
