@@ -8,6 +8,7 @@
 #include "platform/asl.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/work.h"
 
 #include <charconv>
 #include <istream>
@@ -154,6 +155,47 @@ void DumpProject(std::ostream& out)
             << QuoteOrNone(gEditingCrouton->name) << '\n';
     else
         out << "editing none\n";
+}
+
+// ---- long work -------------------------------------------------------------
+
+// What the script driver keeps of long work: the cancel a script asked for,
+// and how the last render ended.
+struct ScriptWork {
+    int cancelAtPiece = 0;  // cancel the next render when this piece starts; 0: none
+    bool rendering = false; // the running work is a render
+    std::string lastOutcome = "none";
+    std::string lastMessage;
+};
+
+ScriptWork& Work()
+{
+    static ScriptWork work;
+    return work;
+}
+
+WorkFace ScriptWorkFace()
+{
+    WorkFace face;
+    face.begin = [](std::string_view title, int) { Work().rendering = title == "Rendering"; };
+    face.step = [](int index, std::string_view) {
+        ScriptWork& work = Work();
+        if (work.rendering && work.cancelAtPiece > 0 && index == work.cancelAtPiece)
+            CancelWork();
+    };
+    face.end = [](WorkOutcome outcome, std::string_view message) {
+        ScriptWork& work = Work();
+        if (!work.rendering)
+            return;
+        work.rendering = false;
+        // A cancel is asked for the next render only.
+        work.cancelAtPiece = 0;
+        work.lastOutcome = outcome == WorkOutcome::Finished ? "finished"
+                           : outcome == WorkOutcome::Failed ? "failed"
+                                                            : "cancelled";
+        work.lastMessage = std::string(message);
+    };
+    return face;
 }
 
 // ---- script lines --------------------------------------------------------
@@ -359,6 +401,19 @@ private:
             QueueAslAnswer(AslAnswer{words[1].text, words[2].text});
             return MUI_APPLICATION_SIGNAL;
         }
+        if (action == "cancel") {
+            if (!expect(1))
+                return std::nullopt;
+            const auto piece = Argument(words[1]);
+            if (!piece)
+                return std::nullopt;
+            if (*piece < 1) {
+                Complain("cancel takes a piece number counted from 1");
+                return std::nullopt;
+            }
+            Work().cancelAtPiece = static_cast<int>(*piece);
+            return MUI_APPLICATION_SIGNAL;
+        }
         if (action == "dump") {
             if (!expect(0))
                 return std::nullopt;
@@ -425,6 +480,7 @@ void DumpState(std::ostream& out)
     DumpList(out, "gCroutonList", gCroutonList, false);
     DumpList(out, "gVisualList", gVisualList, true);
     DumpProject(out);
+    out << "render " << Work().lastOutcome << ' ' << Quote(Work().lastMessage) << '\n';
     out << "end\n";
     out.flush();
 }
@@ -432,8 +488,11 @@ void DumpState(std::ostream& out)
 int RunScript(std::istream& script, std::ostream& out, std::ostream& errors)
 {
     ScriptRunner runner(script, out, errors);
+    Work() = ScriptWork{};
+    SetWorkFace(ScriptWorkFace());
     SetWaitHook([&runner](ULONG signals) { return runner.Step(signals); });
     const int result = ClipweaverMain();
     SetWaitHook({});
+    SetWorkFace({});
     return result;
 }

@@ -13,6 +13,7 @@
 #include "platform/dos.h"
 #include "platform/format.h"
 #include "platform/mui/mui.h"
+#include "platform/work.h"
 
 #include <algorithm>
 #include <array>
@@ -33,6 +34,19 @@ constexpr std::intptr_t kToolStack = 1024000;
 LONG SliderValue(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Numeric_Value); }
 
 void ShowInEditor(int still, std::string_view file) { SetButtonImage(gButtons[cEditorImageButtons[still]], file); }
+
+// The grab of five stills is long work the user can watch and cancel.
+bool GrabCancelled() { return WorkRunning() && WorkCancelled(); }
+
+// Still `still` (counted from 0) begins; false when the grab was cancelled.
+bool StartStill(int still)
+{
+    if (GrabCancelled())
+        return false;
+    if (WorkRunning())
+        StepWork(still + 1, Format("Still %d of %d", still + 1, cNumberOfPreviews));
+    return !GrabCancelled();
+}
 
 // Grabbing and still-image runs block until the tool ends.
 LONG RunTool(const std::string& command)
@@ -175,10 +189,17 @@ void GeneratePreview(Crouton* crouton)
     if (crouton->previewImage)
         SetButtonImage(crouton->previewImage, std::string_view("Loading.png"));
 
+    BeginWork("Generating previews", cNumberOfPreviews);
     if (crouton->isVideo)
         GrabPreviews_Video(crouton);
     else
         GrabPreviews_Images(crouton);
+    if (WorkCancelled()) {
+        kprintf("Preview grabbing cancelled.\n");
+        EndWork(WorkOutcome::Cancelled, "Generating previews was cancelled.");
+    } else {
+        EndWork(WorkOutcome::Finished, "Previews generated.");
+    }
 
     for (int i = 0; i < cNumberOfPreviews; ++i)
         ShowInEditor(i, cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
@@ -207,6 +228,8 @@ void GrabPreviews_Video(Crouton* crouton)
         const float position =
             static_cast<float>(start) + slider * (static_cast<float>(end) - static_cast<float>(start)) / 100.0f;
 
+        if (!StartStill(i))
+            break;
         const std::string finalName = PreviewStillName(crouton, i + 1);
         if (!WriteScreenshotCommands(source))
             break;
@@ -215,6 +238,8 @@ void GrabPreviews_Video(Crouton* crouton)
                                            static_cast<double>(position));
         kprintf("Command: %s.\n", command.c_str());
         RunTool(command);
+        if (GrabCancelled())
+            break;
 
         const std::optional<std::string> output = ReadToolOutput();
         if (!output)
@@ -283,6 +308,8 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     if (!crouton || screenshotNumber < 0 || screenshotNumber >= cNumberOfPreviews)
         return;
     const auto index = static_cast<std::size_t>(screenshotNumber);
+    if (!StartStill(screenshotNumber))
+        return;
     {
         FileHandle list = Open(kListFile, MODE_NEWFILE);
         if (!list)
@@ -303,6 +330,8 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     kprintf("Executing %s", command.c_str());
     RunTool(command);
     kprintf("Done.\n");
+    if (GrabCancelled())
+        return;
 
     FileLock lock = Lock(kImageVideo, SHARED_LOCK);
     if (!lock) {
@@ -325,6 +354,8 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     kprintf("Command: %s.\n", grab.c_str());
     RunTool(grab);
     kprintf("Done.\n");
+    if (GrabCancelled())
+        return;
 
     const std::optional<std::string> output = ReadToolOutput();
     if (!output)
