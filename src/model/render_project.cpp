@@ -271,7 +271,7 @@ private:
     void Refused(int index, const Crouton* crouton, const CroutonRun& run)
     {
         if (run.setting)
-            failure_ = "Nothing more could be rendered: " + run.refusal + ".";
+            failure_ = "The video could not be rendered: " + run.refusal + ".";
         else
             failure_ = CroutonPrefix(index, crouton) + " could not be encoded: " + run.refusal + ".";
     }
