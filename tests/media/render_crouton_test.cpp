@@ -1,11 +1,12 @@
 // Encoding one crouton: the exact mencoder command lines, the list file and
 // the silence file of an image crouton, and the croutons that are refused.
-// The sources here do not exist, so each mencoder run fails at once; only
-// the commands and files matter.
+// The tools are stood in for through the command runner's seam; only the
+// commands and files matter.
 #include "model/render.h"
 #include "model/tables.h"
 #include "platform/command.h"
 #include "render_support.h"
+#include "support/fake_tools.h"
 
 #include <gtest/gtest.h>
 
@@ -35,10 +36,17 @@ protected:
     // Renders the crouton and returns the command it ran ("" when none).
     std::string CommandFor(Crouton* crouton, const std::string& filename = "T:__TempVideo", BOOL silent = FALSE)
     {
+        cwtest::FakeTools tools;
         TraceCapture trace;
         RenderCrouton(crouton, filename, silent);
         trace_ = trace.Text();
-        return After(trace_, "Executing ");
+        const std::vector<std::string> lines = tools.Encoder();
+        EXPECT_LE(lines.size(), 1u);
+        // The runner got the line the trace shows.
+        if (!lines.empty()) {
+            EXPECT_EQ(After(trace_, "Executing "), lines.front());
+        }
+        return lines.empty() ? std::string() : lines.front();
     }
 
     // The common start of a video command with the project's defaults

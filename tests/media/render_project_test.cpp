@@ -1,10 +1,11 @@
-// Rendering a project: which pieces are encoded where, the joins and the
-// soundtrack run, the size test on each later piece, the temporary files,
-// and the outcome line. Pieces that must join are real one-second encodings
-// of a tiny clip; pieces that only have to be refused have no source.
+// Rendering a project: which pieces are encoded where, the joins, the
+// soundtrack run and the finishing run, the size test on each piece, the
+// temporary files, and the outcome line. The tools are stood in for through
+// the command runner's seam; the joins across volumes run the real ones.
 #include "model/render.h"
 #include "platform/command.h"
 #include "render_support.h"
+#include "support/fake_tools.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,8 @@
 #include <string>
 #include <sys/stat.h>
 
-using media_test::MakeClip;
+using cwtest::FakeAnswer;
+using cwtest::FakeTools;
 using media_test::ReadHostFile;
 using media_test::WriteHostFile;
 using render_test::Count;
@@ -59,23 +61,43 @@ protected:
                + (silent ? "-nosound " : "") + "-ss " + std::to_string(start) + " -audio-delay 0 -endpos 1 ";
     }
 
+    static std::string JoinLine(const std::string& target)
+    {
+        return "mencoder -oac pcm -ovc lavc -o \"" + target + "\" \"T:__TempVideo2\" \"T:__TempVideo\"\n";
+    }
+
     static std::string Join(const std::string& target)
     {
-        return "Renaming " + target + " to T:__TempVideo2.\nRenamed result is 1.\n"
-               "Executing: mencoder -oac pcm -ovc lavc -o \"" + target + "\" \"T:__TempVideo2\" \"T:__TempVideo\"\n.\n";
+        return "Renaming " + target + " to T:__TempVideo2.\nRenamed result is 1.\nExecuting: " + JoinLine(target)
+               + ".\n";
     }
+
+    static std::string FinishLine(const std::string& output)
+    {
+        return "mencoder -oac lavc -ovc copy -o \"" + output + "\" \"T:__FinishVideo\"\n";
+    }
+
+    static std::string Finish(const std::string& output) { return "Finishing: " + FinishLine(output) + ".\n"; }
+
+    // The line an encoding ran, as it was traced.
+    static std::string LineOf(const std::string& encoding) { return encoding.substr(encoding.find("mencoder ")); }
 
     std::string clip_;
 };
 
 TEST_F(RenderProjectTest, OneCroutonIsEncodedStraightIntoTheOutput)
 {
-    MakeClip(clip_, true);
+    FakeTools tools;
     Append(Video(clip_, 0, 1));
     WriteHostFile(output_, "an older rendering");
     const std::string trace = Render();
-    EXPECT_EQ(trace, Header() + Encoding(0, clip_, 0, output_) + "Rendering finished.\n");
-    EXPECT_GT(std::filesystem::file_size(output_), 5000u);
+    // The older file waits beside the output until the new one is good.
+    const std::string aside = folder_ / ".out.avi.clipweaver-old";
+    EXPECT_EQ(trace, "Moved " + output_ + " aside to " + aside + ".\n" + Header() + Encoding(0, clip_, 0, output_)
+                         + Finish(output_) + "Rendering finished.\n");
+    EXPECT_EQ(tools.Encoder(), (std::vector<std::string>{LineOf(Encoding(0, clip_, 0, output_)), FinishLine(output_)}));
+    EXPECT_EQ(ReadHostFile(output_), FakeTools::Piece(1));
+    EXPECT_FALSE(std::filesystem::exists(aside));
     EXPECT_FALSE(Exists("T:__TempVideo"));
     EXPECT_FALSE(Exists("T:__TempVideo2"));
     EXPECT_FALSE(Exists("T:__SilentVideo"));
@@ -83,23 +105,27 @@ TEST_F(RenderProjectTest, OneCroutonIsEncodedStraightIntoTheOutput)
 
 TEST_F(RenderProjectTest, ThreeCroutonsMakeTwoJoins)
 {
-    MakeClip(clip_, true);
+    FakeTools tools;
     Append(Video(clip_, 0, 1));
     Append(Video(clip_, 1, 1));
     Append(Video(clip_, 0, 1));
     const std::string trace = Render();
     EXPECT_EQ(trace, Header() + Encoding(0, clip_, 0, output_) + Encoding(1, clip_, 1, "T:__TempVideo")
-                         + Join(output_) + Encoding(2, clip_, 0, "T:__TempVideo") + Join(output_)
+                         + Join(output_) + Encoding(2, clip_, 0, "T:__TempVideo") + Join(output_) + Finish(output_)
                          + "Rendering finished.\n");
+    EXPECT_EQ(tools.Encoder(),
+              (std::vector<std::string>{LineOf(Encoding(0, clip_, 0, output_)),
+                                        LineOf(Encoding(1, clip_, 1, "T:__TempVideo")), JoinLine(output_),
+                                        LineOf(Encoding(2, clip_, 0, "T:__TempVideo")), JoinLine(output_),
+                                        FinishLine(output_)}));
     EXPECT_FALSE(Exists("T:__TempVideo"));
     EXPECT_FALSE(Exists("T:__TempVideo2"));
-    const auto probed = render_test::Probe(output_);
-    ASSERT_TRUE(probed);
-    EXPECT_NEAR(probed->duration, 3.0, 0.1);
+    EXPECT_FALSE(Exists("T:__FinishVideo"));
 }
 
 TEST_F(RenderProjectTest, EmptySoundtrackFieldDropsTheProjectSoundtrack)
 {
+    FakeTools tools;
     gProject->soundtrack = "Work:loaded.mp3";
     EXPECT_EQ(Render(), "CroutonNode is " + Pointer(nullptr) + ", tCrouton " + Pointer(nullptr)
                             + ".\nRendering failed.\n");
@@ -108,6 +134,8 @@ TEST_F(RenderProjectTest, EmptySoundtrackFieldDropsTheProjectSoundtrack)
 
 TEST_F(RenderProjectTest, EmptyProjectWithSoundtrackRunsOnlyTheSoundtrackCommand)
 {
+    // The stand-in finds no T:__SilentVideo to read and writes nothing.
+    FakeTools tools([](const std::string&, int) { return FakeAnswer{1, std::nullopt, ""}; });
     // An output name with a blank stays one argument of the soundtrack run.
     const std::string output = folder_ / "my video.avi";
     SetField(BUTTON_MAIN_OUTPUTFILENAME, output);
@@ -122,31 +150,40 @@ TEST_F(RenderProjectTest, EmptyProjectWithSoundtrackRunsOnlyTheSoundtrackCommand
     ASSERT_TRUE(ParseCommandLine(command, parsed));
     ASSERT_FALSE(parsed.arguments.empty());
     EXPECT_EQ(parsed.arguments.back(), output);
+    EXPECT_EQ(tools.Encoder(), std::vector<std::string>{command});
 }
 
 TEST_F(RenderProjectTest, TooSmallSecondPieceEndsTheRenderingAfterTheFirst)
 {
-    MakeClip(clip_, true);
+    // The second crouton's encoding writes 4999 bytes.
+    FakeTools tools([](const std::string&, int index) -> std::optional<FakeAnswer> {
+        if (index == 1)
+            return FakeAnswer{0, std::string(4999, 'x'), ""};
+        return std::nullopt;
+    });
     Append(Video(clip_, 0, 1));
     Append(Video("/nowhere/b.avi", 0, 1));
     Append(Video(clip_, 1, 1));
-    // The second crouton's encoding leaves the piece as it is: 4999 bytes.
-    WriteHostFile(Host("T:__TempVideo"), std::string(4999, 'x'));
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with(Encoding(1, "/nowhere/b.avi", 0, "T:__TempVideo")
                                 + "Error: encoded video has too small size.\nRendering failed.\n"))
         << trace;
     EXPECT_EQ(Count(trace, "Rendering crouton number 2."), 0u);
     EXPECT_EQ(Count(trace, "Renaming"), 0u);
-    // The output holds the first crouton; the piece stays for a look.
-    const auto probed = render_test::Probe(output_);
-    ASSERT_TRUE(probed);
-    EXPECT_NEAR(probed->duration, 1.0, 0.1);
-    EXPECT_EQ(std::filesystem::file_size(Host("T:__TempVideo")), 4999u);
+    EXPECT_EQ(tools.Encoder().size(), 2u);
+    // A failed render leaves no output where there was none, and no piece.
+    EXPECT_FALSE(std::filesystem::exists(output_));
+    EXPECT_FALSE(Exists("T:__TempVideo"));
 }
 
 TEST_F(RenderProjectTest, MissingPieceEndsTheRenderingBeforeTheSoundtrack)
 {
+    // The stand-in writes nothing for the second piece.
+    FakeTools tools([](const std::string&, int index) -> std::optional<FakeAnswer> {
+        if (index == 1)
+            return FakeAnswer{1, std::nullopt, ""};
+        return std::nullopt;
+    });
     SetField(BUTTON_MAIN_SOUNDTRACK, "/nowhere/tune.mp3");
     Append(Video("/nowhere/a.avi", 0, 1));
     Append(Video("/nowhere/b.avi", 0, 1));
@@ -158,23 +195,28 @@ TEST_F(RenderProjectTest, MissingPieceEndsTheRenderingBeforeTheSoundtrack)
 
 TEST_F(RenderProjectTest, FailedJoinPutsTheAssembledVideoBack)
 {
-    MakeClip(clip_, true);
+    // The join fails after writing part of its output.
+    FakeTools tools([](const std::string& line, int) -> std::optional<FakeAnswer> {
+        if (line.find("T:__TempVideo2") != std::string::npos)
+            return FakeAnswer{1, std::string("half a join"), ""};
+        return std::nullopt;
+    });
     Append(Video(clip_, 0, 1));
     Append(Video("/nowhere/b.avi", 0, 1));
-    // 5000 bytes pass the size test, but they are no video: the join fails.
-    WriteHostFile(Host("T:__TempVideo"), std::string(5000, 'x'));
+    Append(Video(clip_, 1, 1));
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with(Join(output_) + "Join failed; " + output_ + " restored.\nRendering failed.\n"))
         << trace;
-    const auto probed = render_test::Probe(output_);
-    ASSERT_TRUE(probed);
-    EXPECT_NEAR(probed->duration, 1.0, 0.1);
+    EXPECT_EQ(Count(trace, "Rendering crouton number 2."), 0u);
+    // The join put the first piece back; the failed render then took it away.
+    EXPECT_FALSE(std::filesystem::exists(output_));
     EXPECT_FALSE(Exists("T:__TempVideo"));
     EXPECT_FALSE(Exists("T:__TempVideo2"));
 }
 
 TEST_F(RenderProjectTest, RefusedCroutonsAndNoOutputNameFail)
 {
+    FakeTools tools;
     gProject->fps = 3;
     SetField(BUTTON_MAIN_CUSTOMFPS, "25 -o /tmp/elsewhere.avi");
     Append(Video("/nowhere/a.avi", 0, 1));

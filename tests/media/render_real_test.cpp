@@ -1,14 +1,20 @@
 // Whole renderings with the real tools on tiny clips and pictures that the
 // tests make: the output lasts as long as its pieces together, has one frame
-// per 1/25 s of them, moves, and carries a project soundtrack.
+// per 1/25 s of them, moves, and carries a project soundtrack; the finished
+// render says where it is and how long; a cancel ends the running tool.
 #include "model/render.h"
+#include "platform/command.h"
+#include "platform/work.h"
 #include "render_support.h"
+#include "support/fake_tools.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
+using cwtest::RecordedWork;
 using media_test::MakeClip;
 using render_test::Exists;
 using render_test::SetField;
@@ -31,6 +37,25 @@ protected:
     }
 };
 
+// The finishing run copies T:__FinishVideo to the output as it is, so that
+// these tests count the pieces and joins only; the finishing run's container
+// work is the tools' own and is tested with them.
+class CopyingFinish {
+public:
+    CopyingFinish()
+    {
+        SetCommandHook([](std::string_view line) -> std::optional<LONG> {
+            if (line.find("\"T:__FinishVideo\"") == std::string_view::npos)
+                return std::nullopt;
+            const auto output = cwtest::FakeTools::OutputOf(std::string(line));
+            return SystemTagList("C:Copy T:__FinishVideo " + QuoteIfNeeded(output.value_or("")) + "\n");
+        });
+    }
+    ~CopyingFinish() { SetCommandHook({}); }
+    CopyingFinish(const CopyingFinish&) = delete;
+    CopyingFinish& operator=(const CopyingFinish&) = delete;
+};
+
 std::size_t Distinct(const std::vector<std::string>& hashes, std::size_t from, std::size_t to)
 {
     return std::set<std::string>(hashes.begin() + static_cast<long>(from), hashes.begin() + static_cast<long>(to))
@@ -49,6 +74,7 @@ TEST_F(RealRender, VideoAndPicturesAddUp)
     Crouton* pictures = Append(Images(folder_ / "frame#?.png", 6)); // 1 picture a second
     pictures->length = 3;
 
+    CopyingFinish finish;
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with("Rendering finished.\n")) << trace;
 
@@ -74,12 +100,14 @@ TEST_F(RealRender, SoundtrackIsLaidUnderTheSilentPieces)
     SetField(BUTTON_MAIN_SOUNDTRACK, tune);
     Append(Video(clip, 0, 2, std::nullopt));
 
+    CopyingFinish finish;
     const std::string trace = Render();
     EXPECT_NE(trace.find(" -o \"T:__SilentVideo\" "), std::string::npos);
     EXPECT_NE(trace.find(" -nosound -ss 0 "), std::string::npos);
     EXPECT_TRUE(trace.ends_with("Rendering with soundtrack " + tune
                                 + ".\nCommand is mencoder -oac lavc -ovc copy T:__SilentVideo -audiofile \"" + tune
-                                + "\" -o " + output_ + ".\nRendering finished.\n"))
+                                + "\" -o " + output_ + ".\nFinishing: mencoder -oac lavc -ovc copy -o \"" + output_
+                                + "\" \"T:__FinishVideo\"\n.\nRendering finished.\n"))
         << trace;
     EXPECT_TRUE(Exists("T:__SilentVideo"));
 
@@ -91,6 +119,44 @@ TEST_F(RealRender, SoundtrackIsLaidUnderTheSilentPieces)
     EXPECT_TRUE(probed->hasAudio);
     EXPECT_NEAR(probed->duration, 2.0, 0.15);
     EXPECT_EQ(probed->frameHashes.size(), 50u);
+}
+
+TEST_F(RealRender, FinishedRenderTellsWhereItIsAndHowLong)
+{
+    const std::string clip = folder_ / "clip.avi";
+    MakeClip(clip, true);
+    Append(Video(clip, 0, 2));
+    RecordedWork work;
+    const std::string trace = Render();
+    EXPECT_TRUE(trace.ends_with("Finishing: mencoder -oac lavc -ovc copy -o \"" + output_
+                                + "\" \"T:__FinishVideo\"\n.\nRendering finished.\n"))
+        << trace;
+    EXPECT_EQ(work.outcome, WorkOutcome::Finished);
+    EXPECT_THAT(work.message, ::testing::MatchesRegex("Rendered " + output_ + ": 0:0[1-3], [0-9.]+ (KB|MB)"));
+    EXPECT_FALSE(Exists("T:__FinishVideo"));
+}
+
+TEST_F(RealRender, CancelEndsTheRunningToolAndKeepsTheOldOutput)
+{
+    const std::string clip = folder_ / "clip.avi";
+    MakeClip(clip, true);
+    Append(Video(clip, 0, 2));
+    Append(Video(clip, 0, 2));
+    media_test::WriteHostFile(output_, "the old video");
+    // The user cancels as soon as the first tool is waited for.
+    int polls = 0;
+    SetToolWaitHook([&polls](ToolWait phase) {
+        if (phase == ToolWait::Poll && polls++ == 0)
+            CancelWork();
+    });
+    RecordedWork work;
+    const std::string trace = Render();
+    SetToolWaitHook({});
+    EXPECT_TRUE(trace.ends_with("Rendering cancelled.\n")) << trace;
+    EXPECT_EQ(work.outcome, WorkOutcome::Cancelled);
+    EXPECT_EQ(render_test::Count(trace, "Rendering crouton number"), 1u);
+    EXPECT_EQ(media_test::ReadHostFile(output_), "the old video");
+    EXPECT_FALSE(Exists("T:__TempVideo"));
 }
 
 } // namespace
