@@ -66,7 +66,7 @@ TEST(ScriptTest, CycleAndDump)
     EXPECT_THAT(result.out, HasSubstr("window WINDOW_MAIN open \"Clipweaver    0.8\"\n"));
     EXPECT_THAT(result.out, HasSubstr("project name=\"New Project\" croutons=0 parameters=9 baudrate=6 fps=0\n"));
     EXPECT_EQ(result.out.rfind("dump\n", 0), 0u);
-    EXPECT_THAT(result.out, testing::EndsWith("editing none\nend\n"));
+    EXPECT_THAT(result.out, testing::EndsWith("editing none\nrender none \"\"\nend\n"));
     // The end of the script is a Ctrl-C: no "Quit received!".
     EXPECT_THAT(result.trace, testing::EndsWith("Changed format.\nQuitting.\nDeleting project.\nResetting 0 "
                                                 "images.\nFreeing project.\nFinished destroying project.\nClosing "
