@@ -48,8 +48,10 @@ public:
     bool MoveAside(const std::string& output)
     {
         output_ = output;
-        if (!Lock(output, SHARED_LOCK))
+        if (!Lock(output, SHARED_LOCK)) {
+            active_ = true;
             return true;
+        }
         const std::string folder = FolderOf(output);
         const std::string joint = folder.empty() || folder.back() == ':' || folder.back() == '/' ? "" : "/";
         const std::string base = folder + joint + "." + FileOf(output) + ".clipweaver-old";
@@ -60,6 +62,7 @@ public:
             if (!Rename(output, name))
                 return false;
             aside_ = name;
+            active_ = true;
             kprintf("Moved %s aside to %s.\n", output.c_str(), name.c_str());
             return true;
         }
@@ -68,6 +71,10 @@ public:
     // The render failed or was cancelled: the old file (or no file) again.
     void PutBack()
     {
+        // Before the output was ours, what stands there is the user's.
+        if (!active_)
+            return;
+        active_ = false;
         DeleteFile(output_);
         if (aside_.empty())
             return;
@@ -80,6 +87,7 @@ public:
     // The render succeeded: the old file goes.
     void Drop()
     {
+        active_ = false;
         if (!aside_.empty())
             DeleteFile(aside_);
         aside_.clear();
@@ -88,6 +96,7 @@ public:
 private:
     std::string output_;
     std::string aside_;
+    bool active_ = false; // the output name is the render's to write and clean
 };
 
 // Where each run of a step moves the step's bar: the crouton's encoding
@@ -136,6 +145,11 @@ public:
 
     void Run()
     {
+        failure_ = OutputProblem();
+        if (!failure_.empty()) {
+            End();
+            return;
+        }
         if (!kept_.MoveAside(output_)) {
             kprintf("Couldn't move %s aside.\n", output_.c_str());
             failure_ = "The file " + ShownPath(output_) + " that is there now could not be moved aside, so nothing "
@@ -184,6 +198,29 @@ public:
 
 private:
     bool Going() const { return failure_.empty() && !cancelled_; }
+
+    // An output name that no render may write: a folder, or a file the
+    // render itself reads (moving it aside would take it from the render,
+    // and writing it would destroy it).
+    std::string OutputProblem() const
+    {
+        if (FileLock lock = Lock(output_, SHARED_LOCK)) {
+            FileInfoBlock info;
+            if (Examine(*lock, info) && info.fib_DirEntryType > 0)
+                return "The output name " + ShownPath(output_) + " is a folder: type a file name into the output "
+                       "field.";
+        }
+        const std::string shown = ShownPath(output_);
+        int index = 1;
+        for (const ListNode* node = project_.croutons.get(); node; node = node->next.get(), ++index)
+            for (const std::string& source : SourcesOf(node->node.get()))
+                if (ShownPath(source) == shown)
+                    return "The output file " + shown + " is also what " + CroutonPrefix(index, node->node.get())
+                           + " is made from: choose another output name.";
+        if (silent_ && ShownPath(*project_.soundtrack) == shown)
+            return "The output file " + shown + " is also the soundtrack: choose another output name.";
+        return std::string();
+    }
 
     // Whether the user cancelled; the step then stops here.
     bool CheckCancel()

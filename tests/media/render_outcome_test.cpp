@@ -437,4 +437,33 @@ TEST_F(RenderOutcome, NothingToRenderAndBadSettingsFail)
     }
 }
 
+TEST_F(RenderOutcome, OutputThatNoRenderMayWriteIsRefused)
+{
+    struct Row {
+        const char* label;
+        std::string output;
+        std::string message;
+    };
+    std::filesystem::create_directory(folder_ / "folder");
+    const Row rows[] = {
+        {"a folder", folder_ / "folder",
+         "The output name " + (folder_ / "folder") + " is a folder: type a file name into the output field."},
+        {"a crouton's source", Source("beach"),
+         "The output file " + Source("beach") + " is also what Crouton 2 (beach) is made from: choose another "
+                                                "output name."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        SetField(BUTTON_MAIN_OUTPUTFILENAME, row.output);
+        FakeTools tools;
+        RecordedWork work;
+        const std::string trace = Render();
+        EXPECT_TRUE(trace.ends_with("Rendering failed.\n")) << trace;
+        EXPECT_EQ(work.message, row.message);
+        EXPECT_TRUE(tools.Encoder().empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "folder"));
+    EXPECT_EQ(ReadHostFile(Source("beach")), "a source clip");
+}
+
 } // namespace
