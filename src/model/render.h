@@ -17,11 +17,15 @@ void RenderCrouton(Crouton* crouton, std::string_view filename, BOOL silent);
 // empty file.
 void GenerateSilence(std::string_view filename, float length);
 // Renders the project's croutons in order into the output file named in the
-// main window, with the soundtrack field's sound under them when it is set.
-// The outcome shows in the trace: "Rendering finished.\n" or
-// "Rendering failed.\n" as its last line.
+// main window, with the soundtrack field's sound under them when it is set,
+// and finishes the file in the container its name asks for. It reports as
+// long work "Rendering" (a step per crouton) and stops at the first failed
+// step or at a cancel; a file that stood at the output name stays as it was
+// unless the render succeeds. The outcome shows in the trace as its last
+// line ("Rendering finished.\n", "Rendering failed.\n" or
+// "Rendering cancelled.\n") and in plain words through EndWork.
 void RenderProject(Project* project);
-// Appends the video filename2 to the video filename1. TRUE when the join ran
-// and filename1 exists afterwards; on FALSE filename1 still holds what it
+// Appends the video filename2 to the video filename1. TRUE when the join
+// returned 0 and filename1 exists afterwards; on FALSE filename1 still holds what it
 // held before whenever that could be kept.
 BOOL AppendVideo(std::string_view filename1, std::string_view filename2);
