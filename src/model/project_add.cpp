@@ -7,6 +7,8 @@
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "media/probe.h"
+#include "model/imageseq.h"
+#include "model/tables.h"
 #include "model/visual_entry.h"
 #include "platform/asl.h"
 #include "platform/exec.h"
@@ -133,6 +135,13 @@ BOOL AddNewCroutonToProject(Project* project)
     if (added->isVideo) {
         added->start = 0;
         added->length = added->videoLength;
+        kprintf("Setting crouton length to %d.\n", added->length);
+    } else {
+        // A sequence lasts as long as its pictures at the crouton's rate,
+        // reckoned as the crouton editor's save reckons it, so that the main
+        // window and a render show the true length before any edit.
+        added->length = ImageCroutonLength(GetNumberOfFilesInImageCrouton(added),
+                                           CroutonRate(added->fps, added->customFPS));
         kprintf("Setting crouton length to %d.\n", added->length);
     }
 
