@@ -146,7 +146,6 @@ BOOL AddNewCroutonToProject(Project* project)
         // window and a render show the true length before any edit.
         added->length = ImageCroutonLength(GetNumberOfFilesInImageCrouton(added),
                                            CroutonRate(added->fps, added->customFPS));
-        kprintf("Setting crouton length to %d.\n", added->length);
     }
 
     // A crouton whose file couldn't be written stays in the project; saving
