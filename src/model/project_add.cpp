@@ -21,9 +21,6 @@ namespace {
 
 constexpr const char* kCroutonDrawer = "Croutons";
 constexpr const char* kCroutonPattern = "#?.cwcrouton";
-constexpr const char* kMediaPattern = "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)";
-constexpr const char* kSequenceHint =
-    "For a picture sequence, select all its pictures together or type a pattern such as frame#?.png.";
 
 // Shows the requester; false when the user cancelled or chose no file name.
 bool Ask(FileRequester& requester, const AslTags& tags)
@@ -82,11 +79,11 @@ BOOL AddNewCroutonToProject(Project* project)
         return FALSE;
 
     AslTags mediaTags;
-    mediaTags.titleText = "Choose a video or still image";
-    mediaTags.initialPattern = kMediaPattern;
+    mediaTags.titleText = cMediaRequestTitle;
+    mediaTags.initialPattern = cMediaPattern;
     mediaTags.doPatterns = true;
     mediaTags.doSequences = true;
-    mediaTags.hintText = kSequenceHint;
+    mediaTags.hintText = cSequenceHint;
     if (!Ask(*requester, mediaTags)) {
         FreeAslRequest(std::move(requester));
         return FALSE;

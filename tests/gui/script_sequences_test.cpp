@@ -36,7 +36,6 @@ ScriptRun RunText(const std::string& script)
     std::ostringstream errors;
     TraceCapture trace;
     EXPECT_EQ(RunScript(in, out, errors), 0);
-    ClearAslAnswers();
     return {out.str(), errors.str(), trace.Text()};
 }
 
@@ -74,6 +73,7 @@ protected:
         ASSERT_FALSE(folder_.path().empty());
         std::filesystem::create_directory(folder_ / "Croutons");
     }
+    void TearDown() override { ClearAslAnswers(); }
 
     // Lines that add a new image crouton over `pattern` in `pictures`.
     std::string NewImageCrouton(const std::string& pictures, const std::string& pattern, const std::string& name) const
@@ -212,6 +212,27 @@ TEST_F(ScriptSequencesTest, StillsComeFromTheSourceTheEditorShows)
     ASSERT_EQ(image.size(), 1u);
     EXPECT_THAT(image[0], HasSubstr("picture=\"T:__MplayerPreview1.png\""));
     EXPECT_TRUE(std::filesystem::exists(folder_ / "Croutons/a.IMAGES_preview1.png"));
+}
+
+// The editor's source field asks for a video or pictures as "_New Crouton"
+// does: a sequence comes back as its pattern.
+TEST_F(ScriptSequencesTest, TheEditorsSourceFieldTakesASequence)
+{
+    const std::string pictures = Pictures("pics", 3, false);
+    const ScriptRun run = RunText(NewImageCrouton(pictures, "frame1.png", "a.IMAGES.cwcrouton") +
+                                  "doubleclick gCroutonList 0\n"
+                                  "requester " + Quoted(pictures) + " \"frame#?.png\"\n"
+                                  "press BUTTON_CROUTONEDITOR_VIDEO_FILENAME_POPUP\n"
+                                  "dump\n");
+    EXPECT_EQ(run.errors, "");
+    EXPECT_THAT(run.out, HasSubstr("gadget BUTTON_CROUTONEDITOR_VIDEO_FILENAME String enabled text=\"" + pictures +
+                                   "/frame#?.png\"\n"));
+    ASSERT_EQ(AslRequestLog().size(), 3u);
+    const AslTags& tags = AslRequestLog()[2];
+    EXPECT_EQ(tags.titleText, "Choose a video or still image");
+    EXPECT_EQ(tags.doSequences, true);
+    EXPECT_EQ(tags.initialPattern, "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)");
+    EXPECT_TRUE(tags.hintText.has_value());
 }
 
 } // namespace
