@@ -64,6 +64,9 @@ std::string AmigaPatternFromShell(std::string_view typed);
 // A save requester's file name with its pattern's extension when it was
 // typed without it ("Holiday" -> "Holiday.cwproj"); other names unchanged.
 std::string WithPatternExtension(const AslTags& tags, std::string name);
+// Whether a file name is a picture's (".png", ".jpg", ".jpeg", in any case):
+// only pictures make a sequence.
+bool IsPictureName(std::string_view name);
 // The pattern naming exactly the chosen files of a folder: their common
 // start, "#?", their common end; nullopt when there is none, that is when
 // every such pattern would also name other files of `folderFiles`.

@@ -174,6 +174,17 @@ std::string WithPatternExtension(const AslTags& tags, std::string name)
     return name + globs.front().substr(1);
 }
 
+bool IsPictureName(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string extension(name.substr(dot));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return extension == ".png" || extension == ".jpg" || extension == ".jpeg";
+}
+
 std::optional<std::string> SequencePattern(const std::vector<std::string>& chosen,
                                            const std::vector<std::string>& folderFiles)
 {

@@ -76,4 +76,14 @@ TEST(RequesterAnswers, ASavedNameGetsThePatternsExtension)
     }
 }
 
+TEST(RequesterAnswers, OnlyPicturesMakeASequence)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"frame1.png", true}, {"FRAME1.PNG", true}, {"shot.jpg", true}, {"shot.JPEG", true},
+        {"clip.avi", false},  {"png", false},       {"frame1.png.avi", false},
+    };
+    for (const auto& [name, picture] : cases)
+        EXPECT_EQ(IsPictureName(name), picture) << name;
+}
+
 } // namespace

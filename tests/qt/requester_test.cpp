@@ -185,11 +185,13 @@ TEST(Requester, PicturesThatAreNotOneSequenceKeepTheDialogOpen)
     const Case cases[] = {
         {"a gap in the sequence", "\"frame2.png\" \"frame10.png\""},
         {"a pattern that matches nothing", "shot*.png"},
+        {"videos chosen together", "\"clip1.avi\" \"clip2.avi\""},
+        {"a pattern of videos", "clip*"},
     };
     qtview::Frontend frontend;
     Folder folder;
     ASSERT_FALSE(folder.path().empty());
-    folder.Touch({"frame1.png", "frame2.png", "frame10.png"});
+    folder.Touch({"frame1.png", "frame2.png", "frame10.png", "clip1.avi", "clip2.avi"});
     for (const Case& c : cases) {
         std::string said;
         TypeWhenTheDialogShows(c.typed, [&said](QFileDialog& dialog) {

@@ -191,11 +191,20 @@ bool RequesterDialog::AcceptSequence()
         ParsePatternNoCase(typed->file, tokenised);
         const QDir folder(ToQString(typed->drawer));
         const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
-        const bool any = std::any_of(files.begin(), files.end(), [&tokenised](const QString& name) {
-            return MatchPatternNoCase(tokenised, name.toStdString()) != FALSE;
-        });
-        if (!any) {
+        int matches = 0;
+        bool pictures = true;
+        for (const QString& name : files) {
+            if (MatchPatternNoCase(tokenised, name.toStdString()) == FALSE)
+                continue;
+            ++matches;
+            pictures = pictures && IsPictureName(name.toStdString());
+        }
+        if (matches == 0) {
             Say(tr("No file matches %1.").arg(ToQString(typed->file)));
+            return true;
+        }
+        if (!pictures) {
+            Say(tr("%1 names files that are not pictures; only pictures make a sequence.").arg(ToQString(typed->file)));
             return true;
         }
         answer_ = typed;
@@ -219,8 +228,8 @@ bool RequesterDialog::AcceptSequence()
     std::vector<std::string> names;
     for (const QString& path : chosen) {
         const QFileInfo info(path);
-        if (info.absolutePath() != folder || !info.isFile()) {
-            Say(tr("Choose the pictures of one folder."));
+        if (info.absolutePath() != folder || !info.isFile() || !IsPictureName(info.fileName().toStdString())) {
+            Say(tr("Only pictures of one folder make a sequence; choose one video at a time."));
             return true;
         }
         names.push_back(info.fileName().toStdString());
