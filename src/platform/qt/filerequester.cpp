@@ -133,6 +133,10 @@ RequesterDialog::RequesterDialog(const AslTags& tags)
         // Qt offers "Open" only for files that exist; a pattern names
         // several.
         connect(edit, &QLineEdit::textChanged, this, [this] { EnableOpenForPattern(); });
+        // Qt weighs the button again when the folder has loaded or the
+        // current file changes; the pattern is weighed after it.
+        connect(this, &QFileDialog::currentChanged, this, [this] { EnableOpenForPattern(); }, Qt::QueuedConnection);
+        connect(this, &QFileDialog::directoryEntered, this, [this] { EnableOpenForPattern(); }, Qt::QueuedConnection);
     }
 }
 
