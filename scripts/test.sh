@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both configurations and runs every test,
-# then does the same under AddressSanitizer and UBSan.
+# checks the installed programs, then does the same tests under
+# AddressSanitizer and UBSan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -9,6 +10,7 @@ jobs=$(nproc)
 
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j"$jobs")
+bash scripts/install-test.sh build
 
 bash scripts/build.sh build-asan -DCW_SANITIZE=ON -DCW_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -52,23 +52,6 @@ float ReadRate(const std::string& text)
     return static_cast<float>(std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
-// The length in seconds of an image crouton of `count` pictures shown at
-// `rate` pictures a second: whole seconds, at least 1. Without a usable rate
-// (the source's own rate, which a picture does not have) the length is 1.
-LONG ImageCroutonLength(int count, float rate)
-{
-    if (!(rate > 0.0f)) {
-        kprintf("Crouton has no frame rate of its own. Length set to 1.\n");
-        return 1;
-    }
-    const double seconds = std::trunc(static_cast<double>(count) / static_cast<double>(rate));
-    if (seconds < 1.0)
-        return 1;
-    if (seconds > static_cast<double>(std::numeric_limits<LONG>::max()))
-        return std::numeric_limits<LONG>::max();
-    return static_cast<LONG>(seconds);
-}
-
 // The program's own picture for a missing still must never be overwritten.
 constexpr std::string_view kNoKeyFrame = "NoKeyFrame.png";
 
@@ -214,9 +197,7 @@ BOOL CroutonEditor_Save(Crouton* crouton)
             CopyStill(cTemporaryPreviewFilename[i], *still);
         SetButtonImage(Gadget(cMainPreviewButtons[i]), AsView(still));
     }
-    if (crouton->previewImage)
-        SetButtonImage(crouton->previewImage,
-                       AsView(crouton->previewFilename[static_cast<std::size_t>(ClampPreviewFrame(crouton->previewFrame))]));
+    ShowCroutonPicture(crouton);
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
         SetButtonImage(Gadget(cEditorImageButtons[i]), std::string_view("NoImageAvailable.png"));

@@ -17,13 +17,6 @@ constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
 
 const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
 
-std::optional<std::string_view> View(const std::optional<std::string>& text)
-{
-    if (!text)
-        return std::nullopt;
-    return std::string_view(*text);
-}
-
 std::string FieldText(HexButtons slot)
 {
     return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
@@ -78,7 +71,18 @@ void UpdateGUIListEntry(Project* project, LONG id)
     mui::set(gCroutonList, MUIA_NList_Active, id);
     const auto& picture = crouton->previewFilename[ClampPreviewFrame(crouton->previewFrame)];
     kprintf("Setting preview image for %d to %s.\n", id, TraceText(picture));
-    SetButtonImage(crouton->previewImage, View(picture));
+    ShowCroutonPicture(crouton);
+}
+
+void ShowCroutonPicture(const Crouton* crouton)
+{
+    if (!crouton || !crouton->previewImage)
+        return;
+    const auto& picture = crouton->previewFilename[ClampPreviewFrame(crouton->previewFrame)];
+    if (picture)
+        SetButtonImage(crouton->previewImage, std::string_view(*picture));
+    else
+        SetButtonImage(crouton->previewImage, std::string_view(kNoImageAvailable));
 }
 
 void UpdateGUIPreview()

@@ -19,5 +19,8 @@ void UpdateGUIPreview();
 // Shows a picture file in an image gadget; a file that does not exist shows
 // "NoImageAvailable.png"; none clears the picture.
 void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename);
+// Shows the crouton's chosen still in its picture of the visual list; a
+// crouton without one shows "NoImageAvailable.png", never an empty entry.
+void ShowCroutonPicture(const Crouton* crouton);
 void ChangeFormatCycler();
 void ChangeFPSCycler();

@@ -163,11 +163,16 @@ private:
 #ifndef CLIPWEAVER_BASIC
         case MEN_LOAD_PROJECT:
 #endif
-        case GADMSG_MAIN_LOAD:
-            gProject = LoadProject(std::move(gProject));
+        case GADMSG_MAIN_LOAD: {
+            // A cancelled request or a file that is no project leaves the
+            // window as it was, its chosen crouton included.
+            bool loaded = false;
+            gProject = LoadProject(std::move(gProject), &loaded);
             kprintf("Loaded.\n");
-            MakeActive(gCroutonList, 0);
+            if (loaded)
+                MakeActive(gCroutonList, 0);
             break;
+        }
 #ifndef CLIPWEAVER_BASIC
         case MEN_SAVE_PROJECT:
 #endif

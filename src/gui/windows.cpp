@@ -115,6 +115,17 @@ ObjectPtr FileField(ObjectPtr string, ObjectPtr button)
     return mui::MakePopasl(std::move(string), std::move(button));
 }
 
+// The crouton editor's source field asks for a video or pictures the way
+// "_New Crouton" does, picture sequences included.
+ObjectPtr SourceField(ObjectPtr field)
+{
+    return With(std::move(field), {{ASLFR_TitleText, std::string(cMediaRequestTitle)},
+                                   {ASLFR_InitialPattern, std::string(cMediaPattern)},
+                                   {ASLFR_DoPatterns, LONG{TRUE}},
+                                   {ASLFR_DoSequences, LONG{TRUE}},
+                                   {ASLFR_HintText, std::string(cSequenceHint)}});
+}
+
 // The string of a file field: room for 256 characters, shortcut "o".
 ObjectPtr FileString()
 {
@@ -230,8 +241,8 @@ ObjectPtr BuildCroutonEditorWindow()
         HGroup({mui::MakeLabel("Title: "), Slot(BUTTON_CROUTONEDITOR_TITLE, String(""))}),
         HGroup({
             mui::MakeLabel("Source Video: "),
-            FileField(Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME, FileString()),
-                      Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME_POPUP, mui::MakePopButton())),
+            SourceField(FileField(Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME, FileString()),
+                                  Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME_POPUP, mui::MakePopButton()))),
             Slot(BUTTON_CROUTONEDITOR_LOADVIDEO, mui::MakeButton("_Load")),
         }),
         HGroup({

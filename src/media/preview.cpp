@@ -115,6 +115,15 @@ void CopyStillToIcon(const Crouton* crouton, int still)
     CopyFile(cTemporaryPreviewFilename[static_cast<std::size_t>(still)], PreviewIconName(crouton));
 }
 
+// The source that the crouton editor's source field shows; without the
+// editor's windows, the crouton's own.
+std::string EditorSource(const Crouton* crouton)
+{
+    if (mui::Object* field = gButtons[BUTTON_CROUTONEDITOR_VIDEO_FILENAME])
+        return mui::XGetString(field, MUIA_String_Contents).value_or("");
+    return crouton->videoName.value_or("");
+}
+
 // The crouton file's name without its extension.
 std::string CroutonFileStem(const Crouton* crouton)
 {
@@ -204,10 +213,7 @@ void GeneratePreview(Crouton* crouton)
     for (int i = 0; i < cNumberOfPreviews; ++i)
         ShowInEditor(i, cTemporaryPreviewFilename[static_cast<std::size_t>(i)]);
 #ifdef CLIPWEAVER_BASIC
-    if (crouton->previewImage) {
-        const auto& chosen = crouton->previewFilename[static_cast<std::size_t>(ClampPreviewFrame(crouton->previewFrame))];
-        SetButtonImage(crouton->previewImage, chosen ? std::optional<std::string_view>(*chosen) : std::nullopt);
-    }
+    ShowCroutonPicture(crouton);
 #else
     mui::NList_Redraw(gVisualList, MUIV_NList_Redraw_Active);
 #endif
@@ -219,8 +225,7 @@ void GrabPreviews_Video(Crouton* crouton)
         return;
     const LONG start = SliderValue(BUTTON_CROUTONEDITOR_START);
     const LONG end = SliderValue(BUTTON_CROUTONEDITOR_END);
-    const std::string source =
-        mui::XGetString(gButtons[BUTTON_CROUTONEDITOR_VIDEO_FILENAME], MUIA_String_Contents).value_or("");
+    const std::string source = EditorSource(crouton);
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
         const auto index = static_cast<std::size_t>(i);
@@ -273,12 +278,15 @@ void GrabPreviews_Images(Crouton* crouton)
         return;
     }
 
-    const int count = GetNumberOfFilesInImageCrouton(crouton);
+    // The pictures of the source the editor shows: "_Load" of another
+    // source changes the record only when the crouton is saved.
+    const std::string source = EditorSource(crouton);
+    const int count = GetNumberOfFilesInImageSequence(source);
     std::vector<std::string> files;
     if (count > 0) {
         std::string parsed;
-        ParsePatternNoCase(crouton->videoName.value_or(""), parsed, 1023);
-        files = BuildFileList(crouton, parsed, count);
+        ParsePatternNoCase(source, parsed, 1023);
+        files = BuildSequenceFileList(source, parsed, count);
     }
     if (files.empty()) {
         // Nothing to show: every still says so, and stills of an earlier

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <functional>
 
 namespace {
@@ -96,10 +98,15 @@ int GetNumberOfFilesInImageCrouton(const Crouton* crouton)
 {
     if (!crouton || !crouton->videoName)
         return 0;
+    return GetNumberOfFilesInImageSequence(*crouton->videoName);
+}
+
+int GetNumberOfFilesInImageSequence(std::string_view videoName)
+{
     std::string tokenised;
     // A malformed pattern counts as a pattern too.
-    const bool wildcards = ParsePatternNoCase(*crouton->videoName, tokenised, kPatternBufferLength) != 0;
-    const ScanDirectory directory = DirectoryOf(*crouton->videoName);
+    const bool wildcards = ParsePatternNoCase(videoName, tokenised, kPatternBufferLength) != 0;
+    const ScanDirectory directory = DirectoryOf(videoName);
 
     int count = 0;
     const bool scanned = ScanMatches(
@@ -117,14 +124,22 @@ int GetNumberOfFilesInImageCrouton(const Crouton* crouton)
 
 std::vector<std::string> BuildFileList(const Crouton* crouton, std::string_view parsedFilename, int numberOfFiles)
 {
+    if (!crouton || !crouton->videoName) {
+        kprintf("Allocating %d char *'s.\n", numberOfFiles);
+        return {};
+    }
+    return BuildSequenceFileList(*crouton->videoName, parsedFilename, numberOfFiles);
+}
+
+std::vector<std::string> BuildSequenceFileList(std::string_view videoName, std::string_view parsedFilename,
+                                               int numberOfFiles)
+{
     const std::size_t capacity = numberOfFiles > 0 ? static_cast<std::size_t>(numberOfFiles) : 0;
     kprintf("Allocating %d char *'s.\n", numberOfFiles);
     std::vector<std::string> files;
     files.reserve(capacity);
-    if (!crouton || !crouton->videoName)
-        return files;
 
-    const ScanDirectory directory = DirectoryOf(*crouton->videoName);
+    const ScanDirectory directory = DirectoryOf(videoName);
     const std::string prefix = directory.subdirectory ? directory.name + "/" : directory.name;
     ScanMatches(
         directory, MatchPattern(parsedFilename),
@@ -138,6 +153,20 @@ std::vector<std::string> BuildFileList(const Crouton* crouton, std::string_view 
     std::sort(files.begin(), files.end(),
               [](const std::string& a, const std::string& b) { return CompareFilename(a, b) < 0; });
     return files;
+}
+
+LONG ImageCroutonLength(int count, float rate)
+{
+    if (!(rate > 0.0f)) {
+        kprintf("Crouton has no frame rate of its own. Length set to 1.\n");
+        return 1;
+    }
+    const double seconds = std::trunc(static_cast<double>(count) / static_cast<double>(rate));
+    if (seconds < 1.0)
+        return 1;
+    if (seconds > static_cast<double>(std::numeric_limits<LONG>::max()))
+        return std::numeric_limits<LONG>::max();
+    return static_cast<LONG>(seconds);
 }
 
 int GetIDFromString(std::string_view string)

@@ -2,6 +2,7 @@
 
 #include "platform/format.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -25,6 +26,14 @@ LONG ReadLong(const std::string& text)
     if (value > kLongMax)
         return kLongMax;
     return static_cast<LONG>(value);
+}
+
+float ReadFloat(const std::string& text)
+{
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (!std::isfinite(value))
+        return 0.0f;
+    return static_cast<float>(std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
 std::string OneLine(std::string text)

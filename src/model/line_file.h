@@ -17,6 +17,11 @@ std::string FormatFloat(float value);
 // no digits give 0. Numbers beyond LONG's range are held at its ends.
 LONG ReadLong(const std::string& text);
 
+// A decimal number read from the start of the text as atof reads it, held at
+// the float's range; a text without one, or a value that is not finite,
+// reads 0.
+float ReadFloat(const std::string& text);
+
 // A value goes on one line: a line feed inside it would shift every value
 // after it, so it is written as a blank.
 std::string OneLine(std::string text);

@@ -54,5 +54,5 @@ BOOL AddOldCroutonToProject(Project* project);
 // The project file.
 BOOL SaveProject(Project* project);
 // The current project afterwards: a new one when a file was loaded, else the
-// one passed in.
-std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject);
+// one passed in. `loaded`, when given, says which.
+std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* loaded = nullptr);

@@ -7,6 +7,8 @@
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "media/probe.h"
+#include "model/imageseq.h"
+#include "model/tables.h"
 #include "model/visual_entry.h"
 #include "platform/asl.h"
 #include "platform/exec.h"
@@ -19,7 +21,6 @@ namespace {
 
 constexpr const char* kCroutonDrawer = "Croutons";
 constexpr const char* kCroutonPattern = "#?.cwcrouton";
-constexpr const char* kMediaPattern = "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)";
 
 // Shows the requester; false when the user cancelled or chose no file name.
 bool Ask(FileRequester& requester, const AslTags& tags)
@@ -78,9 +79,11 @@ BOOL AddNewCroutonToProject(Project* project)
         return FALSE;
 
     AslTags mediaTags;
-    mediaTags.titleText = "Choose a video or still image";
-    mediaTags.initialPattern = kMediaPattern;
+    mediaTags.titleText = cMediaRequestTitle;
+    mediaTags.initialPattern = cMediaPattern;
     mediaTags.doPatterns = true;
+    mediaTags.doSequences = true;
+    mediaTags.hintText = cSequenceHint;
     if (!Ask(*requester, mediaTags)) {
         FreeAslRequest(std::move(requester));
         return FALSE;
@@ -134,6 +137,12 @@ BOOL AddNewCroutonToProject(Project* project)
         added->start = 0;
         added->length = added->videoLength;
         kprintf("Setting crouton length to %d.\n", added->length);
+    } else {
+        // A sequence lasts as long as its pictures at the crouton's rate,
+        // reckoned as the crouton editor's save reckons it, so that the main
+        // window and a render show the true length before any edit.
+        added->length = ImageCroutonLength(GetNumberOfFilesInImageCrouton(added),
+                                           CroutonRate(added->fps, added->customFPS));
     }
 
     // A crouton whose file couldn't be written stays in the project; saving

@@ -120,6 +120,111 @@ void BuildVisualEntries(Project& project)
     }
 }
 
+// What a project file holds, once it has been read whole and found to be
+// one.
+struct ProjectFileContents {
+    std::string projectName;
+    std::string outputFileName;
+    std::string soundtrack;
+    LONG width = 0;
+    LONG height = 0;
+    LONG parameters = 0;
+    LONG baudrate = 0;
+    LONG fps = 0;
+    float customFPS = 0.0f;
+    std::vector<std::string> croutonPaths;
+};
+
+// Far more than the ten settings and the paths of thousands of croutons; a
+// larger file is not a project (a clip picked by mistake is not read whole).
+constexpr std::size_t kLargestProjectFile = 16 * 1024 * 1024;
+constexpr std::size_t kSettingsLines = 10;
+
+// The file's lines without their line feeds; a last line without one counts
+// too. Nullopt when the file can't be read or is too large to be a project.
+std::optional<std::vector<std::string>> ReadLines(DosFile& file)
+{
+    std::string text;
+    std::string chunk(64 * 1024, '\0');
+    for (;;) {
+        const LONG got = Read(file, chunk.data(), static_cast<LONG>(chunk.size()));
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        text.append(chunk.data(), static_cast<std::size_t>(got));
+        if (text.size() > kLargestProjectFile)
+            return std::nullopt;
+    }
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// A line that holds one whole number (blanks around it allowed), as the
+// file's number lines are written.
+bool IsWholeNumber(std::string_view line)
+{
+    while (!line.empty() && IsBlank(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && IsBlank(line.back()))
+        line.remove_suffix(1);
+    if (!line.empty() && (line.front() == '-' || line.front() == '+'))
+        line.remove_prefix(1);
+    if (line.empty())
+        return false;
+    for (const char c : line) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+// Reads the file whole and checks that it is a project: ten settings lines,
+// whole numbers on the lines that hold them (4 to 8 and the crouton count)
+// and a crouton count that the lines after it can hold. The custom frame
+// rate (line 9) is the text of its field as the user left it, so any text
+// is taken there and read as a number the way the field's text is.
+std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
+{
+    const std::optional<std::vector<std::string>> lines = ReadLines(file);
+    if (!lines || lines->size() < kSettingsLines)
+        return std::nullopt;
+    const std::vector<std::string>& line = *lines;
+    for (const std::size_t number : {4u, 5u, 6u, 7u, 8u, 10u}) {
+        if (!IsWholeNumber(line[number - 1]))
+            return std::nullopt;
+    }
+    const LONG count = ReadLong(line[9]);
+    if (count < 0 || static_cast<std::size_t>(count) > line.size() - kSettingsLines)
+        return std::nullopt;
+
+    ProjectFileContents contents;
+    contents.projectName = line[0];
+    contents.outputFileName = line[1];
+    contents.soundtrack = line[2];
+    contents.width = ReadLong(line[3]);
+    contents.height = ReadLong(line[4]);
+    contents.parameters = ReadLong(line[5]);
+    contents.baudrate = ReadLong(line[6]);
+    contents.fps = ReadLong(line[7]);
+    contents.customFPS = ReadFloat(line[8]);
+    contents.croutonPaths.assign(line.begin() + kSettingsLines,
+                                 line.begin() + static_cast<std::ptrdiff_t>(kSettingsLines) + count);
+    return contents;
+}
+
 } // namespace
 
 BOOL SaveProject(Project* project)
@@ -154,8 +259,10 @@ BOOL SaveProject(Project* project)
     return TRUE;
 }
 
-std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject)
+std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* loaded)
 {
+    if (loaded)
+        *loaded = false;
     std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
     if (!requester)
         return oldProject;
@@ -177,6 +284,17 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject)
         return oldProject;
     }
 
+    // The whole file is read and checked before anything changes: a clip or
+    // a damaged file picked by mistake must not cost the user the project
+    // on the screen.
+    const std::optional<ProjectFileContents> contents = ReadProjectFile(*file);
+    Close(std::move(file));
+    if (!contents) {
+        kprintf("Not a project file.\n");
+        FreeAslRequest(std::move(requester));
+        return oldProject;
+    }
+
     // Destroying the old project also closes the crouton editor when it
     // works on one of its croutons.
     DestroyProject(std::move(oldProject));
@@ -189,33 +307,24 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject)
 #endif
 
     kprintf("Loading project.\n");
-    LineReader reader(*file);
-    if (std::optional<std::string> line = reader.Next())
-        project->projectName = std::move(*line);
-    if (std::optional<std::string> line = reader.Next())
-        project->outputFileName = std::move(*line);
-    if (std::optional<std::string> line = reader.Next())
-        project->soundtrack = std::move(*line);
-    project->width = reader.NextInt(project->width);
-    project->height = reader.NextInt(project->height);
+    project->projectName = contents->projectName;
+    project->outputFileName = contents->outputFileName;
+    project->soundtrack = contents->soundtrack;
+    project->width = contents->width;
+    project->height = contents->height;
     // Indices from a file are brought into their table's range.
-    project->parameters = ClampFormatIndex(reader.NextInt(project->parameters));
-    project->baudrate = ClampBaudIndex(reader.NextInt(project->baudrate));
-    project->fps = ClampFPSIndex(reader.NextInt(project->fps));
-    project->customFPS = reader.NextFloat(project->customFPS);
-    const LONG announced = reader.NextInt(0);
+    project->parameters = ClampFormatIndex(contents->parameters);
+    project->baudrate = ClampBaudIndex(contents->baudrate);
+    project->fps = ClampFPSIndex(contents->fps);
+    project->customFPS = contents->customFPS;
 
     kprintf("Baudrate: %d. Format: %d.\n", project->baudrate, project->parameters);
     ShowLoadedSettings(*project);
 
-    // Only the crouton lines that are there are read, however many the file
-    // announces; a crouton that can't be loaded is skipped.
+    // A crouton that can't be loaded is skipped.
     std::unique_ptr<ListNode>* tail = &project->croutons;
-    for (LONG i = 0; i < announced; ++i) {
-        const std::optional<std::string> line = reader.Next();
-        if (!line)
-            break;
-        std::unique_ptr<Crouton> crouton = LoadCrouton(*line);
+    for (const std::string& line : contents->croutonPaths) {
+        std::unique_ptr<Crouton> crouton = LoadCrouton(line);
         if (!crouton)
             continue;
         kprintf("Crouton loaded has name %s.\n", TraceText(crouton->name));
@@ -230,10 +339,11 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject)
     }
 
     FreeAslRequest(std::move(requester));
-    Close(std::move(file));
 
     BuildVisualEntries(*project);
     UpdateGUI(project.get());
     kprintf("Done loading.\n");
+    if (loaded)
+        *loaded = true;
     return project;
 }

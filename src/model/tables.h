@@ -50,3 +50,11 @@ LONG ClampPreviewFrame(LONG index);
 // The frame rate of a crouton's choice: customFPS at the custom index, else
 // the table's value (0 for "Source (Video only)").
 float CroutonRate(LONG fps, float customFPS);
+
+// The media request's pattern: videos and pictures, and a last alternative
+// that lets every name through. And the line that tells the user how to
+// choose a picture sequence in it.
+constexpr const char* cMediaRequestTitle = "Choose a video or still image";
+constexpr const char* cMediaPattern = "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)";
+constexpr const char* cSequenceHint =
+    "For a picture sequence, select all its pictures together or type a pattern such as frame#?.png.";

@@ -25,6 +25,11 @@ struct AslTags {
     std::optional<std::string> initialPattern; // ASLFR_InitialPattern
     std::optional<std::string> initialFile;    // ASLFR_InitialFile
     std::optional<bool> doPatterns;            // ASLFR_DoPatterns
+    // Ours, not asl.library's: the answer may name a picture sequence, as a
+    // pattern typed into the file field or the pattern that covers several
+    // pictures chosen together; and a line the requester shows its user.
+    std::optional<bool> doSequences;
+    std::optional<std::string> hintText;
 };
 
 struct AslAnswer {
@@ -46,3 +51,24 @@ void SetAslHandler(AslHandler handler);
 void QueueAslAnswer(std::optional<AslAnswer> answer);
 void ClearAslAnswers();
 const std::vector<AslTags>& AslRequestLog();
+
+// What a requester's face shows and answers, the same for every face.
+// The title: the tag's, else the one of the kind of file its pattern asks
+// for ("Load Project", "Save Project", "Add Crouton"), else "Select a file".
+std::string RequesterTitle(const AslTags& tags);
+// The named filters, the pattern's first ("Projects (*.cwproj)") when the
+// requester does patterns, then "All files (*)".
+std::vector<std::string> RequesterFilters(const AslTags& tags);
+// The shell's wildcard "*" in the AmigaDOS form "#?"; all else unchanged.
+std::string AmigaPatternFromShell(std::string_view typed);
+// A save requester's file name with its pattern's extension when it was
+// typed without it ("Holiday" -> "Holiday.cwproj"); other names unchanged.
+std::string WithPatternExtension(const AslTags& tags, std::string name);
+// Whether a file name is a picture's (".png", ".jpg", ".jpeg", in any case):
+// only pictures make a sequence.
+bool IsPictureName(std::string_view name);
+// The pattern naming exactly the chosen files of a folder: their common
+// start, "#?", their common end; nullopt when there is none, that is when
+// every such pattern would also name other files of `folderFiles`.
+std::optional<std::string> SequencePattern(const std::vector<std::string>& chosen,
+                                           const std::vector<std::string>& folderFiles);

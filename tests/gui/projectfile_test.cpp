@@ -433,7 +433,7 @@ TEST_F(ProjectFileTest, IndicesOutOfRangeAreClamped)
     EXPECT_EQ(Cycle(BUTTON_MAIN_FORMAT_CYCLER), 19);
     EXPECT_EQ(Cycle(BUTTON_MAIN_FPS_CYCLER), 3);
 
-    WriteHostFile(Path("wild2.cwproj"), "W\nRAM:w.mp4\n\n  12abc\nx\n-1\n99999999999\n-99999999999\n1e9999\n0\n");
+    WriteHostFile(Path("wild2.cwproj"), "W\nRAM:w.mp4\n\n  12 \n-0\n-1\n99999999999\n-99999999999\n1e9999\n0\n");
     LoadFrom("wild2.cwproj");
     EXPECT_EQ(gProject->width, 12);
     EXPECT_EQ(gProject->height, 0);
@@ -443,8 +443,9 @@ TEST_F(ProjectFileTest, IndicesOutOfRangeAreClamped)
     EXPECT_EQ(gProject->customFPS, 0.0f);
 }
 
-// Files that announce more croutons than they hold, or a count that makes no
-// sense, give what is there; the project stays consistent.
+// A count that the file can hold gives the croutons whose files are there;
+// a file that announces more croutons than it holds, or a count that makes
+// no sense, is no project and the loaded one stays.
 TEST_F(ProjectFileTest, CountsThatDoNotMatchTheFile)
 {
     AddStoredCrouton("X");
@@ -455,11 +456,12 @@ TEST_F(ProjectFileTest, CountsThatDoNotMatchTheFile)
     gProject = NewProject();
     const std::string head = "H\nRAM:h.mp4\n\n320\n240\n0\n0\n0\n30\n";
     const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {head + "5\n" + x + "\n" + y + "\n", {"X", "Y"}},
-        {head + "2147483647\n" + x + "\n" + y, {"X", "Y"}},
-        {head + "-4\n" + x + "\n", {}},
         {head + "1\n" + y + "\n" + x + "\n", {"Y"}},
         {head + "3\n\n" + x + "\n" + Path("gone.cwcrouton") + "\n", {"X"}},
+        {head + "2\n" + x + "\n" + y, {"X", "Y"}},
+        {head + "5\n" + x + "\n" + y + "\n", {"X", "Y"}},
+        {head + "2147483647\n" + x + "\n" + y, {"X", "Y"}},
+        {head + "-4\n" + x + "\n", {"X", "Y"}},
     };
     for (const auto& [contents, names] : cases) {
         WriteHostFile(Path("c.cwproj"), contents);
@@ -471,23 +473,18 @@ TEST_F(ProjectFileTest, CountsThatDoNotMatchTheFile)
     }
 }
 
-TEST_F(ProjectFileTest, AShortFileKeepsTheDefaultsForWhatIsMissing)
+TEST_F(ProjectFileTest, AShortFileIsNoProject)
 {
-    WriteHostFile(Path("short.cwproj"), "Only a name\nRAM:o.mp4");
-    LoadFrom("short.cwproj");
-    EXPECT_EQ(gProject->projectName, "Only a name");
-    EXPECT_EQ(gProject->outputFileName, "RAM:o.mp4");
-    EXPECT_FALSE(gProject->soundtrack.has_value());
-    EXPECT_EQ(gProject->width, 320);
-    EXPECT_EQ(gProject->height, 240);
-    EXPECT_EQ(gProject->customFPS, 30.0f);
-    EXPECT_EQ(gProject->numberOfCroutons, 0);
-    EXPECT_EQ(Field(BUTTON_MAIN_CUSTOMFPS), "30.000000");
-
-    WriteHostFile(Path("void.cwproj"), "");
-    LoadFrom("void.cwproj");
-    EXPECT_EQ(gProject->projectName, "New Project");
-    EXPECT_EQ(gProject->croutons, nullptr);
+    SetField(BUTTON_MAIN_PROJECTNAME, "Mine");
+    for (const char* contents : {"Only a name\nRAM:o.mp4", ""}) {
+        WriteHostFile(Path("short.cwproj"), contents);
+        TraceCapture trace;
+        LoadFrom("short.cwproj");
+        EXPECT_EQ(trace.Text(), "Not a project file.\n");
+        EXPECT_EQ(gProject->projectName, "New Project");
+        EXPECT_EQ(Field(BUTTON_MAIN_PROJECTNAME), "Mine");
+        EXPECT_EQ(gProject->croutons, nullptr);
+    }
 }
 
 TEST_F(ProjectFileTest, CancellingOrAnUnreadableFileChangesNothing)
@@ -518,6 +515,54 @@ TEST_F(ProjectFileTest, CancellingOrAnUnreadableFileChangesNothing)
     EXPECT_EQ(Active(gCroutonList), 1);
     EXPECT_EQ(Field(BUTTON_MAIN_PROJECTNAME), "typed");
     EXPECT_TRUE(GetCroutonFromPosition(gProject.get(), 0)->lock);
+}
+
+// A file that is no project, picked by mistake: the current project, both
+// lists and every field of the window stay as they are.
+TEST_F(ProjectFileTest, AFileThatIsNoProjectChangesNothing)
+{
+    const std::string head = "H\nRAM:h.mp4\n\n";
+    std::string clip("\x1a\x45\xdf\xa3\x01\x00\x00\x00\n\x42\x86\x81\x01\n", 14);
+    clip += std::string(5000, '\xff') + "\n320\n240\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"a clip", clip},
+        {"letters in the width", head + "320px\n240\n0\n0\n0\n30\n0\n"},
+        {"no format", head + "320\n240\n\n0\n0\n30\n0\n"},
+        {"a fraction as the count", head + "320\n240\n0\n0\n0\n30\n1.5\n"},
+        {"nine lines", head + "320\n240\n0\n0\n0\n30\n"},
+        {"more croutons than lines", head + "320\n240\n0\n0\n0\n30\n2\n" + Path("K.cwcrouton") + "\n"},
+        {"a negative count", head + "320\n240\n0\n0\n0\n30\n-1\n"},
+    };
+    AddStoredCrouton("K", "NoKeyFrame.png");
+    AddStoredCrouton("L");
+    Project* before = gProject.get();
+    mui::set(gCroutonList, MUIA_NList_Active, LONG{1});
+    SetField(BUTTON_MAIN_PROJECTNAME, "typed");
+    SetField(BUTTON_MAIN_SOUNDTRACK, "Music:song.mp3");
+    SetField(BUTTON_MAIN_CUSTOMFPS, "12.5");
+    mui::nnset(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active, LONG{4});
+    mui::nnset(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, LONG{2});
+    const std::string firstPicture = SlotPicture(1);
+
+    for (const auto& [what, contents] : cases) {
+        WriteHostFile(Path("wrong.cwproj"), contents);
+        TraceCapture trace;
+        LoadFrom("wrong.cwproj");
+        EXPECT_EQ(trace.Text(), "Not a project file.\n") << what;
+        EXPECT_EQ(gProject.get(), before) << what;
+        EXPECT_THAT(ProjectNames(gProject.get()), ElementsAre("K", "L")) << what;
+        EXPECT_EQ(gProject->numberOfCroutons, 2) << what;
+        EXPECT_THAT(Entries(gCroutonList), ElementsAre("K", "L")) << what;
+        EXPECT_THAT(VisualSlots(), ElementsAre(1, 2)) << what;
+        EXPECT_EQ(SlotPicture(1), firstPicture) << what;
+        EXPECT_EQ(Active(gCroutonList), 1) << what;
+        EXPECT_EQ(Field(BUTTON_MAIN_PROJECTNAME), "typed") << what;
+        EXPECT_EQ(Field(BUTTON_MAIN_SOUNDTRACK), "Music:song.mp3") << what;
+        EXPECT_EQ(Field(BUTTON_MAIN_CUSTOMFPS), "12.5") << what;
+        EXPECT_EQ(Cycle(BUTTON_MAIN_FORMAT_CYCLER), 4) << what;
+        EXPECT_EQ(Cycle(BUTTON_MAIN_FPS_CYCLER), 2) << what;
+        EXPECT_TRUE(GetCroutonFromPosition(gProject.get(), 0)->lock) << what;
+    }
 }
 
 TEST_F(ProjectFileTest, LoadingClosesTheEditorBeforeTheOldProjectGoes)

@@ -343,6 +343,8 @@ TEST_F(PreviewGrab, ImageSequencePicksEveryOtherImageAndTheLastAtTheEnd)
     MakeSequence(folder_, {1, 3, 5, 7, 9});
     crouton_->isVideo = FALSE;
     crouton_->videoName = folder_ / "img#?.png";
+    // The stills come from the source the editor shows.
+    SetSource(*crouton_->videoName);
     SetSliders({0, 20, 40, 60, 80});
     TraceCapture trace;
     GeneratePreview(crouton_.get());

@@ -230,7 +230,9 @@ TEST_F(AddCrouton, NewImageCroutonIsNamedAfterItsFolder)
     EXPECT_EQ(crouton->isVideo, FALSE);
     EXPECT_EQ(crouton->videoName, garden + "/img#?.png");
     EXPECT_EQ(crouton->fps, 5);
-    EXPECT_EQ(crouton->length, 1);
+    // Five pictures at "1.5 Seconds/Frame", as the crouton editor's save
+    // reckons them.
+    EXPECT_EQ(crouton->length, 7);
     ExpectListsInStep();
 
     // The crouton names the whole sequence, in frame order.
@@ -243,7 +245,7 @@ TEST_F(AddCrouton, NewImageCroutonIsNamedAfterItsFolder)
 
     const std::vector<std::string> expected{
         "garden.IMAGES.cwcrouton", garden + "/img#?.png", "", "", "", "", "",
-        "0", "1", "0", "0", "0", "1", "0", "20", "40", "60", "80", "0", "0",
+        "0", "7", "0", "0", "0", "1", "0", "20", "40", "60", "80", "0", "0",
         "0", "0.000000", "5", "", "", "", "30.000000",
     };
     EXPECT_EQ(Lines(ReadHostFile(croutons_ + "/garden.IMAGES.cwcrouton")), expected);

@@ -131,14 +131,14 @@ TEST_F(ScriptNewCrouton, ImageSequenceWritesAnImageCrouton)
     ASSERT_EQ(lines.size(), 27u);
     EXPECT_EQ(lines[1], work_.path() + "/media/garden/img#?.png");
     EXPECT_EQ(lines[7], "0"); // start
-    EXPECT_EQ(lines[8], "1"); // length
+    EXPECT_EQ(lines[8], "4"); // length: three pictures at 1.5 seconds each, truncated
     EXPECT_EQ(lines[20], "0"); // isVideo
     EXPECT_EQ(lines[22], "5"); // fps: "1.5 Seconds/Frame"
     EXPECT_EQ(lines[23], "");  // no codecs for pictures
     EXPECT_EQ(lines[24], "");
 
     EXPECT_THAT(run.out, HasSubstr("list gCroutonList entries=1 active=0\n"));
-    EXPECT_THAT(run.out, HasSubstr("gadget BUTTON_MAIN_LENGTH Label enabled text=\"1 Seconds\"\n"));
+    EXPECT_THAT(run.out, HasSubstr("gadget BUTTON_MAIN_LENGTH Label enabled text=\"4 Seconds\"\n"));
     EXPECT_THAT(run.out, HasSubstr("gadget BUTTON_MAIN_CROUTON_WIDTH Label enabled text=\"n/a\"\n"));
     EXPECT_THAT(run.out, HasSubstr("gadget BUTTON_MAIN_CROUTON_FPS Label enabled text=\"0.67 fps\"\n"));
     EXPECT_THAT(run.out, HasSubstr("gadget BUTTON_MAIN_CROUTON_VIDEOCODEC Label enabled text=\"none\"\n"));

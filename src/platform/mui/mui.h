@@ -83,6 +83,14 @@ constexpr Tag MUIA_NList_DragSortable = 0x9d51002a;
 constexpr Tag MUIA_NList_MinLineHeight = 0x9d510109;
 constexpr Tag MUIA_NBitmap_Type = 0x9d510301;     // image-source type: 0 = image file
 constexpr Tag MUIA_NBitmap_Normal = 0x9d510302;   // the image file; none clears the picture
+// A file field's requester tags, kept on its Popasl object and passed on
+// when it asks (asl.library's values); the last two are ours: the answer may
+// name a picture sequence, and a line the requester shows.
+constexpr Tag ASLFR_TitleText = 0x80080001;
+constexpr Tag ASLFR_InitialPattern = 0x8008000a;
+constexpr Tag ASLFR_DoPatterns = 0x80080028;
+constexpr Tag ASLFR_DoSequences = 0x80080100;
+constexpr Tag ASLFR_HintText = 0x80080101;
 constexpr Tag MUIA_Menuitem_Title = 0x804218be;
 constexpr Tag MUIA_Menu_Title = 0x8042a0e3;
 

@@ -210,6 +210,13 @@ bool UserPopRequester(Object* popasl)
         tags.initialDrawer = drawer;
     if (!file.empty())
         tags.initialFile = file;
+    tags.titleText = popasl->GetString(ASLFR_TitleText);
+    tags.initialPattern = popasl->GetString(ASLFR_InitialPattern);
+    if (popasl->Has(ASLFR_DoPatterns))
+        tags.doPatterns = popasl->GetLong(ASLFR_DoPatterns) != FALSE;
+    if (popasl->Has(ASLFR_DoSequences))
+        tags.doSequences = popasl->GetLong(ASLFR_DoSequences) != FALSE;
+    tags.hintText = popasl->GetString(ASLFR_HintText);
     if (AslRequest(*requester, tags))
         string->SetAttrs({{MUIA_String_Contents, JoinPath(requester->fr_Drawer, requester->fr_File)}});
     FreeAslRequest(std::move(requester));

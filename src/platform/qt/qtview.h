@@ -7,6 +7,7 @@
 #include "platform/asl.h"
 #include "platform/mui/mui.h"
 
+#include <QFileDialog>
 #include <QString>
 #include <Qt>
 
@@ -15,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-class QFileDialog;
+class QLineEdit;
 class QObject;
 class QSortFilterProxyModel;
 class QWidget;
@@ -68,6 +69,32 @@ void RaiseBreak();
 
 // The file requester's face.
 std::optional<AslAnswer> RequestFile(const AslTags& tags);
+
+// The dialog RequestFile shows. Where the request takes sequences, a
+// pattern typed into the file field (frame#?.png, or frame*.png as a shell
+// writes it) or several pictures of one folder chosen together come back as
+// one AmigaDOS pattern; a save dialog adds the pattern's extension to a name
+// typed without it.
+class RequesterDialog : public QFileDialog {
+public:
+    explicit RequesterDialog(const AslTags& tags);
+    // The answer made by the dialog itself (a sequence); nullopt when the
+    // chosen file stands.
+    const std::optional<AslAnswer>& answer() const { return answer_; }
+
+    void accept() override;
+
+private:
+    QLineEdit* FileNameEdit() const;
+    std::optional<AslAnswer> TypedPattern() const;
+    void EnableOpenForPattern();
+    bool AcceptSequence();
+    void Say(const QString& text);
+
+    AslTags tags_;
+    bool sequences_ = false;
+    std::optional<AslAnswer> answer_;
+};
 // Sets a dialog up from the requester's tags (title, save mode, drawer,
 // file, pattern).
 void ConfigureFileDialog(QFileDialog& dialog, const AslTags& tags);
