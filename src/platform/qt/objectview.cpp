@@ -4,6 +4,8 @@
 #include "platform/qt/objectview.h"
 
 #include "platform/dos.h"
+#include "platform/qt/inputhold.h"
+#include "platform/qt/placement.h"
 #include "platform/qt/qtview.h"
 #include "platform/qt/widgets.h"
 
@@ -19,9 +21,11 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
 
@@ -83,6 +87,8 @@ public:
     void Attach(Object& application);
     void DetachAll();
     QWidget* WidgetOf(const Object* object) const;
+    Object* ObjectOf(const QWidget* widget) const;
+    WindowWidget* MainWindow() const { return mainWindow_; }
 
     void AttributeChanged(Object& object, Tag attribute) override;
     void EntriesChanged(Object& list) override;
@@ -114,11 +120,15 @@ private:
     void SyncListItems(Object& list, ListWidget& widget);
     void ApplyGeometry(Object& object);
     void ShowWindow(Object& window);
+    void PlaceWindow(Object& window, WindowWidget& widget);
     void PictureChanged(Object& picture);
 
     Binding* Find(const Object* object);
 
     std::unordered_map<const Object*, Binding> bindings_;
+    QPointer<WindowWidget> mainWindow_;
+    // Where the user last left each of the other windows during this run.
+    std::unordered_map<const Object*, QPoint> placements_;
 };
 
 View& TheView()
@@ -137,6 +147,19 @@ QWidget* View::WidgetOf(const Object* object) const
 {
     auto it = bindings_.find(object);
     return it == bindings_.end() ? nullptr : it->second.outer.data();
+}
+
+Object* View::ObjectOf(const QWidget* widget) const
+{
+    for (; widget != nullptr; widget = widget->parentWidget()) {
+        for (const auto& [object, binding] : bindings_) {
+            if (binding.outer == widget)
+                return binding.object;
+        }
+        if (widget->isWindow())
+            break;
+    }
+    return nullptr;
 }
 
 void View::Attach(Object& application)
@@ -164,6 +187,7 @@ void View::DetachAll()
             windows.push_back(binding.outer);
     }
     bindings_.clear();
+    placements_.clear();
     for (Object* application : applications)
         application->SetView(nullptr);
     for (QPointer<QWidget>& window : windows)
@@ -402,8 +426,21 @@ void View::BuildMenuBar(Object& application, WindowWidget& window)
             const LONG userData = itemObject->GetLong(MUIA_UserData);
             Object* app = &application;
             QObject::connect(action, &QAction::triggered, action, [app, userData] {
-                ReportAction("UserChooseMenu");
-                mui::UserChooseMenu(app, userData);
+                auto choose = [app, userData] {
+                    ReportAction("UserChooseMenu");
+                    mui::UserChooseMenu(app, userData);
+                };
+                // The menu strip stays usable while a tool runs; the choice
+                // waits its turn like any other input (unless the program has
+                // ended its application meanwhile).
+                if (detail::HoldingInput()) {
+                    detail::HoldAction([app, choose] {
+                        if (mui::CurrentApplication() == app)
+                            choose();
+                    }, detail::IsQuitId(userData));
+                } else {
+                    choose();
+                }
             });
             Binding& itemBinding = bindings_[itemObject.get()];
             itemBinding.object = itemObject.get();
@@ -443,21 +480,50 @@ void View::ShowWindow(Object& window)
     if (widget == nullptr)
         return;
     if (window.GetLong(MUIA_Window_Open) == 0) {
+        if (widget->isVisible() && widget != mainWindow_)
+            placements_[&window] = widget->pos();
         widget->hide();
         return;
     }
-    // The menu strip goes to the first window that opens: the program's main
-    // window.
+    // The menu strip and the status line go to the first window that opens:
+    // the program's main window.
     if (Object* application = window.application()) {
         Binding* app = Find(application);
         if (app != nullptr && !app->menuShown) {
             app->menuShown = true;
+            mainWindow_ = widget;
             BuildMenuBar(*application, *widget);
+            widget->statusBar()->setSizeGripEnabled(false);
         }
     }
+    if (!widget->isVisible() && widget != mainWindow_)
+        PlaceWindow(window, *widget);
     widget->show();
     widget->raise();
     widget->activateWindow();
+}
+
+void View::PlaceWindow(Object& window, WindowWidget& widget)
+{
+    QWidget* main = mainWindow_;
+    if (main == nullptr || !main->isVisible())
+        return;
+    QScreen* screen = main->screen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    if (!widget.testAttribute(Qt::WA_Resized))
+        widget.adjustSize();
+    // Before its first showing a window has no frame yet; the main window's
+    // tells how large it will be.
+    const QSize frame = widget.isWindow() && widget.testAttribute(Qt::WA_WState_Created)
+        ? widget.frameGeometry().size()
+        : widget.size() + (main->frameGeometry().size() - main->size());
+    auto remembered = placements_.find(&window);
+    const QPoint corner = remembered != placements_.end()
+        ? detail::KeepOnScreen(remembered->second, frame, area)
+        : detail::PlaceBeside(main->frameGeometry(), frame, area);
+    widget.move(corner);
 }
 
 void View::PictureChanged(Object& picture)
@@ -705,6 +771,7 @@ void View::ObjectDisposed(Object& object)
         return;
     Binding binding = it->second;
     bindings_.erase(it);
+    placements_.erase(&object);
     // Children are disposed before their parents, so a window's gadgets go
     // one by one and the window last.
     if (binding.action)
@@ -722,6 +789,10 @@ namespace detail {
 void AttachApplication(mui::Object& application) { TheView().Attach(application); }
 
 void DetachAll() { TheView().DetachAll(); }
+
+QMainWindow* MainWindow() { return TheView().MainWindow(); }
+
+mui::Object* ObjectOf(const QWidget* widget) { return TheView().ObjectOf(widget); }
 
 void ReportAction(std::string_view action)
 {
