@@ -216,6 +216,8 @@ void Begin(std::string_view title, int count)
     state.progress = new ProgressWindow(MainWindow(), state.title, count);
     state.progress->show();
     state.progress->raise();
+    // Escape reaches it at once.
+    state.progress->activateWindow();
     SetWorkBusy(true);
     // The user has already asked to quit: whatever work comes before the
     // quit is handled stops at once.
