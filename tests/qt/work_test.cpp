@@ -431,8 +431,10 @@ TEST(WindowPlacement, BesideTheMainWindowAndOnTheScreen)
     } rows[] = {
         {"room on the right", {10, 20, 600, 500}, {400, 300}, {618, 20}},
         {"room on the left only", {700, 50, 500, 400}, {400, 300}, {292, 50}},
-        {"more room on the right than on the left", {200, 50, 700, 400}, {400, 300}, {880, 50}},
-        {"more room on the left than on the right", {300, 50, 700, 400}, {400, 300}, {0, 50}},
+        {"room below only", {200, 50, 700, 400}, {400, 300}, {200, 458}},
+        {"room above only", {200, 500, 700, 380}, {400, 300}, {200, 192}},
+        {"no room, more on the right", {200, 50, 700, 800}, {400, 300}, {880, 50}},
+        {"no room, more on the left", {300, 50, 700, 800}, {400, 300}, {0, 50}},
         {"too low for the main window's top", {10, 700, 600, 150}, {400, 300}, {618, 600}},
         {"larger than the screen", {10, 20, 600, 500}, {1400, 1000}, {0, 0}},
     };

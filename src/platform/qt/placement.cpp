@@ -27,18 +27,26 @@ QPoint KeepOnScreen(QPoint corner, const QSize& size, const QRect& screen)
 
 QPoint PlaceBeside(const QRect& main, const QSize& size, const QRect& screen)
 {
-    const int roomRight = screen.x() + screen.width() - (main.x() + main.width() + kGap);
+    const int screenRight = screen.x() + screen.width();
+    const int screenBottom = screen.y() + screen.height();
+    const int mainRight = main.x() + main.width();
+    const int mainBottom = main.y() + main.height();
+    const int roomRight = screenRight - (mainRight + kGap);
     const int roomLeft = main.x() - kGap - screen.x();
-    int x = 0;
+    QPoint corner;
     if (roomRight >= size.width())
-        x = main.x() + main.width() + kGap;
+        corner = QPoint(mainRight + kGap, main.y());
     else if (roomLeft >= size.width())
-        x = main.x() - kGap - size.width();
+        corner = QPoint(main.x() - kGap - size.width(), main.y());
+    else if (screenBottom - (mainBottom + kGap) >= size.height())
+        corner = QPoint(main.x(), mainBottom + kGap);
+    else if (main.y() - kGap - screen.y() >= size.height())
+        corner = QPoint(main.x(), main.y() - kGap - size.height());
     else if (roomRight >= roomLeft)
-        x = screen.x() + screen.width() - size.width();
+        corner = QPoint(screenRight - size.width(), main.y());
     else
-        x = screen.x();
-    return KeepOnScreen(QPoint(x, main.y()), size, screen);
+        corner = QPoint(screen.x(), main.y());
+    return KeepOnScreen(corner, size, screen);
 }
 
 } // namespace qtview::detail
