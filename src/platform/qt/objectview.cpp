@@ -1,9 +1,11 @@
-// Every object of the model shows as its natural widget. Values set by code
-// reach the widgets with their signals blocked, so they never come back as a
-// user's edit; a user's edit goes to the model only through mui::User*.
+// Every object of the model shows as its natural widget (a gadget through its
+// face, faces.h). Values set by code reach the widgets with their signals
+// blocked, so they never come back as a user's edit; a user's edit goes to
+// the model only through mui::User*.
 #include "platform/qt/objectview.h"
 
 #include "platform/dos.h"
+#include "platform/qt/faces.h"
 #include "platform/qt/inputhold.h"
 #include "platform/qt/placement.h"
 #include "platform/qt/qtview.h"
@@ -12,22 +14,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QFontMetrics>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QSlider>
 #include <QStatusBar>
-#include <QStyle>
-#include <QToolButton>
 
 #include <algorithm>
 #include <unordered_map>
@@ -82,7 +75,7 @@ int HorizontalStretch(const Object& child)
     return child.kind() == Kind::Label ? 0 : 100;
 }
 
-class View final : public mui::ObjectView {
+class View final : public mui::ObjectView, public detail::FaceHost {
 public:
     void Attach(Object& application);
     void DetachAll();
@@ -93,24 +86,22 @@ public:
     void AttributeChanged(Object& object, Tag attribute) override;
     void EntriesChanged(Object& list) override;
     void ObjectDisposed(Object& object) override;
+    void Resync(Object& object, Tag attribute) override { Sync(object, attribute); }
 
 private:
     struct Binding {
         Object* object = nullptr;
         Kind kind = Kind::Application;
         QPointer<QWidget> outer;          // what its parent lays out (a window: the window)
-        QPointer<QSlider> slider;         // Slider
-        QPointer<QLabel> valueDisplay;    // Slider
-        QPointer<QButtonGroup> radios;    // Radio
         QPointer<QMenu> menu;             // Menu
         QPointer<QAction> action;         // Menuitem
         bool menuShown = false;           // Application: its menu strip has a window
     };
 
     QWidget* Build(Object& object, bool windowRoot);
+    // Windows, groups, file fields, lists and pictures.
+    QWidget* BuildContainer(Object& object, bool windowRoot);
     QWidget* BuildGroup(Object& group, bool windowRoot);
-    QWidget* BuildSlider(Object& slider, Binding& binding);
-    QWidget* BuildRadio(Object& radio, Binding& binding);
     ListWidget* BuildList(Object& list);
     void BuildMenuBar(Object& application, WindowWidget& window);
 
@@ -196,9 +187,23 @@ void View::DetachAll()
 
 QWidget* View::Build(Object& object, bool windowRoot)
 {
+    const detail::GadgetFace* face = detail::FaceOf(object.kind());
+    QWidget* widget = face != nullptr ? face->build(object, *this) : BuildContainer(object, windowRoot);
+    if (widget == nullptr)
+        return nullptr;
+    widget->setObjectName(QString::fromLatin1(mui::KindName(object.kind())));
     Binding binding;
     binding.object = &object;
     binding.kind = object.kind();
+    binding.outer = widget;
+    bindings_[&object] = binding;
+    if (object.kind() != Kind::Window)
+        Sync(object, 0);
+    return widget;
+}
+
+QWidget* View::BuildContainer(Object& object, bool windowRoot)
+{
     QWidget* widget = nullptr;
     switch (object.kind()) {
     case Kind::Window: {
@@ -213,67 +218,6 @@ QWidget* View::Build(Object& object, bool windowRoot)
     }
     case Kind::Group:
         widget = BuildGroup(object, windowRoot);
-        break;
-    case Kind::String: {
-        auto* edit = new QLineEdit;
-        QObject::connect(edit, &QLineEdit::textEdited, edit, [this, &object](const QString& text) {
-            ReportAction("UserType");
-            mui::UserType(&object, text.toStdString());
-            // The model may have cut the text or refused it.
-            Sync(object, MUIA_String_Contents);
-        });
-        widget = edit;
-        break;
-    }
-    case Kind::Text:
-    case Kind::Label: {
-        auto* label = new QLabel;
-        label->setTextFormat(Qt::PlainText);
-        widget = label;
-        break;
-    }
-    case Kind::Button: {
-        auto* button = new QPushButton;
-        button->setAutoDefault(false);
-        QObject::connect(button, &QPushButton::clicked, button, [&object] {
-            ReportAction("UserPress");
-            mui::UserPress(&object);
-        });
-        widget = button;
-        break;
-    }
-    case Kind::PopButton: {
-        auto* button = new QToolButton;
-        button->setIcon(button->style()->standardIcon(QStyle::SP_DirOpenIcon));
-        button->setToolTip(QStringLiteral("Choose a file"));
-        QObject::connect(button, &QToolButton::clicked, button, [&object] {
-            Object* field = object.parent();
-            if (field != nullptr && field->kind() == Kind::Popasl) {
-                ReportAction("UserPopRequester");
-                mui::UserPopRequester(field);
-            } else {
-                ReportAction("UserPress");
-                mui::UserPress(&object);
-            }
-        });
-        widget = button;
-        break;
-    }
-    case Kind::Cycle: {
-        auto* combo = new QComboBox;
-        QObject::connect(combo, &QComboBox::activated, combo, [this, &object](int index) {
-            ReportAction("UserCycle");
-            if (!mui::UserCycle(&object, index))
-                Sync(object, MUIA_Cycle_Active);
-        });
-        widget = combo;
-        break;
-    }
-    case Kind::Slider:
-        widget = BuildSlider(object, binding);
-        break;
-    case Kind::Radio:
-        widget = BuildRadio(object, binding);
         break;
     case Kind::Popasl: {
         auto* field = new QWidget;
@@ -308,17 +252,11 @@ QWidget* View::Build(Object& object, bool windowRoot)
         widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         break;
     }
-    case Kind::Application:
-    case Kind::Menustrip:
-    case Kind::Menu:
-    case Kind::Menuitem:
-        return nullptr;
+    default:
+        // Gadgets with a face of their own; the application and its menus
+        // have no widget of their own.
+        break;
     }
-    widget->setObjectName(QString::fromLatin1(mui::KindName(object.kind())));
-    binding.outer = widget;
-    bindings_[&object] = binding;
-    if (object.kind() != Kind::Window)
-        Sync(object, 0);
     return widget;
 }
 
@@ -336,49 +274,6 @@ QWidget* View::BuildGroup(Object& group, bool windowRoot)
             continue;
         layout->addWidget(widget, horizontal ? HorizontalStretch(*child) : 0);
     }
-    return container;
-}
-
-QWidget* View::BuildSlider(Object& object, Binding& binding)
-{
-    auto* container = new QWidget;
-    auto* layout = new QHBoxLayout(container);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* slider = new QSlider(Qt::Horizontal);
-    slider->setMinimumWidth(60);
-    auto* display = new QLabel;
-    display->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    layout->addWidget(slider, 1);
-    layout->addWidget(display, 0);
-    QObject::connect(slider, &QSlider::valueChanged, slider, [this, &object, display](int value) {
-        display->setNum(value);
-        ReportAction("UserSlide");
-        if (!mui::UserSlide(&object, value))
-            Sync(object, MUIA_Numeric_Value);
-    });
-    binding.slider = slider;
-    binding.valueDisplay = display;
-    return container;
-}
-
-QWidget* View::BuildRadio(Object& object, Binding& binding)
-{
-    auto* container = new QWidget;
-    auto* layout = new QVBoxLayout(container);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* group = new QButtonGroup(container);
-    int id = 0;
-    for (const std::string& entry : object.entries()) {
-        auto* button = new QRadioButton(ToQString(entry));
-        group->addButton(button, id++);
-        layout->addWidget(button);
-    }
-    QObject::connect(group, &QButtonGroup::idClicked, container, [this, &object](int entry) {
-        ReportAction("UserRadio");
-        if (!mui::UserRadio(&object, entry))
-            Sync(object, MUIA_Radio_Active);
-    });
-    binding.radios = group;
     return container;
 }
 
@@ -570,83 +465,17 @@ void View::Sync(Object& object, Tag attribute)
         ApplyGeometry(object);
 
     QWidget* widget = binding->outer;
+    if (const detail::GadgetFace* face = detail::FaceOf(object.kind())) {
+        if (widget != nullptr)
+            face->sync(object, *widget, attribute);
+        return;
+    }
     switch (object.kind()) {
     case Kind::Window:
         if (wants(MUIA_Window_Title) && widget)
             widget->setWindowTitle(ToQString(object.GetString(MUIA_Window_Title).value_or(std::string())));
         if (wants(MUIA_Window_Open))
             ShowWindow(object);
-        break;
-    case Kind::String:
-        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-            const QSignalBlocker blocker(edit);
-            if (wants(MUIA_String_MaxLen)) {
-                const LONG maxLength = object.GetLong(MUIA_String_MaxLen);
-                auto* limit = dynamic_cast<LengthLimit*>(const_cast<QValidator*>(edit->validator()));
-                if (limit == nullptr) {
-                    limit = new LengthLimit(*edit);
-                    edit->setValidator(limit);
-                }
-                limit->SetLimit(maxLength > 1 ? maxLength - 1 : 0);
-            }
-            if (wants(MUIA_String_Contents)) {
-                const QString text = ToQString(object.GetString(MUIA_String_Contents).value_or(std::string()));
-                if (edit->text() != text)
-                    edit->setText(text);
-            }
-        }
-        break;
-    case Kind::Text:
-    case Kind::Label:
-        if (auto* label = qobject_cast<QLabel*>(widget); label && wants(MUIA_Text_Contents)) {
-            const Qt::Alignment fallback = object.kind() == Kind::Label ? Qt::AlignRight : Qt::AlignLeft;
-            const DisplayText shown =
-                ParseDisplayText(object.GetString(MUIA_Text_Contents).value_or(std::string()), fallback);
-            label->setText(shown.text);
-            label->setAlignment(shown.alignment | Qt::AlignVCenter);
-            QFont font = label->font();
-            font.setBold(shown.bold);
-            font.setItalic(shown.italic);
-            font.setUnderline(shown.underline);
-            label->setFont(font);
-        }
-        break;
-    case Kind::Button:
-        if (auto* button = qobject_cast<QPushButton*>(widget); button && wants(MUIA_Text_Contents))
-            button->setText(ButtonText(object.GetString(MUIA_Text_Contents).value_or(std::string())));
-        break;
-    case Kind::Cycle:
-        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-            const QSignalBlocker blocker(combo);
-            if (all)
-                SyncEntries(object);
-            if (wants(MUIA_Cycle_Active))
-                combo->setCurrentIndex(object.GetLong(MUIA_Cycle_Active));
-        }
-        break;
-    case Kind::Slider:
-        if (binding->slider && (wants(MUIA_Numeric_Min) || wants(MUIA_Numeric_Max) || wants(MUIA_Numeric_Value))) {
-            const QSignalBlocker blocker(binding->slider);
-            const LONG minimum = object.GetLong(MUIA_Numeric_Min);
-            const LONG maximum = object.GetLong(MUIA_Numeric_Max);
-            binding->slider->setRange(minimum, maximum);
-            binding->slider->setValue(object.GetLong(MUIA_Numeric_Value));
-            if (binding->valueDisplay) {
-                // Wide enough for every value of the range.
-                const QFontMetrics metrics(binding->valueDisplay->font());
-                const int width = std::max(metrics.horizontalAdvance(QString::number(minimum)),
-                                           metrics.horizontalAdvance(QString::number(maximum)));
-                binding->valueDisplay->setMinimumWidth(width);
-                binding->valueDisplay->setNum(static_cast<int>(object.GetLong(MUIA_Numeric_Value)));
-            }
-        }
-        break;
-    case Kind::Radio:
-        if (binding->radios && wants(MUIA_Radio_Active)) {
-            const QSignalBlocker blocker(binding->radios);
-            if (QAbstractButton* button = binding->radios->button(object.GetLong(MUIA_Radio_Active)))
-                button->setChecked(true);
-        }
         break;
     case Kind::NList:
         if (auto* list = dynamic_cast<ListWidget*>(widget)) {
@@ -746,16 +575,9 @@ void View::SyncEntries(Object& object)
             Sync(object, MUIA_NList_Active);
         }
         break;
-    case Kind::Cycle:
-        if (auto* combo = qobject_cast<QComboBox*>(binding->outer.data())) {
-            const QSignalBlocker blocker(combo);
-            combo->clear();
-            for (const std::string& entry : object.entries())
-                combo->addItem(ToQString(entry));
-            combo->setCurrentIndex(object.GetLong(MUIA_Cycle_Active));
-        }
-        break;
     default:
+        if (const detail::GadgetFace* face = detail::FaceOf(object.kind()); face && face->entries && binding->outer)
+            face->entries(object, *binding->outer);
         break;
     }
 }
