@@ -303,6 +303,12 @@ TEST_F(WorkTest, QuittingDuringWorkCancelsItAndQuitsAfterwards)
         LONG id; // 0: Ctrl-C, which the wait reports itself
     } rows[] = {
         {"_Quit", [](WorkTest& t) { ClickThroughWindow(qtview::WidgetOf(t.quit)); }, MUIV_Application_ReturnID_Quit},
+        {"Alt+Q",
+         [](WorkTest& t) {
+             QApplication::setActiveWindow(t.MainWidget());
+             QTest::keyClick(t.MainWidget(), Qt::Key_Q, Qt::AltModifier);
+         },
+         MUIV_Application_ReturnID_Quit},
         {"close gadget", [](WorkTest& t) { t.MainWidget()->close(); }, MUIV_Application_ReturnID_Quit},
         {"menu Quit",
          [](WorkTest& t) { t.MainWidget()->menuBar()->actions().value(0)->menu()->actions().value(1)->trigger(); },
@@ -387,7 +393,7 @@ TEST_F(WorkTest, AFinishedRenderIsToldInTheStatusLine)
     EXPECT_EQ(Failure(), nullptr);
 }
 
-TEST_F(WorkTest, ABusyCursorShowsWhileAToolRuns)
+TEST_F(WorkTest, ABusyCursorShowsWhileAToolRunsButNotOverTheProgressWindow)
 {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ToolWaiting(ToolWait::Begin);
@@ -395,6 +401,30 @@ TEST_F(WorkTest, ABusyCursorShowsWhileAToolRuns)
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     ToolWaiting(ToolWait::End);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    BeginWork("Rendering", 2);
+    ASSERT_NE(Progress(), nullptr);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(Progress(), &enter);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(Progress(), &leave);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EndWork(WorkOutcome::Finished, "");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WorkTest, InputToTheOtherWindowsIsHeldToo)
+{
+    mui::set(editor, MUIA_Window_Open, LONG{TRUE});
+    ToolWaiting(ToolWait::Begin);
+    qtview::WidgetOf(editor)->close();
+    ClickThroughWindow(qtview::WidgetOf(save));
+    ToolWaiting(ToolWait::Poll);
+    ToolWaiting(ToolWait::End);
+    EXPECT_THAT(Ids(), IsEmpty());
+    EXPECT_FALSE(WorkCancelled());
+    EXPECT_THAT(RunLoop(2), ElementsAre(ID_EDITOR_CLOSE, ID_SAVE));
 }
 
 TEST_F(WorkTest, TheOtherWindowsOpenBesideTheMainWindowAndWhereTheyWereLeft)
