@@ -16,6 +16,8 @@ const GadgetFace kFaces[] = {
     {.kind = mui::Kind::Cycle, .build = BuildCycle, .sync = SyncCycle, .entries = CycleEntries},
     {.kind = mui::Kind::Slider, .build = BuildSlider, .sync = SyncSlider, .entries = nullptr},
     {.kind = mui::Kind::Radio, .build = BuildRadio, .sync = SyncRadio, .entries = nullptr},
+    {.kind = mui::Kind::NList, .build = BuildList, .sync = SyncList, .entries = ListEntries},
+    {.kind = mui::Kind::NBitmap, .build = BuildPicture, .sync = SyncPicture, .entries = nullptr},
 };
 
 } // namespace

@@ -1,10 +1,15 @@
 // One small face per kind of gadget (internal to the Qt front end): how its
 // widget is built and how it follows the model, side by side in a file of
-// its own. The object view looks a kind's face up here; containers, windows,
-// lists, pictures and menus are still built by the view itself.
+// its own. The object view looks a kind's face up here; windows, groups,
+// file fields, list views, spaces and menus are built by the view itself.
 #pragma once
 
 #include "platform/mui/mui.h"
+
+#include <QPixmap>
+
+#include <optional>
+#include <string>
 
 class QWidget;
 
@@ -17,6 +22,9 @@ public:
     // Brings the widget in line with the model again (after the model cut
     // or refused a user's edit).
     virtual void Resync(mui::Object& object, Tag attribute) = 0;
+    // A picture changed: the lists that show it and the groups whose size
+    // depends on it follow.
+    virtual void PictureChanged(mui::Object& picture) = 0;
 };
 
 struct GadgetFace {
@@ -47,5 +55,15 @@ QWidget* BuildSlider(mui::Object& object, FaceHost& host);
 void SyncSlider(mui::Object& object, QWidget& widget, Tag attribute);
 QWidget* BuildRadio(mui::Object& object, FaceHost& host);
 void SyncRadio(mui::Object& object, QWidget& widget, Tag attribute);
+QWidget* BuildList(mui::Object& object, FaceHost& host);
+void SyncList(mui::Object& object, QWidget& widget, Tag attribute);
+void ListEntries(mui::Object& object, QWidget& widget);
+QWidget* BuildPicture(mui::Object& object, FaceHost& host);
+void SyncPicture(mui::Object& object, QWidget& widget, Tag attribute);
+
+// A picture file named the way the program names files (bare names from
+// the current folder, volumes such as "T:"); none for no file or an unknown
+// volume, a null picture for a file that cannot be read.
+QPixmap LoadPicture(const std::optional<std::string>& file);
 
 } // namespace qtview::detail

@@ -4,7 +4,6 @@
 // the model only through mui::User*.
 #include "platform/qt/objectview.h"
 
-#include "platform/dos.h"
 #include "platform/qt/faces.h"
 #include "platform/qt/inputhold.h"
 #include "platform/qt/placement.h"
@@ -18,7 +17,6 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
 
@@ -40,21 +38,6 @@ ActionObserver& Observer()
 {
     static ActionObserver observer;
     return observer;
-}
-
-// A picture file named the way the program names files (bare names from
-// the current folder, volumes such as "T:"); none for no file or an unknown
-// volume, a null picture for a file that cannot be read.
-QPixmap LoadPicture(const std::optional<std::string>& file)
-{
-    if (!file || file->empty())
-        return {};
-    const std::optional<std::string> host = HostPath(*file);
-    if (!host)
-        return {};
-    QPixmap picture;
-    picture.load(ToQString(*host));
-    return picture;
 }
 
 Object* ChildOfKind(const Object& parent, Kind kind)
@@ -87,6 +70,7 @@ public:
     void EntriesChanged(Object& list) override;
     void ObjectDisposed(Object& object) override;
     void Resync(Object& object, Tag attribute) override { Sync(object, attribute); }
+    void PictureChanged(Object& picture) override;
 
 private:
     struct Binding {
@@ -102,17 +86,14 @@ private:
     // Windows, groups, file fields, lists and pictures.
     QWidget* BuildContainer(Object& object, bool windowRoot);
     QWidget* BuildGroup(Object& group, bool windowRoot);
-    ListWidget* BuildList(Object& list);
     void BuildMenuBar(Object& application, WindowWidget& window);
 
     // Brings the widget in line with the model: one attribute, or all (0).
     void Sync(Object& object, Tag attribute);
     void SyncEntries(Object& object);
-    void SyncListItems(Object& list, ListWidget& widget);
     void ApplyGeometry(Object& object);
     void ShowWindow(Object& window);
     void PlaceWindow(Object& window, WindowWidget& widget);
-    void PictureChanged(Object& picture);
 
     Binding* Find(const Object* object);
 
@@ -229,9 +210,6 @@ QWidget* View::BuildContainer(Object& object, bool windowRoot)
         widget = field;
         break;
     }
-    case Kind::NList:
-        widget = BuildList(object);
-        break;
     case Kind::NListview: {
         auto* view = new QWidget;
         auto* layout = new QVBoxLayout(view);
@@ -239,12 +217,6 @@ QWidget* View::BuildContainer(Object& object, bool windowRoot)
         for (const auto& child : object.children())
             layout->addWidget(Build(*child, false));
         widget = view;
-        break;
-    }
-    case Kind::NBitmap: {
-        auto* picture = new PictureLabel;
-        picture->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        widget = picture;
         break;
     }
     case Kind::Space: {
@@ -275,26 +247,6 @@ QWidget* View::BuildGroup(Object& group, bool windowRoot)
         layout->addWidget(widget, horizontal ? HorizontalStretch(*child) : 0);
     }
     return container;
-}
-
-ListWidget* View::BuildList(Object& object)
-{
-    auto* list = new ListWidget([&object](int from, int to) {
-        ReportAction("UserDrag");
-        mui::UserDrag(&object, from, to);
-    });
-    QObject::connect(list, &QListWidget::currentRowChanged, list, [this, &object](int row) {
-        if (row < 0)
-            return;
-        ReportAction("UserClick");
-        if (!mui::UserClick(&object, row))
-            Sync(object, MUIA_NList_Active);
-    });
-    QObject::connect(list, &QListWidget::itemDoubleClicked, list, [list, &object](QListWidgetItem* item) {
-        ReportAction("UserDoubleClick");
-        mui::UserDoubleClick(&object, list->row(item));
-    });
-    return list;
 }
 
 void View::BuildMenuBar(Object& application, WindowWidget& window)
@@ -468,6 +420,10 @@ void View::Sync(Object& object, Tag attribute)
     if (const detail::GadgetFace* face = detail::FaceOf(object.kind())) {
         if (widget != nullptr)
             face->sync(object, *widget, attribute);
+        // A picture of another file: what shows it follows (on building,
+        // the picture has no place yet).
+        if (object.kind() == Kind::NBitmap && attribute == MUIA_NBitmap_Normal)
+            PictureChanged(object);
         return;
     }
     switch (object.kind()) {
@@ -476,37 +432,6 @@ void View::Sync(Object& object, Tag attribute)
             widget->setWindowTitle(ToQString(object.GetString(MUIA_Window_Title).value_or(std::string())));
         if (wants(MUIA_Window_Open))
             ShowWindow(object);
-        break;
-    case Kind::NList:
-        if (auto* list = dynamic_cast<ListWidget*>(widget)) {
-            const QSignalBlocker blocker(list);
-            if (wants(MUIA_NList_DragSortable)) {
-                const bool sortable = object.GetLong(MUIA_NList_DragSortable) != 0;
-                list->setDragEnabled(sortable);
-                list->setAcceptDrops(sortable);
-                list->setDropIndicatorShown(sortable);
-                list->setDragDropMode(sortable ? QAbstractItemView::InternalMove : QAbstractItemView::NoDragDrop);
-            }
-            if (all || attribute == MUIA_NList_MinLineHeight)
-                SyncListItems(object, *list);
-            if (wants(MUIA_NList_Active)) {
-                const LONG active = object.GetLong(MUIA_NList_Active, MUIV_NList_Active_Off);
-                if (active >= 0 && active < list->count()) {
-                    list->setCurrentRow(active);
-                    list->scrollToItem(list->item(active));
-                } else if (active < 0) {
-                    list->setCurrentRow(-1);
-                    list->clearSelection();
-                }
-            }
-        }
-        break;
-    case Kind::NBitmap:
-        if (auto* picture = dynamic_cast<PictureLabel*>(widget); picture && wants(MUIA_NBitmap_Normal)) {
-            picture->SetPicture(LoadPicture(object.GetString(MUIA_NBitmap_Normal)));
-            if (!all)
-                PictureChanged(object);
-        }
         break;
     case Kind::Menu:
         if (binding->menu && wants(MUIA_Menu_Title))
@@ -521,65 +446,12 @@ void View::Sync(Object& object, Tag attribute)
     }
 }
 
-void View::SyncListItems(Object& list, ListWidget& widget)
-{
-    const LONG lineHeight = list.GetLong(MUIA_NList_MinLineHeight);
-    const QSize iconSize = lineHeight > 0 ? QSize(lineHeight * 4 / 3, lineHeight) : widget.iconSize();
-    if (lineHeight > 0 && widget.iconSize() != iconSize) {
-        // Rows of pictures: the list is as wide as a picture and its scroll bar.
-        widget.setIconSize(iconSize);
-        widget.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        widget.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        widget.setMinimumWidth(iconSize.width() + 2 * widget.frameWidth() + 2 * widget.spacing() + 8
-                               + widget.verticalScrollBar()->sizeHint().width());
-    }
-    const auto& entries = list.entries();
-    const int count = static_cast<int>(entries.size());
-    while (widget.count() > count)
-        delete widget.takeItem(widget.count() - 1);
-    while (widget.count() < count)
-        widget.addItem(QString());
-    for (int row = 0; row < count; ++row) {
-        const std::string& entry = entries[static_cast<std::size_t>(row)];
-        QListWidgetItem* item = widget.item(row);
-        if (const std::optional<LONG> slot = mui::ImageSlotOfEntry(entry)) {
-            Object* image = mui::NList_SlotImage(&list, *slot);
-            QPixmap picture = image ? LoadPicture(image->GetString(MUIA_NBitmap_Normal)) : QPixmap();
-            if (!picture.isNull())
-                picture = picture.scaled(iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            item->setIcon(QIcon(picture));
-            item->setText(ToQString(std::string_view(entry).substr(entry.find(']') + 1)));
-        } else {
-            const DisplayText shown = ParseDisplayText(entry, Qt::AlignLeft);
-            item->setIcon(QIcon());
-            item->setText(shown.text);
-            item->setTextAlignment(shown.alignment | Qt::AlignVCenter);
-        }
-        if (lineHeight > 0)
-            item->setSizeHint(QSize(iconSize.width(), std::max<int>(lineHeight, item->sizeHint().height())));
-    }
-}
-
 void View::SyncEntries(Object& object)
 {
     Binding* binding = Find(&object);
-    if (binding == nullptr)
-        return;
-    switch (object.kind()) {
-    case Kind::NList:
-        if (auto* list = dynamic_cast<ListWidget*>(binding->outer.data())) {
-            {
-                const QSignalBlocker blocker(list);
-                SyncListItems(object, *list);
-            }
-            Sync(object, MUIA_NList_Active);
-        }
-        break;
-    default:
-        if (const detail::GadgetFace* face = detail::FaceOf(object.kind()); face && face->entries && binding->outer)
-            face->entries(object, *binding->outer);
-        break;
-    }
+    const detail::GadgetFace* face = detail::FaceOf(object.kind());
+    if (binding != nullptr && binding->outer && face != nullptr && face->entries != nullptr)
+        face->entries(object, *binding->outer);
 }
 
 void View::AttributeChanged(Object& object, Tag attribute) { Sync(object, attribute); }
