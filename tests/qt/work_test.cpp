@@ -205,6 +205,22 @@ TEST_F(WorkTest, TheProgressWindowShowsTheStepAndOneBarForTheWholeWork)
     }
 }
 
+TEST_F(WorkTest, ALongStepTextIsCutInTheMiddleNotTheWindowStretched)
+{
+    const QString name = QStringLiteral("Crouton 1 of 1: ") + QString(300, QLatin1Char('x')) + QStringLiteral("end");
+    BeginWork("Rendering", 1);
+    StepWork(1, name.toStdString());
+    qtview::ProgressWindow* progress = Progress();
+    ASSERT_NE(progress, nullptr);
+    auto* step = progress->findChild<QLabel*>("step");
+    EXPECT_TRUE(step->text().startsWith(QStringLiteral("Crouton 1 of 1: ")));
+    EXPECT_TRUE(step->text().endsWith(QStringLiteral("end")));
+    EXPECT_LT(step->text().size(), name.size());
+    EXPECT_EQ(step->toolTip(), name);
+    EXPECT_LT(progress->sizeHint().width(), QApplication::primaryScreen()->availableGeometry().width());
+    EndWork(WorkOutcome::Finished, "");
+}
+
 TEST(WorkTimes, DurationsShowAsMinutesAndSeconds)
 {
     const struct {

@@ -7,6 +7,7 @@
 #include "platform/qt/qtview.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,6 +29,8 @@ QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 // The bar counts in thousandths of the whole work.
 constexpr int kBarSteps = 1000;
+// The widest step text shown whole, in average characters.
+constexpr int kStepChars = 72;
 // Before this much of the work is done, a guess at what remains is noise.
 constexpr double kEstimateFrom = 0.01;
 
@@ -92,7 +95,11 @@ void ProgressWindow::Step(int index, const QString& text)
 {
     index_ = index;
     within_ = 0.0;
-    step_->setText(text);
+    // A long crouton name is cut in the middle rather than stretching the
+    // window across the screen; the whole text is in the tool tip.
+    const QFontMetrics metrics(step_->font());
+    step_->setText(metrics.elidedText(text, Qt::ElideMiddle, metrics.averageCharWidth() * kStepChars));
+    step_->setToolTip(text);
     ShowProgress();
 }
 
