@@ -1,7 +1,9 @@
 // The program's wait on Qt's event loop, and Ctrl-C as the break signal.
 #include "platform/qt/eventloop.h"
 
+#include "platform/qt/inputhold.h"
 #include "platform/qt/qtview.h"
+#include "platform/work.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -74,6 +76,10 @@ ULONG WaitForSignals(ULONG signalSet)
         }
         if (received != 0)
             return received;
+        // What the user did while a tool ran goes first, one input at a
+        // time, so that each is handled before the next arrives.
+        if ((deliverable & MUI_APPLICATION_SIGNAL) != 0 && detail::DeliverHeldInput())
+            continue;
         QEventLoop loop;
         QTimer::singleShot(kRecheckMilliseconds, &loop, &QEventLoop::quit);
         loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
@@ -98,6 +104,10 @@ void InstallBreakHandler()
         char buffer[64];
         while (read(readEnd, buffer, sizeof buffer) > 0) {
         }
+        // Ctrl-C while a tool runs: the work stops at once, and the program
+        // quits when it next waits.
+        if (gBreakArrived.load())
+            CancelWork();
     });
     gWakeWrite.store(watch->writeEnd);
     struct sigaction action {};

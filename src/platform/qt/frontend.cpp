@@ -2,8 +2,11 @@
 #include "platform/asl.h"
 #include "platform/exec.h"
 #include "platform/qt/eventloop.h"
+#include "platform/qt/inputhold.h"
 #include "platform/qt/objectview.h"
 #include "platform/qt/qtview.h"
+#include "platform/qt/workwindows.h"
+#include "platform/work.h"
 
 #include <QApplication>
 
@@ -17,10 +20,17 @@ Frontend::Frontend()
     SetWaitHook(WaitForSignals);
     SetAslHandler(RequestFile);
     detail::InstallBreakHandler();
+    detail::InstallInputHold();
+    SetToolWaitHook(detail::OnToolWait);
+    SetWorkFace(detail::QtWorkFace());
 }
 
 Frontend::~Frontend()
 {
+    SetWorkFace({});
+    SetToolWaitHook({});
+    detail::CloseWorkWindows();
+    detail::RemoveInputHold();
     detail::RemoveBreakHandler();
     SetAslHandler({});
     SetWaitHook({});

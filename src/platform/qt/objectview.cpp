@@ -1,29 +1,24 @@
-// Every object of the model shows as its natural widget. Values set by code
-// reach the widgets with their signals blocked, so they never come back as a
-// user's edit; a user's edit goes to the model only through mui::User*.
+// Every object of the model shows as its natural widget (a gadget through its
+// face, faces.h). Values set by code reach the widgets with their signals
+// blocked, so they never come back as a user's edit; a user's edit goes to
+// the model only through mui::User*.
 #include "platform/qt/objectview.h"
 
-#include "platform/dos.h"
+#include "platform/qt/faces.h"
+#include "platform/qt/inputhold.h"
+#include "platform/qt/placement.h"
 #include "platform/qt/qtview.h"
 #include "platform/qt/widgets.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QFontMetrics>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
+#include <QScreen>
 #include <QSignalBlocker>
-#include <QSlider>
-#include <QStyle>
-#include <QToolButton>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <unordered_map>
@@ -45,21 +40,6 @@ ActionObserver& Observer()
     return observer;
 }
 
-// A picture file named the way the program names files (bare names from
-// the current folder, volumes such as "T:"); none for no file or an unknown
-// volume, a null picture for a file that cannot be read.
-QPixmap LoadPicture(const std::optional<std::string>& file)
-{
-    if (!file || file->empty())
-        return {};
-    const std::optional<std::string> host = HostPath(*file);
-    if (!host)
-        return {};
-    QPixmap picture;
-    picture.load(ToQString(*host));
-    return picture;
-}
-
 Object* ChildOfKind(const Object& parent, Kind kind)
 {
     for (const auto& child : parent.children()) {
@@ -78,47 +58,49 @@ int HorizontalStretch(const Object& child)
     return child.kind() == Kind::Label ? 0 : 100;
 }
 
-class View final : public mui::ObjectView {
+class View final : public mui::ObjectView, public detail::FaceHost {
 public:
     void Attach(Object& application);
     void DetachAll();
     QWidget* WidgetOf(const Object* object) const;
+    Object* ObjectOf(const QWidget* widget) const;
+    WindowWidget* MainWindow() const { return mainWindow_; }
 
     void AttributeChanged(Object& object, Tag attribute) override;
     void EntriesChanged(Object& list) override;
     void ObjectDisposed(Object& object) override;
+    void Resync(Object& object, Tag attribute) override { Sync(object, attribute); }
+    void PictureChanged(Object& picture) override;
 
 private:
     struct Binding {
         Object* object = nullptr;
         Kind kind = Kind::Application;
         QPointer<QWidget> outer;          // what its parent lays out (a window: the window)
-        QPointer<QSlider> slider;         // Slider
-        QPointer<QLabel> valueDisplay;    // Slider
-        QPointer<QButtonGroup> radios;    // Radio
         QPointer<QMenu> menu;             // Menu
         QPointer<QAction> action;         // Menuitem
         bool menuShown = false;           // Application: its menu strip has a window
     };
 
     QWidget* Build(Object& object, bool windowRoot);
+    // Windows, groups, file fields, lists and pictures.
+    QWidget* BuildContainer(Object& object, bool windowRoot);
     QWidget* BuildGroup(Object& group, bool windowRoot);
-    QWidget* BuildSlider(Object& slider, Binding& binding);
-    QWidget* BuildRadio(Object& radio, Binding& binding);
-    ListWidget* BuildList(Object& list);
     void BuildMenuBar(Object& application, WindowWidget& window);
 
     // Brings the widget in line with the model: one attribute, or all (0).
     void Sync(Object& object, Tag attribute);
     void SyncEntries(Object& object);
-    void SyncListItems(Object& list, ListWidget& widget);
     void ApplyGeometry(Object& object);
     void ShowWindow(Object& window);
-    void PictureChanged(Object& picture);
+    void PlaceWindow(Object& window, WindowWidget& widget);
 
     Binding* Find(const Object* object);
 
     std::unordered_map<const Object*, Binding> bindings_;
+    QPointer<WindowWidget> mainWindow_;
+    // Where the user last left each of the other windows during this run.
+    std::unordered_map<const Object*, QPoint> placements_;
 };
 
 View& TheView()
@@ -137,6 +119,19 @@ QWidget* View::WidgetOf(const Object* object) const
 {
     auto it = bindings_.find(object);
     return it == bindings_.end() ? nullptr : it->second.outer.data();
+}
+
+Object* View::ObjectOf(const QWidget* widget) const
+{
+    for (; widget != nullptr; widget = widget->parentWidget()) {
+        for (const auto& [object, binding] : bindings_) {
+            if (binding.outer == widget)
+                return binding.object;
+        }
+        if (widget->isWindow())
+            break;
+    }
+    return nullptr;
 }
 
 void View::Attach(Object& application)
@@ -164,6 +159,7 @@ void View::DetachAll()
             windows.push_back(binding.outer);
     }
     bindings_.clear();
+    placements_.clear();
     for (Object* application : applications)
         application->SetView(nullptr);
     for (QPointer<QWidget>& window : windows)
@@ -172,9 +168,23 @@ void View::DetachAll()
 
 QWidget* View::Build(Object& object, bool windowRoot)
 {
+    const detail::GadgetFace* face = detail::FaceOf(object.kind());
+    QWidget* widget = face != nullptr ? face->build(object, *this) : BuildContainer(object, windowRoot);
+    if (widget == nullptr)
+        return nullptr;
+    widget->setObjectName(QString::fromLatin1(mui::KindName(object.kind())));
     Binding binding;
     binding.object = &object;
     binding.kind = object.kind();
+    binding.outer = widget;
+    bindings_[&object] = binding;
+    if (object.kind() != Kind::Window)
+        Sync(object, 0);
+    return widget;
+}
+
+QWidget* View::BuildContainer(Object& object, bool windowRoot)
+{
     QWidget* widget = nullptr;
     switch (object.kind()) {
     case Kind::Window: {
@@ -190,67 +200,6 @@ QWidget* View::Build(Object& object, bool windowRoot)
     case Kind::Group:
         widget = BuildGroup(object, windowRoot);
         break;
-    case Kind::String: {
-        auto* edit = new QLineEdit;
-        QObject::connect(edit, &QLineEdit::textEdited, edit, [this, &object](const QString& text) {
-            ReportAction("UserType");
-            mui::UserType(&object, text.toStdString());
-            // The model may have cut the text or refused it.
-            Sync(object, MUIA_String_Contents);
-        });
-        widget = edit;
-        break;
-    }
-    case Kind::Text:
-    case Kind::Label: {
-        auto* label = new QLabel;
-        label->setTextFormat(Qt::PlainText);
-        widget = label;
-        break;
-    }
-    case Kind::Button: {
-        auto* button = new QPushButton;
-        button->setAutoDefault(false);
-        QObject::connect(button, &QPushButton::clicked, button, [&object] {
-            ReportAction("UserPress");
-            mui::UserPress(&object);
-        });
-        widget = button;
-        break;
-    }
-    case Kind::PopButton: {
-        auto* button = new QToolButton;
-        button->setIcon(button->style()->standardIcon(QStyle::SP_DirOpenIcon));
-        button->setToolTip(QStringLiteral("Choose a file"));
-        QObject::connect(button, &QToolButton::clicked, button, [&object] {
-            Object* field = object.parent();
-            if (field != nullptr && field->kind() == Kind::Popasl) {
-                ReportAction("UserPopRequester");
-                mui::UserPopRequester(field);
-            } else {
-                ReportAction("UserPress");
-                mui::UserPress(&object);
-            }
-        });
-        widget = button;
-        break;
-    }
-    case Kind::Cycle: {
-        auto* combo = new QComboBox;
-        QObject::connect(combo, &QComboBox::activated, combo, [this, &object](int index) {
-            ReportAction("UserCycle");
-            if (!mui::UserCycle(&object, index))
-                Sync(object, MUIA_Cycle_Active);
-        });
-        widget = combo;
-        break;
-    }
-    case Kind::Slider:
-        widget = BuildSlider(object, binding);
-        break;
-    case Kind::Radio:
-        widget = BuildRadio(object, binding);
-        break;
     case Kind::Popasl: {
         auto* field = new QWidget;
         auto* layout = new QHBoxLayout(field);
@@ -261,9 +210,6 @@ QWidget* View::Build(Object& object, bool windowRoot)
         widget = field;
         break;
     }
-    case Kind::NList:
-        widget = BuildList(object);
-        break;
     case Kind::NListview: {
         auto* view = new QWidget;
         auto* layout = new QVBoxLayout(view);
@@ -273,28 +219,16 @@ QWidget* View::Build(Object& object, bool windowRoot)
         widget = view;
         break;
     }
-    case Kind::NBitmap: {
-        auto* picture = new PictureLabel;
-        picture->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        widget = picture;
-        break;
-    }
     case Kind::Space: {
         widget = new QWidget;
         widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         break;
     }
-    case Kind::Application:
-    case Kind::Menustrip:
-    case Kind::Menu:
-    case Kind::Menuitem:
-        return nullptr;
+    default:
+        // Gadgets with a face of their own; the application and its menus
+        // have no widget of their own.
+        break;
     }
-    widget->setObjectName(QString::fromLatin1(mui::KindName(object.kind())));
-    binding.outer = widget;
-    bindings_[&object] = binding;
-    if (object.kind() != Kind::Window)
-        Sync(object, 0);
     return widget;
 }
 
@@ -313,69 +247,6 @@ QWidget* View::BuildGroup(Object& group, bool windowRoot)
         layout->addWidget(widget, horizontal ? HorizontalStretch(*child) : 0);
     }
     return container;
-}
-
-QWidget* View::BuildSlider(Object& object, Binding& binding)
-{
-    auto* container = new QWidget;
-    auto* layout = new QHBoxLayout(container);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* slider = new QSlider(Qt::Horizontal);
-    slider->setMinimumWidth(60);
-    auto* display = new QLabel;
-    display->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    layout->addWidget(slider, 1);
-    layout->addWidget(display, 0);
-    QObject::connect(slider, &QSlider::valueChanged, slider, [this, &object, display](int value) {
-        display->setNum(value);
-        ReportAction("UserSlide");
-        if (!mui::UserSlide(&object, value))
-            Sync(object, MUIA_Numeric_Value);
-    });
-    binding.slider = slider;
-    binding.valueDisplay = display;
-    return container;
-}
-
-QWidget* View::BuildRadio(Object& object, Binding& binding)
-{
-    auto* container = new QWidget;
-    auto* layout = new QVBoxLayout(container);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* group = new QButtonGroup(container);
-    int id = 0;
-    for (const std::string& entry : object.entries()) {
-        auto* button = new QRadioButton(ToQString(entry));
-        group->addButton(button, id++);
-        layout->addWidget(button);
-    }
-    QObject::connect(group, &QButtonGroup::idClicked, container, [this, &object](int entry) {
-        ReportAction("UserRadio");
-        if (!mui::UserRadio(&object, entry))
-            Sync(object, MUIA_Radio_Active);
-    });
-    binding.radios = group;
-    return container;
-}
-
-ListWidget* View::BuildList(Object& object)
-{
-    auto* list = new ListWidget([&object](int from, int to) {
-        ReportAction("UserDrag");
-        mui::UserDrag(&object, from, to);
-    });
-    QObject::connect(list, &QListWidget::currentRowChanged, list, [this, &object](int row) {
-        if (row < 0)
-            return;
-        ReportAction("UserClick");
-        if (!mui::UserClick(&object, row))
-            Sync(object, MUIA_NList_Active);
-    });
-    QObject::connect(list, &QListWidget::itemDoubleClicked, list, [list, &object](QListWidgetItem* item) {
-        ReportAction("UserDoubleClick");
-        mui::UserDoubleClick(&object, list->row(item));
-    });
-    return list;
 }
 
 void View::BuildMenuBar(Object& application, WindowWidget& window)
@@ -402,8 +273,21 @@ void View::BuildMenuBar(Object& application, WindowWidget& window)
             const LONG userData = itemObject->GetLong(MUIA_UserData);
             Object* app = &application;
             QObject::connect(action, &QAction::triggered, action, [app, userData] {
-                ReportAction("UserChooseMenu");
-                mui::UserChooseMenu(app, userData);
+                auto choose = [app, userData] {
+                    ReportAction("UserChooseMenu");
+                    mui::UserChooseMenu(app, userData);
+                };
+                // The menu strip stays usable while a tool runs; the choice
+                // waits its turn like any other input (unless the program has
+                // ended its application meanwhile).
+                if (detail::HoldingInput()) {
+                    detail::HoldAction([app, choose] {
+                        if (mui::CurrentApplication() == app)
+                            choose();
+                    }, detail::IsQuitId(userData));
+                } else {
+                    choose();
+                }
             });
             Binding& itemBinding = bindings_[itemObject.get()];
             itemBinding.object = itemObject.get();
@@ -443,21 +327,50 @@ void View::ShowWindow(Object& window)
     if (widget == nullptr)
         return;
     if (window.GetLong(MUIA_Window_Open) == 0) {
+        if (widget->isVisible() && widget != mainWindow_)
+            placements_[&window] = widget->pos();
         widget->hide();
         return;
     }
-    // The menu strip goes to the first window that opens: the program's main
-    // window.
+    // The menu strip and the status line go to the first window that opens:
+    // the program's main window.
     if (Object* application = window.application()) {
         Binding* app = Find(application);
         if (app != nullptr && !app->menuShown) {
             app->menuShown = true;
+            mainWindow_ = widget;
             BuildMenuBar(*application, *widget);
+            widget->statusBar()->setSizeGripEnabled(false);
         }
     }
+    if (!widget->isVisible() && widget != mainWindow_)
+        PlaceWindow(window, *widget);
     widget->show();
     widget->raise();
     widget->activateWindow();
+}
+
+void View::PlaceWindow(Object& window, WindowWidget& widget)
+{
+    QWidget* main = mainWindow_;
+    if (main == nullptr || !main->isVisible())
+        return;
+    QScreen* screen = main->screen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    if (!widget.testAttribute(Qt::WA_Resized))
+        widget.adjustSize();
+    // Before its first showing a window has no frame yet; the main window's
+    // tells how large it will be.
+    const QSize frame = widget.isWindow() && widget.testAttribute(Qt::WA_WState_Created)
+        ? widget.frameGeometry().size()
+        : widget.size() + (main->frameGeometry().size() - main->size());
+    auto remembered = placements_.find(&window);
+    const QPoint corner = remembered != placements_.end()
+        ? detail::KeepOnScreen(remembered->second, frame, area)
+        : detail::PlaceBeside(main->frameGeometry(), frame, area);
+    widget.move(corner);
 }
 
 void View::PictureChanged(Object& picture)
@@ -504,114 +417,21 @@ void View::Sync(Object& object, Tag attribute)
         ApplyGeometry(object);
 
     QWidget* widget = binding->outer;
+    if (const detail::GadgetFace* face = detail::FaceOf(object.kind())) {
+        if (widget != nullptr)
+            face->sync(object, *widget, attribute);
+        // A picture of another file: what shows it follows (on building,
+        // the picture has no place yet).
+        if (object.kind() == Kind::NBitmap && attribute == MUIA_NBitmap_Normal)
+            PictureChanged(object);
+        return;
+    }
     switch (object.kind()) {
     case Kind::Window:
         if (wants(MUIA_Window_Title) && widget)
             widget->setWindowTitle(ToQString(object.GetString(MUIA_Window_Title).value_or(std::string())));
         if (wants(MUIA_Window_Open))
             ShowWindow(object);
-        break;
-    case Kind::String:
-        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-            const QSignalBlocker blocker(edit);
-            if (wants(MUIA_String_MaxLen)) {
-                const LONG maxLength = object.GetLong(MUIA_String_MaxLen);
-                auto* limit = dynamic_cast<LengthLimit*>(const_cast<QValidator*>(edit->validator()));
-                if (limit == nullptr) {
-                    limit = new LengthLimit(*edit);
-                    edit->setValidator(limit);
-                }
-                limit->SetLimit(maxLength > 1 ? maxLength - 1 : 0);
-            }
-            if (wants(MUIA_String_Contents)) {
-                const QString text = ToQString(object.GetString(MUIA_String_Contents).value_or(std::string()));
-                if (edit->text() != text)
-                    edit->setText(text);
-            }
-        }
-        break;
-    case Kind::Text:
-    case Kind::Label:
-        if (auto* label = qobject_cast<QLabel*>(widget); label && wants(MUIA_Text_Contents)) {
-            const Qt::Alignment fallback = object.kind() == Kind::Label ? Qt::AlignRight : Qt::AlignLeft;
-            const DisplayText shown =
-                ParseDisplayText(object.GetString(MUIA_Text_Contents).value_or(std::string()), fallback);
-            label->setText(shown.text);
-            label->setAlignment(shown.alignment | Qt::AlignVCenter);
-            QFont font = label->font();
-            font.setBold(shown.bold);
-            font.setItalic(shown.italic);
-            font.setUnderline(shown.underline);
-            label->setFont(font);
-        }
-        break;
-    case Kind::Button:
-        if (auto* button = qobject_cast<QPushButton*>(widget); button && wants(MUIA_Text_Contents))
-            button->setText(ButtonText(object.GetString(MUIA_Text_Contents).value_or(std::string())));
-        break;
-    case Kind::Cycle:
-        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-            const QSignalBlocker blocker(combo);
-            if (all)
-                SyncEntries(object);
-            if (wants(MUIA_Cycle_Active))
-                combo->setCurrentIndex(object.GetLong(MUIA_Cycle_Active));
-        }
-        break;
-    case Kind::Slider:
-        if (binding->slider && (wants(MUIA_Numeric_Min) || wants(MUIA_Numeric_Max) || wants(MUIA_Numeric_Value))) {
-            const QSignalBlocker blocker(binding->slider);
-            const LONG minimum = object.GetLong(MUIA_Numeric_Min);
-            const LONG maximum = object.GetLong(MUIA_Numeric_Max);
-            binding->slider->setRange(minimum, maximum);
-            binding->slider->setValue(object.GetLong(MUIA_Numeric_Value));
-            if (binding->valueDisplay) {
-                // Wide enough for every value of the range.
-                const QFontMetrics metrics(binding->valueDisplay->font());
-                const int width = std::max(metrics.horizontalAdvance(QString::number(minimum)),
-                                           metrics.horizontalAdvance(QString::number(maximum)));
-                binding->valueDisplay->setMinimumWidth(width);
-                binding->valueDisplay->setNum(static_cast<int>(object.GetLong(MUIA_Numeric_Value)));
-            }
-        }
-        break;
-    case Kind::Radio:
-        if (binding->radios && wants(MUIA_Radio_Active)) {
-            const QSignalBlocker blocker(binding->radios);
-            if (QAbstractButton* button = binding->radios->button(object.GetLong(MUIA_Radio_Active)))
-                button->setChecked(true);
-        }
-        break;
-    case Kind::NList:
-        if (auto* list = dynamic_cast<ListWidget*>(widget)) {
-            const QSignalBlocker blocker(list);
-            if (wants(MUIA_NList_DragSortable)) {
-                const bool sortable = object.GetLong(MUIA_NList_DragSortable) != 0;
-                list->setDragEnabled(sortable);
-                list->setAcceptDrops(sortable);
-                list->setDropIndicatorShown(sortable);
-                list->setDragDropMode(sortable ? QAbstractItemView::InternalMove : QAbstractItemView::NoDragDrop);
-            }
-            if (all || attribute == MUIA_NList_MinLineHeight)
-                SyncListItems(object, *list);
-            if (wants(MUIA_NList_Active)) {
-                const LONG active = object.GetLong(MUIA_NList_Active, MUIV_NList_Active_Off);
-                if (active >= 0 && active < list->count()) {
-                    list->setCurrentRow(active);
-                    list->scrollToItem(list->item(active));
-                } else if (active < 0) {
-                    list->setCurrentRow(-1);
-                    list->clearSelection();
-                }
-            }
-        }
-        break;
-    case Kind::NBitmap:
-        if (auto* picture = dynamic_cast<PictureLabel*>(widget); picture && wants(MUIA_NBitmap_Normal)) {
-            picture->SetPicture(LoadPicture(object.GetString(MUIA_NBitmap_Normal)));
-            if (!all)
-                PictureChanged(object);
-        }
         break;
     case Kind::Menu:
         if (binding->menu && wants(MUIA_Menu_Title))
@@ -626,72 +446,12 @@ void View::Sync(Object& object, Tag attribute)
     }
 }
 
-void View::SyncListItems(Object& list, ListWidget& widget)
-{
-    const LONG lineHeight = list.GetLong(MUIA_NList_MinLineHeight);
-    const QSize iconSize = lineHeight > 0 ? QSize(lineHeight * 4 / 3, lineHeight) : widget.iconSize();
-    if (lineHeight > 0 && widget.iconSize() != iconSize) {
-        // Rows of pictures: the list is as wide as a picture and its scroll bar.
-        widget.setIconSize(iconSize);
-        widget.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        widget.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        widget.setMinimumWidth(iconSize.width() + 2 * widget.frameWidth() + 2 * widget.spacing() + 8
-                               + widget.verticalScrollBar()->sizeHint().width());
-    }
-    const auto& entries = list.entries();
-    const int count = static_cast<int>(entries.size());
-    while (widget.count() > count)
-        delete widget.takeItem(widget.count() - 1);
-    while (widget.count() < count)
-        widget.addItem(QString());
-    for (int row = 0; row < count; ++row) {
-        const std::string& entry = entries[static_cast<std::size_t>(row)];
-        QListWidgetItem* item = widget.item(row);
-        if (const std::optional<LONG> slot = mui::ImageSlotOfEntry(entry)) {
-            Object* image = mui::NList_SlotImage(&list, *slot);
-            QPixmap picture = image ? LoadPicture(image->GetString(MUIA_NBitmap_Normal)) : QPixmap();
-            if (!picture.isNull())
-                picture = picture.scaled(iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            item->setIcon(QIcon(picture));
-            item->setText(ToQString(std::string_view(entry).substr(entry.find(']') + 1)));
-        } else {
-            const DisplayText shown = ParseDisplayText(entry, Qt::AlignLeft);
-            item->setIcon(QIcon());
-            item->setText(shown.text);
-            item->setTextAlignment(shown.alignment | Qt::AlignVCenter);
-        }
-        if (lineHeight > 0)
-            item->setSizeHint(QSize(iconSize.width(), std::max<int>(lineHeight, item->sizeHint().height())));
-    }
-}
-
 void View::SyncEntries(Object& object)
 {
     Binding* binding = Find(&object);
-    if (binding == nullptr)
-        return;
-    switch (object.kind()) {
-    case Kind::NList:
-        if (auto* list = dynamic_cast<ListWidget*>(binding->outer.data())) {
-            {
-                const QSignalBlocker blocker(list);
-                SyncListItems(object, *list);
-            }
-            Sync(object, MUIA_NList_Active);
-        }
-        break;
-    case Kind::Cycle:
-        if (auto* combo = qobject_cast<QComboBox*>(binding->outer.data())) {
-            const QSignalBlocker blocker(combo);
-            combo->clear();
-            for (const std::string& entry : object.entries())
-                combo->addItem(ToQString(entry));
-            combo->setCurrentIndex(object.GetLong(MUIA_Cycle_Active));
-        }
-        break;
-    default:
-        break;
-    }
+    const detail::GadgetFace* face = detail::FaceOf(object.kind());
+    if (binding != nullptr && binding->outer && face != nullptr && face->entries != nullptr)
+        face->entries(object, *binding->outer);
 }
 
 void View::AttributeChanged(Object& object, Tag attribute) { Sync(object, attribute); }
@@ -705,6 +465,7 @@ void View::ObjectDisposed(Object& object)
         return;
     Binding binding = it->second;
     bindings_.erase(it);
+    placements_.erase(&object);
     // Children are disposed before their parents, so a window's gadgets go
     // one by one and the window last.
     if (binding.action)
@@ -722,6 +483,10 @@ namespace detail {
 void AttachApplication(mui::Object& application) { TheView().Attach(application); }
 
 void DetachAll() { TheView().DetachAll(); }
+
+QMainWindow* MainWindow() { return TheView().MainWindow(); }
+
+mui::Object* ObjectOf(const QWidget* widget) { return TheView().ObjectOf(widget); }
 
 void ReportAction(std::string_view action)
 {

@@ -5,6 +5,9 @@
 
 #include <string_view>
 
+class QMainWindow;
+class QWidget;
+
 namespace qtview::detail {
 
 // Builds the widgets of an application's tree and observes it.
@@ -13,5 +16,11 @@ void AttachApplication(mui::Object& application);
 void DetachAll();
 // Tells the action observer of a user's action.
 void ReportAction(std::string_view action);
+// The program's main window: the first of its windows that opened (it
+// carries the menu strip and the status line); null before.
+QMainWindow* MainWindow();
+// The object a widget shows, or the nearest of its parents shows; null when
+// none.
+mui::Object* ObjectOf(const QWidget* widget);
 
 } // namespace qtview::detail

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QLineEdit;
 class QObject;
@@ -24,8 +25,11 @@ class QWidget;
 namespace qtview {
 
 // Installs the whole front end while it lives: the application hook (widgets
-// for every application made), the wait hook, the file requester and the
-// Ctrl-C handler. Needs a QApplication. Only one may live at a time.
+// for every application made), the wait hook, the file requester, the
+// Ctrl-C handler, the tool-wait hook (windows paint while tools run, the
+// user's input to the program's windows is held until the program waits
+// again) and the face of long work (progress window, failures, status
+// line). Needs a QApplication. Only one may live at a time.
 class Frontend {
 public:
     Frontend();
@@ -59,6 +63,11 @@ DisplayText ParseDisplayText(std::string_view text, Qt::Alignment fallback);
 // ...; tests watch it to see that a set made by code does not echo back.
 using ActionObserver = std::function<void(std::string_view action)>;
 void SetActionObserver(ActionObserver observer);
+
+// Return IDs besides MUIV_Application_ReturnID_Quit that end the program (a
+// menu's "Quit"): held while a tool runs, they cancel the running work at
+// once.
+void SetQuitReturnIds(std::vector<LONG> returnIds);
 
 // The wait hook: runs Qt's event loop until the current application has a
 // return ID or input waiting (MUI_APPLICATION_SIGNAL) or the break arrived
