@@ -358,6 +358,9 @@ TEST_F(ToolRun, JoinKeepsBothPiecesWhole)
     SystemTagList("mencoder \"Work:b.avi\" -o \"T:__TempVideo\" " + piece + "-audiofile silence.mp3 -endpos 3 ", kToolTags);
     ASSERT_EQ(Rename("RAM:Great Video.avi", "T:__TempVideo2"), TRUE);
     SystemTagList("mencoder -oac pcm -ovc lavc -o \"RAM:Great Video.avi\" \"T:__TempVideo2\" \"T:__TempVideo\"\n", kToolTags);
+    // A join lists its pieces; the finish writes the one file.
+    ASSERT_EQ(Rename("RAM:Great Video.avi", "T:__FinishVideo"), TRUE);
+    EXPECT_EQ(SystemTagList("mencoder -oac lavc -ovc copy -o \"RAM:Great Video.avi\" \"T:__FinishVideo\"\n", kToolTags), 0);
 
     const std::string joined = *HostPath("RAM:Great Video.avi");
     const MediaFacts facts = Facts(joined);
@@ -373,7 +376,8 @@ TEST_F(ToolRun, JoinOfUnlikePiecesEncodesAgain)
     MakeClip(scratch_ / "a.avi", "1", true);
     MakeClip(scratch_ / "b.avi", "2", false);
     SystemTagList("mencoder -oac pcm -ovc lavc -o \"T:__Joined\" \"Work:a.avi\" \"Work:b.avi\"\n", kToolTags);
-    const MediaFacts facts = Facts(*HostPath("T:__Joined"));
+    EXPECT_EQ(SystemTagList("mencoder -oac lavc -ovc copy -o \"T:__Joined.avi\" \"T:__Joined\"\n", kToolTags), 0);
+    const MediaFacts facts = Facts(*HostPath("T:__Joined.avi"));
     ASSERT_TRUE(facts.video);
     ASSERT_TRUE(facts.audio);
     EXPECT_EQ(facts.width, 64);
