@@ -98,7 +98,8 @@ struct SourceFacts {
     bool hasAudio = false;
     std::string audioCodec;
     long long audioBitrate = 0;
-    double duration = 0; // seconds, 0 when unknown
+    double duration = 0;        // of the whole file, seconds; 0 when unknown
+    double pictureDuration = 0; // of the picture where the file tells it, else the whole
 };
 
 // A file as the tool finds it: one of its pieces, an assembly, or a file
@@ -179,5 +180,28 @@ std::vector<std::string> FfmpegStart(const std::string& progressFile);
 std::string ConcatQuote(const std::string& path);
 // Fixed-point text of a number ("%.9f" trimmed).
 std::string Decimal(double value, int places = 6);
+
+} // namespace cwtools
+
+namespace cwtools {
+
+// The MPlayer tool's screenshot run: a slave-command file that loads one
+// file and takes a screenshot, with "-ss" and a "-vf" chain of scale
+// filters and "screenshot".
+struct ScreenshotAsk {
+    std::string file;   // as the loadfile line names it
+    std::string position = "0";
+    std::string filters; // the chain without "screenshot"; may be empty
+};
+std::optional<ScreenshotAsk> ReadScreenshotAsk(const std::vector<std::string>& arguments,
+    const std::vector<std::string>& loadedFiles, std::string_view commands);
+// The frame at the asked position exactly (ffmpeg decodes from the keyframe
+// before it), as a PNG at `target`.
+HostRun ScreenshotRun(const ScreenshotAsk& ask, const std::string& hostFile, const std::string& target);
+
+// MPlayer's answers corrected to what the file holds: the length (MPlayer
+// estimates some from the mux rate) and the bit rates in bit/s (MPlayer
+// answers bytes a second).
+std::string CorrectAnswers(std::string_view output, const SourceFacts& facts);
 
 } // namespace cwtools

@@ -279,8 +279,8 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
     // source as it is; at a forced rate the frames after it last longer or
     // shorter.
     double available = 0;
-    if (source.duration > 0) {
-        available = source.duration - start;
+    if (source.pictureDuration > 0) {
+        available = source.pictureDuration - start;
         if (available <= 0)
             return std::nullopt;
         if (forcedRate && source.frameRate)
@@ -291,7 +291,10 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
         const auto asked = Number(*length);
         if (!asked || *asked <= 0)
             return std::nullopt;
-        seconds = available > 0 ? std::min(*asked, available) : *asked;
+        // A source that ends within a few frames of the stretch (a last
+        // frame that its timestamps do not count) has its last frame held;
+        // one that ends clearly earlier gives a shorter piece.
+        seconds = available > 0 && *asked > available + 0.25 ? available : *asked;
     }
     const long long frames = FramesFor(seconds, rate);
     if (frames <= 0)
@@ -490,7 +493,7 @@ std::optional<ToolPlan> PlanJoin(const MencoderLine& line, const LineFacts& fact
             }
             continue;
         }
-        const double seconds = file->kind == FileFacts::Kind::Piece ? file->piece.Seconds() : file->source.duration;
+        const double seconds = file->kind == FileFacts::Kind::Piece ? file->piece.Seconds() : file->source.pictureDuration;
         const bool hasAudio = file->kind == FileFacts::Kind::Piece ? file->piece.sampleRate > 0 : file->source.hasAudio;
         const std::string target = StorePiece(facts, number++);
         auto run = Normalise(file->path, seconds, hasAudio, format, target, facts);
@@ -547,7 +550,7 @@ std::optional<VideoInput> ReadVideo(const FileFacts& file, ToolPlan& plan, const
     input.format.width = source.width;
     input.format.height = source.height;
     input.format.rate = source.frameRate.value_or(Rate{});
-    input.format.frames = source.frameRate ? FramesFor(source.duration, *source.frameRate) : 0;
+    input.format.frames = source.frameRate ? FramesFor(source.pictureDuration, *source.frameRate) : 0;
     input.format.sampleRate = source.hasAudio ? kDefaultSampleRate : 0;
     return input;
 }

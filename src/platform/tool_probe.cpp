@@ -97,10 +97,7 @@ SourceFacts RunProbe(const std::string& hostPath)
             facts.audioBitrate = WholeOr(entry["bit_rate"], 0);
         }
     }
-    // The picture's own length where the container keeps it: the sound may
-    // run on past it.
-    if (videoDuration > 0)
-        facts.duration = videoDuration;
+    facts.pictureDuration = videoDuration > 0 ? videoDuration : facts.duration;
     // A container that keeps no rate per stream: the picture has what the
     // sound leaves of the whole.
     if (facts.hasVideo && facts.videoBitrate <= 0 && formatBitrate > 0)
@@ -180,6 +177,7 @@ FileFacts ExamineFile(const std::string& hostPath)
         facts.source.hasAudio = piece->sampleRate > 0;
         facts.source.audioCodec = piece->sampleRate > 0 ? "pcm_s16le" : "";
         facts.source.duration = piece->Seconds();
+        facts.source.pictureDuration = piece->Seconds();
         return facts;
     }
     facts.kind = FileFacts::Kind::Foreign;
