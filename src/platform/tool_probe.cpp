@@ -160,6 +160,14 @@ FileFacts ExamineFile(const std::string& hostPath)
         return facts;
     // Assemblies are short texts; a piece names itself in its first header.
     const std::string head = ReadHead(hostPath, 65536);
+    if (head.rfind("cwassembly ", 0) == 0) {
+        auto pieces = ReadAssembly(ReadHostFile(hostPath).value_or(std::string()));
+        if (!pieces)
+            return facts; // a list that cannot be read is no video
+        facts.kind = FileFacts::Kind::Assembly;
+        facts.pieces = std::move(*pieces);
+        return facts;
+    }
     if (auto pieces = ReadAssembly(head)) {
         facts.kind = FileFacts::Kind::Assembly;
         facts.pieces = std::move(*pieces);
