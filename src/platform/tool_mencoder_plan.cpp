@@ -199,11 +199,14 @@ std::vector<std::string> PieceSound(const std::string& map, long long sampleRate
 }
 
 // A picture of exactly `frames` frames: the last one is held if the source
-// ends a little early.
+// ends a little early. The picture ends in its filters, not by a frame
+// limit: ffmpeg closes every stream of a file when one reaches its limit,
+// which would cut the sound short.
 std::vector<std::string> PiecePicture(const std::string& filters, const Rate& rate, long long frames)
 {
-    return {"-map", "0:v:0", "-vf", filters + ",fps=" + rate.Text() + ",tpad=stop=-1:stop_mode=clone", "-fps_mode",
-        "cfr", "-frames:v", std::to_string(frames)};
+    return {"-map", "0:v:0", "-vf",
+        filters + ",fps=" + rate.Text() + ",tpad=stop=-1:stop_mode=clone,trim=end_frame=" + std::to_string(frames),
+        "-fps_mode", "cfr"};
 }
 
 PlannedRun Planned(std::vector<std::string> argv, const std::string& output, const LineFacts& facts,
@@ -614,10 +617,17 @@ std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& fa
     Append(argv, {"-map", "0:v:0", "-c:v", "copy"});
     if (video->format.sampleRate > 0) {
         Append(argv, {"-map", "0:a:0"});
+        // The encoders put a delay of their own before the sound (1105
+        // samples for MP3, 1024 for AAC). MP4 says so in its edit list;
+        // AVI and Matroska players play it, so the sound would start and
+        // end late. There the delay takes the place of the sound's first
+        // samples, which keeps the sound on the picture.
         if (!video->ours && file->source.audioCodec == codec)
             Append(argv, {"-c:a", "copy"});
         else if (codec == "mp3")
-            Append(argv, {"-c:a", "libmp3lame", "-b:a", "192k"});
+            Append(argv, {"-af", "atrim=start_sample=1105", "-c:a", "libmp3lame", "-b:a", "192k"});
+        else if (container == "matroska")
+            Append(argv, {"-af", "atrim=start_sample=1024", "-c:a", "aac", "-b:a", "192k"});
         else
             Append(argv, {"-c:a", "aac", "-b:a", "192k"});
     } else {

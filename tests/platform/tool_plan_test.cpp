@@ -139,7 +139,7 @@ TEST(ToolPlan, PieceSoundLastsAsLongAsItsPicture)
         ASSERT_EQ(plan->runs.size(), 1u);
         const std::vector<std::string>& argv = plan->runs[0].run.argv;
         EXPECT_EQ(plan->runs[0].expectedFrames, row.frames) << row.rate;
-        EXPECT_TRUE(HasWord(argv, std::to_string(row.frames))) << row.rate;
+        EXPECT_TRUE(HasText(argv, "trim=end_frame=" + std::to_string(row.frames))) << row.rate;
         EXPECT_TRUE(HasText(argv, "atrim=end_sample=" + std::to_string(row.samples) + "")) << row.rate;
         EXPECT_TRUE(HasText(argv, " n=" + std::to_string(row.frames) + " ")) << "the piece names its length";
         EXPECT_EQ(plan->runs[0].run.progressFile, "/t/progress");
