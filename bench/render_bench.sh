@@ -49,6 +49,6 @@ for n in "${counts[@]}"; do
     done
     floor=$(echo "$(now) - $start" | bc)
 
-    render=$(cd "$work" && "$driver" "$work/out.mp4" 4 640 480 "${clips[@]}")
-    printf '%8d %10.2f %10.2f %8.3f\n' "$n" "$render" "$floor" "$(echo "$render / $floor" | bc -l)"
+    render=$(cd "$work" && "$driver" "$work/out.mp4" 4 640 480 "${clips[@]}" 2>"$work/parts")
+    printf '%8d %10.2f %10.2f %8.3f   (%s)\n' "$n" "$render" "$floor" "$(echo "$render / $floor" | bc -l)" "$(cat "$work/parts")"
 done

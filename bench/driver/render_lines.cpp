@@ -35,14 +35,20 @@ int main(int argc, char** argv)
     const std::string output = argv[1];
     const std::string seconds = argv[2];
     const std::string scale = std::string("scale=") + argv[3] + ":" + argv[4];
-    const auto start = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    double encoding = 0;
+    double joining = 0;
     for (int i = 5; i < argc; ++i) {
+        const auto pieceStart = Clock::now();
         const std::string piece = i == 5 ? output : "T:__TempVideo";
         const std::string line = "mencoder \"" + EscapeInQuotes(argv[i]) + "\" -o \"" + EscapeInQuotes(piece)
             + "\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000 -vf " + scale
             + ",harddup,framestep=2 -ofps 25.000000 -ss 0 -audio-delay 0 -endpos " + seconds + " ";
         if (!Run(line))
             return 1;
+        const auto joinStart = Clock::now();
+        encoding += std::chrono::duration<double>(joinStart - pieceStart).count();
         if (i == 5)
             continue;
         DeleteFile("T:__TempVideo2");
@@ -52,13 +58,19 @@ int main(int argc, char** argv)
             return 1;
         DeleteFile("T:__TempVideo2");
         DeleteFile("T:__TempVideo");
+        joining += std::chrono::duration<double>(Clock::now() - joinStart).count();
     }
+    const auto finishStart = Clock::now();
     if (!Rename(output, "T:__FinishVideo"))
         return 1;
     if (!Run("mencoder -oac lavc -ovc copy -o \"" + EscapeInQuotes(output) + "\" \"T:__FinishVideo\"\n"))
         return 1;
     DeleteFile("T:__FinishVideo");
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto end = Clock::now();
+    const double elapsed = std::chrono::duration<double>(end - start).count();
+    // The whole on standard output; its parts on standard error.
+    std::fprintf(stderr, "encodes %.3f s, joins %.3f s, finish %.3f s\n", encoding, joining,
+        std::chrono::duration<double>(end - finishStart).count());
     std::printf("%.3f\n", elapsed);
     return 0;
 }

@@ -164,7 +164,9 @@ bool TakesValue(std::string_view option)
 
 std::string FileArgument(std::string hostPath)
 {
-    if (!hostPath.empty() && hostPath[0] == '-')
+    // A relative name may also look like a protocol to ffmpeg ("x:y").
+    if (!hostPath.empty() && hostPath[0] != '/'
+        && (hostPath[0] == '-' || hostPath.find(':') != std::string::npos))
         return "./" + hostPath;
     return hostPath;
 }

@@ -245,7 +245,10 @@ std::string StorePiece(const LineFacts& facts, long long number)
 
 bool EncodesAlike(const MencoderLine& line)
 {
-    if (line.inputs.size() != 1 || line.ValueOr("-ovc", "") != "lavc" || !line.Has("-o") || line.Has("-demuxer"))
+    static const std::set<std::string> understood = {"-o", "-oac", "-ovc", "-lavcopts", "-vf", "-ofps", "-fps", "-mc",
+        "-ss", "-audio-delay", "-endpos", "-srate", "-audiofile", "-mf", "-audio-demuxer", "-rawaudio", "-zoom",
+        "-nosound"};
+    if (line.inputs.size() != 1 || line.ValueOr("-ovc", "") != "lavc" || !line.Has("-o") || !OnlyOptions(line, understood))
         return false;
     const std::optional<double> delay = Number(line.ValueOr("-audio-delay", "0"));
     const std::string oac = line.ValueOr("-oac", "pcm");

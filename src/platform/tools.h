@@ -119,7 +119,8 @@ inline constexpr std::string_view kValueOptions[] = {
 // Whether an MPlayer or mencoder option takes the next word as its value.
 bool TakesValue(std::string_view option);
 // A host path for a file argument that no host program can take for an
-// option: a relative name beginning with "-" gets "./" before it.
+// option or a protocol: a relative name beginning with "-" or holding ":"
+// gets "./" before it.
 std::string FileArgument(std::string hostPath);
 
 // The absolute host path of an AmigaDOS path given to a tool. Besides the

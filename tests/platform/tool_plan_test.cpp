@@ -65,6 +65,7 @@ TEST(ToolPlan, EachRenderLineHasItsOperation)
         {"other codec", "mencoder a.avi -o b.avi -ovc lavc -lavcopts vcodec=h264\n", ""},
         {"other filter", "mencoder a.avi -o b.avi -ovc lavc -vf rotate=1\n", ""},
         {"sound delayed", VideoLine("25.000000", "-ss 0 -audio-delay 1 -endpos 2 "), ""},
+        {"sound filtered", VideoLine("25.000000", "-ss 0 -af volume=2 -endpos 2 "), ""},
     };
     for (const RecogniseRow& row : rows)
         EXPECT_EQ(Operation(row.command), row.operation) << row.what;
