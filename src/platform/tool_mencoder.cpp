@@ -193,10 +193,8 @@ LONG RunMencoderTool(ToolCall& call)
     }
     const LineFacts facts = GatherFacts(*line, *operation);
     const std::optional<ToolPlan> plan = operation->plan(*line, facts);
-    if (!plan) {
-        kprintf("mencoder %s: nothing that can be written.\n", operation->name);
+    if (!plan)
         return RETURN_FAIL;
-    }
     return Carry(*plan, facts.store);
 }
 

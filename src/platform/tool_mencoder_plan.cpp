@@ -269,10 +269,13 @@ std::vector<std::string> VideoInputs(const MencoderLine& line)
 
 std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& facts)
 {
+    // A source that cannot be read is still handed to ffmpeg, whose own
+    // error then says what is wrong with it.
     const FileFacts* sourceFacts = FactsOf(facts, line.inputs[0]);
-    if (!sourceFacts)
-        return std::nullopt;
-    const SourceFacts& source = sourceFacts->source;
+    const std::string sourcePath = sourceFacts ? sourceFacts->path : HostOf(facts, line.inputs[0]);
+    SourceFacts source = sourceFacts ? sourceFacts->source : SourceFacts{};
+    if (!source.readable)
+        source.hasAudio = true; // as the line says: it names no other sound
     const Filters filters = *VideoFilters(line);
     const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
     const auto sampleRate = static_cast<long long>(*Number(line.ValueOr("-srate", "44100")));
@@ -312,13 +315,13 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
 
     ToolPlan plan;
     plan.operation = "video";
-    const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), {sourceFacts->path}, facts);
+    const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), {sourcePath}, facts);
     std::vector<std::string> argv = FfmpegStart(facts.progress);
     if (start > 0)
         Append(argv, {"-ss", *line.Value("-ss")});
     if (forcedRate)
         Append(argv, {"-r", forcedRate->Text()});
-    Append(argv, {"-i", FileArgument(sourceFacts->path)});
+    Append(argv, {"-i", FileArgument(sourcePath)});
     std::string soundMap;
     if (sound && line.Has("-audiofile")) {
         const auto input = AudioFileInput(line, facts);

@@ -90,6 +90,9 @@ HostRun ScreenshotRun(const ScreenshotAsk& ask, const std::string& hostFile, con
 
 std::string CorrectAnswers(std::string_view output, const SourceFacts& facts)
 {
+    // What ffprobe cannot read, the player's answers are all there is of.
+    if (!facts.readable)
+        return std::string(output);
     std::string corrected;
     std::size_t pos = 0;
     while (pos < output.size()) {

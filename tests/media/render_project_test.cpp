@@ -93,7 +93,7 @@ TEST_F(RenderProjectTest, ThreeCroutonsMakeTwoJoins)
                          + "Rendering finished.\n");
     EXPECT_FALSE(Exists("T:__TempVideo"));
     EXPECT_FALSE(Exists("T:__TempVideo2"));
-    const auto probed = render_test::Probe(output_);
+    const auto probed = render_test::ProbeFinished(output_);
     ASSERT_TRUE(probed);
     EXPECT_NEAR(probed->duration, 3.0, 0.1);
 }
@@ -250,7 +250,7 @@ TEST(AppendVideo, OutputOnAnotherVolumeIsCopiedAsideAndJoined)
                             "Copying Work:out.avi to T:__TempVideo2 instead.\n"
                             "Executing: mencoder -oac pcm -ovc lavc -o \"Work:out.avi\" \"T:__TempVideo2\" "
                             "\"T:__TempVideo\"\n.\n");
-    const auto probed = render_test::Probe(work.path() + "/out.avi");
+    const auto probed = render_test::ProbeFinished(work.path() + "/out.avi");
     ASSERT_TRUE(probed);
     EXPECT_NEAR(probed->duration, 2.0, 0.1);
     EXPECT_FALSE(Exists("T:__TempVideo2"));

@@ -303,6 +303,7 @@ TEST(ToolPlan, ScreenshotAskedOfTheMPlayerTool)
 TEST(ToolPlan, ProbeAnswersAreWhatTheFileHolds)
 {
     SourceFacts facts;
+    facts.readable = true;
     facts.duration = 6.01;
     facts.videoBitrate = 250000;
     const std::string corrected = CorrectAnswers(
