@@ -91,9 +91,11 @@ std::optional<Rate> ParseRate(std::string_view text)
 
 long long FramesFor(double seconds, const Rate& rate)
 {
-    if (!(seconds > 0))
+    // Beyond a year of frames there is nothing to encode.
+    const double frames = std::ceil(seconds * rate.Value() - 1e-6);
+    if (!(frames > 0) || frames > 1e9)
         return 0;
-    return static_cast<long long>(std::ceil(seconds * rate.Value() - 1e-6));
+    return static_cast<long long>(frames);
 }
 
 long long SamplesFor(long long frames, const Rate& rate, long long sampleRate)
@@ -157,7 +159,8 @@ std::optional<PieceFacts> ReadPieceTag(std::string_view text)
     const auto frames = Whole(pairs["n"]);
     const auto sampleRate = Whole(pairs["ar"]);
     const auto samples = Whole(pairs["ns"]);
-    if (!width || !height || !rate || !frames || !sampleRate || !samples || *frames <= 0)
+    if (!width || !height || !rate || !frames || !sampleRate || !samples || *frames <= 0 || std::llabs(*width) > 100000
+        || std::llabs(*height) > 100000)
         return std::nullopt;
     facts.width = static_cast<int>(*width);
     facts.height = static_cast<int>(*height);

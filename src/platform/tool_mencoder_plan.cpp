@@ -33,6 +33,17 @@ std::optional<double> Number(const std::string& text)
     return value;
 }
 
+// A number from a command line as a whole number, within sane bounds (a
+// bigger value is no size, rate or bit rate anyone asks for).
+long long Whole(double value, long long largest)
+{
+    if (!(value > -static_cast<double>(largest)))
+        return -largest;
+    if (!(value < static_cast<double>(largest)))
+        return largest;
+    return static_cast<long long>(value);
+}
+
 std::vector<std::string> Split(const std::string& text, char separator)
 {
     std::vector<std::string> parts;
@@ -96,8 +107,8 @@ std::optional<Filters> VideoFilters(const MencoderLine& line)
             if (filter.rfind("scale=", 0) == 0) {
                 const std::vector<std::string> size = Split(filter.substr(6), ':');
                 if (size.size() >= 2) {
-                    result.width = static_cast<int>(Number(size[0]).value_or(0));
-                    result.height = static_cast<int>(Number(size[1]).value_or(0));
+                    result.width = static_cast<int>(Whole(Number(size[0]).value_or(0), 100000));
+                    result.height = static_cast<int>(Whole(Number(size[1]).value_or(0), 100000));
                 }
                 filters.push_back(filter);
                 continue;
@@ -136,7 +147,7 @@ std::optional<std::vector<std::string>> VideoCodec(const MencoderLine& line)
                 const auto number = Number(value);
                 if (!number || *number <= 0)
                     return std::nullopt;
-                bitrate = *number > 16000 ? static_cast<long long>(*number) : static_cast<long long>(*number * 1000);
+                bitrate = Whole(*number > 16000 ? *number : *number * 1000, 1000000000);
             } else {
                 return std::nullopt;
             }
@@ -254,7 +265,8 @@ bool EncodesAlike(const MencoderLine& line)
     const std::string oac = line.ValueOr("-oac", "pcm");
     return VideoFilters(line) && VideoCodec(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25"))
         && (line.Has("-nosound") || oac == "pcm" || oac == "lavc" || oac == "mp3lame")
-        && Number(line.ValueOr("-srate", "44100")).value_or(0) > 0;
+        && Number(line.ValueOr("-srate", "44100")).value_or(0) >= 1000
+        && Number(line.ValueOr("-srate", "44100")).value_or(0) <= 384000;
 }
 
 bool RecognisesVideo(const MencoderLine& line)
@@ -278,7 +290,7 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
         source.hasAudio = true; // as the line says: it names no other sound
     const Filters filters = *VideoFilters(line);
     const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
-    const auto sampleRate = static_cast<long long>(*Number(line.ValueOr("-srate", "44100")));
+    const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
     const double start = Number(line.ValueOr("-ss", "0")).value_or(0);
     const std::optional<Rate> forcedRate = line.Has("-fps") ? ParseRate(*line.Value("-fps")) : std::nullopt;
     if (line.Has("-fps") && !forcedRate)
@@ -373,7 +385,7 @@ std::optional<ToolPlan> PlanImages(const MencoderLine& line, const LineFacts& fa
     // held for its 1/fps seconds): a player asked for a screenshot takes it
     // from the next frame that passes, which must not be a second away.
     const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
-    const auto sampleRate = static_cast<long long>(*Number(line.ValueOr("-srate", "44100")));
+    const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
     const Filters filters = *VideoFilters(line);
     // Every image lasts 1/fps seconds, the last one included.
     const long long frames = FramesFor(static_cast<double>(facts.images.size()) / inputRate->Value(), rate);
