@@ -209,6 +209,7 @@ bool ParseCommandLine(std::string_view line, ParsedCommand& parsed)
             continue;
         }
         parsed.arguments.push_back(word.text);
+        parsed.quoted.push_back(word.quoted);
     }
     return haveName;
 }
@@ -287,6 +288,7 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
 
     cwtools::ToolCall call;
     call.arguments = std::move(parsed.arguments);
+    call.quoted = std::move(parsed.quoted);
     call.detached = parsed.detached;
     call.input = cwtools::FileDescriptor(parsed.input.empty()
             ? ::open("/dev/null", O_RDONLY | O_CLOEXEC)

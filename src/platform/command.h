@@ -53,6 +53,7 @@ struct ParsedCommand {
     bool detached = false; // RUN prefix
     std::string name;
     std::vector<std::string> arguments;
+    std::vector<bool> quoted; // per argument: it stood in double quotes
     std::string input;  // "<" redirection, empty when none
     std::string output; // ">" or ">>" redirection, empty when none
     bool append = false;

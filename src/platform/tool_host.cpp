@@ -308,18 +308,19 @@ HostResult RunHost(const HostRun& run)
 
 bool TakesValue(std::string_view option)
 {
-    static constexpr std::array<std::string_view, 46> options = {
-        "-o", "-oac", "-ovc", "-of", "-lavcopts", "-lameopts", "-x264encopts", "-xvidencopts",
-        "-vf", "-af", "-vf-add", "-af-add", "-vo", "-ao", "-ofps", "-fps", "-mc", "-ss",
-        "-endpos", "-frames", "-audio-delay", "-delay", "-srate", "-audiofile", "-audio-demuxer",
-        "-rawaudio", "-rawvideo", "-demuxer", "-mf", "-input", "-playlist", "-sub", "-aid", "-vid",
-        "-sid", "-alang", "-slang", "-volume", "-speed", "-loop", "-cache", "-geometry",
-        "-dumpfile", "-channels", "-passlogfile", "-sb",
-    };
-    for (std::string_view known : options)
+    for (std::string_view known : kValueOptions)
         if (known == option)
             return true;
     return false;
+}
+
+std::string FileArgument(std::string hostPath)
+{
+    // A relative name may also look like a protocol to ffmpeg ("x:y").
+    if (!hostPath.empty() && hostPath[0] != '/'
+        && (hostPath[0] == '-' || hostPath.find(':') != std::string::npos))
+        return "./" + hostPath;
+    return hostPath;
 }
 
 std::string TemporaryHostFile(std::string_view name)

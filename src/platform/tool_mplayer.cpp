@@ -15,14 +15,16 @@
 //   NAME: a media file directly, an image or image pattern as a slide show of
 //   the matching images in numeric order, a text file as a playlist.
 
-#include "platform/tools.h"
+#include "platform/tool_media.h"
 
 #include "platform/command.h"
 #include "platform/dos.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 namespace cwtools {
 namespace {
@@ -58,7 +60,7 @@ std::string UnescapeSlave(std::string_view text)
 // path of its file. The name runs from the first to the last double quote
 // of the line, so a name written into the file without escapes still comes
 // out whole.
-std::string TranslateSlaveLine(const std::string& line)
+std::string TranslateSlaveLine(const std::string& line, std::vector<std::string>& loaded)
 {
     std::size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line.compare(start, 8, "loadfile") != 0)
@@ -78,11 +80,18 @@ std::string TranslateSlaveLine(const std::string& line)
         name = line.substr(nameStart, nameEnd == std::string::npos ? std::string::npos : nameEnd - nameStart);
         rest = nameEnd == std::string::npos ? std::string() : line.substr(nameEnd);
     }
+    loaded.push_back(name);
     return "loadfile \"" + EscapeForSlave(ToolPath(name)) + "\"" + rest;
 }
 
-// "file=NAME" of -input: a translated copy of the command file.
-std::string TranslateInputOption(const std::string& value, bool detached)
+// "file=NAME" of -input: a translated copy of the command file. The
+// commands and the files they load are kept for the tool's own answers.
+struct SlaveCommands {
+    std::string text;
+    std::vector<std::string> loaded;
+};
+
+std::string TranslateInputOption(const std::string& value, bool detached, SlaveCommands& commands)
 {
     static const std::string prefix = "file=";
     if (value.compare(0, prefix.size(), prefix) != 0)
@@ -96,11 +105,12 @@ std::string TranslateInputOption(const std::string& value, bool detached)
     while (pos < text->size()) {
         const std::size_t end = text->find('\n', pos);
         const std::size_t lineEnd = end == std::string::npos ? text->size() : end;
-        translated += TranslateSlaveLine(text->substr(pos, lineEnd - pos));
+        translated += TranslateSlaveLine(text->substr(pos, lineEnd - pos), commands.loaded);
         if (end != std::string::npos)
             translated += '\n';
         pos = lineEnd + 1;
     }
+    commands.text = *text;
     const std::string copy = TemporaryHostFile(detached
             ? "__CWSlaveCommands" + std::to_string(NextDetachedNumber())
             : std::string("__CWSlaveCommands"));
@@ -223,6 +233,44 @@ std::string ScreenshotLines(const std::string& output)
     return lines;
 }
 
+// The first screenshot name that is free in T:, as the player's filter
+// picks it.
+std::string FreeScreenshotName()
+{
+    for (int number = 1; number < 100000; ++number) {
+        std::string name(16, '\0');
+        name.resize(static_cast<std::size_t>(std::snprintf(name.data(), name.size(), "shot%04d.png", number)));
+        if (!HostFileExists(TemporaryHostFile(name)))
+            return name;
+    }
+    return "shot0001.png";
+}
+
+// A screenshot taken with ffmpeg at the exact position (the player seeks
+// to the keyframe before it), announced as the player announces it.
+LONG TakeScreenshot(const ScreenshotAsk& ask, int outputFd)
+{
+    const std::string name = FreeScreenshotName();
+    const std::string target = TemporaryHostFile(name);
+    const HostResult result = RunHost(ScreenshotRun(ask, ToolPath(ask.file), target));
+    if (result.code < 0)
+        return -1;
+    std::string output;
+    if (HostFileSize(target) > 0)
+        output = "*** screenshot '" + name + "' ***\n";
+    else
+        ::unlink(target.c_str());
+    output += ScreenshotLines(output);
+    WriteAll(outputFd, output);
+    return result.code;
+}
+
+bool AsksFacts(const SlaveCommands& commands)
+{
+    return commands.text.find("get_time_length") != std::string::npos
+        || commands.text.find("get_property") != std::string::npos;
+}
+
 } // namespace
 
 LONG RunMPlayerTool(ToolCall& call)
@@ -230,6 +278,7 @@ LONG RunMPlayerTool(ToolCall& call)
     std::vector<std::string> arguments;
     std::optional<std::string> playlist;
     bool audioChosen = false;
+    SlaveCommands commands;
     const auto& given = call.arguments;
     for (std::size_t i = 0; i < given.size(); ++i) {
         const std::string& word = given[i];
@@ -239,14 +288,15 @@ LONG RunMPlayerTool(ToolCall& call)
             playlist = given[++i];
             continue;
         }
-        if (!word.empty() && word[0] == '-') {
+        const bool quoted = i < call.quoted.size() && call.quoted[i];
+        if (!quoted && !word.empty() && word[0] == '-') {
             if (word == "-ao" || word == "-nosound")
                 audioChosen = true;
             arguments.push_back(word);
             if (TakesValue(word) && i + 1 < given.size()) {
                 const std::string& value = given[++i];
                 if (word == "-input")
-                    arguments.push_back(TranslateInputOption(value, call.detached));
+                    arguments.push_back(TranslateInputOption(value, call.detached, commands));
                 else if (word == "-audiofile" || word == "-sub" || word == "-dumpfile")
                     arguments.push_back(ToolPath(value));
                 else
@@ -256,11 +306,16 @@ LONG RunMPlayerTool(ToolCall& call)
         }
         // A file to play: relative names are relative to the program's
         // folder, not to the player's.
-        arguments.push_back(ToolPath(word));
+        arguments.push_back(FileArgument(ToolPath(word)));
     }
     if (playlist) {
         const std::vector<std::string> play = PlaylistArguments(*playlist, call.detached);
         arguments.insert(arguments.end(), play.begin(), play.end());
+    }
+
+    if (!call.detached && !playlist) {
+        if (const auto ask = ReadScreenshotAsk(given, commands.loaded, commands.text))
+            return TakeScreenshot(*ask, call.output.Get());
     }
 
     HostRun run;
@@ -280,6 +335,8 @@ LONG RunMPlayerTool(ToolCall& call)
     if (result.code < 0)
         return -1;
     result.output += ScreenshotLines(result.output);
+    if (AsksFacts(commands) && commands.loaded.size() == 1)
+        result.output = CorrectAnswers(result.output, ProbeSource(ToolPath(commands.loaded.front())));
     WriteAll(call.output.Get(), result.output);
     return result.code;
 }

@@ -41,6 +41,9 @@ private:
 // device), and whether it runs detached (RUN).
 struct ToolCall {
     std::vector<std::string> arguments;
+    // For each argument, whether it stood in double quotes: a quoted word is
+    // never an option, even when it begins with "-" (a file "-dash.avi").
+    std::vector<bool> quoted;
     bool detached = false;
     FileDescriptor input;
     FileDescriptor output;
@@ -116,8 +119,22 @@ void ReapDetached();
 // The no-progress bound in seconds: CLIPWEAVER_TOOL_TIMEOUT, else 30.
 double ToolTimeoutSeconds();
 
+// The MPlayer and mencoder options that take the next word as their value,
+// for every reader of those command lines.
+inline constexpr std::string_view kValueOptions[] = {
+    "-o", "-oac", "-ovc", "-of", "-lavcopts", "-lameopts", "-x264encopts", "-xvidencopts",
+    "-vf", "-af", "-vf-add", "-af-add", "-vo", "-ao", "-ofps", "-fps", "-mc", "-ss",
+    "-endpos", "-frames", "-audio-delay", "-delay", "-srate", "-audiofile", "-audio-demuxer",
+    "-rawaudio", "-rawvideo", "-demuxer", "-mf", "-input", "-playlist", "-sub", "-aid", "-vid",
+    "-sid", "-alang", "-slang", "-volume", "-speed", "-loop", "-cache", "-geometry",
+    "-dumpfile", "-channels", "-passlogfile", "-sb",
+};
 // Whether an MPlayer or mencoder option takes the next word as its value.
 bool TakesValue(std::string_view option);
+// A host path for a file argument that no host program can take for an
+// option or a protocol: a relative name beginning with "-" or holding ":"
+// gets "./" before it.
+std::string FileArgument(std::string hostPath);
 
 // The absolute host path of an AmigaDOS path given to a tool. Besides the
 // AmigaDOS forms ("T:x", "RAM:x", "Work:x", "x") the tools' command lines

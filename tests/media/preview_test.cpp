@@ -7,6 +7,7 @@
 #include "media_test_support.h"
 #include "model/crouton.h"
 #include "model/tables.h"
+#include "platform/command.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
@@ -279,12 +280,23 @@ TEST_F(PreviewGrab, PositionsFollowTheStretchAndAMissingClipGivesNoKeyFrames)
     EXPECT_FALSE(std::filesystem::exists(folder_ / "clip.info"));
 }
 
-// A stand-in for the host's mplayer that prints a fixed text, found first on
-// PATH while the object lives.
+// A stand-in for the player that prints a fixed text while the object
+// lives: the host's mplayer found first on PATH, and, for the runs the
+// MPlayer tool carries out itself (screenshots), the runner's seam.
 class FakePlayer {
 public:
     explicit FakePlayer(const std::string& output)
     {
+        SetCommandHook([output](std::string_view command) -> std::optional<LONG> {
+            if (command.rfind("SYS:Utilities/MPlayer ", 0) != 0 && command.rfind("MPlayer ", 0) != 0)
+                return std::nullopt;
+            FileHandle out = Open("T:__Mplayer.out", MODE_NEWFILE);
+            if (!out)
+                return 20;
+            FPuts(*out, output);
+            Close(std::move(out));
+            return 0;
+        });
         const std::string script = bin_ / "mplayer";
         WriteHostFile(bin_ / "output.txt", output);
         WriteHostFile(script, "#!/bin/sh\ncat '" + (bin_ / "output.txt") + "'\n");
@@ -293,7 +305,11 @@ public:
         oldPath_ = path ? path : "";
         setenv("PATH", (bin_.path() + ":" + oldPath_).c_str(), 1);
     }
-    ~FakePlayer() { setenv("PATH", oldPath_.c_str(), 1); }
+    ~FakePlayer()
+    {
+        SetCommandHook({});
+        setenv("PATH", oldPath_.c_str(), 1);
+    }
     FakePlayer(const FakePlayer&) = delete;
     FakePlayer& operator=(const FakePlayer&) = delete;
 

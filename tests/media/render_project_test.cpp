@@ -292,7 +292,7 @@ TEST(AppendVideo, OutputOnAnotherVolumeIsCopiedAsideAndJoined)
                             "Copying Work:out.avi to T:__TempVideo2 instead.\n"
                             "Executing: mencoder -oac pcm -ovc lavc -o \"Work:out.avi\" \"T:__TempVideo2\" "
                             "\"T:__TempVideo\"\n.\n");
-    const auto probed = render_test::Probe(work.path() + "/out.avi");
+    const auto probed = render_test::ProbeFinished(work.path() + "/out.avi");
     ASSERT_TRUE(probed);
     EXPECT_NEAR(probed->duration, 2.0, 0.1);
     EXPECT_FALSE(Exists("T:__TempVideo2"));

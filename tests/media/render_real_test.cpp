@@ -11,7 +11,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <string>
 
 using cwtest::RecordedWork;
@@ -37,25 +39,6 @@ protected:
     }
 };
 
-// The finishing run copies T:__FinishVideo to the output as it is, so that
-// these tests count the pieces and joins only; the finishing run's container
-// work is the tools' own and is tested with them.
-class CopyingFinish {
-public:
-    CopyingFinish()
-    {
-        SetCommandHook([](std::string_view line) -> std::optional<LONG> {
-            if (line.find("\"T:__FinishVideo\"") == std::string_view::npos)
-                return std::nullopt;
-            const auto output = cwtest::FakeTools::OutputOf(std::string(line));
-            return SystemTagList("C:Copy T:__FinishVideo " + QuoteIfNeeded(output.value_or("")) + "\n");
-        });
-    }
-    ~CopyingFinish() { SetCommandHook({}); }
-    CopyingFinish(const CopyingFinish&) = delete;
-    CopyingFinish& operator=(const CopyingFinish&) = delete;
-};
-
 std::size_t Distinct(const std::vector<std::string>& hashes, std::size_t from, std::size_t to)
 {
     return std::set<std::string>(hashes.begin() + static_cast<long>(from), hashes.begin() + static_cast<long>(to))
@@ -74,7 +57,6 @@ TEST_F(RealRender, VideoAndPicturesAddUp)
     Crouton* pictures = Append(Images(folder_ / "frame#?.png", 6)); // 1 picture a second
     pictures->length = 3;
 
-    CopyingFinish finish;
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with("Rendering finished.\n")) << trace;
 
@@ -100,7 +82,6 @@ TEST_F(RealRender, SoundtrackIsLaidUnderTheSilentPieces)
     SetField(BUTTON_MAIN_SOUNDTRACK, tune);
     Append(Video(clip, 0, 2, std::nullopt));
 
-    CopyingFinish finish;
     const std::string trace = Render();
     EXPECT_NE(trace.find(" -o \"T:__SilentVideo\" "), std::string::npos);
     EXPECT_NE(trace.find(" -nosound -ss 0 "), std::string::npos);
@@ -157,6 +138,37 @@ TEST_F(RealRender, CancelEndsTheRunningToolAndKeepsTheOldOutput)
     EXPECT_EQ(render_test::Count(trace, "Rendering crouton number"), 1u);
     EXPECT_EQ(media_test::ReadHostFile(output_), "the old video");
     EXPECT_FALSE(Exists("T:__TempVideo"));
+}
+
+TEST_F(RealRender, OutputOnAnotherFileSystemSurvivesTheJoins)
+{
+    struct stat shm {};
+    struct stat temporary {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(TemporaryFolder().c_str(), &temporary) != 0
+        || shm.st_dev == temporary.st_dev)
+        GTEST_SKIP() << "no second file system at hand";
+    std::string folder = "/dev/shm/cw-render-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    output_ = folder + "/far.mkv";
+    SetField(BUTTON_MAIN_OUTPUTFILENAME, output_);
+
+    const std::string clip = folder_ / "clip.avi";
+    MakeClip(clip, true);
+    ASSERT_EQ(media_test::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=1", "-frames:v", "2",
+                                  folder_ / "still%d.png"}),
+              0);
+    Append(Video(clip, 0, 2));
+    Append(Images(folder_ / "still#?.png", 6))->length = 2;
+    Append(Video(clip, 0, 2));
+
+    const std::string trace = Render();
+    EXPECT_TRUE(trace.ends_with("Rendering finished.\n")) << trace;
+    const auto probed = render_test::Probe(output_);
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(probed);
+    EXPECT_NEAR(probed->duration, 6.0, 0.1);
+    EXPECT_EQ(probed->frameHashes.size(), 150u);
+    EXPECT_TRUE(probed->hasAudio);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "media_test_support.h"
 #include "model/crouton.h"
 #include "model/project.h"
+#include "platform/command.h"
 #include "platform/dos.h"
 #include "platform/mui/mui.h"
 
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <spawn.h>
 #include <string>
@@ -179,6 +181,24 @@ inline std::optional<Probed> Probe(const std::string& hostPath)
         if (comma != std::string::npos)
             probed.frameHashes.push_back(line.substr(comma + 1));
     }
+    return probed;
+}
+
+// ffprobe's view of a joined video: a join leaves a list of its pieces,
+// which the finish (run here on a copy) turns into one file.
+inline std::optional<Probed> ProbeFinished(const std::string& hostPath)
+{
+    const std::string copy = Host("T:__ProbeFinish");
+    std::error_code error;
+    std::filesystem::copy_file(hostPath, copy, std::filesystem::copy_options::overwrite_existing, error);
+    if (error)
+        return std::nullopt;
+    const LONG code = SystemTagList("mencoder -oac lavc -ovc copy -o \"T:__ProbeFinished.avi\" \"T:__ProbeFinish\"\n");
+    DeleteFile("T:__ProbeFinish");
+    if (code != 0)
+        return std::nullopt;
+    auto probed = Probe(Host("T:__ProbeFinished.avi"));
+    DeleteFile("T:__ProbeFinished.avi");
     return probed;
 }
 

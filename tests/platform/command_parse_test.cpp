@@ -213,4 +213,11 @@ TEST_F(CommandRun, RedirectionsOpenTheirFiles)
     EXPECT_EQ(SystemTagList("C:copy a b <" + (scratch_ / "no-such-input")), -1);
 }
 
+TEST(CommandParse, QuotedWordsAreMarked)
+{
+    const ParsedCommand parsed = Parse("mencoder \"-dash.avi\" -o \"out.avi\" -nosound\n");
+    EXPECT_EQ(parsed.arguments, (Words{"-dash.avi", "-o", "out.avi", "-nosound"}));
+    EXPECT_EQ(parsed.quoted, (std::vector<bool>{true, false, true, false}));
+}
+
 } // namespace

@@ -1,0 +1,121 @@
+// The MPlayer tool's own answers: the screenshot run and the corrected probe
+// answers, built from the command line and the facts without running
+// anything.
+
+#include "platform/tool_media.h"
+
+#include <cstdlib>
+
+namespace cwtools {
+namespace {
+
+std::vector<std::string> Lines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::string Trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
+        text.pop_back();
+    const std::size_t start = text.find_first_not_of(" \t");
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+} // namespace
+
+std::optional<ScreenshotAsk> ReadScreenshotAsk(const std::vector<std::string>& arguments,
+    const std::vector<std::string>& loadedFiles, std::string_view commands)
+{
+    bool screenshot = false;
+    for (const std::string& line : Lines(commands)) {
+        const std::string command = Trimmed(line);
+        if (command == "screenshot" || command.rfind("screenshot ", 0) == 0)
+            screenshot = true;
+        else if (command.rfind("get_", 0) == 0)
+            return std::nullopt; // a probe as well: the player answers that
+    }
+    if (!screenshot || loadedFiles.size() != 1)
+        return std::nullopt;
+    ScreenshotAsk ask;
+    ask.file = loadedFiles.front();
+    bool filtered = false;
+    for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "-ss") {
+            char* end = nullptr;
+            const double position = std::strtod(arguments[i + 1].c_str(), &end);
+            if (end == arguments[i + 1].c_str() || *end != '\0' || position < 0)
+                return std::nullopt;
+            ask.position = arguments[i + 1];
+        } else if (arguments[i] == "-vf") {
+            std::size_t pos = 0;
+            const std::string& chain = arguments[i + 1];
+            while (pos <= chain.size()) {
+                const std::size_t end = std::min(chain.find(',', pos), chain.size());
+                const std::string filter = chain.substr(pos, end - pos);
+                pos = end + 1;
+                if (filter == "screenshot") {
+                    filtered = true;
+                    continue;
+                }
+                if (filter.rfind("scale=", 0) != 0)
+                    return std::nullopt;
+                ask.filters += (ask.filters.empty() ? "" : ",") + filter;
+            }
+        }
+    }
+    if (!filtered)
+        return std::nullopt;
+    return ask;
+}
+
+HostRun ScreenshotRun(const ScreenshotAsk& ask, const std::string& hostFile, const std::string& target)
+{
+    HostRun run;
+    run.argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-ss", ask.position, "-i",
+        FileArgument(hostFile), "-map", "0:v:0", "-frames:v", "1"};
+    if (!ask.filters.empty())
+        run.argv.insert(run.argv.end(), {"-vf", ask.filters});
+    run.argv.insert(run.argv.end(), {"-f", "image2", "-c:v", "png", target});
+    run.watch = {target};
+    return run;
+}
+
+std::string CorrectAnswers(std::string_view output, const SourceFacts& facts)
+{
+    // What ffprobe cannot read, the player's answers are all there is of.
+    if (!facts.readable)
+        return std::string(output);
+    std::string corrected;
+    std::size_t pos = 0;
+    while (pos < output.size()) {
+        const std::size_t end = output.find('\n', pos);
+        const std::size_t lineEnd = end == std::string_view::npos ? output.size() : end;
+        std::string line(output.substr(pos, lineEnd - pos));
+        pos = lineEnd + 1;
+        auto answer = [&line](std::string_view key) { return line.rfind(std::string("ANS_") + std::string(key) + "=", 0) == 0; };
+        auto value = [&line]() { return std::atoll(line.c_str() + line.find('=') + 1); };
+        if (answer("LENGTH") && facts.duration > 0) {
+            line = "ANS_LENGTH=" + Decimal(facts.duration, 2);
+        } else if (answer("video_bitrate")) {
+            const long long bits = facts.videoBitrate > 0 ? facts.videoBitrate : value() * 8;
+            line = "ANS_video_bitrate=" + std::to_string(bits);
+        } else if (answer("audio_bitrate")) {
+            const long long bits = facts.audioBitrate > 0 ? facts.audioBitrate : value() * 8;
+            line = "ANS_audio_bitrate=" + std::to_string(bits);
+        }
+        corrected += line;
+        if (end != std::string_view::npos)
+            corrected += '\n';
+    }
+    return corrected;
+}
+
+} // namespace cwtools
