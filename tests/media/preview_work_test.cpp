@@ -138,6 +138,8 @@ TEST_F(PreviewWork, CancelStopsGrabbingImageStills)
         media_test::WriteHostFile(folder_ / ("img" + std::to_string(number) + ".png"), "a picture");
     crouton_->isVideo = FALSE;
     crouton_->videoName = folder_ / "img#?.png";
+    // Stills come from the source the editor shows.
+    mui::nnset(gButtons[BUTTON_CROUTONEDITOR_VIDEO_FILENAME], MUIA_String_Contents, *crouton_->videoName);
     FakeTools tools(Player());
     RecordedWork work;
     // The user cancels as the third still starts.
