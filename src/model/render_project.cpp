@@ -372,6 +372,7 @@ private:
         // no pieces, and the old file as it was.
         for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo, kSilentVideo})
             DeleteFile(piece);
+        ForgetJoinedPieces();
         kept_.PutBack();
         if (cancelled_) {
             kprintf("Rendering cancelled.\n");

@@ -42,6 +42,11 @@ void SetCommandError(std::string_view line);
 // read with ffprobe; none when it cannot be read.
 std::optional<double> ProbeMediaLength(std::string_view path);
 
+// Removes the pieces that joins of a render left on T: (a join lists its
+// pieces rather than copying them), for a render that failed or was
+// cancelled. A finished render's pieces are removed by its finishing run.
+void ForgetJoinedPieces();
+
 // The runner's seam: a hook sees every command line before it runs and may
 // answer it with an exit code (a test standing in for the tools); nullopt
 // lets the line run as usual. An empty hook removes it.

@@ -6,6 +6,7 @@
 
 #include "platform/tool_media.h"
 
+#include "platform/command.h"
 #include "platform/dos.h"
 
 #include <cerrno>
@@ -199,3 +200,9 @@ LONG RunMencoderTool(ToolCall& call)
 }
 
 } // namespace cwtools
+
+void ForgetJoinedPieces()
+{
+    std::error_code error;
+    std::filesystem::remove_all(cwtools::Store(), error);
+}

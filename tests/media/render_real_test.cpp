@@ -140,6 +140,23 @@ TEST_F(RealRender, CancelEndsTheRunningToolAndKeepsTheOldOutput)
     EXPECT_FALSE(Exists("T:__TempVideo"));
 }
 
+TEST_F(RealRender, FailedRenderLeavesNoJoinedPieces)
+{
+    const std::string clip = folder_ / "clip.avi";
+    MakeClip(clip, true);
+    Append(Video(clip, 0, 1));
+    Append(Video(clip, 0, 1));
+    Append(Video(folder_ / "missing.avi", 0, 1));
+    const std::string trace = Render();
+    EXPECT_TRUE(trace.ends_with("Rendering failed.\n")) << trace;
+    EXPECT_EQ(render_test::Count(trace, "Executing: mencoder -oac pcm -ovc lavc"), 1u) << trace;
+    EXPECT_FALSE(Exists(output_));
+    // The join kept its pieces on T:; a failed render takes them away too.
+    std::error_code error;
+    EXPECT_FALSE(std::filesystem::exists(render_test::Host("T:__CWPieces"), error)
+                 && !std::filesystem::is_empty(render_test::Host("T:__CWPieces"), error));
+}
+
 TEST_F(RealRender, OutputOnAnotherFileSystemSurvivesTheJoins)
 {
     struct stat shm {};
