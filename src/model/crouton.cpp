@@ -38,7 +38,7 @@ std::string BuildFullPath(std::string_view directory, std::string_view file)
     if (!directory.empty()) {
         path.reserve(directory.size() + 1 + file.size());
         path.append(directory);
-        if (directory.back() != ':')
+        if (directory.back() != ':' && directory.back() != '/')
             path.push_back('/');
     }
     path.append(file);

@@ -171,7 +171,7 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject)
     }
 
     const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
-    FileHandle file = Open(path, MODE_OLDFILE);
+    FileHandle file = OpenRegularFile(path, MODE_OLDFILE);
     if (!file) {
         FreeAslRequest(std::move(requester));
         return oldProject;
@@ -229,6 +229,8 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject)
         LockCrouton(added);
     }
 
+    if (reader.Damaged())
+        kprintf("Project file %s is damaged; reading stopped there.\n", path.c_str());
     FreeAslRequest(std::move(requester));
     Close(std::move(file));
 
