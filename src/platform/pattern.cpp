@@ -18,8 +18,10 @@
 #include "platform/dos.h"
 
 #include <algorithm>
+#include <compare>
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 
 namespace dospattern {
 
@@ -246,64 +248,191 @@ private:
     Pattern& pattern_;
 };
 
-// Computes, for a node and a start position, the set of positions where a
-// match of that node can end, memoised per (node, start).
+// Turns the tree into programs for the matcher, one per scope: program 0
+// for the whole pattern and one for each "~" operand. Built back to front,
+// each item compiled knowing where to go on after it.
+class Compiler {
+public:
+    explicit Compiler(Pattern& pattern) : pattern_(pattern) {}
+
+    void Run()
+    {
+        pattern_.programs_.clear();
+        pattern_.programs_.emplace_back();
+        Finish(0, pattern_.root_);
+    }
+
+private:
+    using Kind = Pattern::Kind;
+    using Op = Pattern::Op;
+
+    // Compiles `node` into program `program`, ending in its Match.
+    void Finish(int program, int node)
+    {
+        const int match = Emit(program, Instruction(Op::Match));
+        const int entry = Compile(program, node, match);
+        pattern_.programs_[static_cast<std::size_t>(program)].start = entry;
+    }
+
+    static Pattern::Instruction Instruction(Op op)
+    {
+        Pattern::Instruction instruction;
+        instruction.op = op;
+        return instruction;
+    }
+
+    int Emit(int program, Pattern::Instruction instruction)
+    {
+        auto& code = pattern_.programs_[static_cast<std::size_t>(program)].code;
+        code.push_back(std::move(instruction));
+        return static_cast<int>(code.size()) - 1;
+    }
+
+    Pattern::Instruction& At(int program, int index)
+    {
+        return pattern_.programs_[static_cast<std::size_t>(program)].code[static_cast<std::size_t>(index)];
+    }
+
+    // The entry of `node` in `program`, continuing at `next`.
+    int Compile(int program, int nodeIndex, int next)
+    {
+        const Pattern::Node& node = pattern_.nodes_[static_cast<std::size_t>(nodeIndex)];
+        switch (node.kind) {
+        case Kind::Char:
+        case Kind::Any:
+        case Kind::Class: {
+            Pattern::Instruction consume = Instruction(Op::Consume);
+            consume.node = nodeIndex;
+            consume.next = next;
+            return Emit(program, std::move(consume));
+        }
+        case Kind::Empty:
+            return next;
+        case Kind::Seq:
+            for (auto child = node.children.rbegin(); child != node.children.rend(); ++child)
+                next = Compile(program, *child, next);
+            return next;
+        case Kind::Alt: {
+            std::vector<int> targets;
+            for (const int branch : node.children)
+                targets.push_back(Compile(program, branch, next));
+            Pattern::Instruction split = Instruction(Op::Split);
+            split.targets = std::move(targets);
+            return Emit(program, std::move(split));
+        }
+        case Kind::Repeat: {
+            Pattern::Instruction split = Instruction(Op::Split);
+            split.targets = {-1, next};
+            const int loop = Emit(program, std::move(split));
+            const int body = Compile(program, node.children.front(), loop);
+            At(program, loop).targets[0] = body;
+            return loop;
+        }
+        case Kind::Not: {
+            const int operand = static_cast<int>(pattern_.programs_.size());
+            pattern_.programs_.emplace_back();
+            Finish(operand, node.children.front());
+            Pattern::Instruction negation = Instruction(Op::Not);
+            negation.program = operand;
+            negation.next = next;
+            negation.slot = static_cast<int>(pattern_.programs_[static_cast<std::size_t>(program)].nots.size());
+            const int index = Emit(program, std::move(negation));
+            pattern_.programs_[static_cast<std::size_t>(program)].nots.push_back(index);
+            return index;
+        }
+        }
+        return next;
+    }
+
+    Pattern& pattern_;
+};
+
+// Runs the programs over the name once, left to right, as a set of states
+// (a Thompson simulation), with every state met numbered and its moves
+// cached (a DFA built as the name needs it): a name costs one table look per
+// character once its states have been seen, and a new state costs one pass
+// over the program.
+//
+// "~x" entered at a position p ends at every later position where x, run
+// from p, does not accept. Each entry starts a thread of x's program (one per
+// position, whatever the number of paths that enter it), and the "~" ends
+// wherever one of its threads does not accept; a program's state is its set
+// and the threads of its "~"s. Threads in the same state are one. Of two
+// threads of a program without "~" whose sets lie one inside the other only
+// the smaller one matters (whenever the larger does not accept, neither does
+// the smaller, and running keeps the one inside the other), so the larger is
+// dropped. A thread that can never accept again means the "~" ends
+// everywhere from then on, and its threads are dropped.
 class Matcher {
 public:
     Matcher(const Pattern& pattern, std::vector<char32_t> text)
         : pattern_(pattern)
         , text_(std::move(text))
-        , length_(text_.size())
-        , words_((length_ + 1 + 63) / 64)
-        , index_(pattern.nodes_.size() * (length_ + 1), kNone)
+        , scratch_(pattern.programs_.size())
+        , tables_(pattern.programs_.size())
     {
-        arena_.reserve(std::min<std::size_t>(index_.size(), 4096) * words_);
         for (auto& c : text_)
             c = FoldCase(c);
     }
 
     bool Run()
     {
-        const std::size_t set = Ends(pattern_.root_, 0);
-        return Test(set, length_);
+        int state = Start(0);
+        for (const char32_t c : text_) {
+            state = Step(0, state, c);
+            if (Info(0, state).dead)
+                return false;
+        }
+        return Info(0, state).accepting;
     }
 
 private:
     using Kind = Pattern::Kind;
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    using Op = Pattern::Op;
 
-    std::size_t NewSet()
-    {
-        const std::size_t offset = arena_.size();
-        arena_.resize(arena_.size() + words_, 0);
-        return offset;
-    }
-
-    bool Test(std::size_t set, std::size_t pos) const
-    {
-        return (arena_[set + pos / 64] >> (pos % 64)) & 1u;
-    }
-    void Put(std::size_t set, std::size_t pos) { arena_[set + pos / 64] |= std::uint64_t{1} << (pos % 64); }
-    // Calls fn for each member of a set from `from` on, in ascending order.
-    // fn may add sets: the set is read by offset, one word at a time.
-    template <typename Fn> void ForEach(std::size_t set, std::size_t from, Fn&& fn)
-    {
-        for (std::size_t w = from / 64; w < words_; ++w) {
-            std::uint64_t bits = arena_[set + w];
-            if (w == from / 64)
-                bits &= ~std::uint64_t{0} << (from % 64);
-            while (bits) {
-                const auto bit = static_cast<std::size_t>(__builtin_ctzll(bits));
-                bits &= bits - 1;
-                fn(w * 64 + bit);
-            }
+    // The threads of one "~": numbers of states of its operand's program.
+    struct Negation {
+        bool always = false; // a thread died: it ends everywhere from now on
+        std::vector<int> threads; // sorted
+    };
+    struct State {
+        std::vector<int> states; // Consume and Match instructions, sorted
+        std::vector<Negation> negations; // one per "~" of the program
+        bool accepting = false;
+        bool dead = false; // can never accept again
+    };
+    struct KeyHash {
+        std::size_t operator()(const std::vector<int>& key) const
+        {
+            std::uint64_t hash = 1469598103934665603ull;
+            for (const int value : key)
+                hash = (hash ^ static_cast<std::uint32_t>(value)) * 1099511628211ull;
+            return static_cast<std::size_t>(hash);
         }
-    }
+    };
+    // The states of one program met so far, and their moves.
+    struct Table {
+        std::unordered_map<std::vector<int>, int, KeyHash> ids;
+        std::vector<State> states;
+        std::vector<int> asciiMoves; // 128 per state, -1: not known yet
+        std::vector<std::unordered_map<char32_t, int>> otherMoves;
+        int start = -1;
+    };
+    // Per program: marks for the closure and its work lists. A program's
+    // closure never runs inside another closure of the same program.
+    struct Scratch {
+        std::vector<unsigned> marks;
+        unsigned generation = 0;
+        std::vector<int> stack;
+    };
 
-    void Merge(std::size_t into, std::size_t from)
+    const Pattern::Program& ProgramAt(int program) const { return pattern_.programs_[static_cast<std::size_t>(program)]; }
+    Table& TableOf(int program) { return tables_[static_cast<std::size_t>(program)]; }
+    const State& Info(int program, int id) { return TableOf(program).states[static_cast<std::size_t>(id)]; }
+    int OperandOf(int program, std::size_t slot) const
     {
-        for (std::size_t w = 0; w < words_; ++w)
-            arena_[into + w] |= arena_[from + w];
+        const Pattern::Program& code = ProgramAt(program);
+        return code.code[static_cast<std::size_t>(code.nots[slot])].program;
     }
 
     bool ClassMatches(const Pattern::Node& node, char32_t c) const
@@ -319,112 +448,187 @@ private:
         return in != node.negated;
     }
 
-    static bool SingleCharacter(const Pattern::Node& node)
+    bool Consumes(const Pattern::Instruction& instruction, char32_t c) const
     {
-        return node.kind == Kind::Char || node.kind == Kind::Any || node.kind == Kind::Class;
-    }
-
-    // Whether a one-character node matches the character at pos.
-    bool Step(const Pattern::Node& node, std::size_t pos) const
-    {
-        if (pos >= length_)
-            return false;
-        const char32_t c = text_[pos];
+        const Pattern::Node& node = pattern_.nodes_[static_cast<std::size_t>(instruction.node)];
         return node.kind == Kind::Any || (node.kind == Kind::Char && node.ch == c)
             || (node.kind == Kind::Class && ClassMatches(node, c));
     }
 
-    // Offset of the set of end positions for node started at pos.
-    std::size_t Ends(int nodeIndex, std::size_t pos)
+    // The number of a state, added when new.
+    int Intern(int program, State state)
     {
-        const std::size_t key = static_cast<std::size_t>(nodeIndex) * (length_ + 1) + pos;
-        if (index_[key] != kNone)
-            return index_[key];
-        const Pattern::Node& node = pattern_.nodes_[static_cast<std::size_t>(nodeIndex)];
-        std::size_t result = kNone;
-        switch (node.kind) {
-        case Kind::Char:
-        case Kind::Any:
-        case Kind::Class:
-            result = NewSet();
-            if (Step(node, pos))
-                Put(result, pos + 1);
-            break;
-        case Kind::Empty:
-            result = NewSet();
-            Put(result, pos);
-            break;
-        case Kind::Seq: {
-            std::size_t current = NewSet();
-            Put(current, pos);
-            for (const int item : node.children) {
-                const std::size_t next = NewSet();
-                const Pattern::Node& itemNode = pattern_.nodes_[static_cast<std::size_t>(item)];
-                if (SingleCharacter(itemNode))
-                    ForEach(current, pos, [&](std::size_t p) {
-                        if (Step(itemNode, p))
-                            Put(next, p + 1);
-                    });
-                else
-                    ForEach(current, pos, [&](std::size_t p) { Merge(next, Ends(item, p)); });
-                current = next;
+        std::vector<int> key = state.states;
+        for (const Negation& negation : state.negations) {
+            key.push_back(negation.always ? -2 : -1);
+            key.insert(key.end(), negation.threads.begin(), negation.threads.end());
+        }
+        Table& table = TableOf(program);
+        const auto [entry, added] = table.ids.emplace(std::move(key), static_cast<int>(table.states.size()));
+        if (added) {
+            state.dead = state.states.empty()
+                && std::none_of(state.negations.begin(), state.negations.end(),
+                    [](const Negation& negation) { return negation.always || !negation.threads.empty(); });
+            table.states.push_back(std::move(state));
+            table.asciiMoves.resize(table.asciiMoves.size() + 128, -1);
+            table.otherMoves.emplace_back();
+        }
+        return entry->second;
+    }
+
+    int Start(int program)
+    {
+        if (const int known = TableOf(program).start; known >= 0)
+            return known;
+        State state;
+        state.negations.resize(ProgramAt(program).nots.size());
+        std::vector<char> endsHere(state.negations.size(), 0);
+        const int id = Close(program, {ProgramAt(program).start}, std::move(state), endsHere);
+        TableOf(program).start = id;
+        return id;
+    }
+
+    // The state after moving over one character.
+    int Step(int program, int id, char32_t c)
+    {
+        {
+            Table& table = TableOf(program);
+            const auto at = static_cast<std::size_t>(id);
+            if (c < 128) {
+                if (const int known = table.asciiMoves[at * 128 + c]; known >= 0)
+                    return known;
+            } else if (const auto found = table.otherMoves[at].find(c); found != table.otherMoves[at].end()) {
+                return found->second;
             }
-            result = current;
-            break;
         }
-        case Kind::Alt: {
-            result = NewSet();
-            for (const int branch : node.children)
-                Merge(result, Ends(branch, pos));
-            break;
+        // A copy: the table grows while the new state is worked out.
+        State state = Info(program, id);
+        const Pattern::Program& code = ProgramAt(program);
+        std::vector<int> seeds;
+        for (const int index : state.states) {
+            const Pattern::Instruction& instruction = code.code[static_cast<std::size_t>(index)];
+            if (instruction.op == Op::Consume && Consumes(instruction, c))
+                seeds.push_back(instruction.next);
         }
-        case Kind::Repeat:
-            // #x from p ends at p, or wherever #x ends from a later end of
-            // x. Ends lie at or after their start, so filling every start
-            // from the end of the text down to pos finds each later set
-            // already done, in time linear in the text for a one-character x.
-            for (std::size_t p = length_ + 1; p-- > pos;) {
-                const std::size_t key = static_cast<std::size_t>(nodeIndex) * (length_ + 1) + p;
-                if (index_[key] != kNone)
-                    continue;
-                const int operand = node.children.front();
-                const Pattern::Node& operandNode = pattern_.nodes_[static_cast<std::size_t>(operand)];
-                const auto later = [&](std::size_t q) { return index_[static_cast<std::size_t>(nodeIndex) * (length_ + 1) + q]; };
-                if (SingleCharacter(operandNode)) {
-                    const std::size_t set = NewSet();
-                    Put(set, p);
-                    if (Step(operandNode, p))
-                        Merge(set, later(p + 1));
-                    index_[key] = set;
-                    continue;
+        std::vector<char> endsHere(state.negations.size(), 0);
+        for (std::size_t slot = 0; slot < state.negations.size(); ++slot) {
+            Negation& negation = state.negations[slot];
+            const int operand = OperandOf(program, slot);
+            if (!negation.always) {
+                for (int& inner : negation.threads) {
+                    inner = Step(operand, inner, c);
+                    if (Info(operand, inner).dead)
+                        negation.always = true;
                 }
-                const std::size_t once = Ends(operand, p);
-                const std::size_t set = NewSet();
-                Put(set, p);
-                ForEach(once, p + 1, [&](std::size_t q) { Merge(set, later(q)); });
-                index_[key] = set;
+                if (negation.always)
+                    negation.threads.clear();
+                if (!std::is_sorted(negation.threads.begin(), negation.threads.end()))
+                    std::sort(negation.threads.begin(), negation.threads.end());
+                negation.threads.erase(std::unique(negation.threads.begin(), negation.threads.end()), negation.threads.end());
             }
-            return index_[key];
-        case Kind::Not: {
-            const std::size_t inner = Ends(node.children.front(), pos);
-            result = NewSet();
-            for (std::size_t p = pos; p <= length_; ++p) {
-                if (!Test(inner, p))
-                    Put(result, p);
+            endsHere[slot] = negation.always || std::any_of(negation.threads.begin(), negation.threads.end(),
+                [&](int inner) { return !Info(operand, inner).accepting; });
+            if (endsHere[slot])
+                seeds.push_back(code.code[static_cast<std::size_t>(code.nots[slot])].next);
+        }
+        const int next = Close(program, seeds, std::move(state), endsHere);
+        Table& table = TableOf(program);
+        if (c < 128)
+            table.asciiMoves[static_cast<std::size_t>(id) * 128 + c] = next;
+        else
+            table.otherMoves[static_cast<std::size_t>(id)][c] = next;
+        return next;
+    }
+
+    static bool Within(const std::vector<int>& small, const std::vector<int>& large)
+    {
+        return small.size() <= large.size() && std::includes(large.begin(), large.end(), small.begin(), small.end());
+    }
+
+    // Adds a new thread to a "~".
+    void AddThread(int operand, Negation& negation, int inner)
+    {
+        auto& threads = negation.threads;
+        if (std::binary_search(threads.begin(), threads.end(), inner))
+            return;
+        if (ProgramAt(operand).nots.empty()) {
+            const std::vector<int> fresh = Info(operand, inner).states;
+            for (const int old : threads)
+                if (Within(Info(operand, old).states, fresh))
+                    return;
+            std::erase_if(threads, [&](int old) { return Within(fresh, Info(operand, old).states); });
+        }
+        threads.insert(std::lower_bound(threads.begin(), threads.end(), inner), inner);
+    }
+
+    // Follows every path that consumes nothing from the seeds; the states
+    // reached, with the "~"s as they stand, make the new state.
+    int Close(int program, const std::vector<int>& seeds, State state, std::vector<char>& endsHere)
+    {
+        const Pattern::Program& code = ProgramAt(program);
+        Scratch& scratch = scratch_[static_cast<std::size_t>(program)];
+        if (scratch.marks.size() != code.code.size())
+            scratch.marks.assign(code.code.size(), 0);
+        if (++scratch.generation == 0) {
+            std::fill(scratch.marks.begin(), scratch.marks.end(), 0);
+            scratch.generation = 1;
+        }
+        const unsigned generation = scratch.generation;
+        state.states.clear();
+        state.accepting = false;
+        scratch.stack.assign(seeds.rbegin(), seeds.rend());
+        while (!scratch.stack.empty()) {
+            const int index = scratch.stack.back();
+            scratch.stack.pop_back();
+            unsigned& mark = scratch.marks[static_cast<std::size_t>(index)];
+            if (mark == generation)
+                continue;
+            mark = generation;
+            const Pattern::Instruction& instruction = code.code[static_cast<std::size_t>(index)];
+            switch (instruction.op) {
+            case Op::Match:
+                state.accepting = true;
+                state.states.push_back(index);
+                break;
+            case Op::Consume:
+                state.states.push_back(index);
+                break;
+            case Op::Jump:
+                scratch.stack.push_back(instruction.next);
+                break;
+            case Op::Split:
+                for (auto target = instruction.targets.rbegin(); target != instruction.targets.rend(); ++target)
+                    scratch.stack.push_back(*target);
+                break;
+            case Op::Not: {
+                const auto slot = static_cast<std::size_t>(instruction.slot);
+                Negation& negation = state.negations[slot];
+                if (!negation.always) {
+                    const int inner = Start(instruction.program);
+                    const State& started = Info(instruction.program, inner);
+                    if (!started.accepting)
+                        endsHere[slot] = 1;
+                    if (started.dead) {
+                        negation.always = true;
+                        negation.threads.clear();
+                    } else {
+                        AddThread(instruction.program, negation, inner);
+                    }
+                }
+                if (endsHere[slot] || negation.always)
+                    scratch.stack.push_back(instruction.next);
+                break;
             }
-            break;
+            }
         }
-        }
-        index_[key] = result;
-        return result;
+        std::sort(state.states.begin(), state.states.end());
+        return Intern(program, std::move(state));
     }
 
     const Pattern& pattern_;
     std::vector<char32_t> text_;
-    std::size_t length_;
-    std::size_t words_;
-    std::vector<std::size_t> index_;
-    std::vector<std::uint64_t> arena_;
+    std::vector<Scratch> scratch_;
+    std::vector<Table> tables_;
 };
 
 std::optional<Pattern> Pattern::Compile(std::string_view text)
@@ -433,6 +637,7 @@ std::optional<Pattern> Pattern::Compile(std::string_view text)
     Parser parser(text, pattern);
     if (!parser.Run())
         return std::nullopt;
+    Compiler(pattern).Run();
     return pattern;
 }
 
