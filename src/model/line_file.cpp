@@ -30,7 +30,7 @@ LONG ReadLong(const std::string& text)
 std::string OneLine(std::string text)
 {
     for (char& c : text) {
-        if (c == '\n')
+        if (c == '\n' || c == '\r')
             c = ' ';
     }
     return text;
@@ -85,12 +85,11 @@ std::optional<std::string> LineReader::Next()
         damaged_ = true;
         return std::nullopt;
     }
-    if (!line->empty() && line->back() == '\n') {
+    if (!line->empty() && line->back() == '\n')
         line->pop_back();
-        // Files written on other systems end their lines with CR LF.
-        if (!line->empty() && line->back() == '\r')
-            line->pop_back();
-    }
+    // Files written on other systems end their lines with CR LF.
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
     return line;
 }
 

@@ -18,7 +18,8 @@ std::string FormatFloat(float value);
 LONG ReadLong(const std::string& text);
 
 // A value goes on one line: a line feed inside it would shift every value
-// after it, so it is written as a blank.
+// after it, so it is written as a blank; so is a carriage return, which
+// would be read back as part of a line end.
 std::string OneLine(std::string text);
 
 // Writes a file's new lines beside it (its name with ".cwtmp" appended) and
