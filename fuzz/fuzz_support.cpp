@@ -31,6 +31,9 @@ void SetUp()
     if (done)
         return;
     done = true;
+    // Made before the clean-up is registered, so that it is still there when
+    // the clean-up runs.
+    Folder();
     std::atexit([] {
         std::error_code error;
         std::filesystem::remove_all(Folder(), error);
