@@ -59,6 +59,9 @@ public:
     };
 
 private:
+    // Compiles the parsed tree into programs_.
+    void BuildPrograms();
+
     friend class Parser;
     friend class Compiler;
     friend class Matcher;
