@@ -46,6 +46,52 @@ void BM_MatchFolderNames(benchmark::State& state)
 }
 BENCHMARK(BM_MatchFolderNames);
 
+std::string Repeated(std::string_view text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// A name of 4096 characters against patterns of up to 1024 built to make a
+// matcher slow; each figure is one whole match.
+struct HostilePattern {
+    const char* name;
+    std::string pattern;
+};
+
+const HostilePattern kHostilePatterns[] = {
+    {"nested_repeats", Repeated("#(", 60) + "a" + Repeated(")", 60)},
+    {"many_any_runs", Repeated("#?", 511) + "b"},
+    {"long_alternation", "#(" + Repeated("a|", 500) + "b)"},
+    {"negated_window", "#?~(a" + Repeated("?", 1000) + ")#?"},
+    {"negation_of_window", "~(#?a" + Repeated("?", 1000) + ")"},
+    {"many_negations", Repeated("~a", 511)},
+    {"repeated_negations", Repeated("#(~a)", 200)},
+    {"negations_in_alternation", "#(" + Repeated("~(a?)|", 170) + "b)"},
+    {"nested_negations", Repeated("#?~(", 50) + "a" + Repeated(")", 50)},
+    {"classes", Repeated("[a-c]", 200) + "#?"},
+};
+
+void BM_HostilePattern(benchmark::State& state)
+{
+    const HostilePattern& hostile = kHostilePatterns[state.range(0)];
+    const bool mixed = state.range(1) != 0;
+    std::string name(4096, 'a');
+    if (mixed)
+        for (std::size_t i = 0; i < name.size(); ++i)
+            name[i] = (i * 7 + i / 3) % 2 ? 'a' : 'b';
+    std::string tokenised;
+    ParsePatternNoCase(hostile.pattern, tokenised, 1025);
+    state.SetLabel(std::string(hostile.name) + (mixed ? " vs ab..." : " vs aaa..."));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MatchPatternNoCase(tokenised, name));
+}
+BENCHMARK(BM_HostilePattern)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, std::size(kHostilePatterns) - 1, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
 // A whole ExAll scan of a folder of 1000 pictures with the 40-byte buffer
 // the image-sequence scan uses.
 void BM_ExAllScan(benchmark::State& state)

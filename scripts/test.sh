@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both configurations and runs every test,
 # checks the installed programs, then does the same tests under
-# AddressSanitizer and UBSan.
+# AddressSanitizer and UBSan, and runs each fuzz target for 20 seconds
+# (scripts/fuzz.sh; skipped without clang).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -17,3 +18,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$jobs")
+
+bash scripts/fuzz.sh 20

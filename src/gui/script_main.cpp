@@ -3,8 +3,44 @@
 #include "gui/script.h"
 #include "platform/dos.h"
 
-#include <fstream>
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
 #include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// The whole script, read at once and closed again, so that no tool the
+// script starts inherits it.
+std::optional<std::string> ReadScript(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::string text;
+    std::array<char, 65536> buffer{};
+    bool failed = false;
+    while (true) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            failed = got < 0;
+            break;
+        }
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    if (failed)
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -12,11 +48,12 @@ int main(int argc, char** argv)
         std::cerr << "usage: " << (argc > 0 ? argv[0] : "clipweaver-script") << " SCRIPT\n";
         return 2;
     }
-    std::ifstream script(argv[1]);
-    if (!script) {
+    const std::optional<std::string> text = ReadScript(argv[1]);
+    if (!text) {
         std::cerr << "script: cannot open " << argv[1] << "\n";
         return 1;
     }
+    std::istringstream script(*text);
     InitVolumes();
     return RunScript(script, std::cout, std::cerr);
 }

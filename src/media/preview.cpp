@@ -58,6 +58,8 @@ LONG RunTool(const std::string& command)
 // file cannot be created.
 bool WriteScreenshotCommands(std::string_view source)
 {
+    if (!FitsOnOneLine(source))
+        return false;
     FileHandle file = Open(kCommandFile, MODE_NEWFILE);
     if (!file)
         return false;
@@ -316,7 +318,7 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     if (!crouton || screenshotNumber < 0 || screenshotNumber >= cNumberOfPreviews)
         return;
     const auto index = static_cast<std::size_t>(screenshotNumber);
-    if (!StartStill(screenshotNumber))
+    if (!StartStill(screenshotNumber) || !FitsOnOneLine(inputFilename))
         return;
     {
         FileHandle list = Open(kListFile, MODE_NEWFILE);

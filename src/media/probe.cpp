@@ -166,6 +166,8 @@ BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
         return LoadImageIntoCrouton(crouton, filename);
 
     crouton->isVideo = TRUE;
+    if (!FitsOnOneLine(filename))
+        return FALSE;
 
     FileHandle commandFile = Open(kCommandFile, MODE_NEWFILE);
     if (!commandFile) {

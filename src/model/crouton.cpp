@@ -38,7 +38,9 @@ std::string BuildFullPath(std::string_view directory, std::string_view file)
     if (!directory.empty()) {
         path.reserve(directory.size() + 1 + file.size());
         path.append(directory);
-        if (directory.back() != ':')
+        // The host's root folder is "/" already; elsewhere a doubled "/"
+        // keeps its AmigaDOS meaning (the parent folder).
+        if (directory.back() != ':' && directory != "/")
             path.push_back('/');
     }
     path.append(file);

@@ -49,7 +49,8 @@ void DestroyCrouton(std::unique_ptr<Crouton> crouton);
 float GetCroutonLength(const Crouton* crouton, int numberOfFiles);
 void EditCrouton(Crouton* crouton);
 // Joins a directory and a file name: "/" between them unless the directory
-// ends in ":"; an empty directory gives the file alone.
+// ends in ":" or is the root folder "/" itself; an empty directory gives the
+// file alone.
 std::string BuildFullPath(std::string_view directory, std::string_view file);
 
 // The crouton file.

@@ -107,7 +107,7 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename)
 {
     const std::string path(filename);
     kprintf("Loading crouton %s.\n", path.c_str());
-    FileHandle file = Open(path, MODE_OLDFILE);
+    FileHandle file = OpenRegularFile(path, MODE_OLDFILE);
     if (!file)
         return nullptr;
 
@@ -154,6 +154,11 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename)
     if (!crouton->soundtrack)
         kprintf("No soundtrack.\n");
     crouton->customFPS = reader.NextFloat(crouton->customFPS);
+    if (reader.Damaged()) {
+        kprintf("Crouton file %s is damaged; not loaded.\n", path.c_str());
+        Close(std::move(file));
+        return nullptr;
+    }
 
     // The record remembers where its file lies, so that a later save
     // rewrites the same file.
@@ -161,7 +166,8 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename)
     std::size_t nameStart = 0;
     std::string directory;
     if (split != std::string::npos) {
-        directory = path.substr(0, split);
+        // A file in the root folder keeps "/" as its directory.
+        directory = path.substr(0, split == 0 ? 1 : split);
         nameStart = split + 1;
     } else if ((split = path.rfind(':')) != std::string::npos) {
         directory = path.substr(0, split + 1);

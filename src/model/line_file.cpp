@@ -39,14 +39,14 @@ float ReadFloat(const std::string& text)
 std::string OneLine(std::string text)
 {
     for (char& c : text) {
-        if (c == '\n')
+        if (c == '\n' || c == '\r')
             c = ' ';
     }
     return text;
 }
 
 ReplacingFile::ReplacingFile(const std::string& path)
-    : path_(path), temporary_(path + std::string(kTemporarySuffix)), file_(Open(temporary_, MODE_NEWFILE))
+    : path_(path), temporary_(path + std::string(kTemporarySuffix)), file_(OpenRegularFile(temporary_, MODE_NEWFILE))
 {
 }
 
@@ -82,12 +82,22 @@ std::optional<std::string> LineReader::Next()
 {
     if (ended_)
         return std::nullopt;
-    std::optional<std::string> line = FGets(file_);
+    std::optional<std::string> line = FGets(file_, kLongestLine);
     if (!line) {
         ended_ = true;
         return std::nullopt;
     }
+    if (line->size() >= kLongestLine && line->back() != '\n') {
+        // Nothing after this can be trusted to be on its line.
+        kprintf("A line is longer than %d bytes; the file is damaged.\n", static_cast<int>(kLongestLine));
+        ended_ = true;
+        damaged_ = true;
+        return std::nullopt;
+    }
     if (!line->empty() && line->back() == '\n')
+        line->pop_back();
+    // Files written on other systems end their lines with CR LF.
+    if (!line->empty() && line->back() == '\r')
         line->pop_back();
     return line;
 }

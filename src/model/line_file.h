@@ -23,7 +23,8 @@ LONG ReadLong(const std::string& text);
 float ReadFloat(const std::string& text);
 
 // A value goes on one line: a line feed inside it would shift every value
-// after it, so it is written as a blank.
+// after it, so it is written as a blank; so is a carriage return, which
+// would be read back as part of a line end.
 std::string OneLine(std::string text);
 
 // Writes a file's new lines beside it (its name with ".cwtmp" appended) and
@@ -49,14 +50,22 @@ private:
     FileHandle file_;
 };
 
+// The longest line a crouton or project file may hold, line feed included.
+constexpr std::size_t kLongestLine = 1024 * 1024;
+
 // Reads a file line by line. Past its end every line is absent, so the
-// values it would have given keep their defaults.
+// values it would have given keep their defaults. A line ending in CR LF
+// reads as one ending in LF. A line longer than kLongestLine ends the
+// reading: the file is damaged, and every later line is absent.
 class LineReader {
 public:
     explicit LineReader(DosFile& file) : file_(file) {}
 
     // The next line without its line feed.
     std::optional<std::string> Next();
+
+    // Whether reading stopped at an overlong line.
+    bool Damaged() const { return damaged_; }
 
     // A text line: absent at the end of the file, null when empty.
     std::optional<std::string> NextText();
@@ -80,4 +89,5 @@ public:
 private:
     DosFile& file_;
     bool ended_ = false;
+    bool damaged_ = false;
 };

@@ -278,7 +278,7 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
     }
 
     const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
-    FileHandle file = Open(path, MODE_OLDFILE);
+    FileHandle file = OpenRegularFile(path, MODE_OLDFILE);
     if (!file) {
         FreeAslRequest(std::move(requester));
         return oldProject;
@@ -338,6 +338,8 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
         LockCrouton(added);
     }
 
+    if (reader.Damaged())
+        kprintf("Project file %s is damaged; reading stopped there.\n", path.c_str());
     FreeAslRequest(std::move(requester));
 
     BuildVisualEntries(*project);

@@ -134,12 +134,18 @@ std::optional<int> WriteImageList(const Crouton& crouton)
     const int count = wildcards ? GetNumberOfFilesInImageCrouton(&crouton) : 1;
     kprintf(" %d files in crouton.\n", count);
     int listed = 0;
+    const std::vector<std::string> entries = wildcards ? BuildFileList(&crouton, tokenised, count) : std::vector<std::string>{};
+    // A name that would spill onto a line of its own is not listed at all.
+    if (!(wildcards ? std::all_of(entries.begin(), entries.end(), FitsOnOneLine) : FitsOnOneLine(videoName))) {
+        Close(std::move(list));
+        return std::nullopt;
+    }
     if (!wildcards) {
         FPuts(*list, videoName);
         FPuts(*list, "\n");
         listed = 1;
     } else {
-        for (const std::string& entry : BuildFileList(&crouton, tokenised, count)) {
+        for (const std::string& entry : entries) {
             FPuts(*list, entry);
             ++listed;
         }

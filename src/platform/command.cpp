@@ -248,6 +248,30 @@ std::string EscapeForSlave(std::string_view name)
     return escaped;
 }
 
+bool FitsOnOneLine(std::string_view name)
+{
+    if (!name.empty() && name.back() == '\n')
+        name.remove_suffix(1);
+    const auto control = std::find_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; });
+    if (control == name.end())
+        return true;
+    // The trace shows the name on one line too.
+    std::string shown;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    kprintf("File name %s holds a control character; it is not handed to the tool.\n", shown.c_str());
+    return false;
+}
+
 LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags)
 {
     // NP_StackSize has no meaning for a host process; SYS_Input and

@@ -78,3 +78,10 @@ std::string QuoteIfNeeded(std::string_view name);
 // For a name inside MPlayer's slave-command file: loadfile "..." with
 // backslash escapes for " and \.
 std::string EscapeForSlave(std::string_view name);
+// Whether a name can stand on one line of a file that a tool reads line by
+// line (MPlayer's command file, mencoder's list file). A line feed or other
+// control character would end the line early and make the rest a line of
+// its own, which MPlayer carries out as a command: such a name is refused,
+// with a trace that says why, and the caller writes nothing. A list entry's
+// own closing line feed is not part of the name.
+bool FitsOnOneLine(std::string_view name);

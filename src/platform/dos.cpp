@@ -330,6 +330,28 @@ FileHandle Open(std::string_view name, LONG accessMode)
     return FileHandle(file.release());
 }
 
+FileHandle OpenRegularFile(std::string_view name, LONG accessMode)
+{
+    const auto host = ResolvePath(name);
+    if (!host)
+        return nullptr;
+    // Looked at before opening: opening a device can have effects of its own.
+    struct stat st {};
+    if (::stat(host->c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        kprintf("%s is not a regular file; not opened.\n", std::string(name).c_str());
+        SetIoErr(ERROR_OBJECT_WRONG_TYPE);
+        return nullptr;
+    }
+    FileHandle file = Open(name, accessMode);
+    // Something else may have taken the name's place in between.
+    if (file && (::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        kprintf("%s is not a regular file; not opened.\n", std::string(name).c_str());
+        SetIoErr(ERROR_OBJECT_WRONG_TYPE);
+        return nullptr;
+    }
+    return file;
+}
+
 BOOL Close(FileHandle file)
 {
     if (!file)
@@ -404,14 +426,23 @@ bool CopyFileData(DosFile& source, DosFile& target)
     }
 }
 
-std::optional<std::string> FGets(DosFile& file)
+std::optional<std::string> FGets(DosFile& file) { return FGets(file, std::string::npos); }
+
+std::optional<std::string> FGets(DosFile& file, std::size_t limit)
 {
-    if (!FlushWrites(file))
+    if (limit == 0 || !FlushWrites(file))
         return std::nullopt;
     std::string line;
     for (;;) {
         const std::size_t start = file.readPos;
+        const std::size_t room = limit - line.size();
         const std::size_t newline = file.readBuffer.find('\n', start);
+        const std::size_t available = (newline == std::string::npos ? file.readBuffer.size() : newline + 1) - start;
+        if (available >= room) {
+            line.append(file.readBuffer, start, room);
+            file.readPos = start + room;
+            return line;
+        }
         if (newline != std::string::npos) {
             line.append(file.readBuffer, start, newline + 1 - start);
             file.readPos = newline + 1;
@@ -548,6 +579,11 @@ BOOL ReplaceFile(std::string_view source, std::string_view target)
     struct stat st {};
     if (::lstat(to->c_str(), &st) == 0 && !targetGuard.Acquire(*to))
         return FALSE;
+    // A device, FIFO or folder in the target's place is never replaced.
+    if (::stat(to->c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        SetIoErr(ERROR_OBJECT_WRONG_TYPE);
+        return FALSE;
+    }
     return HostRename(*from, *to, true) ? TRUE : FALSE;
 }
 

@@ -71,6 +71,11 @@ using FileLock = std::unique_ptr<DosLock, DosLockDeleter>;
 // MODE_READWRITE opens or creates without emptying (shared).
 // Null on failure, with the reason in IoErr().
 FileHandle Open(std::string_view name, LONG accessMode);
+// Open for files that hold the program's own records (crouton, project and
+// settings files): only a regular file is opened. A device, FIFO or folder
+// is refused at once, before it is opened, with ERROR_OBJECT_WRONG_TYPE and
+// a trace: reading one would never end or never return.
+FileHandle OpenRegularFile(std::string_view name, LONG accessMode);
 // FALSE when buffered data could not be written out.
 BOOL Close(FileHandle file);
 // Bytes read (0 at the end), or -1.
@@ -84,6 +89,9 @@ bool CopyFileData(DosFile& source, DosFile& target);
 // The next line, whole, with its line feed when it has one; nullopt at the
 // end of the file.
 std::optional<std::string> FGets(DosFile& file);
+// The same, but at most `limit` bytes (line feed included): a longer line
+// comes back cut, without its line feed, and the rest is read next.
+std::optional<std::string> FGets(DosFile& file, std::size_t limit);
 // 0 on success, -1 on an error.
 LONG FPuts(DosFile& file, std::string_view text);
 

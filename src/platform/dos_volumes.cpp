@@ -11,6 +11,8 @@
 // held, so a scan never sees a live T: without its lock.
 #include "platform/dos.h"
 
+#include "platform/tool_groups.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -127,12 +129,17 @@ void RemoveStaleFolders(const std::string& root, const std::string& own)
         if (fd < 0) {
             // A T- folder always has its lock file; a Tnew- folder without
             // one may be another instance's T: in the making.
-            if (errno == ENOENT && name.starts_with("T-"))
+            if (errno == ENOENT && name.starts_with("T-")) {
+                cwtools::EndRecordedToolGroups(path);
                 RemoveTree(path);
+            }
             continue;
         }
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            RemoveTree(path); // nobody holds it: its instance is gone
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // Nobody holds it: its instance is gone, and so must be its tools.
+            cwtools::EndRecordedToolGroups(path);
+            RemoveTree(path);
+        }
         ::close(fd);
     }
 }

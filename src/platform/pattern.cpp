@@ -73,18 +73,6 @@ char32_t FoldCase(char32_t c)
     return c;
 }
 
-namespace {
-
-char32_t UpperCase(char32_t c)
-{
-    if (c >= U'a' && c <= U'z')
-        return c - 32;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-        return c - 32;
-    return c;
-}
-
-} // namespace
 
 class Parser {
 public:
@@ -246,201 +234,16 @@ private:
     Pattern& pattern_;
 };
 
-// Computes, for a node and a start position, the set of positions where a
-// match of that node can end, memoised per (node, start).
-class Matcher {
-public:
-    Matcher(const Pattern& pattern, std::vector<char32_t> text)
-        : pattern_(pattern)
-        , text_(std::move(text))
-        , length_(text_.size())
-        , words_((length_ + 1 + 63) / 64)
-        , index_(pattern.nodes_.size() * (length_ + 1), kNone)
-    {
-        arena_.reserve(std::min<std::size_t>(index_.size(), 4096) * words_);
-        for (auto& c : text_)
-            c = FoldCase(c);
-    }
-
-    bool Run()
-    {
-        const std::size_t set = Ends(pattern_.root_, 0);
-        return Test(set, length_);
-    }
-
-private:
-    using Kind = Pattern::Kind;
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-    std::size_t NewSet()
-    {
-        const std::size_t offset = arena_.size();
-        arena_.resize(arena_.size() + words_, 0);
-        return offset;
-    }
-
-    bool Test(std::size_t set, std::size_t pos) const
-    {
-        return (arena_[set + pos / 64] >> (pos % 64)) & 1u;
-    }
-    void Put(std::size_t set, std::size_t pos) { arena_[set + pos / 64] |= std::uint64_t{1} << (pos % 64); }
-    // Calls fn for each member of a set from `from` on, in ascending order.
-    // fn may add sets: the set is read by offset, one word at a time.
-    template <typename Fn> void ForEach(std::size_t set, std::size_t from, Fn&& fn)
-    {
-        for (std::size_t w = from / 64; w < words_; ++w) {
-            std::uint64_t bits = arena_[set + w];
-            if (w == from / 64)
-                bits &= ~std::uint64_t{0} << (from % 64);
-            while (bits) {
-                const auto bit = static_cast<std::size_t>(__builtin_ctzll(bits));
-                bits &= bits - 1;
-                fn(w * 64 + bit);
-            }
-        }
-    }
-
-    void Merge(std::size_t into, std::size_t from)
-    {
-        for (std::size_t w = 0; w < words_; ++w)
-            arena_[into + w] |= arena_[from + w];
-    }
-
-    bool ClassMatches(const Pattern::Node& node, char32_t c) const
-    {
-        const char32_t upper = UpperCase(c);
-        bool in = false;
-        for (const auto& range : node.ranges) {
-            if ((c >= range.low && c <= range.high) || (upper >= range.low && upper <= range.high)) {
-                in = true;
-                break;
-            }
-        }
-        return in != node.negated;
-    }
-
-    static bool SingleCharacter(const Pattern::Node& node)
-    {
-        return node.kind == Kind::Char || node.kind == Kind::Any || node.kind == Kind::Class;
-    }
-
-    // Whether a one-character node matches the character at pos.
-    bool Step(const Pattern::Node& node, std::size_t pos) const
-    {
-        if (pos >= length_)
-            return false;
-        const char32_t c = text_[pos];
-        return node.kind == Kind::Any || (node.kind == Kind::Char && node.ch == c)
-            || (node.kind == Kind::Class && ClassMatches(node, c));
-    }
-
-    // Offset of the set of end positions for node started at pos.
-    std::size_t Ends(int nodeIndex, std::size_t pos)
-    {
-        const std::size_t key = static_cast<std::size_t>(nodeIndex) * (length_ + 1) + pos;
-        if (index_[key] != kNone)
-            return index_[key];
-        const Pattern::Node& node = pattern_.nodes_[static_cast<std::size_t>(nodeIndex)];
-        std::size_t result = kNone;
-        switch (node.kind) {
-        case Kind::Char:
-        case Kind::Any:
-        case Kind::Class:
-            result = NewSet();
-            if (Step(node, pos))
-                Put(result, pos + 1);
-            break;
-        case Kind::Empty:
-            result = NewSet();
-            Put(result, pos);
-            break;
-        case Kind::Seq: {
-            std::size_t current = NewSet();
-            Put(current, pos);
-            for (const int item : node.children) {
-                const std::size_t next = NewSet();
-                const Pattern::Node& itemNode = pattern_.nodes_[static_cast<std::size_t>(item)];
-                if (SingleCharacter(itemNode))
-                    ForEach(current, pos, [&](std::size_t p) {
-                        if (Step(itemNode, p))
-                            Put(next, p + 1);
-                    });
-                else
-                    ForEach(current, pos, [&](std::size_t p) { Merge(next, Ends(item, p)); });
-                current = next;
-            }
-            result = current;
-            break;
-        }
-        case Kind::Alt: {
-            result = NewSet();
-            for (const int branch : node.children)
-                Merge(result, Ends(branch, pos));
-            break;
-        }
-        case Kind::Repeat:
-            // #x from p ends at p, or wherever #x ends from a later end of
-            // x. Ends lie at or after their start, so filling every start
-            // from the end of the text down to pos finds each later set
-            // already done, in time linear in the text for a one-character x.
-            for (std::size_t p = length_ + 1; p-- > pos;) {
-                const std::size_t key = static_cast<std::size_t>(nodeIndex) * (length_ + 1) + p;
-                if (index_[key] != kNone)
-                    continue;
-                const int operand = node.children.front();
-                const Pattern::Node& operandNode = pattern_.nodes_[static_cast<std::size_t>(operand)];
-                const auto later = [&](std::size_t q) { return index_[static_cast<std::size_t>(nodeIndex) * (length_ + 1) + q]; };
-                if (SingleCharacter(operandNode)) {
-                    const std::size_t set = NewSet();
-                    Put(set, p);
-                    if (Step(operandNode, p))
-                        Merge(set, later(p + 1));
-                    index_[key] = set;
-                    continue;
-                }
-                const std::size_t once = Ends(operand, p);
-                const std::size_t set = NewSet();
-                Put(set, p);
-                ForEach(once, p + 1, [&](std::size_t q) { Merge(set, later(q)); });
-                index_[key] = set;
-            }
-            return index_[key];
-        case Kind::Not: {
-            const std::size_t inner = Ends(node.children.front(), pos);
-            result = NewSet();
-            for (std::size_t p = pos; p <= length_; ++p) {
-                if (!Test(inner, p))
-                    Put(result, p);
-            }
-            break;
-        }
-        }
-        index_[key] = result;
-        return result;
-    }
-
-    const Pattern& pattern_;
-    std::vector<char32_t> text_;
-    std::size_t length_;
-    std::size_t words_;
-    std::vector<std::size_t> index_;
-    std::vector<std::uint64_t> arena_;
-};
-
 std::optional<Pattern> Pattern::Compile(std::string_view text)
 {
     Pattern pattern;
     Parser parser(text, pattern);
     if (!parser.Run())
         return std::nullopt;
+    pattern.BuildPrograms();
     return pattern;
 }
 
-bool Pattern::Matches(std::string_view name) const
-{
-    Matcher matcher(*this, DecodeText(name));
-    return matcher.Run();
-}
 
 } // namespace dospattern
 

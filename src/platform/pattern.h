@@ -21,9 +21,9 @@ public:
     // not one).
     bool HasWildcards() const { return wildcards_; }
 
-    // Whether the whole name matches, without regard to case. Runs in
-    // polynomial time whatever the pattern: the sets of end positions of each
-    // (node, start) pair are computed once.
+    // Whether the whole name matches, without regard to case. One pass over
+    // the name with a set of states: time linear in the name for each state
+    // of the pattern (see Matcher).
     bool Matches(std::string_view name) const;
 
     static constexpr int kMaxDepth = 200;
@@ -41,10 +41,32 @@ public:
         std::vector<int> children;   // Seq items, Alt branches, Repeat/Not operand
     };
 
+    // The compiled form: one program for the pattern and one for each "~"
+    // operand.
+    enum class Op : std::uint8_t { Consume, Split, Jump, Not, Match };
+    struct Instruction {
+        Op op = Op::Match;
+        int node = -1;            // Consume: the one-character node
+        int next = -1;            // Consume, Jump, Not: where to go on
+        std::vector<int> targets; // Split
+        int program = -1;         // Not: the operand's program
+        int slot = -1;            // Not: its number among its program's "~"s
+    };
+    struct Program {
+        std::vector<Instruction> code;
+        int start = 0;
+        std::vector<int> nots; // the Not instructions, by slot
+    };
+
 private:
+    // Compiles the parsed tree into programs_.
+    void BuildPrograms();
+
     friend class Parser;
+    friend class Compiler;
     friend class Matcher;
     std::vector<Node> nodes_;
+    std::vector<Program> programs_;
     int root_ = 0;
     bool wildcards_ = false;
 };

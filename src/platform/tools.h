@@ -1,7 +1,7 @@
 // The tools behind the command runner (private to src/platform): MPlayer,
 // mencoder and C:Copy, and the host process runs they are made of. Host
-// programs are started from an argument vector with posix_spawn, never
-// through a shell.
+// programs are started from an argument vector, never through a shell, and
+// end when the program ends (tool_spawn.cpp).
 #pragma once
 
 #include "platform/exec.h"
@@ -102,8 +102,9 @@ struct SpawnStreams {
     std::string errorPath;
     int outputFd = -1;
 };
-// Starts the program in a process group of its own; its process ID, or none
-// when it could not be started.
+// Starts the program in a process group of its own, killed when this
+// program ends, with only standard input, output and error open; its
+// process ID, or none when it could not be started.
 std::optional<int> SpawnHost(const HostRun& run, const SpawnStreams& streams);
 // Kills the process and its group at once.
 void EndProcess(int pid);

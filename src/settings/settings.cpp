@@ -55,7 +55,7 @@ void SaveSettings(DosFile& file) { WriteSettings(file); }
 
 void InitSettings()
 {
-    FileHandle file = Open(gSettingsFilename, MODE_OLDFILE);
+    FileHandle file = OpenRegularFile(gSettingsFilename, MODE_OLDFILE);
     if (file) {
         LoadSettings(*file);
         Close(std::move(file));
@@ -83,7 +83,7 @@ void UseSettings(mui::Object* /*window*/, BOOL save)
     gOldSettings = gSettings;
     if (!save)
         return;
-    FileHandle file = Open(gSettingsFilename, MODE_NEWFILE);
+    FileHandle file = OpenRegularFile(gSettingsFilename, MODE_NEWFILE);
     if (!file) {
         kprintf("Couldn't save settings.\n");
         return;

@@ -62,6 +62,8 @@ TEST(Crouton, BuildFullPath)
     EXPECT_EQ(BuildFullPath("DH0:Dir/", "x"), "DH0:Dir//x");
     EXPECT_EQ(BuildFullPath("/tmp/a", "b"), "/tmp/a/b");
     EXPECT_EQ(BuildFullPath("Dir", ""), "Dir/");
+    // The root folder is "/" already.
+    EXPECT_EQ(BuildFullPath("/", "c"), "/c");
 }
 
 class CroutonLock : public ::testing::Test {

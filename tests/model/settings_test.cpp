@@ -129,7 +129,7 @@ TEST_F(SettingsTest, SaveFailureIsTraced)
     gSettings.pad = 9;
     TraceCapture trace;
     UseSettings(nullptr, TRUE);
-    EXPECT_EQ(trace.Text(), "Couldn't save settings.\n");
+    EXPECT_EQ(trace.Text(), "Clipweaver.settings is not a regular file; not opened.\nCouldn't save settings.\n");
     EXPECT_EQ(gSettings.pad, 9);
     EXPECT_EQ(gOldSettings.pad, 9);
 }

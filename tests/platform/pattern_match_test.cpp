@@ -418,3 +418,68 @@ TEST(PatternMatch, AgreesWithANaiveMatcherOnRandomPatterns)
 }
 
 } // namespace
+
+namespace {
+
+std::string Repeated(std::string_view text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// Long names against patterns of up to 1024 characters built to make a
+// matcher slow: each must give the right answer (its speed is measured by
+// the pattern benchmark).
+struct HostileCase {
+    const char* name;
+    std::string pattern;
+    std::string text;
+    bool matches;
+};
+
+std::ostream& operator<<(std::ostream& out, const HostileCase& c) { return out << c.name; }
+
+class HostilePatterns : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostilePatterns, GiveTheRightAnswer)
+{
+    const HostileCase& c = GetParam();
+    std::string tokenised;
+    ASSERT_NE(ParsePatternNoCase(c.pattern, tokenised, 1025), -1) << c.name;
+    EXPECT_EQ(MatchPatternNoCase(tokenised, c.text) == TRUE, c.matches) << c.name;
+}
+
+const std::string kAs(4096, 'a');
+const std::string kAsThenB = std::string(4095, 'a') + "b";
+const std::string kMixed = [] {
+    std::string text;
+    for (int i = 0; i < 4096; ++i)
+        text += (i * 7 + i / 3) % 2 ? 'a' : 'b';
+    return text;
+}();
+
+const HostileCase kHostileCases[] = {
+    {"nested_repeats", Repeated("#(", 60) + "a" + Repeated(")", 60), kAs, true},
+    {"nested_repeats_miss", Repeated("#(", 60) + "a" + Repeated(")", 60), kAsThenB, false},
+    {"many_any_runs", Repeated("#?", 511) + "b", kAsThenB, true},
+    {"many_any_runs_miss", Repeated("#?", 511) + "b", kAs, false},
+    {"long_alternation", "#(" + Repeated("a|", 500) + "b)", kMixed, true},
+    {"long_alternation_miss", "#(" + Repeated("a|", 500) + "b)", kMixed + "c", false},
+    {"negated_window", "#?~(a" + Repeated("?", 1000) + ")#?", kAs, true},
+    {"negated_everything", "#?~(#?)", kAs, false},
+    {"double_negation", "~(~(#?b))", kAsThenB, true},
+    {"double_negation_miss", "~(~(#?b))", kAs, false},
+    {"negation_of_window", "~(#?a" + Repeated("?", 1000) + ")", kAs, false},
+    {"negation_of_window_hit", "~(#?b" + Repeated("?", 1000) + ")", kAs, true},
+    {"many_negations", Repeated("~a", 511), kAs, true},
+    {"repeated_negations", Repeated("#(~a)", 200), kMixed, true},
+    {"negations_in_alternation", "#(" + Repeated("~(a?)|", 170) + "b)", kMixed, true},
+    {"exact_long_name", Repeated("a", 1000) + "#?" + Repeated("?", 3) + "b", kAsThenB, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, HostilePatterns, ::testing::ValuesIn(kHostileCases),
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+
+} // namespace
