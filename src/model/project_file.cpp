@@ -133,6 +133,8 @@ struct ProjectFileContents {
     LONG fps = 0;
     float customFPS = 0.0f;
     std::vector<std::string> croutonPaths;
+    // Reading stopped at an overlong line; the croutons before it stand.
+    bool damaged = false;
 };
 
 // Far more than the ten settings and the paths of thousands of croutons; a
@@ -140,34 +142,26 @@ struct ProjectFileContents {
 constexpr std::size_t kLargestProjectFile = 16 * 1024 * 1024;
 constexpr std::size_t kSettingsLines = 10;
 
-// The file's lines without their line feeds; a last line without one counts
-// too. Nullopt when the file can't be read or is too large to be a project.
-std::optional<std::vector<std::string>> ReadLines(DosFile& file)
-{
-    std::string text;
-    std::string chunk(64 * 1024, '\0');
-    for (;;) {
-        const LONG got = Read(file, chunk.data(), static_cast<LONG>(chunk.size()));
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        text.append(chunk.data(), static_cast<std::size_t>(got));
-        if (text.size() > kLargestProjectFile)
-            return std::nullopt;
-    }
+// The file's lines without their line ends (LF or CR LF); a last line
+// without one counts too. Nullopt when the file is too large to be a
+// project. An overlong line ends the lines there and marks them damaged.
+struct FileLines {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
+    bool damaged = false;
+};
+std::optional<FileLines> ReadLines(DosFile& file)
+{
+    FileLines read;
+    LineReader reader(file);
+    std::size_t total = 0;
+    while (std::optional<std::string> line = reader.Next()) {
+        total += line->size() + 1;
+        if (total > kLargestProjectFile)
+            return std::nullopt;
+        read.lines.push_back(std::move(*line));
     }
-    return lines;
+    read.damaged = reader.Damaged();
+    return read;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -198,17 +192,20 @@ bool IsWholeNumber(std::string_view line)
 // is taken there and read as a number the way the field's text is.
 std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
 {
-    const std::optional<std::vector<std::string>> lines = ReadLines(file);
-    if (!lines || lines->size() < kSettingsLines)
+    const std::optional<FileLines> read = ReadLines(file);
+    if (!read || read->lines.size() < kSettingsLines)
         return std::nullopt;
-    const std::vector<std::string>& line = *lines;
+    const std::vector<std::string>& line = read->lines;
     for (const std::size_t number : {4u, 5u, 6u, 7u, 8u, 10u}) {
         if (!IsWholeNumber(line[number - 1]))
             return std::nullopt;
     }
-    const LONG count = ReadLong(line[9]);
-    if (count < 0 || static_cast<std::size_t>(count) > line.size() - kSettingsLines)
+    LONG count = ReadLong(line[9]);
+    const std::size_t held = line.size() - kSettingsLines;
+    if (count < 0 || (static_cast<std::size_t>(count) > held && !read->damaged))
         return std::nullopt;
+    // A damaged file gives the croutons named before the overlong line.
+    count = std::min<LONG>(count, static_cast<LONG>(held));
 
     ProjectFileContents contents;
     contents.projectName = line[0];
@@ -222,6 +219,7 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
     contents.customFPS = ReadFloat(line[8]);
     contents.croutonPaths.assign(line.begin() + kSettingsLines,
                                  line.begin() + static_cast<std::ptrdiff_t>(kSettingsLines) + count);
+    contents.damaged = read->damaged;
     return contents;
 }
 
@@ -338,7 +336,7 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
         LockCrouton(added);
     }
 
-    if (reader.Damaged())
+    if (contents->damaged)
         kprintf("Project file %s is damaged; reading stopped there.\n", path.c_str());
     FreeAslRequest(std::move(requester));
 
