@@ -4,6 +4,7 @@
 // planned ffmpeg run with the check that it wrote everything.
 
 #include "platform/tool_media.h"
+#include "platform/tool_plan_parts.h"
 
 #include "platform/dos.h"
 
@@ -16,18 +17,7 @@
 namespace cwtools {
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    std::size_t pos = 0;
-    while (true) {
-        const std::size_t end = text.find(separator, pos);
-        parts.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-        if (end == std::string::npos)
-            return parts;
-        pos = end + 1;
-    }
-}
+using planning::Split;
 
 long long WholeOr(const std::string& text, long long fallback)
 {
