@@ -15,7 +15,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -199,6 +201,38 @@ std::optional<double> NewestOutTime(std::string_view text)
     return newest;
 }
 
+namespace {
+
+// Waits between two looks at a running tool, and wakes at once when the tool
+// ends: short tools (probes, copies) would otherwise lose most of a look's
+// interval at their end, and a render runs a few for every crouton.
+class ExitWatch {
+public:
+    explicit ExitWatch(int pid) : fd_(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))) {}
+    ~ExitWatch()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ExitWatch(const ExitWatch&) = delete;
+    ExitWatch& operator=(const ExitWatch&) = delete;
+
+    void Wait(std::chrono::milliseconds most) const
+    {
+        if (fd_ < 0) {
+            std::this_thread::sleep_for(most);
+            return;
+        }
+        pollfd ended{fd_, POLLIN, 0};
+        ::poll(&ended, 1, static_cast<int>(most.count()));
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
 HostResult RunHost(const HostRun& run)
 {
     HostResult result;
@@ -240,6 +274,7 @@ HostResult RunHost(const HostRun& run)
     std::optional<Clock::time_point> summarySeen;
     long long scannedSize = 0; // how much of the output was searched for the summary
     ProgressReader within(run);
+    const ExitWatch exit(*pid);
     int status = 0;
 
     while (true) {
@@ -291,7 +326,7 @@ HostResult RunHost(const HostRun& run)
             break;
         }
         PollToolWait();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        exit.Wait(std::chrono::milliseconds(20));
     }
     if (!result.cancelled)
         within.Poll();
