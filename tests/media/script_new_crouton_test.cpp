@@ -114,6 +114,28 @@ TEST_F(ScriptNewCrouton, VideoClipWritesItsProbedFactsAndShowsThem)
     EXPECT_THAT(run.out, HasSubstr("crouton 0 \"beach.VIDEO.cwcrouton\" slot=1\n"));
 }
 
+// The window labels bit rates "bps": the probe's answers are bits per
+// second, in both programs (a 128 kbit/s sound once showed as 16000 bps).
+TEST_F(ScriptNewCrouton, BitRatesShowInBitsPerSecond)
+{
+    ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-f", "lavfi", "-i",
+                      "sine=frequency=440:duration=2", "-c:v", "mpeg4", "-c:a", "mp2", "-b:a", "128k", "-shortest",
+                      work_ / "media/tune.avi"}),
+              0);
+    for (const char* program : {CW_BINARY_DIR "/src/clipweaver-script", CW_BINARY_DIR "/src/clipweaver-script-basic"}) {
+        const ProgramRun run = RunScriptProgram(program, work_.path(),
+                                                "requester \"" + work_.path() + "/media\" \"tune.avi\"\n"
+                                                "requester \"Croutons\" \"tune.cwcrouton\"\n"
+                                                "press BUTTON_MAIN_NEWCROUTON\n"
+                                                "select gCroutonList 0\n"
+                                                "dump\n");
+        ASSERT_EQ(run.status, 0) << program << run.errors;
+        EXPECT_THAT(run.out, HasSubstr("gadget BUTTON_MAIN_CROUTON_AUDIOBITRATE Label enabled text=\"128000 bps\"\n"))
+            << program;
+        std::filesystem::remove(work_ / "Croutons/tune.cwcrouton");
+    }
+}
+
 TEST_F(ScriptNewCrouton, ImageSequenceWritesAnImageCrouton)
 {
     std::filesystem::create_directory(work_ / "media/garden");
