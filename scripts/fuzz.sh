@@ -12,6 +12,16 @@ if ! command -v clang++ >/dev/null 2>&1; then
     echo "fuzz: clang++ not found; the fuzz targets are skipped."
     exit 0
 fi
+# clang without its libFuzzer runtime (Debian's libclang-rt-*-dev) cannot
+# build them either.
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+printf '%s\n' '#include <cstddef>' '#include <cstdint>' \
+    'extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) { return 0; }' > "$probe/probe.cpp"
+if ! clang++ -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1; then
+    echo "fuzz: clang++ cannot link libFuzzer here; the fuzz targets are skipped."
+    exit 0
+fi
 targets=(pattern_fuzz command_line_fuzz crouton_file_fuzz project_file_fuzz probe_answers_fuzz script_fuzz)
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCW_FUZZ=ON \
       -DCW_WITH_QT=OFF -DCW_BENCHMARKS=OFF >/dev/null
