@@ -47,6 +47,17 @@ std::string BuildFullPath(std::string_view directory, std::string_view file)
     return path;
 }
 
+PathParts SplitPath(std::string_view path)
+{
+    std::size_t split = path.rfind('/');
+    if (split != std::string_view::npos)
+        return {std::string(path.substr(0, split == 0 ? 1 : split)), std::string(path.substr(split + 1))};
+    split = path.rfind(':');
+    if (split != std::string_view::npos)
+        return {std::string(path.substr(0, split + 1)), std::string(path.substr(split + 1))};
+    return {std::string(), std::string(path)};
+}
+
 BOOL LockCrouton(Crouton* crouton)
 {
     if (!crouton)

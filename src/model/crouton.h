@@ -52,6 +52,15 @@ void EditCrouton(Crouton* crouton);
 // ends in ":" or is the root folder "/" itself; an empty directory gives the
 // file alone.
 std::string BuildFullPath(std::string_view directory, std::string_view file);
+// The folder and file parts of a path, as BuildFullPath joins them: the file
+// is what follows the last "/" (or, without one, a volume's ":"), so a host
+// name such as "/videos/12:30.avi" keeps its ":"; the folder is "/" for the
+// root folder, "Work:" for a volume's own folder, empty for a bare name.
+struct PathParts {
+    std::string directory;
+    std::string file;
+};
+PathParts SplitPath(std::string_view path);
 
 // The crouton file.
 BOOL SaveCrouton(Crouton* crouton);

@@ -162,19 +162,10 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename)
 
     // The record remembers where its file lies, so that a later save
     // rewrites the same file.
-    std::size_t split = path.rfind('/');
-    std::size_t nameStart = 0;
-    std::string directory;
-    if (split != std::string::npos) {
-        // A file in the root folder keeps "/" as its directory.
-        directory = path.substr(0, split == 0 ? 1 : split);
-        nameStart = split + 1;
-    } else if ((split = path.rfind(':')) != std::string::npos) {
-        directory = path.substr(0, split + 1);
-        nameStart = split + 1;
-    }
-    crouton->filename = path.substr(nameStart);
-    crouton->directory = std::move(directory);
+    // A file in the root folder keeps "/" as its directory.
+    PathParts parts = SplitPath(path);
+    crouton->filename = std::move(parts.file);
+    crouton->directory = std::move(parts.directory);
     kprintf("length is %d.\n", static_cast<int>(crouton->directory->size()));
 
     kprintf("Crouton %s has directory %s, filename %s.\n", TraceText(crouton->name), crouton->directory->c_str(),

@@ -36,11 +36,6 @@ bool CopyDosFile(std::string_view from, std::string_view to);
 // Moves a file: Rename, else a copy and a delete.
 bool MoveDosFile(std::string_view from, std::string_view to);
 
-// The folder part of an AmigaDOS or host path ("RAM:" for "RAM:x.avi",
-// "/a/b" for "/a/b/x.avi", "" for a bare name).
-std::string FolderOf(std::string_view name);
-// The name after the folder part.
-std::string FileOf(std::string_view name);
 // The host path of a name as the user should read it.
 std::string ShownPath(std::string_view name);
 

@@ -52,9 +52,8 @@ public:
             active_ = true;
             return true;
         }
-        const std::string folder = FolderOf(output);
-        const std::string joint = folder.empty() || folder.back() == ':' || folder.back() == '/' ? "" : "/";
-        const std::string base = folder + joint + "." + FileOf(output) + ".clipweaver-old";
+        const PathParts parts = SplitPath(output);
+        const std::string base = BuildFullPath(parts.directory, "." + parts.file + ".clipweaver-old");
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string name = attempt == 0 ? base : base + std::to_string(attempt);
             if (Lock(name, SHARED_LOCK))

@@ -45,22 +45,6 @@ std::string Size(LONG bytes)
 
 } // namespace
 
-std::string FolderOf(std::string_view name)
-{
-    const std::size_t split = name.find_last_of("/:");
-    if (split == std::string_view::npos)
-        return std::string();
-    if (name[split] == ':')
-        return std::string(name.substr(0, split + 1));
-    return std::string(name.substr(0, split == 0 ? 1 : split));
-}
-
-std::string FileOf(std::string_view name)
-{
-    const std::size_t split = name.find_last_of("/:");
-    return std::string(split == std::string_view::npos ? name : name.substr(split + 1));
-}
-
 std::string ShownPath(std::string_view name)
 {
     return HostPath(name).value_or(std::string(name));
@@ -75,14 +59,14 @@ std::string CroutonLabel(const Crouton* crouton)
     if (crouton->filename && !crouton->filename->empty())
         return *crouton->filename;
     if (crouton->videoName && !crouton->videoName->empty())
-        return FileOf(*crouton->videoName);
+        return SplitPath(*crouton->videoName).file;
     return std::string();
 }
 
 std::string FailureReason(std::string_view written, const std::vector<std::string>& read, LONG code)
 {
     const std::string error = LastCommandError();
-    const std::string folder = FolderOf(written);
+    const std::string folder = SplitPath(written).directory;
     if (!folder.empty() && !Exists(folder))
         return "the folder " + ShownPath(folder) + " does not exist";
     if (Contains(error, "No space left on device") || Contains(error, "Disk quota exceeded")

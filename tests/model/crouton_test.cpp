@@ -66,6 +66,29 @@ TEST(Crouton, BuildFullPath)
     EXPECT_EQ(BuildFullPath("/", "c"), "/c");
 }
 
+// A path splits where BuildFullPath joins; a host file name may hold ":".
+TEST(Crouton, SplitPath)
+{
+    struct Row {
+        const char* path;
+        const char* directory;
+        const char* file;
+    };
+    const Row rows[] = {
+        {"Work:Clips/a.avi", "Work:Clips", "a.avi"},
+        {"RAM:a.avi", "RAM:", "a.avi"},
+        {"a.avi", "", "a.avi"},
+        {"/c", "/", "c"},
+        {"/videos/12:30.avi", "/videos", "12:30.avi"},
+    };
+    for (const Row& row : rows) {
+        const PathParts parts = SplitPath(row.path);
+        EXPECT_EQ(parts.directory, row.directory) << row.path;
+        EXPECT_EQ(parts.file, row.file) << row.path;
+        EXPECT_EQ(BuildFullPath(parts.directory, parts.file), row.path) << row.path;
+    }
+}
+
 class CroutonLock : public ::testing::Test {
 protected:
     void SetUp() override
