@@ -3,6 +3,8 @@
 
 #include "platform/tool_media.h"
 
+#include "platform/format.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -251,10 +253,7 @@ std::string ConcatQuote(const std::string& path)
 
 std::string Decimal(double value, int places)
 {
-    std::string text(64, '\0');
-    const int length = std::snprintf(text.data(), text.size(), "%.*f", places, value);
-    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-    return text;
+    return Format("%.*f", places, value);
 }
 
 } // namespace cwtools

@@ -19,6 +19,7 @@
 
 #include "platform/command.h"
 #include "platform/dos.h"
+#include "platform/format.h"
 
 #include <algorithm>
 #include <cctype>
@@ -238,8 +239,7 @@ std::string ScreenshotLines(const std::string& output)
 std::string FreeScreenshotName()
 {
     for (int number = 1; number < 100000; ++number) {
-        std::string name(16, '\0');
-        name.resize(static_cast<std::size_t>(std::snprintf(name.data(), name.size(), "shot%04d.png", number)));
+        const std::string name = Format("shot%04d.png", number);
         if (!HostFileExists(TemporaryHostFile(name)))
             return name;
     }
