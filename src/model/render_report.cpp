@@ -23,17 +23,6 @@ bool Readable(std::string_view name)
     return true;
 }
 
-// "0:32", or "1:02:03" from an hour on.
-std::string Length(double seconds)
-{
-    const long long whole = std::llround(seconds);
-    const long long hours = whole / 3600;
-    const long long minutes = whole / 60 % 60;
-    const long long rest = whole % 60;
-    if (hours > 0)
-        return Format("%lld:%02lld:%02lld", hours, minutes, rest);
-    return Format("%lld:%02lld", minutes, rest);
-}
 
 // Sizes as the desktop's file managers give them (1 MB = 1,000,000 bytes).
 std::string Size(LONG bytes)
@@ -96,7 +85,7 @@ std::string FinishedMessage(std::string_view output)
     std::string message = "Rendered " + ShownPath(output) + ":";
     const std::optional<double> seconds = ProbeMediaLength(output);
     if (seconds)
-        message += " " + Length(*seconds) + ",";
+        message += " " + FormatClock(std::llround(*seconds)) + ",";
     message += " " + Size(FileSize(output).value_or(0));
     return message;
 }

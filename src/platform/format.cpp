@@ -25,3 +25,15 @@ std::string Format(const char* format, ...)
     va_end(args);
     return text;
 }
+
+std::string FormatClock(long long seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    const long long hours = seconds / 3600;
+    const long long minutes = seconds / 60 % 60;
+    const long long rest = seconds % 60;
+    if (hours > 0)
+        return Format("%lld:%02lld:%02lld", hours, minutes, rest);
+    return Format("%lld:%02lld", minutes, rest);
+}

@@ -6,4 +6,7 @@
 
 // The text `format` gives with the arguments; empty when it gives none.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A length of time as a clock shows it: "0:32", or "1:02:03" from an hour
+// on; below 0 shows as "0:00".
+std::string FormatClock(long long seconds);
 std::string VFormat(const char* format, va_list args) __attribute__((format(printf, 1, 0)));

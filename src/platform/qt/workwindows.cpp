@@ -2,6 +2,7 @@
 // event processing: the tool waits' polls and the program's own wait.
 #include "platform/qt/workwindows.h"
 
+#include "platform/format.h"
 #include "platform/qt/inputhold.h"
 #include "platform/qt/objectview.h"
 #include "platform/qt/qtview.h"
@@ -38,13 +39,7 @@ constexpr double kEstimateFrom = 0.01;
 
 QString FormatDuration(qint64 seconds)
 {
-    seconds = std::max<qint64>(0, seconds);
-    const qint64 hours = seconds / 3600;
-    const qint64 minutes = seconds / 60 % 60;
-    const qint64 rest = seconds % 60;
-    if (hours > 0)
-        return QStringLiteral("%1:%2:%3").arg(hours).arg(minutes, 2, 10, QLatin1Char('0')).arg(rest, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
+    return QString::fromStdString(::FormatClock(seconds));
 }
 
 ProgressWindow::ProgressWindow(QWidget* parent, const QString& title, int count)
