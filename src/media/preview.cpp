@@ -36,16 +36,14 @@ LONG SliderValue(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Nu
 void ShowInEditor(int still, std::string_view file) { SetButtonImage(gButtons[cEditorImageButtons[still]], file); }
 
 // The grab of five stills is long work the user can watch and cancel.
-bool GrabCancelled() { return WorkRunning() && WorkCancelled(); }
-
 // Still `still` (counted from 0) begins; false when the grab was cancelled.
 bool StartStill(int still)
 {
-    if (GrabCancelled())
+    if (WorkCancelled())
         return false;
     if (WorkRunning())
         StepWork(still + 1, Format("Still %d of %d", still + 1, cNumberOfPreviews));
-    return !GrabCancelled();
+    return !WorkCancelled();
 }
 
 // Grabbing and still-image runs block until the tool ends.
@@ -245,7 +243,7 @@ void GrabPreviews_Video(Crouton* crouton)
                                            static_cast<double>(position));
         kprintf("Command: %s.\n", command.c_str());
         RunTool(command);
-        if (GrabCancelled())
+        if (WorkCancelled())
             break;
 
         const std::optional<std::string> output = ReadToolOutput();
@@ -340,7 +338,7 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     kprintf("Executing %s", command.c_str());
     RunTool(command);
     kprintf("Done.\n");
-    if (GrabCancelled())
+    if (WorkCancelled())
         return;
 
     FileLock lock = Lock(kImageVideo, SHARED_LOCK);
@@ -364,7 +362,7 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     kprintf("Command: %s.\n", grab.c_str());
     RunTool(grab);
     kprintf("Done.\n");
-    if (GrabCancelled())
+    if (WorkCancelled())
         return;
 
     const std::optional<std::string> output = ReadToolOutput();

@@ -29,8 +29,6 @@ constexpr const char* kFinishVideo = "T:__FinishVideo";
 // A piece of 4999 bytes or less holds no usable video.
 constexpr LONG kSmallestPiece = 5000;
 
-bool Cancelled() { return WorkRunning() && WorkCancelled(); }
-
 bool BigEnough(std::string_view name)
 {
     const std::optional<LONG> size = FileSize(name);
@@ -224,7 +222,7 @@ private:
     // Whether the user cancelled; the step then stops here.
     bool CheckCancel()
     {
-        if (Cancelled())
+        if (WorkCancelled())
             cancelled_ = true;
         return cancelled_;
     }

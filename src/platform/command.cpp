@@ -283,7 +283,7 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
     SetCommandError("");
     // Once the user has cancelled the running work nothing more is started
     // for it, whoever asks.
-    if (cwtools::WorkStopped()) {
+    if (WorkCancelled()) {
         SetIoErr(ERROR_BREAK);
         return -1;
     }

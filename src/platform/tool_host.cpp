@@ -155,7 +155,6 @@ void EndCancelledRun(int pid)
 
 } // namespace
 
-bool WorkStopped() { return WorkRunning() && WorkCancelled(); }
 
 std::string LastErrorLine(std::string_view text)
 {
@@ -240,7 +239,7 @@ HostResult RunHost(const HostRun& run)
     const std::string errorPath = TemporaryHostFile("__CWTool.err");
     const std::string program = run.argv.empty() ? std::string() : run.argv[0];
 
-    if (WorkStopped()) {
+    if (WorkCancelled()) {
         result.cancelled = true;
         return result;
     }
@@ -287,7 +286,7 @@ HostResult RunHost(const HostRun& run)
             result.code = RETURN_FAIL;
             break;
         }
-        if (WorkStopped()) {
+        if (WorkCancelled()) {
             kprintf("%s ended: the work was cancelled.\n", program.c_str());
             EndCancelledRun(*pid);
             result.code = RETURN_FAIL;

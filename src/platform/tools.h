@@ -92,8 +92,6 @@ HostResult RunHost(const HostRun& run);
 std::string LastErrorLine(std::string_view text);
 // The newest "out_time_us=" value of an ffmpeg -progress text, in seconds.
 std::optional<double> NewestOutTime(std::string_view text);
-// Whether the running work was cancelled (and a tool must not start or go on).
-bool WorkStopped();
 // Where a spawned program's standard output and error go: a host file
 // (created or truncated), an open descriptor (output only), or the null
 // device when both are empty.

@@ -80,7 +80,7 @@ void CancelWork()
         State().cancelled = true;
 }
 
-bool WorkCancelled() { return State().cancelled; }
+bool WorkCancelled() { return State().running && State().cancelled; }
 
 void SetToolWaitHook(ToolWaitHook hook) { State().toolWait = std::move(hook); }
 

@@ -42,7 +42,8 @@ bool WorkRunning();
 // The user's cancel: sets the flag; the running tool is ended and the work
 // stops at its next check. Ignored when no work runs.
 void CancelWork();
-// Whether the running work was cancelled. BeginWork clears the flag.
+// Whether the running work was cancelled; false when no work runs, so a
+// tool started after the work has ended runs as usual.
 bool WorkCancelled();
 
 // Waits for tools. The command runner calls the hook when a tool starts
