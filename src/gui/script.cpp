@@ -8,6 +8,7 @@
 #include "platform/asl.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 #include "platform/work.h"
 
 #include <charconv>
@@ -414,6 +415,24 @@ private:
             Work().cancelAtPiece = static_cast<int>(*piece);
             return MUI_APPLICATION_SIGNAL;
         }
+        if (action == "answer") {
+            // The answer to the next question the program asks, by its
+            // button's text ("Save") or its number counted from 0.
+            if (!expect(1))
+                return std::nullopt;
+            QueueQuestionAnswer(words[1].text);
+            return MUI_APPLICATION_SIGNAL;
+        }
+        if (action == "told") {
+            // The questions and messages put to the user since the last "told".
+            if (!expect(0))
+                return std::nullopt;
+            for (const Told& told : ToldLog())
+                out_ << (told.question ? "question " : "message ") << Quote(told.title) << ' ' << Quote(told.text)
+                     << (told.question ? " -> " + Quote(told.answer) : std::string()) << '\n';
+            ClearToldLog();
+            return MUI_APPLICATION_SIGNAL;
+        }
         if (action == "dump") {
             if (!expect(0))
                 return std::nullopt;
@@ -489,6 +508,8 @@ int RunScript(std::istream& script, std::ostream& out, std::ostream& errors)
 {
     ScriptRunner runner(script, out, errors);
     Work() = ScriptWork{};
+    ClearQuestionAnswers();
+    ClearToldLog();
     SetWorkFace(ScriptWorkFace());
     SetWaitHook([&runner](ULONG signals) { return runner.Step(signals); });
     const int result = ClipweaverMain();

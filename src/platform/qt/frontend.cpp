@@ -5,6 +5,7 @@
 #include "platform/qt/inputhold.h"
 #include "platform/qt/objectview.h"
 #include "platform/qt/qtview.h"
+#include "platform/qt/questions.h"
 #include "platform/qt/workwindows.h"
 #include "platform/work.h"
 
@@ -23,10 +24,12 @@ Frontend::Frontend()
     detail::InstallInputHold();
     SetToolWaitHook(detail::OnToolWait);
     SetWorkFace(detail::QtWorkFace());
+    detail::InstallQuestions();
 }
 
 Frontend::~Frontend()
 {
+    detail::RemoveQuestions();
     SetWorkFace({});
     SetToolWaitHook({});
     detail::CloseWorkWindows();

@@ -1,0 +1,53 @@
+// Questions and messages put to the user in a window of their own: "Save
+// changes to Holiday before quitting?", "The project could not be saved:
+// ...". Model and window code asks through these calls and never knows who
+// answers. The front end installs a face (the Qt view: a message box); the
+// script driver and tests queue answers. A question that nobody answers
+// takes its fallback, which is always what the program did before it asked,
+// so that scripts written without answers run as they always have.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct Question {
+    std::string title;                // the window's title
+    std::string text;                 // the question in plain words
+    std::vector<std::string> answers; // button texts, MUI style: "_Save", "_Discard", "_Cancel"
+    int fallback = 0;                 // the answer taken when none is given
+    int cancel = -1;                  // the answer that Escape and the close gadget give; -1: the fallback
+};
+
+// A face answers a question with the index of the chosen answer; nullopt
+// leaves it to the fallback.
+using QuestionHandler = std::function<std::optional<int>(const Question&)>;
+// A face shows a message; it need not wait for the user.
+using MessageHandler = std::function<void(std::string_view title, std::string_view text)>;
+void SetQuestionHandler(QuestionHandler handler);
+void SetMessageHandler(MessageHandler handler);
+
+// Asks; returns the index of the answer, which is always a valid index of
+// `question.answers`.
+int AskQuestion(const Question& question);
+// Tells the user something they caused or must act on, with "_OK".
+void TellUser(std::string_view title, std::string_view text);
+
+// Scripted answers: given in order to the next questions, by index or by
+// button text without its underscore ("Save"); a question with none queued
+// takes its fallback. Every question and message is recorded.
+void QueueQuestionAnswer(std::string answer);
+void ClearQuestionAnswers();
+struct Told {
+    bool question = false;
+    std::string title;
+    std::string text;
+    std::string answer; // the answer taken, without its underscore; empty for a message
+};
+const std::vector<Told>& ToldLog();
+void ClearToldLog();
+
+// The answers a face shows: the button's text without its MUI underscore.
+std::string AnswerLabel(std::string_view answer);
