@@ -170,6 +170,16 @@ std::string FieldText(HexButtons slot)
 
 CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
 {
+    CroutonRun run = PlanCroutonEncode(project, crouton, filename, silent);
+    if (!run.command.empty()) {
+        run.ran = true;
+        run.code = RunRenderCommand(run.command);
+    }
+    return run;
+}
+
+CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
+{
     CroutonRun run;
     if (!crouton) {
         run.refusal = "it is missing";
@@ -265,8 +275,7 @@ CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_v
     }
 
     kprintf("Executing %s", command.c_str());
-    run.ran = true;
-    run.code = RunRenderCommand(command);
+    run.command = std::move(command);
     return run;
 }
 

@@ -19,10 +19,15 @@ struct CroutonRun {
     LONG code = 0;       // its exit code, when it ran
     std::string refusal; // why nothing was run, in plain words
     bool setting = false; // the refusal is the project's (a custom size or rate), not the crouton's
+    std::string command;  // the line that encodes it; empty when refused
 };
 
 // Encodes one crouton with the settings of `project` into `filename`.
 CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent);
+// Everything of EncodeCrouton but the run: the traces, an image crouton's
+// list and silence files, and the line (`ran` stays false), for a render
+// that runs the line beside others.
+CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent);
 
 // Runs a rendering command with the rendering's tags; its exit code.
 LONG RunRenderCommand(const std::string& command);

@@ -14,7 +14,13 @@
 #include "platform/format.h"
 #include "platform/work.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 using namespace render_detail;
@@ -115,6 +121,26 @@ StepParts PartsOf(int index, bool last, bool silent)
     return {encode / total, (encode + join) / total, (encode + join + soundtrack) / total};
 }
 
+// How many croutons are encoded side by side: one per processor (an
+// encoder keeps one core busy; its own threads gain less than a second
+// encode does), at most eight, so memory stays bounded whatever the
+// machine. CLIPWEAVER_RENDER_LANES sets it (tests, measurements).
+std::vector<TemporaryLane> RenderLanes()
+{
+    long count = static_cast<long>(std::thread::hardware_concurrency());
+    if (const char* text = std::getenv("CLIPWEAVER_RENDER_LANES")) {
+        char* end = nullptr;
+        const long asked = std::strtol(text, &end, 10);
+        if (end != text && asked > 0)
+            count = asked;
+    }
+    count = std::clamp(count, 1L, 8L);
+    std::vector<TemporaryLane> lanes;
+    for (int number = 1; number <= count; ++number)
+        lanes.push_back({number, {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw"}});
+    return lanes;
+}
+
 std::string CroutonPrefix(int index, const Crouton* crouton)
 {
     const std::string label = CroutonLabel(crouton);
@@ -158,6 +184,10 @@ public:
         // No piece of an earlier render may pass for this one's.
         for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo})
             DeleteFile(piece);
+        for (const TemporaryLane& lane : lanes_) {
+            const InTemporaryLane inLane(lane);
+            DeleteFile(kTempVideo);
+        }
         if (silent_)
             DeleteFile(kSilentVideo);
 
@@ -165,24 +195,7 @@ public:
         kprintf("CroutonNode is %p, tCrouton %p.\n", static_cast<void*>(first),
                 static_cast<void*>(first ? first->node.get() : nullptr));
 
-        int n = 0;
-        for (ListNode* node = first; node && Going(); node = node->next.get(), ++n) {
-            Crouton* crouton = node->node.get();
-            const int index = n + 1;
-            if (CheckCancel())
-                break;
-            StepWork(index, "Crouton " + std::to_string(index) + " of " + std::to_string(count_) + ": "
-                                + CroutonLabel(crouton));
-            // A cancel may come with the step's start.
-            if (CheckCancel())
-                break;
-            parts_ = PartsOf(index, index == count_, silent_);
-            kprintf("Rendering crouton number %d.\n", n);
-            if (n == 0)
-                RenderFirst(crouton, target);
-            else
-                RenderLater(index, crouton, target);
-        }
+        Walk(first, target);
 
         if (!CheckCancel() && Going() && silent_)
             LaySoundtrack();
@@ -227,12 +240,141 @@ private:
         return cancelled_;
     }
 
-    // The first crouton is written straight into the target.
-    void RenderFirst(Crouton* crouton, const std::string& target)
+    // Croutons are encoded side by side, up to one per lane, each writing
+    // the names its command line says in a lane of T: of its own. They are
+    // taken in project order: the trace, the piece tests, the joins and the
+    // progress come as if they had run one after the other, and the first
+    // one that fails ends the others.
+    void Walk(ListNode* first, const std::string& target)
     {
+        const ToolWaitScope waiting;
+        ListNode* next = first;
+        int n = 0;
+        while (Going()) {
+            while (Going() && !pieces_.empty() && pieces_.front().Ended()) {
+                Take(pieces_.front(), target);
+                busy_[static_cast<std::size_t>(pieces_.front().lane)] = false;
+                pieces_.pop_front();
+                if (Going() && !pieces_.empty())
+                    BecomeCurrent(pieces_.front());
+            }
+            if (!Going() || CheckCancel())
+                break;
+            if (next && pieces_.size() < lanes_.size()) {
+                if (!Start(next->node.get(), n++, target))
+                    break;
+                next = next->next.get();
+                continue;
+            }
+            if (pieces_.empty())
+                break;
+            std::vector<CommandRun*> running;
+            for (Piece& piece : pieces_)
+                if (piece.command)
+                    running.push_back(piece.command.get());
+            if (pieces_.front().command)
+                WorkWithin(pieces_.front().command->Progress());
+            WaitForCommands(running);
+        }
+        EndPieces();
+    }
+
+    // A crouton on its way: encoding (or refused), its lines held until it
+    // is taken.
+    struct Piece {
+        int index = 0; // counted from 1
+        Crouton* crouton = nullptr;
+        int lane = 0;
+        std::string trace;
+        CroutonRun run;
+        std::unique_ptr<CommandRun> command;
+        bool Ended() const { return !command || command->Done(); }
+    };
+
+    // The crouton the progress shows: the first one not yet taken.
+    bool BecomeCurrent(const Piece& piece)
+    {
+        StepWork(piece.index, "Crouton " + std::to_string(piece.index) + " of " + std::to_string(count_) + ": "
+                                  + CroutonLabel(piece.crouton));
+        // A cancel may come with the step's start.
+        if (CheckCancel())
+            return false;
+        parts_ = PartsOf(piece.index, piece.index == count_, silent_);
         WorkPart(0.0, parts_.encodeEnd);
-        DeleteFile(target);
-        const CroutonRun run = EncodeCrouton(project_, crouton, target, silent_);
+        current_ = piece.index;
+        return true;
+    }
+
+    // Plans crouton n (counted from 0) in a free lane and starts its
+    // encode; false when the render is cancelled first.
+    bool Start(Crouton* crouton, int n, const std::string& target)
+    {
+        Piece piece;
+        piece.index = n + 1;
+        piece.crouton = crouton;
+        while (busy_[static_cast<std::size_t>(piece.lane)])
+            ++piece.lane;
+        if (pieces_.empty() && !BecomeCurrent(piece))
+            return false;
+        const TemporaryLane& lane = lanes_[static_cast<std::size_t>(piece.lane)];
+        const InTemporaryLane inLane(lane);
+        TraceHold hold;
+        kprintf("Rendering crouton number %d.\n", n);
+        // The first crouton is written straight into the target; every
+        // later one goes through "T:__TempVideo" and a join.
+        const std::string file = n == 0 ? target : std::string(kTempVideo);
+        if (n == 0)
+            DeleteFile(target);
+        piece.run = PlanCroutonEncode(project_, crouton, file, silent_);
+        piece.trace = hold.Take();
+        if (!piece.run.command.empty())
+            piece.command = std::make_unique<CommandRun>(piece.run.command, lane);
+        busy_[static_cast<std::size_t>(piece.lane)] = true;
+        pieces_.push_back(std::move(piece));
+        return true;
+    }
+
+    // The crouton's lines, then its piece tested and joined, in its lane.
+    void Take(Piece& piece, const std::string& target)
+    {
+        if (piece.command) {
+            piece.trace += piece.command->TakeTrace();
+            piece.run.ran = true;
+            piece.run.code = piece.command->Code();
+            SetCommandError(piece.command->Error());
+        }
+        EmitTrace(std::exchange(piece.trace, std::string()));
+        const InTemporaryLane inLane(lanes_[static_cast<std::size_t>(piece.lane)]);
+        if (piece.index == 1)
+            TakeFirst(piece.crouton, piece.run, target);
+        else
+            TakeLater(piece.index, piece.crouton, piece.run, target);
+    }
+
+    // The croutons still on their way when the render ends early: their
+    // tools are ended and their files go. A cancel shows the lines of the
+    // crouton it came in, as it always has; nothing after the first crouton
+    // that failed is shown.
+    void EndPieces()
+    {
+        for (Piece& piece : pieces_)
+            if (piece.command)
+                piece.command->End();
+        if (cancelled_ && !pieces_.empty() && pieces_.front().index == current_) {
+            Piece& current = pieces_.front();
+            EmitTrace(current.trace + (current.command ? current.command->TakeTrace() : std::string()));
+        }
+        pieces_.clear();
+        for (const TemporaryLane& lane : lanes_) {
+            const InTemporaryLane inLane(lane);
+            for (const std::string& name : lane.names)
+                DeleteFile("T:" + name);
+        }
+    }
+
+    // The first crouton is written straight into the target.
+    void TakeFirst(const Crouton* crouton, const CroutonRun& run, const std::string& target)
+    {
         if (CheckCancel())
             return;
         if (!run.ran) {
@@ -254,10 +396,8 @@ private:
     }
 
     // Every later crouton goes through "T:__TempVideo" and a join.
-    void RenderLater(int index, Crouton* crouton, const std::string& target)
+    void TakeLater(int index, const Crouton* crouton, const CroutonRun& run, const std::string& target)
     {
-        WorkPart(0.0, parts_.encodeEnd);
-        const CroutonRun run = EncodeCrouton(project_, crouton, kTempVideo, silent_);
         if (CheckCancel())
             return;
         const bool piece = CheckPiece(kTempVideo);
@@ -384,6 +524,10 @@ private:
     const std::string output_;
     const int count_;
     const bool silent_;
+    const std::vector<TemporaryLane> lanes_ = RenderLanes();
+    std::vector<bool> busy_ = std::vector<bool>(lanes_.size(), false);
+    std::deque<Piece> pieces_;
+    int current_ = 0; // the crouton the progress shows
     KeptOutput kept_;
     StepParts parts_;
     std::string failure_;

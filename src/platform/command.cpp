@@ -9,6 +9,12 @@
 #include "platform/work.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <cctype>
 #include <fcntl.h>
 #include <unistd.h>
@@ -153,11 +159,19 @@ CommandHook& InstalledHook()
     return hook;
 }
 
+// Each thread's own: runs beside each other keep their own error lines.
 std::string& CommandError()
 {
-    static std::string line;
+    thread_local std::string line;
     return line;
 }
+
+// The end flag of the CommandRun whose thread this is; none elsewhere.
+thread_local const std::atomic<bool>* tStop = nullptr;
+
+// Runs beside the program's thread tell it here that they have ended.
+std::mutex gEndedGuard;
+std::condition_variable gEnded;
 
 } // namespace
 
@@ -272,25 +286,28 @@ bool FitsOnOneLine(std::string_view name)
     return false;
 }
 
-LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags)
+namespace {
+
+// Everything before a line runs: ended children collected, the error line
+// cleared, a cancelled work's refusal, and the hook's answer.
+std::optional<HookAnswer> BeforeRun(std::string_view command)
 {
-    // NP_StackSize has no meaning for a host process; SYS_Input and
-    // SYS_Output handles are not used either: the line's own redirections
-    // decide, and without them the tool reads nothing and its output is
-    // dropped.
-    (void)tags;
     cwtools::ReapDetached();
     SetCommandError("");
     // Once the user has cancelled the running work nothing more is started
     // for it, whoever asks.
     if (WorkCancelled()) {
         SetIoErr(ERROR_BREAK);
-        return -1;
+        return HookAnswer(-1);
     }
     if (const CommandHook& hook = InstalledHook())
-        if (const std::optional<LONG> answer = hook(command))
-            return *answer;
+        return hook(command);
+    return std::nullopt;
+}
 
+// The line read and carried out by its tool.
+LONG RunLine(std::string_view command)
+{
     ParsedCommand parsed;
     if (!ParseCommandLine(command, parsed)) {
         SetIoErr(ERROR_BAD_TEMPLATE);
@@ -336,4 +353,134 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
         return cwtools::RunCopyTool(call);
     }
     return -1;
+}
+
+} // namespace
+
+LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags)
+{
+    // NP_StackSize has no meaning for a host process; SYS_Input and
+    // SYS_Output handles are not used either: the line's own redirections
+    // decide, and without them the tool reads nothing and its output is
+    // dropped.
+    (void)tags;
+    if (const std::optional<HookAnswer> answer = BeforeRun(command))
+        return answer->code;
+    return RunLine(command);
+}
+
+bool cwtools::RunStopped() { return tStop && tStop->load(); }
+
+struct CommandRun::State {
+    std::string command;
+    TemporaryLane lane;
+    std::atomic<bool> done = false;
+    std::atomic<bool> stop = false;
+    std::atomic<double> progress = 0.0;
+    // Written by the run's thread before `done`, read after it.
+    LONG code = -1;
+    std::string error;
+    std::string trace;
+    // A run the hook answered: it lasts `waits` more waits.
+    bool answered = false;
+    int waits = 0;
+    std::function<void()> ended;
+    std::thread thread;
+
+    bool Finished() const { return answered ? waits <= 0 : done.load(); }
+};
+
+CommandRun::CommandRun(std::string command, const TemporaryLane& lane) : state_(std::make_shared<State>())
+{
+    State& state = *state_;
+    state.command = std::move(command);
+    state.lane = lane;
+    {
+        TraceHold hold;
+        const InTemporaryLane inLane(state.lane);
+        std::optional<HookAnswer> answer = BeforeRun(state.command);
+        state.trace = hold.Take();
+        if (answer) {
+            state.answered = true;
+            state.code = answer->code;
+            state.error = LastCommandError();
+            state.waits = answer->waits;
+            state.ended = std::move(answer->ended);
+            state.done = true;
+            return;
+        }
+    }
+    // The thread waits for its tools to end, so the kernel's end-of-parent
+    // signal (tool_spawn.cpp) never reaches them while they work.
+    state.thread = std::thread([run = state_] {
+        TraceHold hold;
+        const InTemporaryLane inLane(run->lane);
+        const WorkBeside beside(&run->progress);
+        tStop = &run->stop;
+        const LONG code = RunLine(run->command);
+        run->code = code;
+        run->error = LastCommandError();
+        run->trace += hold.Take();
+        tStop = nullptr;
+        {
+            const std::lock_guard<std::mutex> lock(gEndedGuard);
+            run->done = true;
+        }
+        gEnded.notify_all();
+    });
+}
+
+CommandRun::~CommandRun()
+{
+    End();
+}
+
+bool CommandRun::Done() const { return state_->Finished(); }
+
+LONG CommandRun::Code() const { return state_->code; }
+
+std::string CommandRun::Error() const { return state_->error; }
+
+std::string CommandRun::TakeTrace() { return std::exchange(state_->trace, std::string()); }
+
+double CommandRun::Progress() const { return state_->progress.load(); }
+
+void CommandRun::End()
+{
+    State& state = *state_;
+    if (state.answered) {
+        if (state.waits > 0) {
+            state.waits = 0;
+            state.code = cwtools::RETURN_FAIL;
+            if (state.ended)
+                state.ended();
+        }
+        return;
+    }
+    state.stop = true;
+    if (state.thread.joinable())
+        state.thread.join();
+}
+
+void WaitForCommands(const std::vector<CommandRun*>& runs)
+{
+    const ToolWaitScope waiting;
+    bool ready = false;
+    bool threads = false;
+    for (CommandRun* run : runs) {
+        CommandRun::State& state = *run->state_;
+        if (state.answered && state.waits > 0)
+            --state.waits;
+        if (state.Finished())
+            ready = true;
+        else if (!state.answered)
+            threads = true;
+    }
+    if (!ready && threads) {
+        std::unique_lock<std::mutex> lock(gEndedGuard);
+        gEnded.wait_for(lock, std::chrono::milliseconds(20), [&runs] {
+            return std::any_of(runs.begin(), runs.end(), [](CommandRun* run) { return run->Done(); });
+        });
+    }
+    PollToolWait();
 }

@@ -5,7 +5,10 @@
 // with an argument vector, never through a shell.
 #pragma once
 
+#include "platform/dos.h"
 #include "platform/exec.h"
+
+#include <memory>
 
 #include <cstdint>
 #include <functional>
@@ -47,11 +50,62 @@ std::optional<double> ProbeMediaLength(std::string_view path);
 // cancelled. A finished render's pieces are removed by its finishing run.
 void ForgetJoinedPieces();
 
+// What a hook answers for a line: its exit code and, for a line started
+// beside others (CommandRun), how many of the starter's waits
+// (WaitForCommands) it goes on running; `ended` is called when such a run
+// is ended before that.
+struct HookAnswer {
+    HookAnswer(LONG exitCode, int waitsLeft = 0, std::function<void()> whenEnded = {})
+        : code(exitCode), waits(waitsLeft), ended(std::move(whenEnded))
+    {
+    }
+    LONG code;
+    int waits;
+    std::function<void()> ended;
+};
+
 // The runner's seam: a hook sees every command line before it runs and may
-// answer it with an exit code (a test standing in for the tools); nullopt
-// lets the line run as usual. An empty hook removes it.
-using CommandHook = std::function<std::optional<LONG>(std::string_view command)>;
+// answer it (a test standing in for the tools); nullopt lets the line run
+// as usual. An empty hook removes it. It is called on the program's thread,
+// also for lines that then run beside others.
+using CommandHook = std::function<std::optional<HookAnswer>(std::string_view command)>;
 void SetCommandHook(CommandHook hook);
+
+// A command line run beside the program's thread and beside other such
+// runs (a render's encodes), with the rendering tags. It starts at once
+// (the hook is asked first, on the calling thread) in the lane of T: given
+// (dos.h), which its tools see as well; everything it traces is held until
+// TakeTrace. Ending it, or the user's cancel, ends its tools as a cancel
+// does: SIGTERM, SIGKILL a second later.
+class CommandRun;
+// Waits until one of the runs is done, or about 20 ms, with the tool-wait
+// hook polled; each call counts as one wait for runs a hook holds.
+void WaitForCommands(const std::vector<CommandRun*>& runs);
+
+class CommandRun {
+public:
+    CommandRun(std::string command, const TemporaryLane& lane);
+    ~CommandRun(); // ends the run if it still runs, and waits for it
+    CommandRun(const CommandRun&) = delete;
+    CommandRun& operator=(const CommandRun&) = delete;
+
+    bool Done() const;
+    // Once done: the exit code, and the tool's last error line.
+    LONG Code() const;
+    std::string Error() const;
+    // What the run traced; taking it empties it. Only once done.
+    std::string TakeTrace();
+    // How far its tool has come, 0 to 1, as WorkWithin would have said.
+    double Progress() const;
+    // Ends the run's tools and waits until it has ended.
+    void End();
+
+    struct State;
+
+private:
+    friend void WaitForCommands(const std::vector<CommandRun*>& runs);
+    std::shared_ptr<State> state_;
+};
 
 // A parsed command line (exposed for tests).
 struct ParsedCommand {

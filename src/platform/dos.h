@@ -169,6 +169,29 @@ std::optional<std::string> HostPath(std::string_view amigaPath);
 void InitVolumes();
 // The host folder of this instance's T: (created on demand).
 std::string TemporaryFolder();
+
+// A lane of T: for work that runs beside other work of its kind (a
+// render's side-by-side encodes, whose command lines all name
+// "T:__TempVideo"): while a lane is open on a thread, each of its names
+// stands there for a file of the lane's own ("T:__TempVideo" in lane 2 is
+// the host file "__CWLane2__TempVideo" in T:'s folder). Other names of T:
+// stay shared.
+struct TemporaryLane {
+    int number = 0;
+    std::vector<std::string> names; // as they follow "T:", such as "__TempVideo"
+};
+class InTemporaryLane {
+public:
+    explicit InTemporaryLane(const TemporaryLane& lane);
+    ~InTemporaryLane();
+    InTemporaryLane(const InTemporaryLane&) = delete;
+    InTemporaryLane& operator=(const InTemporaryLane&) = delete;
+
+private:
+    const TemporaryLane* outer_;
+};
+// The lane open on this thread; none outside lanes.
+const TemporaryLane* CurrentTemporaryLane();
 // Replaces `target` with `source` in one step (host rename). Used where a
 // file must never be seen half-written. Fails with ERROR_OBJECT_IN_USE while
 // either file is locked or open (release the target's lock first).

@@ -255,6 +255,8 @@ std::string TemporaryFolder()
 
 namespace {
 
+thread_local const TemporaryLane* tLane = nullptr;
+
 std::optional<std::string> MapPath(std::string_view amigaPath)
 {
     if (amigaPath.empty())
@@ -277,6 +279,10 @@ std::optional<std::string> MapPath(std::string_view amigaPath)
         std::string folder = TemporaryFolder();
         if (folder.empty())
             return std::nullopt;
+        if (const TemporaryLane* lane = CurrentTemporaryLane())
+            for (const std::string& name : lane->names)
+                if (SameName(rest, name))
+                    return Join(std::move(folder), "__CWLane" + std::to_string(lane->number) + name);
         return Join(std::move(folder), rest);
     }
     if (SameName(volume, "RAM")) {
@@ -294,6 +300,12 @@ std::optional<std::string> MapPath(std::string_view amigaPath)
 }
 
 } // namespace
+
+InTemporaryLane::InTemporaryLane(const TemporaryLane& lane) : outer_(tLane) { tLane = &lane; }
+
+InTemporaryLane::~InTemporaryLane() { tLane = outer_; }
+
+const TemporaryLane* CurrentTemporaryLane() { return tLane; }
 
 std::optional<std::string> HostPath(std::string_view amigaPath)
 {

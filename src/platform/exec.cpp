@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,6 +34,8 @@ std::map<std::string, bool, std::less<>>& Unavailable()
     return unavailable;
 }
 
+thread_local TraceHold* tHold = nullptr;
+
 } // namespace
 
 void kprintf(const char* format, ...)
@@ -41,7 +44,21 @@ void kprintf(const char* format, ...)
     va_start(args, format);
     const std::string text = VFormat(format, args);
     va_end(args);
+    EmitTrace(text);
+}
 
+TraceHold::TraceHold() : outer_(tHold) { tHold = this; }
+
+TraceHold::~TraceHold() { tHold = outer_; }
+
+std::string TraceHold::Take() { return std::exchange(text_, std::string()); }
+
+void EmitTrace(std::string_view text)
+{
+    if (tHold) {
+        tHold->text_.append(text);
+        return;
+    }
     for (std::string* capture : Captures())
         capture->append(text);
     if (Sink())

@@ -42,6 +42,27 @@ private:
     std::string text_;
 };
 
+// Holds the trace of one thread while it lives: what that thread writes
+// with kprintf goes into the hold instead of the debug output, so work that
+// runs beside other work (a render's side-by-side encodes) can hand its
+// lines on in order. Holds nest; the innermost one takes the lines.
+// Writes trace text (held text handed on) as kprintf writes its own.
+void EmitTrace(std::string_view text);
+class TraceHold {
+public:
+    TraceHold();
+    ~TraceHold();
+    TraceHold(const TraceHold&) = delete;
+    TraceHold& operator=(const TraceHold&) = delete;
+    // What was held so far; taking it empties the hold.
+    std::string Take();
+
+private:
+    friend void EmitTrace(std::string_view text);
+    std::string text_;
+    TraceHold* outer_;
+};
+
 // Shared libraries. Only the names the program asks for are known; a test can
 // make one unavailable to exercise the start-up failure paths.
 struct Library {

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <unistd.h>
@@ -91,6 +92,9 @@ void RecordToolGroup(int pgid)
     const std::optional<ProcessFacts> facts = ReadProcess(pgid);
     if (!facts)
         return;
+    // Tools start on several threads while a render encodes side by side.
+    static std::mutex guard;
+    const std::lock_guard<std::mutex> lock(guard);
     auto& groups = OwnGroups();
     std::erase_if(groups, [](const GroupRecord& record) { return GroupHasEnded(record.group); });
     groups.push_back({pgid, facts->session, facts->started});

@@ -235,11 +235,11 @@ private:
 HostResult RunHost(const HostRun& run)
 {
     HostResult result;
-    const std::string outputPath = TemporaryHostFile("__CWTool.out");
-    const std::string errorPath = TemporaryHostFile("__CWTool.err");
+    const std::string outputPath = RunScratchFile("__CWTool.out");
+    const std::string errorPath = RunScratchFile("__CWTool.err");
     const std::string program = run.argv.empty() ? std::string() : run.argv[0];
 
-    if (WorkCancelled()) {
+    if (WorkCancelled() || RunStopped()) {
         result.cancelled = true;
         return result;
     }
@@ -286,7 +286,7 @@ HostResult RunHost(const HostRun& run)
             result.code = RETURN_FAIL;
             break;
         }
-        if (WorkCancelled()) {
+        if (WorkCancelled() || RunStopped()) {
             kprintf("%s ended: the work was cancelled.\n", program.c_str());
             EndCancelledRun(*pid);
             result.code = RETURN_FAIL;
@@ -360,6 +360,14 @@ std::string FileArgument(std::string hostPath)
 std::string TemporaryHostFile(std::string_view name)
 {
     return TemporaryFolder() + "/" + std::string(name);
+}
+
+std::string RunScratchFile(std::string_view name)
+{
+    const TemporaryLane* lane = CurrentTemporaryLane();
+    if (!lane)
+        return TemporaryHostFile(name);
+    return TemporaryHostFile("__CWLane" + std::to_string(lane->number) + std::string(name));
 }
 
 namespace {

@@ -100,6 +100,7 @@ struct SourceFacts {
     long long audioBitrate = 0;
     double duration = 0;        // of the whole file, seconds; 0 when unknown
     double pictureDuration = 0; // of the picture where the file tells it, else the whole
+    double pixelAspect = 0;     // width of a pixel against its height; 0 when unknown
 };
 
 // A file as the tool finds it: one of its pieces, an assembly, or a file
@@ -203,5 +204,11 @@ HostRun ScreenshotRun(const ScreenshotAsk& ask, const std::string& hostFile, con
 // estimates some from the mux rate) and the bit rates in bit/s (MPlayer
 // answers bytes a second).
 std::string CorrectAnswers(std::string_view output, const SourceFacts& facts);
+// The whole output of a probe that only loads one file and asks what
+// ffprobe knows of it (get_time_length, get_property of the frame size,
+// bit rates, aspect, rate, codecs), answered from those facts as the
+// player would have answered, without running the player; none when the
+// commands ask anything else or the facts cannot answer them.
+std::optional<std::string> ProbeAnswers(std::string_view commands, const SourceFacts& facts);
 
 } // namespace cwtools

@@ -69,8 +69,8 @@ LineFacts GatherFacts(const MencoderLine& line, const MencoderOperation& operati
         facts.images = ListedImages(line.inputs[0].substr(6));
     facts.store = Store();
     facts.nextPiece = NextPieceNumber(facts.store);
-    facts.progress = TemporaryHostFile("__CWProgress");
-    facts.scratch = TemporaryHostFile("__CWScript.ffconcat");
+    facts.progress = RunScratchFile("__CWProgress");
+    facts.scratch = RunScratchFile("__CWScript.ffconcat");
     return facts;
 }
 
@@ -171,7 +171,7 @@ LONG RunHostMencoder(const std::vector<std::string>& arguments, const std::vecto
             std::string list;
             for (const std::string& image : ListedImages(word.substr(6)))
                 list += image + "\n";
-            const std::string copy = TemporaryHostFile("__CWMencoderList.lst");
+            const std::string copy = RunScratchFile("__CWMencoderList.lst");
             WriteHostFile(copy, list);
             run.argv.push_back("mf://@" + copy);
             continue;

@@ -318,6 +318,15 @@ LONG RunMPlayerTool(ToolCall& call)
             return TakeScreenshot(*ask, call.output.Get());
     }
 
+    // A probe is answered from ffprobe's look at the file alone: starting
+    // the player as well would cost twice that again.
+    if (!call.detached && !playlist && AsksFacts(commands) && commands.loaded.size() == 1) {
+        if (const auto answers = ProbeAnswers(commands.text, ProbeSource(ToolPath(commands.loaded.front())))) {
+            WriteAll(call.output.Get(), *answers);
+            return RETURN_OK;
+        }
+    }
+
     HostRun run;
     run.argv = {"mplayer", "-nolirc"};
     if (!call.detached && !audioChosen) {

@@ -4,7 +4,10 @@
 
 #include "platform/tool_media.h"
 
+#include "platform/format.h"
+
 #include <cstdlib>
+#include <span>
 
 namespace cwtools {
 namespace {
@@ -86,6 +89,83 @@ HostRun ScreenshotRun(const ScreenshotAsk& ask, const std::string& hostFile, con
     run.argv.insert(run.argv.end(), {"-f", "image2", "-c:v", "png", target});
     run.watch = {target};
     return run;
+}
+
+namespace {
+
+// The player's names for the codecs ffprobe names; others as the player
+// names what its ffmpeg decodes ("ff" and the name).
+struct CodecName {
+    std::string_view probed;
+    std::string_view player;
+};
+constexpr CodecName kVideoCodecs[] = {
+    {"h264", "ffh264"}, {"hevc", "ffhevc"}, {"mpeg4", "ffodivx"}, {"mpeg2video", "ffmpeg2"},
+    {"mpeg1video", "ffmpeg1"}, {"msmpeg4v3", "ffdivx"}, {"mjpeg", "ffmjpeg"},
+};
+constexpr CodecName kAudioCodecs[] = {
+    {"mp3", "mpg123"}, {"mp2", "mpg123"}, {"mp1", "mpg123"}, {"aac", "ffaac"}, {"ac3", "ffac3"},
+};
+
+std::string PlayerCodec(const std::string& probed, std::span<const CodecName> table)
+{
+    for (const CodecName& name : table)
+        if (name.probed == probed)
+            return std::string(name.player);
+    if (probed.rfind("pcm_", 0) == 0)
+        return "pcm";
+    return "ff" + probed;
+}
+
+} // namespace
+
+std::optional<std::string> ProbeAnswers(std::string_view commands, const SourceFacts& facts)
+{
+    if (!facts.readable || !facts.hasVideo || !(facts.duration > 0))
+        return std::nullopt;
+    const std::string unavailable = "ANS_ERROR=PROPERTY_UNAVAILABLE\n";
+    std::string output;
+    int loads = 0;
+    for (const std::string& line : Lines(commands)) {
+        const std::string command = Trimmed(line);
+        if (command.empty() || command == "pause" || command == "quit")
+            continue;
+        if (command.rfind("loadfile ", 0) == 0) {
+            if (++loads > 1)
+                return std::nullopt;
+            continue;
+        }
+        if (command == "get_time_length") {
+            output += "ANS_LENGTH=" + Decimal(facts.duration, 2) + "\n";
+            continue;
+        }
+        if (command.rfind("get_property ", 0) != 0)
+            return std::nullopt;
+        const std::string property = Trimmed(command.substr(13));
+        if (property == "width")
+            output += "ANS_width=" + std::to_string(facts.width) + "\n";
+        else if (property == "height")
+            output += "ANS_height=" + std::to_string(facts.height) + "\n";
+        else if (property == "video_bitrate")
+            output += "ANS_video_bitrate=" + std::to_string(facts.videoBitrate) + "\n";
+        else if (property == "audio_bitrate")
+            output += facts.hasAudio ? "ANS_audio_bitrate=" + std::to_string(facts.audioBitrate) + "\n" : unavailable;
+        else if (property == "aspect" && facts.height > 0)
+            output += "ANS_aspect=" + Format("%f", facts.width * (facts.pixelAspect > 0 ? facts.pixelAspect : 1.0)
+                                                       / facts.height) + "\n";
+        else if (property == "fps" && facts.frameRate)
+            output += "ANS_fps=" + Format("%f", facts.frameRate->Value()) + "\n";
+        else if (property == "video_codec")
+            output += "ANS_video_codec=" + PlayerCodec(facts.videoCodec, kVideoCodecs) + "\n";
+        else if (property == "audio_codec")
+            output += facts.hasAudio ? "ANS_audio_codec=" + PlayerCodec(facts.audioCodec, kAudioCodecs) + "\n"
+                                     : unavailable;
+        else
+            return std::nullopt;
+    }
+    if (loads != 1)
+        return std::nullopt;
+    return output;
 }
 
 std::string CorrectAnswers(std::string_view output, const SourceFacts& facts)

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
@@ -50,7 +51,8 @@ SourceFacts RunProbe(const std::string& hostPath)
 {
     HostRun run;
     run.argv = {"ffprobe", "-v", "error", "-show_entries",
-        "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration:format=duration,bit_rate",
+        "stream=codec_type,codec_name,width,height,sample_aspect_ratio,r_frame_rate,avg_frame_rate,bit_rate,duration:"
+        "format=duration,bit_rate",
         "-of", "compact", FileArgument(hostPath)};
     const HostResult result = RunHost(run);
     SourceFacts facts;
@@ -80,6 +82,9 @@ SourceFacts RunProbe(const std::string& hostPath)
             if (!facts.frameRate || facts.frameRate->Value() > 240)
                 facts.frameRate = ParseRate(entry["avg_frame_rate"]);
             facts.videoBitrate = WholeOr(entry["bit_rate"], 0);
+            const std::vector<std::string> aspect = Split(entry["sample_aspect_ratio"], ':');
+            if (aspect.size() == 2 && NumberOr(aspect[0], 0) > 0 && NumberOr(aspect[1], 0) > 0)
+                facts.pixelAspect = NumberOr(aspect[0], 0) / NumberOr(aspect[1], 0);
             videoDuration = NumberOr(entry["duration"], 0);
         } else if (fields[0] == "stream" && entry["codec_type"] == "audio" && !facts.hasAudio) {
             facts.hasAudio = true;
@@ -128,16 +133,23 @@ long long ProgressFrames(const std::string& progressFile)
 
 SourceFacts ProbeSource(const std::string& hostPath)
 {
+    // Encodes side by side probe their sources on threads of their own.
+    static std::mutex guard;
     static std::map<FileKey, SourceFacts> cache;
     const auto key = KeyOf(hostPath);
     if (!key)
         return {};
-    const auto found = cache.find(*key);
-    if (found != cache.end())
-        return found->second;
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        const auto found = cache.find(*key);
+        if (found != cache.end())
+            return found->second;
+    }
     SourceFacts facts = RunProbe(hostPath);
-    if (facts.readable)
+    if (facts.readable) {
+        const std::lock_guard<std::mutex> lock(guard);
         cache[*key] = facts;
+    }
     return facts;
 }
 

@@ -147,6 +147,13 @@ std::string ToolPath(std::string_view amigaPath);
 std::string ArgumentPath(std::string_view word);
 // A host file in this instance's T: folder.
 std::string TemporaryHostFile(std::string_view name);
+// A scratch file of one tool run in T:: in a lane of T: (dos.h) the lane's
+// own, so runs side by side never share one.
+std::string RunScratchFile(std::string_view name);
+// Whether the command running on this thread was asked to end (a render
+// ends the encodes beside the one that failed); runs end then as on a
+// cancel.
+bool RunStopped();
 
 std::optional<std::string> ReadHostFile(const std::string& path);
 bool WriteHostFile(const std::string& path, std::string_view text);

@@ -10,8 +10,9 @@ namespace {
 struct WorkState {
     WorkFace face;
     ToolWaitHook toolWait;
-    bool running = false;
-    bool cancelled = false;
+    // Read by the threads that run tools beside the program's own.
+    std::atomic<bool> running = false;
+    std::atomic<bool> cancelled = false;
     // The span of the step that WorkWithin's fractions are mapped into.
     double partFrom = 0.0;
     double partTo = 1.0;
@@ -24,6 +25,10 @@ WorkState& State()
     static WorkState state;
     return state;
 }
+
+// The progress slot of a thread beside the program's own; none on it.
+thread_local std::atomic<double>* tBesideProgress = nullptr;
+thread_local bool tBeside = false;
 
 } // namespace
 
@@ -53,6 +58,11 @@ void WorkWithin(double fraction)
     WorkState& state = State();
     // NaN (a run of unknown length) counts as no progress.
     const double within = fraction >= 0.0 ? std::min(fraction, 1.0) : 0.0;
+    if (tBeside) {
+        if (tBesideProgress)
+            tBesideProgress->store(within);
+        return;
+    }
     if (state.face.within)
         state.face.within(std::clamp(state.partFrom + within * (state.partTo - state.partFrom), 0.0, 1.0));
 }
@@ -90,8 +100,22 @@ void ToolWaiting(ToolWait phase)
         State().toolWait(phase);
 }
 
+WorkBeside::WorkBeside(std::atomic<double>* progress)
+{
+    tBeside = true;
+    tBesideProgress = progress;
+}
+
+WorkBeside::~WorkBeside()
+{
+    tBeside = false;
+    tBesideProgress = nullptr;
+}
+
 ToolWaitScope::ToolWaitScope()
 {
+    if (tBeside)
+        return;
     WorkState& state = State();
     if (state.waitDepth++ == 0) {
         state.lastPoll = std::chrono::steady_clock::now();
@@ -101,6 +125,8 @@ ToolWaitScope::ToolWaitScope()
 
 ToolWaitScope::~ToolWaitScope()
 {
+    if (tBeside)
+        return;
     if (--State().waitDepth == 0)
         ToolWaiting(ToolWait::End);
 }
@@ -108,7 +134,7 @@ ToolWaitScope::~ToolWaitScope()
 void PollToolWait()
 {
     WorkState& state = State();
-    if (state.waitDepth == 0)
+    if (tBeside || state.waitDepth == 0)
         return;
     const auto now = std::chrono::steady_clock::now();
     if (now - state.lastPoll < std::chrono::milliseconds(20))

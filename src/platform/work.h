@@ -5,6 +5,7 @@
 // tool runs, so a cancel ends the running tool.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -68,3 +69,16 @@ public:
 // Calls the hook with Poll when a ToolWaitScope is open and 20 ms or more
 // have passed since the last Poll; for loops that wait or copy.
 void PollToolWait();
+
+// Marks the current thread, while it lives, as one that runs a tool beside
+// the program's own thread (a render's side-by-side encodes). Only the
+// program's thread may show anything: on a thread beside it the tool-wait
+// hook is never called, and WorkWithin stores its fraction in `progress`
+// for the program's thread to report. Cancel is seen on every thread.
+class WorkBeside {
+public:
+    explicit WorkBeside(std::atomic<double>* progress);
+    ~WorkBeside();
+    WorkBeside(const WorkBeside&) = delete;
+    WorkBeside& operator=(const WorkBeside&) = delete;
+};

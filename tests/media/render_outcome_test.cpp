@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -22,6 +23,7 @@ using media_test::ReadHostFile;
 using media_test::WriteHostFile;
 using render_test::Exists;
 using render_test::Host;
+using cwtest::HostFile;
 using render_test::SetField;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -225,6 +227,130 @@ TEST_F(RenderOutcome, CancelStopsTheRenderAndKeepsTheOldOutput)
             }
             ExpectNothingLeft(hadOld);
         }
+    }
+}
+
+// ---- croutons encoded side by side -----------------------------------------
+
+enum class SideEnd { Finished, Fails, Cancelled };
+
+struct SideRow {
+    const char* label;
+    int waits[4]; // how long each crouton's encode runs, in the render's waits
+    int failing;  // the crouton (from 1) whose encode writes nothing, or 0
+    int cancelAt; // the crouton whose encode's start the user cancels at, or 0
+    SideEnd end;
+};
+
+const SideRow kSideBySide[] = {
+    // Later croutons end first; their lines, joins and steps still come in order.
+    {"ending in reverse", {4, 3, 2, 1}, 0, 0, SideEnd::Finished},
+    {"ending at once", {0, 0, 0, 0}, 0, 0, SideEnd::Finished},
+    // The third has ended and the fourth still runs when the second fails.
+    {"second fails", {1, 2, 0, 9}, 2, 0, SideEnd::Fails},
+    {"cancel as the third starts", {5, 5, 5, 5}, 0, 3, SideEnd::Cancelled},
+};
+
+TEST_F(RenderOutcome, CroutonsEncodedSideBySideAreTakenInOrder)
+{
+    const char* names[] = {"a", "beach", "c", "d"};
+    const std::string fourth = Source("d");
+    WriteHostFile(fourth, "a source clip");
+    auto crouton = Video(fourth, 0, 2);
+    crouton->name = "d";
+    Append(std::move(crouton));
+    struct Lanes {
+        Lanes() { setenv("CLIPWEAVER_RENDER_LANES", "3", 1); }
+        ~Lanes() { unsetenv("CLIPWEAVER_RENDER_LANES"); }
+    } lanes;
+    for (const SideRow& row : kSideBySide) {
+        SCOPED_TRACE(row.label);
+        WriteHostFile(output_, kOld);
+        std::vector<std::string> joined; // what each join found at T:__TempVideo
+        FakeTools tools([&](const std::string& line, int) -> std::optional<FakeAnswer> {
+            if (line.find("T:__TempVideo2") != std::string::npos) {
+                joined.push_back(ReadHostFile(HostFile("T:__TempVideo")));
+                return std::nullopt;
+            }
+            for (int k = 0; k < 4; ++k) {
+                if (line.find(Source(names[k])) == std::string::npos)
+                    continue;
+                if (row.cancelAt == k + 1)
+                    CancelWork();
+                std::optional<std::string> piece = std::string("piece of ") + names[k];
+                piece->resize(6000, '.');
+                if (row.failing == k + 1)
+                    piece.reset();
+                return FakeAnswer{0, piece, "", row.waits[k]};
+            }
+            return std::nullopt;
+        });
+        RecordedWork work;
+        const std::string trace = Render();
+
+        // Three encodes that take their time run side by side before the
+        // first join.
+        const std::vector<std::string> lines = tools.Encoder();
+        ASSERT_GE(lines.size(), 3u);
+        if (row.waits[0] > 0) {
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_THAT(lines[static_cast<std::size_t>(k)], HasSubstr(Source(names[k])));
+            }
+        }
+        // Each crouton's lines stand together, in project order.
+        std::size_t at = 0;
+        const int shown = row.end == SideEnd::Finished ? 4 : row.end == SideEnd::Fails ? row.failing : 1;
+        for (int k = 0; k < 4; ++k) {
+            const std::string start = "Rendering crouton number " + std::to_string(k) + ".\nRendering video "
+                                      + Source(names[k]) + " from 0 to 2.\nExecuting mencoder";
+            const std::size_t found = trace.find(start);
+            if (k >= shown) {
+                EXPECT_EQ(found, std::string::npos) << k << "\n" << trace;
+                continue;
+            }
+            ASSERT_NE(found, std::string::npos) << k << "\n" << trace;
+            EXPECT_GE(found, at) << k;
+            // The crouton before was joined before this one's lines begin.
+            if (k >= 2) {
+                EXPECT_THAT(trace.substr(at, found - at), HasSubstr("Renaming ")) << k;
+            }
+            at = found;
+        }
+        switch (row.end) {
+        case SideEnd::Finished:
+            EXPECT_TRUE(trace.ends_with("Rendering finished.\n")) << trace;
+            EXPECT_EQ(joined.size(), 3u);
+            for (std::size_t k = 0; k < joined.size(); ++k)
+                EXPECT_TRUE(joined[k].starts_with(std::string("piece of ") + names[k + 1] + ".")) << k;
+            EXPECT_EQ(work.events,
+                      (std::vector<std::string>{"begin Rendering 4", "step 1 Crouton 1 of 4: a",
+                                                "step 2 Crouton 2 of 4: beach", "step 3 Crouton 3 of 4: c",
+                                                "step 4 Crouton 4 of 4: d", "end"}));
+            EXPECT_TRUE(tools.Ended().empty());
+            break;
+        case SideEnd::Fails:
+            EXPECT_THAT(trace, HasSubstr(Source("beach") + "\" -o \"T:__TempVideo\" -zoom"));
+            EXPECT_TRUE(trace.ends_with("Error: encoded video doesn't exist.\nPut " + output_
+                                        + " back.\nRendering failed.\n"))
+                << trace;
+            EXPECT_EQ(work.message, "Crouton 2 (beach) could not be encoded: the tool wrote no usable video.");
+            EXPECT_TRUE(joined.empty());
+            // The fourth was still encoding: it was ended.
+            EXPECT_EQ(tools.Ended(), std::vector<std::string>{lines.back()});
+            EXPECT_THAT(lines.back(), HasSubstr(fourth));
+            break;
+        case SideEnd::Cancelled:
+            EXPECT_TRUE(trace.ends_with("Rendering cancelled.\n")) << trace;
+            // Nothing starts after the cancel; every encode that ran was ended.
+            EXPECT_EQ(lines.size(), 3u);
+            EXPECT_EQ(tools.Ended(), lines);
+            break;
+        }
+        if (row.end != SideEnd::Finished)
+            ExpectNothingLeft(true);
+        // No lane's piece is left on T: either.
+        for (const auto& entry : std::filesystem::directory_iterator(TemporaryFolder()))
+            EXPECT_FALSE(entry.path().filename().string().starts_with("__CWLane")) << entry.path();
     }
 }
 

@@ -26,6 +26,9 @@ struct FakeAnswer {
     std::optional<std::string> output;
     // Its last error line (LastCommandError).
     std::string error;
+    // For a line run beside others: how many of the render's waits it goes
+    // on running (its output is written at once).
+    int waits = 0;
 };
 
 // Answers every mencoder and MPlayer line without running a tool; C:Copy
@@ -48,6 +51,8 @@ public:
 
     // Every line seen, in order (copies included).
     const std::vector<std::string>& Lines() const { return lines_; }
+    // The lines that were ended while they still ran, in order.
+    const std::vector<std::string>& Ended() const { return ended_; }
     // The mencoder lines only.
     std::vector<std::string> Encoder() const
     {
@@ -78,7 +83,7 @@ public:
     }
 
 private:
-    std::optional<LONG> Answer(const std::string& line)
+    std::optional<HookAnswer> Answer(const std::string& line)
     {
         lines_.push_back(line);
         const bool encoder = line.rfind("mencoder ", 0) == 0;
@@ -97,7 +102,7 @@ private:
                 answer = FakeAnswer{1, std::nullopt, target + ": No such file or directory"};
         }
         SetCommandError(answer->error);
-        return answer->code;
+        return HookAnswer(answer->code, answer->waits, [this, line] { ended_.push_back(line); });
     }
 
     static bool Write(const std::string& hostPath, const std::string& content)
@@ -113,6 +118,7 @@ private:
 
     Rule rule_;
     std::vector<std::string> lines_;
+    std::vector<std::string> ended_;
     int encoderRuns_ = 0;
 };
 
