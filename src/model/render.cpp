@@ -173,11 +173,8 @@ LONG NearestEven(double value)
     return std::max<LONG>(2, static_cast<LONG>(std::lround(value / 2.0)) * 2);
 }
 
-// The filters that put a picture of the source's shape into the output
-// frame of width x height, shown at `display` (its width over its height):
-// turned upright as the source says, and, where its shape differs from the
-// frame's, scaled to fit inside it and centred on black. A source of the
-// frame's shape (or of a shape not known) is scaled to the frame as always.
+} // namespace
+
 std::string FrameFilters(LONG width, LONG height, double display, const std::optional<PictureShape>& source)
 {
     const std::string frame = std::to_string(width) + ":" + std::to_string(height);
@@ -203,6 +200,8 @@ std::string FrameFilters(LONG width, LONG height, double display, const std::opt
         fitHeight = std::min(height, NearestEven(static_cast<double>(width) * pixel / shape));
     return turn + "scale=" + std::to_string(fitWidth) + ":" + std::to_string(fitHeight) + ",expand=" + frame;
 }
+
+namespace {
 
 std::string WithBitrate(const char* options, LONG bitrate)
 {

@@ -205,6 +205,7 @@ struct ScreenshotAsk {
     std::string file;   // as the loadfile line names it
     std::string position = "0";
     std::string filters; // the chain without "screenshot"; may be empty
+    bool turns = false;  // the chain turns the picture itself
 };
 std::optional<ScreenshotAsk> ReadScreenshotAsk(const std::vector<std::string>& arguments,
     const std::vector<std::string>& loadedFiles, std::string_view commands);

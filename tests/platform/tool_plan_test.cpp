@@ -359,6 +359,14 @@ TEST(ToolPlan, ScreenshotAskedOfTheMPlayerTool)
     const auto input = std::find(run.argv.begin(), run.argv.end(), "-i");
     EXPECT_LT(ss, input);
     EXPECT_FALSE(ReadScreenshotAsk(arguments, {"Work:clip.avi"}, "loadfile \"Work:clip.avi\"\nget_time_length\nquit\n"));
+    // A still fitted into its frame, and turned upright by the line itself.
+    const auto fitted = ReadScreenshotAsk({"-vf", "rotate=2,scale=50:90,expand=160:90,screenshot"}, {"Work:clip.avi"},
+        "loadfile \"Work:clip.avi\"\nscreenshot\nquit\n");
+    ASSERT_TRUE(fitted);
+    EXPECT_EQ(fitted->filters, "transpose=2,scale=50:90,pad=160:90:(ow-iw)/2:(oh-ih)/2:black");
+    const HostRun turned = ScreenshotRun(*fitted, "/w/clip.avi", "/t/shot0001.png");
+    EXPECT_LT(std::find(turned.argv.begin(), turned.argv.end(), "-noautorotate"),
+        std::find(turned.argv.begin(), turned.argv.end(), "-i"));
 }
 
 TEST(ToolPlan, ProbeAnswersAreWhatTheFileHolds)
