@@ -8,6 +8,7 @@
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "model/imageseq.h"
+#include "model/render.h"
 #include "model/tables.h"
 #include "platform/command.h"
 #include "platform/dos.h"
@@ -226,6 +227,8 @@ void GrabPreviews_Video(Crouton* crouton)
     const LONG start = SliderValue(BUTTON_CROUTONEDITOR_START);
     const LONG end = SliderValue(BUTTON_CROUTONEDITOR_END);
     const std::string source = EditorSource(crouton);
+    // The still keeps the picture's shape inside its 160x90.
+    const std::string filters = FrameFilters(160, 90, 160.0 / 90.0, ProbePictureShape(source));
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
         const auto index = static_cast<std::size_t>(i);
@@ -238,9 +241,9 @@ void GrabPreviews_Video(Crouton* crouton)
         const std::string finalName = PreviewStillName(crouton, i + 1);
         if (!WriteScreenshotCommands(source))
             break;
-        const std::string command = Format("SYS:Utilities/MPlayer -nosound -ss %f -zoom -vf scale=160:90,screenshot "
+        const std::string command = Format("SYS:Utilities/MPlayer -nosound -ss %f -zoom -vf %s,screenshot "
                                            "-slave -idle -input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n",
-                                           static_cast<double>(position));
+                                           static_cast<double>(position), filters.c_str());
         kprintf("Command: %s.\n", command.c_str());
         RunTool(command);
         if (WorkCancelled())
@@ -330,11 +333,17 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     // A clip left from an earlier still must not stand in for this one when
     // the encoding fails.
     DeleteFile(kImageVideo);
+    // A picture of another shape than the still's is fitted into it here;
+    // the still is then taken from the clip as it is.
+    const std::string picture(inputFilename.substr(0, inputFilename.find('\n')));
+    std::string filters = FrameFilters(160, 90, 160.0 / 90.0, ProbePictureShape(picture));
+    if (filters.find("expand=") == std::string::npos)
+        filters = "scale=160:120";
     const std::string command = std::string("mencoder ") +
                                 Format("mf://@/T/__CWEncodeList.lst -mf w=%d:h=%d:type=png:fps=%f ", 640, 512, 1.0) +
                                 Format("-o %s -zoom -nosound -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell "
-                                       "-vf scale=160:120,harddup ",
-                                       kImageVideo);
+                                       "-vf %s,harddup ",
+                                       kImageVideo, filters.c_str());
     kprintf("Executing %s", command.c_str());
     RunTool(command);
     kprintf("Done.\n");

@@ -119,9 +119,14 @@ std::optional<std::string> RateText(const Project& project)
     return FormatFloat(static_cast<double>(cFPSValues[static_cast<std::size_t>(fps)]));
 }
 
-// Writes the list of an image crouton's pictures; the number listed, or none
-// when the list file could not be made.
-std::optional<int> WriteImageList(const Crouton& crouton)
+struct ImageList {
+    int count = 0;
+    std::string first; // the first picture listed
+};
+
+// Writes the list of an image crouton's pictures; the number listed and the
+// first of them, or none when the list file could not be made.
+std::optional<ImageList> WriteImageList(const Crouton& crouton)
 {
     FileHandle list = Open(kListFilename, MODE_NEWFILE);
     if (!list) {
@@ -151,7 +156,60 @@ std::optional<int> WriteImageList(const Crouton& crouton)
         }
     }
     Close(std::move(list));
-    return listed;
+    ImageList written{listed, wildcards ? std::string() : videoName};
+    if (wildcards && !entries.empty())
+        written.first = entries.front().substr(0, entries.front().find('\n'));
+    return written;
+}
+
+// Whether two shapes differ by more than 1 %.
+bool ShapesDiffer(double a, double b)
+{
+    return std::fabs(a / b - 1.0) > 0.01;
+}
+
+LONG NearestEven(double value)
+{
+    return std::max<LONG>(2, static_cast<LONG>(std::lround(value / 2.0)) * 2);
+}
+
+} // namespace
+
+std::string FrameFilters(LONG width, LONG height, double display, const std::optional<PictureShape>& source)
+{
+    const std::string frame = std::to_string(width) + ":" + std::to_string(height);
+    if (!source || width <= 0 || height <= 0 || source->width <= 0 || source->height <= 0)
+        return "scale=" + frame;
+    std::string turn;
+    if (source->rotation == 90)
+        turn = "rotate=1,";
+    else if (source->rotation == 270)
+        turn = "rotate=2,";
+    else if (source->rotation == 180)
+        turn = "flip,mirror,";
+    const double shape = source->width / source->height;
+    if (!ShapesDiffer(shape, display))
+        return turn + "scale=" + frame;
+    // The output's pixels are as wide as the shown frame makes them.
+    const double pixel = display * static_cast<double>(height) / static_cast<double>(width);
+    LONG fitWidth = width;
+    LONG fitHeight = height;
+    if (shape < display)
+        fitWidth = std::min(width, NearestEven(shape * static_cast<double>(height) / pixel));
+    else
+        fitHeight = std::min(height, NearestEven(static_cast<double>(width) * pixel / shape));
+    return turn + "scale=" + std::to_string(fitWidth) + ":" + std::to_string(fitHeight) + ",expand=" + frame;
+}
+
+namespace {
+
+std::string WithBitrate(const char* options, LONG bitrate)
+{
+    std::string text = options;
+    const std::size_t at = text.find("%ld");
+    if (at != std::string::npos)
+        text.replace(at, 3, std::to_string(bitrate));
+    return text;
 }
 
 } // namespace
@@ -206,21 +264,25 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     }
 
     const float croutonRate = CroutonRate(crouton->fps, crouton->customFPS);
+    std::optional<PictureShape> sourceShape;
     if (!isVideo) {
-        const std::optional<int> listed = WriteImageList(*crouton);
+        const std::optional<ImageList> listed = WriteImageList(*crouton);
         if (!listed) {
             run.refusal = "the list of its pictures could not be written on T:";
             return run;
         }
         // No rate (or a rate of 0) gives no length, so the silence is empty.
-        GenerateSilence(cSilenceFilename, GetCroutonLength(crouton, *listed));
+        GenerateSilence(cSilenceFilename, GetCroutonLength(crouton, listed->count));
+        if (!listed->first.empty())
+            sourceShape = ProbePictureShape(listed->first);
     }
 
-    std::string scale;
+    LONG width = 0;
+    LONG height = 0;
     const LONG format = ClampFormatIndex(project.parameters);
     if (format == cCustomFormatID) {
-        const LONG width = ReadDecimal(FieldText(BUTTON_MAIN_WIDTH));
-        const LONG height = ReadDecimal(FieldText(BUTTON_MAIN_HEIGHT));
+        width = ReadDecimal(FieldText(BUTTON_MAIN_WIDTH));
+        height = ReadDecimal(FieldText(BUTTON_MAIN_HEIGHT));
         // Only a size of 0 is refused; mencoder's scale filter gives
         // negative sizes meanings of their own.
         if (width == 0 || height == 0) {
@@ -230,19 +292,33 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
             run.setting = true;
             return run;
         }
-        scale = "scale=" + std::to_string(width) + ":" + std::to_string(height);
     } else {
-        scale = cFormatParameters[static_cast<std::size_t>(format)];
+        std::sscanf(cFormatParameters[static_cast<std::size_t>(format)], "scale=%d:%d", &width, &height);
     }
+    if (isVideo)
+        sourceShape = ProbePictureShape(videoName);
+
+    // The shape the file is shown in: the label's, where the frame's own
+    // differs from it (the custom format's pixels are square).
+    const FormatShape label = cFormatShapes[static_cast<std::size_t>(format)];
+    const double frameShape = height != 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
+    const bool declared = label.width > 0 && ShapesDiffer(static_cast<double>(label.width) / label.height, frameShape);
+    const double display = declared ? static_cast<double>(label.width) / label.height : frameShape;
+    const std::string shapeText = std::to_string(label.width) + "/" + std::to_string(label.height);
+
+    const OutputKind& kind = OutputKindFor(FieldText(BUTTON_MAIN_OUTPUTFILENAME));
+    const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * kind.bitrateUnit;
+    const std::string aspect = declared && kind.aspectInLavcopts ? ":aspect=" + shapeText : std::string();
+    std::string filters = FrameFilters(width, height, display, sourceShape);
+    if (declared && !kind.aspectInLavcopts)
+        filters += ",dsize=" + shapeText;
 
     const std::string output = EscapeInQuotes(filename);
     std::string command;
     if (isVideo) {
-        const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * 1000;
         command = "mencoder \"" + EscapeInQuotes(videoName) + "\" ";
-        command += "-o \"" + output
-                   + "\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate="
-                   + std::to_string(bitrate) + " -vf " + scale + ",harddup,framestep=2 -ofps " + *rateText + " ";
+        command += "-o \"" + output + "\" -zoom -oac pcm -srate 44100 " + WithBitrate(kind.videoEncoder, bitrate) + aspect
+                   + " -vf " + filters + (kind.framestep ? ",harddup,framestep=2" : ",harddup") + " -ofps " + *rateText + " ";
         if (silent)
             command += "-nosound ";
         else if (IsSet(crouton->soundtrack))
@@ -262,8 +338,8 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
         command += std::string(kListInput) + " -mf w=" + std::to_string(project.width) + ":h="
                    + std::to_string(project.height) + ":type=png:fps=" + FormatFloat(static_cast<double>(croutonRate))
                    + " ";
-        command += "-o \"" + output + "\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell -vf "
-                   + scale + ",harddup -ofps " + *rateText + " ";
+        command += "-o \"" + output + "\" -zoom -oac pcm -srate 44100 " + WithBitrate(kind.imageEncoder, bitrate) + aspect
+                   + " -vf " + filters + ",harddup -ofps " + *rateText + " ";
         if (silent)
             command += "-nosound";
         else if (IsSet(crouton->soundtrack))

@@ -4,6 +4,10 @@
 #include "model/crouton.h"
 #include "model/project.h"
 
+#include "platform/command.h"
+
+#include <optional>
+#include <string>
 #include <string_view>
 
 // Encodes one crouton into `filename` with the output settings of gProject
@@ -29,3 +33,10 @@ void RenderProject(Project* project);
 // returned 0 and filename1 exists afterwards; on FALSE filename1 still holds what it
 // held before whenever that could be kept.
 BOOL AppendVideo(std::string_view filename1, std::string_view filename2);
+// The mencoder filters that put a picture of the source's shape into a
+// frame of width x height shown at `display` (its width over its height):
+// turned upright as the source is stored to be shown, and, where its shape
+// differs from the frame's by more than 1 %, scaled to fit inside it and
+// centred on black ("scale=480:360,expand=640:360"). A source of the
+// frame's shape, or of a shape not known, is scaled to the frame.
+std::string FrameFilters(LONG width, LONG height, double display, const std::optional<PictureShape>& source);

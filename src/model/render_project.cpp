@@ -8,6 +8,7 @@
 #include "model/render.h"
 
 #include "model/render_internal.h"
+#include "model/tables.h"
 #include "platform/command.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
@@ -482,7 +483,8 @@ private:
                        + " (is T: full?).";
             return;
         }
-        const std::string command = "mencoder -oac lavc -ovc copy -o \"" + EscapeInQuotes(output_) + "\" \""
+        const std::string command = "mencoder " + std::string(OutputKindFor(output_).finish) + " -o \""
+                                    + EscapeInQuotes(output_) + "\" \""
                                     + std::string(kFinishVideo) + "\"\n";
         kprintf("Finishing: %s.\n", command.c_str());
         const LONG code = RunRenderCommand(command);

@@ -2,6 +2,7 @@
 // disk and the tool's own last error line) and where the finished video is.
 #include "model/render_internal.h"
 
+#include "model/tables.h"
 #include "platform/command.h"
 #include "platform/dos.h"
 #include "platform/format.h"
@@ -87,6 +88,11 @@ std::string FinishedMessage(std::string_view output)
     if (seconds)
         message += " " + FormatClock(std::llround(*seconds)) + ",";
     message += " " + Size(FileSize(output).value_or(0));
+    // An .avi name says what it is; any other name is told its kind, which
+    // a name of no known kind would not show.
+    const OutputKind& kind = OutputKindFor(output);
+    if (!kind.extension || std::string_view(kind.extension) != ".avi")
+        message += ", " + std::string(kind.description);
     return message;
 }
 

@@ -1,6 +1,7 @@
 #include "model/tables.h"
 
 #include <algorithm>
+#include <cctype>
 
 const std::array<const char*, cNumberOfFormats + 1> cFormatStrings = {
     "4:3 320x240", "16:9 320x180", "4:3 320x256", "4:3 480x360", "16:9 480x270",
@@ -21,6 +22,54 @@ const std::array<const char*, cNumberOfFormats + 1> cFormatParameters = {
 const std::array<LONG, cNumberOfFormats> cDefaultBaud = {
     0, 0, 0, 4, 2, 6, 2, 6, 4, 6, 6, 6, 6, 6, 6, 6, 6, 13, 13, 6,
 };
+
+const std::array<FormatShape, cNumberOfFormats> cFormatShapes = {{
+    {4, 3}, {16, 9}, {4, 3}, {4, 3}, {16, 9}, {4, 3}, {16, 9}, {4, 3}, {16, 9}, {4, 3},
+    {4, 3}, {16, 9}, {4, 3}, {16, 9}, {4, 3}, {4, 3}, {16, 9}, {16, 9}, {16, 9}, {0, 0},
+}};
+
+namespace {
+constexpr const char* kX264 = "-ovc x264 -x264encopts bitrate=%ld:preset=veryfast:profile=high";
+constexpr const char* kVP9 = "-ovc lavc -lavcopts vcodec=libvpx-vp9:vbitrate=%ld:o=deadline=realtime,cpu-used=8,row-mt=1";
+} // namespace
+
+// The .avi entry and the last one are the lines the program always wrote.
+const std::array<OutputKind, cNumberOfOutputKinds> cOutputKinds = {{
+    {".avi", "an AVI file (MPEG-4 video, MP3 sound)",
+        "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=%ld", 1000, "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell",
+        true, true, "-oac lavc -ovc copy"},
+    {".mp4", "an MP4 file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
+        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
+    {".m4v", "an MP4 file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
+        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
+    {".mov", "a QuickTime file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
+        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mov"},
+    {".mkv", "a Matroska file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
+        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=matroska"},
+    {".webm", "a WebM file (VP9 video, Opus sound)", kVP9, 1000, kVP9, false, true,
+        "-oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc copy -of lavf -lavfopts format=webm"},
+    {nullptr, "an AVI file (MPEG-4 video, MP3 sound)",
+        "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=%ld", 1000, "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell",
+        true, true, "-oac lavc -ovc copy"},
+}};
+
+const OutputKind& OutputKindFor(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    const std::size_t folder = name.find_last_of("/:");
+    if (dot != std::string_view::npos && (folder == std::string_view::npos || dot > folder)) {
+        const std::string_view extension = name.substr(dot);
+        for (const OutputKind& kind : cOutputKinds) {
+            if (!kind.extension || std::string_view(kind.extension).size() != extension.size())
+                continue;
+            if (std::equal(extension.begin(), extension.end(), kind.extension, [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) == b;
+                }))
+                return kind;
+        }
+    }
+    return cOutputKinds.back();
+}
 
 const std::array<const char*, cNumberOfBaudRates + 1> cBaudStrings = {
     "140Kbps", "280Kbps", "512Kbps", "640Kbps", "715Kbps", "816Kbps", "915Kbps",

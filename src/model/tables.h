@@ -6,6 +6,7 @@
 #include "platform/exec.h"
 
 #include <array>
+#include <string_view>
 
 constexpr int cNumberOfFormats = 20;
 constexpr int cNumberOfBaudRates = 14;
@@ -17,6 +18,32 @@ extern const std::array<const char*, cNumberOfFormats + 1> cFormatStrings;
 extern const std::array<const char*, cNumberOfFormats + 1> cFormatParameters;
 extern const std::array<LONG, cNumberOfFormats> cDefaultBaud;
 constexpr LONG cCustomFormatID = 19;
+// The shape each format's label names (4:3, 16:9), which the finished file
+// declares where its frame has another one; the custom format's is its own
+// size (0:0 here).
+struct FormatShape {
+    LONG width;
+    LONG height;
+};
+extern const std::array<FormatShape, cNumberOfFormats> cFormatShapes;
+
+// What a render writes, by the output name's extension (compared without
+// case). Each crouton's line names its encoder; the finishing run's options
+// name the sound's compression and the container.
+struct OutputKind {
+    const char* extension;    // ".mp4"; nullptr: any other name
+    const char* description;  // for the finished render's message
+    const char* videoEncoder; // the encoder options of a video crouton; "%ld": the bit rate
+    LONG bitrateUnit;         // the bit rate written is kbit/s times this
+    const char* imageEncoder; // of an image crouton; "%ld" as above where it has one
+    bool framestep;           // video croutons keep every other source picture only
+    bool aspectInLavcopts;    // the declared shape goes in -lavcopts (aspect=), else in -vf (dsize=)
+    const char* finish;       // the finishing run's options before "-o"
+};
+constexpr int cNumberOfOutputKinds = 7;
+extern const std::array<OutputKind, cNumberOfOutputKinds> cOutputKinds;
+// The kind for an output name: its extension's, else the last entry's.
+const OutputKind& OutputKindFor(std::string_view name);
 
 extern const std::array<const char*, cNumberOfBaudRates + 1> cBaudStrings;
 extern const std::array<LONG, cNumberOfBaudRates> cBaudRates;

@@ -142,7 +142,14 @@ std::string PieceTag(const PieceFacts& facts)
 {
     return "cwpiece 1 w=" + std::to_string(facts.width) + " h=" + std::to_string(facts.height) + " r="
         + facts.rate.Text() + " n=" + std::to_string(facts.frames) + " ar=" + std::to_string(facts.sampleRate)
-        + " ns=" + std::to_string(facts.samples) + " end";
+        + " ns=" + std::to_string(facts.samples) + (facts.codec == "mpeg4" ? std::string() : " c=" + facts.codec)
+        + (facts.darNum > 0 ? " dar=" + std::to_string(facts.darNum) + "/" + std::to_string(facts.darDen) : std::string())
+        + " end";
+}
+
+std::string PieceContainer(const std::string& codec)
+{
+    return codec == "mpeg4" ? "avi" : "matroska";
 }
 
 std::optional<PieceFacts> ReadPieceTag(std::string_view text)
@@ -170,6 +177,18 @@ std::optional<PieceFacts> ReadPieceTag(std::string_view text)
     facts.frames = *frames;
     facts.sampleRate = *sampleRate;
     facts.samples = *samples;
+    if (pairs.count("c") != 0) {
+        if (pairs["c"] != "h264" && pairs["c"] != "vp9")
+            return std::nullopt;
+        facts.codec = pairs["c"];
+    }
+    if (pairs.count("dar") != 0) {
+        const auto dar = ParseRate(pairs["dar"]);
+        if (!dar || dar->den > 100000)
+            return std::nullopt;
+        facts.darNum = dar->num;
+        facts.darDen = dar->den;
+    }
     return facts;
 }
 
@@ -222,10 +241,14 @@ std::string ContainerForName(std::string_view name)
     std::string extension(name.substr(dot + 1));
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == "mp4" || extension == "m4v" || extension == "mov")
+    if (extension == "mp4" || extension == "m4v")
         return "mp4";
+    if (extension == "mov")
+        return "mov";
     if (extension == "mkv")
         return "matroska";
+    if (extension == "webm")
+        return "webm";
     return "avi";
 }
 

@@ -65,15 +65,24 @@ struct PieceFacts {
     long long frames = 0;
     long long sampleRate = 0; // 0: no sound
     long long samples = 0;
+    std::string codec = "mpeg4"; // the picture's: "mpeg4", "h264" or "vp9"
+    // The display shape the picture declares ("16/9"); 0/0: square pixels.
+    long long darNum = 0;
+    long long darDen = 0;
     bool operator==(const PieceFacts&) const = default;
     double Seconds() const { return static_cast<double>(frames) / rate.Value(); }
     // Whether two pieces can follow each other with their streams copied.
     bool SameFormat(const PieceFacts& other) const
     {
         return width == other.width && height == other.height && rate == other.rate
-            && sampleRate == other.sampleRate;
+            && sampleRate == other.sampleRate && codec == other.codec && darNum == other.darNum
+            && darDen == other.darDen;
     }
 };
+// The container a piece of that picture codec is written in: AVI for
+// MPEG-4 (as mencoder writes), Matroska for the codecs whose B-frames and
+// timestamps AVI cannot keep.
+std::string PieceContainer(const std::string& codec);
 // The comment tag that names a piece's facts, and its reading.
 std::string PieceTag(const PieceFacts& facts);
 std::optional<PieceFacts> ReadPieceTag(std::string_view text);
@@ -95,6 +104,9 @@ struct SourceFacts {
     std::optional<Rate> frameRate;
     std::string videoCodec;
     long long videoBitrate = 0; // bit/s, 0 when unknown
+    int sarNum = 1;             // the pixels' shape
+    int sarDen = 1;
+    int rotation = 0;           // degrees clockwise the picture is turned for showing
     bool hasAudio = false;
     std::string audioCodec;
     long long audioBitrate = 0;
@@ -161,7 +173,8 @@ const std::vector<MencoderOperation>& MencoderOperations();
 // The operation that recognises the line, or none.
 const MencoderOperation* RecogniseMencoderLine(const MencoderLine& line);
 
-// The container a final file's name asks for: "avi", "mp4" or "matroska".
+// The container a final file's name asks for: "avi", "mp4", "mov",
+// "matroska" or "webm".
 std::string ContainerForName(std::string_view name);
 
 // ffprobe's description of a host file, cached by device, inode, size and
@@ -193,6 +206,7 @@ struct ScreenshotAsk {
     std::string file;   // as the loadfile line names it
     std::string position = "0";
     std::string filters; // the chain without "screenshot"; may be empty
+    bool turns = false;  // the chain turns the picture itself
 };
 std::optional<ScreenshotAsk> ReadScreenshotAsk(const std::vector<std::string>& arguments,
     const std::vector<std::string>& loadedFiles, std::string_view commands);

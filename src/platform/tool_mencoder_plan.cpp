@@ -152,13 +152,35 @@ namespace {
 using namespace planning;
 
 // The picture filters of "-vf": scale and framestep carry over, harddup is
-// what a constant-rate output does anyway. Any other filter makes the line
-// one the tool does not take over. The size is read from "scale=W:H".
+// what a constant-rate output does anyway; rotate, flip and mirror turn the
+// picture as it is stored (ffmpeg then must not turn it by itself), expand
+// centres it on a frame of black, and dsize names the shape it is shown
+// in. Any other filter makes the line one the tool does not take over. The
+// size is read from "scale=W:H" or a later "expand=W:H".
 struct Filters {
     std::string chain;
     int width = 0;
     int height = 0;
+    bool turns = false; // the line turns the picture itself
+    std::optional<Rate> dar;
 };
+
+std::optional<Rate> DisplayShape(const std::string& text)
+{
+    const auto shape = ParseRate(text);
+    if (!shape || shape->Value() < 0.01 || shape->Value() > 100 || shape->den > 100000)
+        return std::nullopt;
+    return shape;
+}
+
+std::optional<std::pair<int, int>> Size(const std::string& text)
+{
+    const std::vector<std::string> size = Split(text, ':');
+    if (size.size() < 2)
+        return std::nullopt;
+    return std::make_pair(static_cast<int>(Whole(Number(size[0]).value_or(0), 100000)),
+        static_cast<int>(Whole(Number(size[1]).value_or(0), 100000)));
+}
 
 std::optional<Filters> VideoFilters(const MencoderLine& line)
 {
@@ -169,10 +191,9 @@ std::optional<Filters> VideoFilters(const MencoderLine& line)
             if (filter == "harddup")
                 continue;
             if (filter.rfind("scale=", 0) == 0) {
-                const std::vector<std::string> size = Split(filter.substr(6), ':');
-                if (size.size() >= 2) {
-                    result.width = static_cast<int>(Whole(Number(size[0]).value_or(0), 100000));
-                    result.height = static_cast<int>(Whole(Number(size[1]).value_or(0), 100000));
+                if (const auto size = Size(filter.substr(6))) {
+                    result.width = size->first;
+                    result.height = size->second;
                 }
                 filters.push_back(filter);
                 continue;
@@ -181,27 +202,103 @@ std::optional<Filters> VideoFilters(const MencoderLine& line)
                 filters.push_back(filter);
                 continue;
             }
+            // mencoder's rotate numbers its turns as ffmpeg's transpose does.
+            if (filter == "rotate=1" || filter == "rotate=2") {
+                filters.push_back("transpose=" + filter.substr(7));
+                result.turns = true;
+                continue;
+            }
+            if (filter == "flip" || filter == "mirror") {
+                filters.push_back(filter == "flip" ? "vflip" : "hflip");
+                result.turns = true;
+                continue;
+            }
+            if (filter.rfind("expand=", 0) == 0) {
+                const std::vector<std::string> parts = Split(filter.substr(7), ':');
+                const auto size = Size(filter.substr(7));
+                // Only a centred picture (no place, or -1:-1).
+                if (!size || size->first <= 0 || size->second <= 0
+                    || !(parts.size() == 2 || (parts.size() == 4 && parts[2] == "-1" && parts[3] == "-1")))
+                    return std::nullopt;
+                result.width = size->first;
+                result.height = size->second;
+                filters.push_back("pad=" + std::to_string(size->first) + ":" + std::to_string(size->second)
+                    + ":(ow-iw)/2:(oh-ih)/2:black");
+                continue;
+            }
+            if (filter.rfind("dsize=", 0) == 0) {
+                result.dar = DisplayShape(filter.substr(6));
+                if (!result.dar)
+                    return std::nullopt;
+                continue;
+            }
             return std::nullopt;
         }
     }
-    filters.push_back("setsar=1");
     for (const std::string& filter : filters)
         result.chain += (result.chain.empty() ? "" : ",") + filter;
     return result;
 }
 
-// "-lavcopts": MPEG-4 only. vbitrate is in kbit/s, or in bit/s above 16000.
-std::optional<std::vector<std::string>> VideoCodec(const MencoderLine& line)
+// The chain with the shape the picture declares at its end.
+std::string ShapedChain(const Filters& filters, const std::optional<Rate>& dar)
 {
+    const std::string shape = dar ? "setdar=" + dar->Text() : "setsar=1";
+    return filters.chain.empty() ? shape : filters.chain + "," + shape;
+}
+
+struct VideoEncoding {
+    std::vector<std::string> arguments;
+    std::string codec;
+    std::optional<Rate> dar; // from "-lavcopts aspect="
+};
+
+// "-lavcopts": MPEG-4 or VP9. vbitrate is in kbit/s, or in bit/s above
+// 16000. "-x264encopts": H.264, its bitrate in kbit/s. The MPEG-4 encoder
+// keeps to its rate only within its tolerance, which by default is several
+// megabits: a short piece then ends far above the rate asked, so it is held
+// to a tenth of the rate.
+std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
+{
+    VideoEncoding encoding;
     long long bitrate = 800000;
     std::vector<std::string> extra;
+    if (line.ValueOr("-ovc", "") == "x264") {
+        encoding.codec = "h264";
+        std::string preset = "medium";
+        std::string profile = "high";
+        for (const std::string& option : Split(line.ValueOr("-x264encopts", ""), ':')) {
+            const std::size_t equals = option.find('=');
+            const std::string key = option.substr(0, equals);
+            const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
+            if (key == "bitrate") {
+                const auto number = Number(value);
+                if (!number || *number <= 0)
+                    return std::nullopt;
+                bitrate = Whole(*number * 1000, 1000000000);
+            } else if (key == "preset" && !value.empty()
+                && value.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos) {
+                preset = value;
+            } else if (key == "profile" && (value == "baseline" || value == "main" || value == "high")) {
+                profile = value;
+            } else {
+                return std::nullopt;
+            }
+        }
+        encoding.arguments = {"-c:v", "libx264", "-b:v", std::to_string(bitrate), "-preset", preset, "-profile:v",
+            profile, "-pix_fmt", "yuv420p"};
+        return encoding;
+    }
+    encoding.codec = "mpeg4";
     if (const auto options = line.Value("-lavcopts")) {
         for (const std::string& option : Split(*options, ':')) {
             const std::size_t equals = option.find('=');
             const std::string key = option.substr(0, equals);
             const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
             if (key == "vcodec") {
-                if (value != "mpeg4")
+                if (value == "libvpx-vp9")
+                    encoding.codec = "vp9";
+                else if (value != "mpeg4")
                     return std::nullopt;
             } else if (key == "mbd") {
                 extra.insert(extra.end(), {"-mbd", value});
@@ -212,14 +309,70 @@ std::optional<std::vector<std::string>> VideoCodec(const MencoderLine& line)
                 if (!number || *number <= 0)
                     return std::nullopt;
                 bitrate = Whole(*number > 16000 ? *number : *number * 1000, 1000000000);
+            } else if (key == "aspect") {
+                encoding.dar = DisplayShape(value);
+                if (!encoding.dar)
+                    return std::nullopt;
+            } else if (key == "o") {
+                // The encoder's own settings: only VP9's speed ones.
+                for (const std::string& setting : Split(value, ',')) {
+                    if (setting == "deadline=realtime")
+                        extra.insert(extra.end(), {"-deadline", "realtime"});
+                    else if (setting.rfind("cpu-used=", 0) == 0 && Number(setting.substr(9)))
+                        extra.insert(extra.end(), {"-cpu-used", setting.substr(9)});
+                    else if (setting == "row-mt=1")
+                        extra.insert(extra.end(), {"-row-mt", "1"});
+                    else
+                        return std::nullopt;
+                }
             } else {
                 return std::nullopt;
             }
         }
     }
-    std::vector<std::string> arguments = {"-c:v", "mpeg4", "-b:v", std::to_string(bitrate)};
-    Append(arguments, extra);
-    return arguments;
+    if (encoding.codec == "vp9") {
+        encoding.arguments = {"-c:v", "libvpx-vp9", "-b:v", std::to_string(bitrate), "-pix_fmt", "yuv420p"};
+    } else {
+        encoding.arguments = {"-c:v", "mpeg4", "-b:v", std::to_string(bitrate)};
+        extra.insert(extra.end(), {"-bt", std::to_string(std::max(1000LL, bitrate / 10))});
+    }
+    Append(encoding.arguments, extra);
+    return encoding;
+}
+
+// The picture's codec, filters and declared shape, when the line's picture
+// options are all ones the tool knows.
+struct PictureEncoding {
+    Filters filters;
+    VideoEncoding encoding;
+    std::optional<Rate> dar;
+    std::string chain; // the filters with the declared shape
+};
+
+std::optional<PictureEncoding> Picture(const MencoderLine& line)
+{
+    auto filters = VideoFilters(line);
+    auto encoding = VideoCodec(line);
+    if (!filters || !encoding)
+        return std::nullopt;
+    PictureEncoding picture{*filters, *encoding, filters->dar ? filters->dar : encoding->dar, {}};
+    picture.chain = ShapedChain(picture.filters, picture.dar);
+    return picture;
+}
+
+// What a piece made with this picture holds besides its length and sound.
+PieceFacts PieceOf(const PictureEncoding& picture, const Rate& rate)
+{
+    PieceFacts piece;
+    piece.width = picture.filters.width;
+    piece.height = picture.filters.height;
+    piece.rate = rate;
+    piece.codec = picture.encoding.codec;
+    if (picture.dar) {
+        piece.darNum = picture.dar->num;
+        piece.darDen = picture.dar->den;
+    }
+    return piece;
 }
 
 // The ffmpeg input options for an "-audiofile", with the raw format when
@@ -259,14 +412,16 @@ std::optional<std::vector<std::string>> AudioFileInput(const MencoderLine& line,
 
 bool EncodesAlike(const MencoderLine& line)
 {
-    static const std::set<std::string> understood = {"-o", "-oac", "-ovc", "-lavcopts", "-vf", "-ofps", "-fps", "-mc",
+    static const std::set<std::string> understood = {"-o", "-oac", "-ovc", "-lavcopts", "-x264encopts", "-vf", "-ofps", "-fps", "-mc",
         "-ss", "-audio-delay", "-endpos", "-srate", "-audiofile", "-mf", "-audio-demuxer", "-rawaudio", "-zoom",
         "-nosound"};
-    if (line.inputs.size() != 1 || line.ValueOr("-ovc", "") != "lavc" || !line.Has("-o") || !OnlyOptions(line, understood))
+    const std::string ovc = line.ValueOr("-ovc", "");
+    if (line.inputs.size() != 1 || (ovc != "lavc" && ovc != "x264") || !line.Has("-o") || !OnlyOptions(line, understood)
+        || line.Has(ovc == "lavc" ? "-x264encopts" : "-lavcopts"))
         return false;
     const std::optional<double> delay = Number(line.ValueOr("-audio-delay", "0"));
     const std::string oac = line.ValueOr("-oac", "pcm");
-    return VideoFilters(line) && VideoCodec(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25"))
+    return Picture(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25"))
         && (line.Has("-nosound") || oac == "pcm" || oac == "lavc" || oac == "mp3lame")
         && Number(line.ValueOr("-srate", "44100")).value_or(0) >= 1000
         && Number(line.ValueOr("-srate", "44100")).value_or(0) <= 384000;
@@ -291,7 +446,7 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
     SourceFacts source = sourceFacts ? sourceFacts->source : SourceFacts{};
     if (!source.readable)
         source.hasAudio = true; // as the line says: it names no other sound
-    const Filters filters = *VideoFilters(line);
+    const PictureEncoding picture = *Picture(line);
     const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
     const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
     const double start = Number(line.ValueOr("-ss", "0")).value_or(0);
@@ -325,8 +480,10 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
         return std::nullopt;
 
     const bool sound = !line.Has("-nosound");
-    PieceFacts piece{filters.width, filters.height, rate, frames, sound ? sampleRate : 0,
-        sound ? SamplesFor(frames, rate, sampleRate) : 0};
+    PieceFacts piece = PieceOf(picture, rate);
+    piece.frames = frames;
+    piece.sampleRate = sound ? sampleRate : 0;
+    piece.samples = sound ? SamplesFor(frames, rate, sampleRate) : 0;
 
     ToolPlan plan;
     plan.operation = "video";
@@ -336,6 +493,8 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
         Append(argv, {"-ss", *line.Value("-ss")});
     if (forcedRate)
         Append(argv, {"-r", forcedRate->Text()});
+    if (picture.filters.turns)
+        argv.push_back("-noautorotate");
     Append(argv, {"-i", FileArgument(sourcePath)});
     std::string soundMap;
     if (sound && line.Has("-audiofile")) {
@@ -350,13 +509,13 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
         Append(argv, SilenceInput(sampleRate));
         soundMap = "1:a:0";
     }
-    Append(argv, PiecePicture(filters.chain, rate, frames));
-    Append(argv, *VideoCodec(line));
+    Append(argv, PiecePicture(picture.chain, rate, frames));
+    Append(argv, picture.encoding.arguments);
     if (sound)
         Append(argv, PieceSound(soundMap, sampleRate, piece.samples));
     else
         argv.push_back("-an");
-    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", "avi", output});
+    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
     plan.runs.push_back(Planned(std::move(argv), output, facts, frames, rate));
     return plan;
 }
@@ -389,12 +548,14 @@ std::optional<ToolPlan> PlanImages(const MencoderLine& line, const LineFacts& fa
     // from the next frame that passes, which must not be a second away.
     const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
     const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
-    const Filters filters = *VideoFilters(line);
+    const PictureEncoding picture = *Picture(line);
     // Every image lasts 1/fps seconds, the last one included.
     const long long frames = FramesFor(static_cast<double>(facts.images.size()) / inputRate->Value(), rate);
     const bool sound = !line.Has("-nosound") && line.Has("-audiofile");
-    PieceFacts piece{filters.width, filters.height, rate, frames, sound ? sampleRate : 0,
-        sound ? SamplesFor(frames, rate, sampleRate) : 0};
+    PieceFacts piece = PieceOf(picture, rate);
+    piece.frames = frames;
+    piece.sampleRate = sound ? sampleRate : 0;
+    piece.samples = sound ? SamplesFor(frames, rate, sampleRate) : 0;
 
     ToolPlan plan;
     plan.operation = "images";
@@ -412,13 +573,13 @@ std::optional<ToolPlan> PlanImages(const MencoderLine& line, const LineFacts& fa
             return std::nullopt;
         Append(argv, *input);
     }
-    Append(argv, PiecePicture(filters.chain, rate, frames));
-    Append(argv, *VideoCodec(line));
+    Append(argv, PiecePicture(picture.chain, rate, frames));
+    Append(argv, picture.encoding.arguments);
     if (sound)
         Append(argv, PieceSound("1:a:0", sampleRate, piece.samples));
     else
         argv.push_back("-an");
-    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", "avi", output});
+    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
     plan.runs.push_back(Planned(std::move(argv), output, facts, frames, rate));
     return plan;
 }

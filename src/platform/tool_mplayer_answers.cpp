@@ -68,9 +68,25 @@ std::optional<ScreenshotAsk> ReadScreenshotAsk(const std::vector<std::string>& a
                     filtered = true;
                     continue;
                 }
-                if (filter.rfind("scale=", 0) != 0)
+                std::string taken = filter;
+                if (filter == "rotate=1" || filter == "rotate=2") {
+                    taken = "transpose=" + filter.substr(7);
+                    ask.turns = true;
+                } else if (filter == "flip" || filter == "mirror") {
+                    taken = filter == "flip" ? "vflip" : "hflip";
+                    ask.turns = true;
+                } else if (filter.rfind("expand=", 0) == 0) {
+                    // A centred frame of black around the picture.
+                    const std::string size = filter.substr(7);
+                    const std::size_t colon = size.find(':');
+                    if (colon == std::string::npos || size.find_first_not_of("0123456789:") != std::string::npos
+                        || size.find(':', colon + 1) != std::string::npos)
+                        return std::nullopt;
+                    taken = "pad=" + size + ":(ow-iw)/2:(oh-ih)/2:black";
+                } else if (filter.rfind("scale=", 0) != 0) {
                     return std::nullopt;
-                ask.filters += (ask.filters.empty() ? "" : ",") + filter;
+                }
+                ask.filters += (ask.filters.empty() ? "" : ",") + taken;
             }
         }
     }
@@ -82,8 +98,10 @@ std::optional<ScreenshotAsk> ReadScreenshotAsk(const std::vector<std::string>& a
 HostRun ScreenshotRun(const ScreenshotAsk& ask, const std::string& hostFile, const std::string& target)
 {
     HostRun run;
-    run.argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-ss", ask.position, "-i",
-        FileArgument(hostFile), "-map", "0:v:0", "-frames:v", "1"};
+    run.argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-ss", ask.position};
+    if (ask.turns)
+        run.argv.push_back("-noautorotate");
+    run.argv.insert(run.argv.end(), {"-i", FileArgument(hostFile), "-map", "0:v:0", "-frames:v", "1"});
     if (!ask.filters.empty())
         run.argv.insert(run.argv.end(), {"-vf", ask.filters});
     run.argv.insert(run.argv.end(), {"-f", "image2", "-c:v", "png", target});

@@ -53,14 +53,24 @@ std::optional<std::pair<PlannedRun, PieceFacts>> Normalise(const std::string& pa
     const bool silence = format.sampleRate > 0 && !hasAudio;
     if (silence)
         Append(argv, SilenceInput(format.sampleRate));
-    Append(argv, PiecePicture("scale=" + std::to_string(format.width) + ":" + std::to_string(format.height) + ",setsar=1",
-        format.rate, frames));
-    Append(argv, {"-c:v", "mpeg4", "-q:v", "2"});
+    const std::string shape = format.darNum > 0
+        ? "setdar=" + std::to_string(format.darNum) + "/" + std::to_string(format.darDen)
+        : "setsar=1";
+    Append(argv, PiecePicture("scale=" + std::to_string(format.width) + ":" + std::to_string(format.height) + ","
+        + shape, format.rate, frames));
+    // At a fixed high quality: the join has no rate of its own to keep.
+    if (format.codec == "h264")
+        Append(argv, {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
+    else if (format.codec == "vp9")
+        Append(argv, {"-c:v", "libvpx-vp9", "-crf", "24", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8",
+            "-row-mt", "1", "-pix_fmt", "yuv420p"});
+    else
+        Append(argv, {"-c:v", "mpeg4", "-q:v", "2"});
     if (format.sampleRate > 0)
         Append(argv, PieceSound(silence ? "1:a:0" : "0:a:0", format.sampleRate, piece.samples));
     else
         argv.push_back("-an");
-    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", "avi", target});
+    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), target});
     return std::make_pair(Planned(std::move(argv), target, facts, frames, format.rate), piece);
 }
 
@@ -157,6 +167,7 @@ std::optional<VideoInput> ReadVideo(const FileFacts& file, ToolPlan& plan, const
         return std::nullopt;
     input.format.width = source.width;
     input.format.height = source.height;
+    input.format.codec = source.videoCodec;
     input.format.rate = source.frameRate.value_or(Rate{});
     input.format.frames = source.frameRate ? FramesFor(source.pictureDuration, *source.frameRate) : 0;
     input.format.sampleRate = source.hasAudio ? kDefaultSampleRate : 0;
@@ -192,15 +203,21 @@ std::optional<ToolPlan> PlanSoundtrack(const MencoderLine& line, const LineFacts
     Append(argv, video->arguments);
     Append(argv, {"-i", FileArgument(sound), "-map", "0:v:0", "-c:v", "copy"});
     Append(argv, PieceSound("1:a:0", piece.sampleRate, piece.samples));
-    Append(argv, {"-map_metadata", "-1", "-metadata", "comment=" + PieceTag(piece), "-f", "avi", output});
+    Append(argv, {"-map_metadata", "-1", "-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec),
+        output});
     plan.runs.push_back(Planned(std::move(argv), output, facts, piece.frames, piece.rate));
     return plan;
 }
 
 bool RecognisesFinish(const MencoderLine& line)
 {
-    return line.inputs.size() == 1 && line.ValueOr("-ovc", "") == "copy" && line.ValueOr("-oac", "") == "lavc"
-        && line.Has("-o") && !line.Has("-audiofile") && OnlyOptions(line, {"-o", "-oac", "-ovc"});
+    // The sound as mencoder would compress it: "-oac lavc" (with
+    // "-lavcopts acodec=...") or "-oac faac"; "-of lavf -lavfopts format=..."
+    // names the container the output's name asks for.
+    const std::string oac = line.ValueOr("-oac", "");
+    return line.inputs.size() == 1 && line.ValueOr("-ovc", "") == "copy" && (oac == "lavc" || oac == "faac")
+        && line.ValueOr("-of", "lavf") == "lavf" && line.Has("-o") && !line.Has("-audiofile")
+        && OnlyOptions(line, {"-o", "-oac", "-ovc", "-faacopts", "-lavcopts", "-of", "-lavfopts"});
 }
 
 std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& facts)
@@ -214,7 +231,7 @@ std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& fa
     if (!video)
         return std::nullopt;
     const std::string container = ContainerForName(*line.Value("-o"));
-    const std::string codec = container == "avi" ? "mp3" : "aac";
+    const std::string codec = container == "avi" ? "mp3" : container == "webm" ? "opus" : "aac";
     const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), video->reads, facts);
 
     std::vector<std::string> argv = FfmpegStart(facts.progress);
@@ -226,11 +243,14 @@ std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& fa
         // samples for MP3, 1024 for AAC). MP4 says so in its edit list;
         // AVI and Matroska players play it, so the sound would start and
         // end late. There the delay takes the place of the sound's first
-        // samples, which keeps the sound on the picture.
+        // samples, which keeps the sound on the picture. Opus names its
+        // delay in the stream itself, which every player honours.
         if (!video->ours && file->source.audioCodec == codec)
             Append(argv, {"-c:a", "copy"});
         else if (codec == "mp3")
             Append(argv, {"-af", "atrim=start_sample=1105", "-c:a", "libmp3lame", "-b:a", "192k"});
+        else if (codec == "opus")
+            Append(argv, {"-c:a", "libopus", "-b:a", "128k", "-ar", "48000"});
         else if (container == "matroska")
             Append(argv, {"-af", "atrim=start_sample=1024", "-c:a", "aac", "-b:a", "192k"});
         else
@@ -238,6 +258,10 @@ std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& fa
     } else {
         argv.push_back("-an");
     }
+    // MP4 and QuickTime files keep their index at the front, so that they
+    // play while they are still loading.
+    if (container == "mp4" || container == "mov")
+        Append(argv, {"-movflags", "+faststart"});
     Append(argv, {"-map_metadata", "-1", "-f", container, output});
     plan.runs.push_back(Planned(std::move(argv), output, facts, video->format.frames, video->format.rate));
     if (file->kind == FileFacts::Kind::Assembly)

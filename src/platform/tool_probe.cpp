@@ -6,6 +6,7 @@
 #include "platform/tool_media.h"
 #include "platform/tool_plan_parts.h"
 
+#include "platform/command.h"
 #include "platform/dos.h"
 
 #include <cstdlib>
@@ -51,8 +52,8 @@ SourceFacts RunProbe(const std::string& hostPath)
 {
     HostRun run;
     run.argv = {"ffprobe", "-v", "error", "-show_entries",
-        "stream=codec_type,codec_name,width,height,sample_aspect_ratio,r_frame_rate,avg_frame_rate,bit_rate,duration:"
-        "format=duration,bit_rate",
+        "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration,sample_aspect_ratio"
+        ":stream_side_data=rotation:format=duration,bit_rate",
         "-of", "compact", FileArgument(hostPath)};
     const HostResult result = RunHost(run);
     SourceFacts facts;
@@ -86,6 +87,19 @@ SourceFacts RunProbe(const std::string& hostPath)
             if (aspect.size() == 2 && NumberOr(aspect[0], 0) > 0 && NumberOr(aspect[1], 0) > 0)
                 facts.pixelAspect = NumberOr(aspect[0], 0) / NumberOr(aspect[1], 0);
             videoDuration = NumberOr(entry["duration"], 0);
+            // "16:15"; "0:1" or none when the file does not say.
+            const std::vector<std::string> sar = Split(entry["sample_aspect_ratio"], ':');
+            if (sar.size() == 2) {
+                const long long num = WholeOr(sar[0], 0);
+                const long long den = WholeOr(sar[1], 0);
+                if (num > 0 && den > 0 && num <= 100000 && den <= 100000) {
+                    facts.sarNum = static_cast<int>(num);
+                    facts.sarDen = static_cast<int>(den);
+                }
+            }
+            // The display matrix's turn is counter-clockwise.
+            const long long rotation = WholeOr(entry["rotation"], 0) % 360;
+            facts.rotation = static_cast<int>((360 - rotation) % 360);
         } else if (fields[0] == "stream" && entry["codec_type"] == "audio" && !facts.hasAudio) {
             facts.hasAudio = true;
             facts.audioCodec = entry["codec_name"];
@@ -183,7 +197,7 @@ FileFacts ExamineFile(const std::string& hostPath)
         facts.source.width = piece->width;
         facts.source.height = piece->height;
         facts.source.frameRate = piece->rate;
-        facts.source.videoCodec = "mpeg4";
+        facts.source.videoCodec = piece->codec;
         facts.source.hasAudio = piece->sampleRate > 0;
         facts.source.audioCodec = piece->sampleRate > 0 ? "pcm_s16le" : "";
         facts.source.duration = piece->Seconds();
@@ -222,3 +236,19 @@ LONG CarryRun(const PlannedRun& planned)
 }
 
 } // namespace cwtools
+
+std::optional<PictureShape> ProbePictureShape(std::string_view path)
+{
+    const cwtools::SourceFacts facts = cwtools::ProbeSource(cwtools::ToolPath(path));
+    if (!facts.hasVideo || facts.width <= 0 || facts.height <= 0)
+        return std::nullopt;
+    PictureShape shape;
+    shape.width = static_cast<double>(facts.width) * facts.sarNum / facts.sarDen;
+    shape.height = facts.height;
+    shape.rotation = facts.rotation;
+    if (facts.rotation == 90 || facts.rotation == 270)
+        std::swap(shape.width, shape.height);
+    else if (facts.rotation != 180)
+        shape.rotation = 0;
+    return shape;
+}

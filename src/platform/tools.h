@@ -126,7 +126,7 @@ inline constexpr std::string_view kValueOptions[] = {
     "-endpos", "-frames", "-audio-delay", "-delay", "-srate", "-audiofile", "-audio-demuxer",
     "-rawaudio", "-rawvideo", "-demuxer", "-mf", "-input", "-playlist", "-sub", "-aid", "-vid",
     "-sid", "-alang", "-slang", "-volume", "-speed", "-loop", "-cache", "-geometry",
-    "-dumpfile", "-channels", "-passlogfile", "-sb",
+    "-dumpfile", "-channels", "-passlogfile", "-sb", "-faacopts", "-lavfopts",
 };
 // Whether an MPlayer or mencoder option takes the next word as its value.
 bool TakesValue(std::string_view option);

@@ -244,8 +244,9 @@ TEST_F(PreviewGrab, VideoGetsFiveRealStillsAndTheChosenOneAsIcon)
               "loadfile \"" + clip + "\"\npause\nscreenshot\nplay\nquit\n");
 
     const std::string& text = trace.Text();
+    // The 4:3 clip keeps its shape inside the 16:9 still.
     EXPECT_THAT(text, HasSubstr("Command: SYS:Utilities/MPlayer -nosound -ss 0.600000 -zoom -vf "
-                                "scale=160:90,screenshot -slave -idle -input file=/T/__MPlayerCommand -vo null "
+                                "scale=120:90,expand=160:90,screenshot -slave -idle -input file=/T/__MPlayerCommand -vo null "
                                 ">T:__Mplayer.out\n.\n"));
     EXPECT_THAT(text, HasSubstr("-ss 2.400000 "));
     EXPECT_THAT(text, HasSubstr("Found screenshot at T:shot0001.png. Copying to T:__MplayerPreview3.png,\n"
@@ -370,9 +371,11 @@ TEST_F(PreviewGrab, ImageSequencePicksEveryOtherImageAndTheLastAtTheEnd)
     }
     EXPECT_EQ(ReadHostFile(folder_ / "clip.info"), ReadHostFile(Temporary(1)));
     EXPECT_TRUE(ScreenshotsLeft().empty());
+    // The 4:3 pictures keep their shape inside the 16:9 stills.
     EXPECT_THAT(trace.Text(), HasSubstr("Executing mencoder mf://@/T/__CWEncodeList.lst -mf "
                                         "w=640:h=512:type=png:fps=1.000000 -o T:__CWImageVideo.mp4 -zoom -nosound "
-                                        "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell -vf scale=160:120,harddup Done.\n"));
+                                        "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell -vf scale=120:90,expand=160:90,harddup "
+                                        "Done.\n"));
     EXPECT_THAT(trace.Text(), HasSubstr("Command: SYS:Utilities/MPlayer -nosound -zoom -vf scale=160:90,screenshot "
                                         "-slave -idle -input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n.\n"));
     // The last list named the 9th image three times.

@@ -329,3 +329,51 @@ TEST(GenerateSilence, LengthTimes11025BytesOf128)
 }
 
 } // namespace
+
+struct KindRow {
+    const char* what;
+    const char* output;
+    LONG format;
+    const char* source; // made by the test with ffmpeg: its options; "" for a file that is no video
+    bool isVideo;
+    std::string expected; // the line holds this
+};
+
+// The output's name chooses the encoder, the source's shape the fitting,
+// the format's label the declared shape.
+TEST_F(RenderCroutonTest, LineSaysWhatItMakesAndKeepsTheShape)
+{
+    const KindRow rows[] = {
+        {"H.264 for an MP4", "x.mp4", 11, "", true,
+            "-ovc x264 -x264encopts bitrate=140:preset=veryfast:profile=high -vf scale=640:360,harddup -ofps "},
+        {"QuickTime and Matroska alike", "x.MOV", 11, "", true, "-ovc x264 "},
+        {"VP9 for a WebM", "x.webm", 11, "", true,
+            "-ovc lavc -lavcopts vcodec=libvpx-vp9:vbitrate=140000:o=deadline=realtime,cpu-used=8,row-mt=1 -vf "
+            "scale=640:360,harddup -ofps "},
+        {"a name of no kind stays AVI", "x", 11, "", true,
+            "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=140000 -vf scale=640:360,harddup,framestep=2 "},
+        {"AVI declares the label's 16:9", "x.avi", 8, "", true,
+            "vbitrate=140000:aspect=16/9 -vf scale=576:264,harddup,framestep=2 "},
+        {"H.264 declares it in the filters", "x.mp4", 10, "", true, "-vf scale=640:512,dsize=4/3,harddup "},
+        {"the custom size is its own shape", "x.avi", cCustomFormatID, "", true, "vbitrate=140000 -vf scale=400:300,harddup"},
+        {"4:3 into 16:9", "x.avi", 11, "testsrc=size=160x120", true, " -vf scale=480:360,expand=640:360,harddup,framestep=2 "},
+        {"16:9 into 16:9 as always", "x.avi", 11, "testsrc=size=320x180", true, " -vf scale=640:360,harddup,framestep=2 "},
+        {"square pixels of PAL", "x.avi", 11, "testsrc=size=720x576,setsar=16/15", true,
+            " -vf scale=480:360,expand=640:360,harddup"},
+        {"4:3 into a frame shown 16:9", "x.avi", 8, "testsrc=size=160x120", true, "-vf scale=432:264,expand=576:264,harddup"},
+        {"a wide picture into 4:3", "x.mp4", 9, "testsrc=size=320x90", false, "-vf scale=640:180,expand=640:480,harddup "},
+    };
+    for (const KindRow& row : rows) {
+        gProject->parameters = row.format;
+        SetField(BUTTON_MAIN_WIDTH, "400");
+        SetField(BUTTON_MAIN_HEIGHT, "300");
+        SetField(BUTTON_MAIN_OUTPUTFILENAME, folder_ / row.output);
+        std::string source = folder_ / (row.isVideo ? "source.avi" : "picture.png");
+        std::filesystem::remove(source);
+        if (*row.source) {
+            ASSERT_EQ(media_test::Ffmpeg({"-f", "lavfi", "-i", std::string(row.source), "-frames:v", "1", source}), 0);
+        }
+        auto crouton = row.isVideo ? Video(source, 0, 2, "mp3") : Images(source, 6);
+        EXPECT_NE(CommandFor(crouton.get()).find(row.expected), std::string::npos) << row.what << "\n" << trace_;
+    }
+}

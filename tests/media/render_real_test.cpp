@@ -189,3 +189,68 @@ TEST_F(RealRender, OutputOnAnotherFileSystemSurvivesTheJoins)
 }
 
 } // namespace
+
+struct KindRow {
+    const char* output;
+    const char* video;
+    const char* sound;
+};
+
+// The mean brightness of a stretch of one frame.
+double Brightness(const std::string& file, int frame, const std::string& crop)
+{
+    const auto printed = render_test::Capture({"ffmpeg", "-nostdin", "-v", "error", "-i", file, "-vf",
+        "select=eq(n\\," + std::to_string(frame) + "),crop=" + crop + ",signalstats,metadata=print:file=-", "-f", "null",
+        "-"});
+    const std::size_t at = printed ? printed->find("YAVG=") : std::string::npos;
+    return at == std::string::npos ? -1 : std::strtod(printed->c_str() + at + 5, nullptr);
+}
+
+// A phone's portrait clip (stored on its side, at 30000/1001 frames a
+// second) and a 4:3 clip in a 16:9 frame: each keeps its shape upright with
+// black beside it, every piece has the frames its length asks, and the file
+// is what its name says.
+TEST_F(RealRender, EachKindKeepsTheShapeAndTheFrames)
+{
+    const std::string stored = folder_ / "stored.mp4";
+    const std::string phone = folder_ / "phone.mp4";
+    // The tag turns the picture a quarter counter-clockwise for showing: the
+    // white left of the stored picture is then its bottom.
+    ASSERT_EQ(media_test::Ffmpeg({"-f", "lavfi", "-i", "color=white:size=160x90:rate=30000/1001:duration=3", "-f",
+                                  "lavfi", "-i", "sine=duration=3", "-vf", "drawbox=x=80:w=80:h=90:color=gray:t=fill",
+                                  "-c:v", "libx264", "-c:a", "aac", stored}),
+              0);
+    ASSERT_EQ(media_test::Ffmpeg({"-i", stored, "-c", "copy", "-metadata:s:v:0", "rotate=90", phone}), 0);
+    const std::string square = folder_ / "square.avi";
+    MakeClip(square, true);
+    gProject->parameters = 1; // 16:9 320x180
+    Append(Video(phone, 0, 2));
+    Append(Video(square, 0, 2));
+    const KindRow rows[] = {{"out.mp4", "h264", "aac"}, {"out.mov", "h264", "aac"}, {"out.webm", "vp9", "opus"}};
+    for (const KindRow& row : rows) {
+        output_ = folder_ / row.output;
+        SetField(BUTTON_MAIN_OUTPUTFILENAME, output_);
+        RecordedWork work;
+        Render();
+        ASSERT_EQ(work.outcome, WorkOutcome::Finished) << work.message;
+        const auto streams = render_test::Capture({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
+            "stream=codec_name,nb_read_frames,sample_aspect_ratio,display_aspect_ratio:format_tags=major_brand", "-of",
+            "default=noprint_wrappers=1", output_});
+        ASSERT_TRUE(streams);
+        EXPECT_THAT(*streams, ::testing::HasSubstr("codec_name=" + std::string(row.video))) << row.output;
+        EXPECT_THAT(*streams, ::testing::HasSubstr("codec_name=" + std::string(row.sound))) << row.output;
+        EXPECT_THAT(*streams, ::testing::HasSubstr("nb_read_frames=100\n")) << *streams;
+        EXPECT_THAT(*streams, ::testing::HasSubstr("display_aspect_ratio=16:9")) << row.output;
+        if (std::string_view(row.output) == "out.mov") {
+            EXPECT_THAT(*streams, ::testing::HasSubstr("major_brand=qt")) << *streams;
+        }
+        // The upright portrait is 102 wide: black beside it, grey above white.
+        EXPECT_LT(Brightness(output_, 10, "100:180:0:0"), 20) << row.output;
+        EXPECT_LT(Brightness(output_, 10, "100:180:220:0"), 20) << row.output;
+        EXPECT_LT(Brightness(output_, 10, "90:80:115:5"), 150) << row.output;
+        EXPECT_GT(Brightness(output_, 10, "90:80:115:95"), 200) << row.output;
+        // The 4:3 clip is 240 wide.
+        EXPECT_LT(Brightness(output_, 60, "36:180:0:0"), 20) << row.output;
+        EXPECT_GT(Brightness(output_, 60, "36:180:42:0"), 40) << row.output;
+    }
+}

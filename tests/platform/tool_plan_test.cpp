@@ -63,7 +63,23 @@ TEST(ToolPlan, EachRenderLineHasItsOperation)
         {"join with more options", "mencoder -oac pcm -ovc lavc -srate 22050 -o x.avi a.avi b.avi\n", ""},
         {"unknown option", VideoLine("25.000000", "-ss 0 -endpos 2 -foo "), ""},
         {"other codec", "mencoder a.avi -o b.avi -ovc lavc -lavcopts vcodec=h264\n", ""},
-        {"other filter", "mencoder a.avi -o b.avi -ovc lavc -vf rotate=1\n", ""},
+        {"other filter", "mencoder a.avi -o b.avi -ovc lavc -vf eq2=1.2\n", ""},
+        {"H.264 crouton", "mencoder \"RAM:clip.mp4\" -o \"T:__TempVideo\" -zoom -oac pcm -srate 44100 -ovc x264 "
+                          "-x264encopts bitrate=915:preset=veryfast:profile=high -vf rotate=1,scale=202:360,expand=640:360,harddup "
+                          "-ofps 25.000000 -ss 0 -audio-delay 0 -endpos 4 ", "video"},
+        {"VP9 crouton", "mencoder \"RAM:clip.mp4\" -o \"T:__TempVideo\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts "
+                        "vcodec=libvpx-vp9:vbitrate=915000:o=deadline=realtime,cpu-used=8,row-mt=1 -vf scale=640:360,harddup "
+                        "-ofps 25.000000 -ss 0 -audio-delay 0 -endpos 4 ", "video"},
+        {"H.264 pictures", "mencoder mf://@/T/__CWEncodeList.lst -mf w=320:h=240:type=png:fps=2.000000 -o \"T:__TempVideo\" "
+                           "-zoom -oac pcm -srate 44100 -ovc x264 -x264encopts bitrate=915:preset=veryfast:profile=high "
+                           "-vf scale=480:360,expand=640:360,dsize=16/9,harddup -ofps 25.000000 -nosound", "images"},
+        {"finish to MP4", "mencoder -oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4 "
+                          "-o \"RAM:a.mp4\" \"T:__FinishVideo\"\n", "finish"},
+        {"finish to WebM", "mencoder -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc copy -of lavf -lavfopts format=webm "
+                           "-o \"RAM:a.webm\" \"T:__FinishVideo\"\n", "finish"},
+        {"x264 options with lavc", "mencoder a.avi -o b.avi -ovc lavc -x264encopts bitrate=915\n", ""},
+        {"x264 option unknown", "mencoder a.avi -o b.avi -ovc x264 -x264encopts bitrate=915:crf=3\n", ""},
+        {"placed expand", "mencoder a.avi -o b.avi -ovc lavc -vf scale=320:240,expand=640:360:0:0\n", ""},
         {"sound delayed", VideoLine("25.000000", "-ss 0 -audio-delay 1 -endpos 2 "), ""},
         {"sound filtered", VideoLine("25.000000", "-ss 0 -af volume=2 -endpos 2 "), ""},
     };
@@ -144,6 +160,49 @@ TEST(ToolPlan, PieceSoundLastsAsLongAsItsPicture)
         EXPECT_TRUE(HasText(argv, "atrim=end_sample=" + std::to_string(row.samples) + "")) << row.rate;
         EXPECT_TRUE(HasText(argv, " n=" + std::to_string(row.frames) + " ")) << "the piece names its length";
         EXPECT_EQ(plan->runs[0].run.progressFile, "/t/progress");
+    }
+}
+
+struct PictureRow {
+    const char* what;
+    std::string encoding; // the line's picture options
+    std::vector<std::string> texts; // each in some word of the run
+    const char* container;
+};
+
+// The picture the line asks for is the picture the piece holds: its codec,
+// its turn, its fitting into the frame and the shape it declares.
+TEST(ToolPlan, PiecePictureIsWhatTheLineSays)
+{
+    const PictureRow rows[] = {
+        {"MPEG-4 held to its rate", "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000 -vf scale=640:480,harddup,framestep=2",
+            {"-bt", "91500", "setsar=1"}, "avi"},
+        {"declared 4:3 on a 620 wide frame", "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000:aspect=4/3 -vf scale=620:566,harddup,framestep=2",
+            {"scale=620:566,framestep=2,setdar=4/3", " dar=4/3 "}, "avi"},
+        {"H.264 in kbit/s", "-ovc x264 -x264encopts bitrate=915:preset=veryfast:profile=high -vf scale=640:360,harddup",
+            {"libx264", "915000", "veryfast", "yuv420p", " c=h264 "}, "matroska"},
+        {"portrait fitted and turned", "-ovc x264 -x264encopts bitrate=915 -vf rotate=1,scale=202:360,expand=640:360,harddup",
+            {"-noautorotate", "transpose=1,scale=202:360,pad=640:360:(ow-iw)/2:(oh-ih)/2:black,setsar=1", " w=640 h=360 "}, "matroska"},
+        {"upside down", "-ovc x264 -x264encopts bitrate=915 -vf flip,mirror,scale=640:360,harddup",
+            {"-noautorotate", "vflip,hflip,scale=640:360"}, "matroska"},
+        {"H.264 declared 16:9", "-ovc x264 -x264encopts bitrate=915 -vf scale=576:264,dsize=16/9,harddup",
+            {"setdar=16/9"}, "matroska"},
+        {"VP9 fast", "-ovc lavc -lavcopts vcodec=libvpx-vp9:vbitrate=915000:o=deadline=realtime,cpu-used=8,row-mt=1 -vf scale=640:360,harddup",
+            {"libvpx-vp9", "realtime", "-row-mt", " c=vp9 "}, "matroska"},
+    };
+    for (const PictureRow& row : rows) {
+        const MencoderLine line = Line("mencoder \"RAM:clip.avi\" -o \"T:__TempVideo\" -zoom -oac pcm -srate 44100 " + row.encoding
+                                       + " -ofps 25.000000 -ss 0 -audio-delay 0 -endpos 4 ");
+        const MencoderOperation* operation = RecogniseMencoderLine(line);
+        ASSERT_TRUE(operation) << row.what;
+        const auto plan = operation->plan(line, FactsFor(line, 10, true));
+        ASSERT_TRUE(plan) << row.what;
+        const std::vector<std::string>& argv = plan->runs[0].run.argv;
+        for (const std::string& text : row.texts)
+            EXPECT_TRUE(HasText(argv, text)) << row.what << ": " << text;
+        EXPECT_EQ(argv[argv.size() - 2], row.container) << row.what;
+        EXPECT_EQ(HasWord(argv, "-noautorotate"), row.encoding.find("rotate=") != std::string::npos
+                                                     || row.encoding.find("flip") != std::string::npos) << row.what;
     }
 }
 
@@ -252,7 +311,9 @@ TEST(ToolPlan, FinishWritesTheContainerItsNameSays)
     const ContainerRow rows[] = {
         {"RAM:GreatVideo.mp4", "mp4", "aac"},
         {"RAM:a.M4V", "mp4", "aac"},
-        {"RAM:a.mov", "mp4", "aac"},
+        {"RAM:a.mov", "mov", "aac"},
+        {"RAM:a.M4V", "mp4", "aac"},
+        {"RAM:a.webm", "webm", "libopus"},
         {"RAM:a.mkv", "matroska", "aac"},
         {"RAM:a.avi", "avi", "libmp3lame"},
         {"RAM:a.mpg", "avi", "libmp3lame"},
@@ -298,6 +359,14 @@ TEST(ToolPlan, ScreenshotAskedOfTheMPlayerTool)
     const auto input = std::find(run.argv.begin(), run.argv.end(), "-i");
     EXPECT_LT(ss, input);
     EXPECT_FALSE(ReadScreenshotAsk(arguments, {"Work:clip.avi"}, "loadfile \"Work:clip.avi\"\nget_time_length\nquit\n"));
+    // A still fitted into its frame, and turned upright by the line itself.
+    const auto fitted = ReadScreenshotAsk({"-vf", "rotate=2,scale=50:90,expand=160:90,screenshot"}, {"Work:clip.avi"},
+        "loadfile \"Work:clip.avi\"\nscreenshot\nquit\n");
+    ASSERT_TRUE(fitted);
+    EXPECT_EQ(fitted->filters, "transpose=2,scale=50:90,pad=160:90:(ow-iw)/2:(oh-ih)/2:black");
+    const HostRun turned = ScreenshotRun(*fitted, "/w/clip.avi", "/t/shot0001.png");
+    EXPECT_LT(std::find(turned.argv.begin(), turned.argv.end(), "-noautorotate"),
+        std::find(turned.argv.begin(), turned.argv.end(), "-i"));
 }
 
 TEST(ToolPlan, ProbeAnswersAreWhatTheFileHolds)
