@@ -4,11 +4,15 @@
 // command runner and its tools, and prints the seconds it took.
 //
 //   render_lines OUTPUT SECONDS WIDTH HEIGHT CLIP...
+// With RENDER_LINES_H264=1 in the environment the croutons' lines are the
+// H.264 ones (x264, every source picture) and the finish writes MP4 with
+// AAC, as the program does for an .mp4 output.
 #include "platform/command.h"
 #include "platform/dos.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -35,6 +39,13 @@ int main(int argc, char** argv)
     const std::string output = argv[1];
     const std::string seconds = argv[2];
     const std::string scale = std::string("scale=") + argv[3] + ":" + argv[4];
+    const char* h264 = std::getenv("RENDER_LINES_H264");
+    const bool x264 = h264 && std::string(h264) == "1";
+    const std::string encoder = x264 ? "-ovc x264 -x264encopts bitrate=915:preset=veryfast:subq=1:profile=high -vf " + scale + ",harddup"
+                                     : "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000 -vf " + scale
+                                           + ",harddup,framestep=2";
+    const std::string finish = x264 ? "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"
+                                    : "-oac lavc -ovc copy";
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     double encoding = 0;
@@ -43,8 +54,7 @@ int main(int argc, char** argv)
         const auto pieceStart = Clock::now();
         const std::string piece = i == 5 ? output : "T:__TempVideo";
         const std::string line = "mencoder \"" + EscapeInQuotes(argv[i]) + "\" -o \"" + EscapeInQuotes(piece)
-            + "\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000 -vf " + scale
-            + ",harddup,framestep=2 -ofps 25.000000 -ss 0 -audio-delay 0 -endpos " + seconds + " ";
+            + "\" -zoom -oac pcm -srate 44100 " + encoder + " -ofps 25.000000 -ss 0 -audio-delay 0 -endpos " + seconds + " ";
         if (!Run(line))
             return 1;
         const auto joinStart = Clock::now();
@@ -63,7 +73,7 @@ int main(int argc, char** argv)
     const auto finishStart = Clock::now();
     if (!Rename(output, "T:__FinishVideo"))
         return 1;
-    if (!Run("mencoder -oac lavc -ovc copy -o \"" + EscapeInQuotes(output) + "\" \"T:__FinishVideo\"\n"))
+    if (!Run("mencoder " + finish + " -o \"" + EscapeInQuotes(output) + "\" \"T:__FinishVideo\"\n"))
         return 1;
     DeleteFile("T:__FinishVideo");
     const auto end = Clock::now();

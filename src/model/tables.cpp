@@ -29,7 +29,7 @@ const std::array<FormatShape, cNumberOfFormats> cFormatShapes = {{
 }};
 
 namespace {
-constexpr const char* kX264 = "-ovc x264 -x264encopts bitrate=%ld:preset=veryfast:profile=high";
+constexpr const char* kX264 = "-ovc x264 -x264encopts bitrate=%ld:preset=veryfast:subq=1:profile=high";
 constexpr const char* kVP9 = "-ovc lavc -lavcopts vcodec=libvpx-vp9:vbitrate=%ld:o=deadline=realtime,cpu-used=8,row-mt=1";
 } // namespace
 

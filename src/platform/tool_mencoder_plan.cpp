@@ -281,12 +281,19 @@ std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
                 preset = value;
             } else if (key == "profile" && (value == "baseline" || value == "main" || value == "high")) {
                 profile = value;
+            } else if (key == "subq" && Number(value) && value.find_first_not_of("0123456789") == std::string::npos
+                && value.size() <= 2) {
+                extra.insert(extra.end(), {"-subq", value});
             } else {
                 return std::nullopt;
             }
         }
-        encoding.arguments = {"-c:v", "libx264", "-b:v", std::to_string(bitrate), "-preset", preset, "-profile:v",
+        // A piece lasts seconds: the rate is held within a buffer of two
+        // seconds' worth, else a piece whose start is easy spends its rest.
+        encoding.arguments = {"-c:v", "libx264", "-b:v", std::to_string(bitrate), "-maxrate",
+            std::to_string(bitrate * 3 / 2), "-bufsize", std::to_string(bitrate * 2), "-preset", preset, "-profile:v",
             profile, "-pix_fmt", "yuv420p"};
+        Append(encoding.arguments, extra);
         return encoding;
     }
     encoding.codec = "mpeg4";

@@ -345,7 +345,7 @@ TEST_F(RenderCroutonTest, LineSaysWhatItMakesAndKeepsTheShape)
 {
     const KindRow rows[] = {
         {"H.264 for an MP4", "x.mp4", 11, "", true,
-            "-ovc x264 -x264encopts bitrate=140:preset=veryfast:profile=high -vf scale=640:360,harddup -ofps "},
+            "-ovc x264 -x264encopts bitrate=140:preset=veryfast:subq=1:profile=high -vf scale=640:360,harddup -ofps "},
         {"QuickTime and Matroska alike", "x.MOV", 11, "", true, "-ovc x264 "},
         {"VP9 for a WebM", "x.webm", 11, "", true,
             "-ovc lavc -lavcopts vcodec=libvpx-vp9:vbitrate=140000:o=deadline=realtime,cpu-used=8,row-mt=1 -vf "

@@ -65,13 +65,13 @@ TEST(ToolPlan, EachRenderLineHasItsOperation)
         {"other codec", "mencoder a.avi -o b.avi -ovc lavc -lavcopts vcodec=h264\n", ""},
         {"other filter", "mencoder a.avi -o b.avi -ovc lavc -vf eq2=1.2\n", ""},
         {"H.264 crouton", "mencoder \"RAM:clip.mp4\" -o \"T:__TempVideo\" -zoom -oac pcm -srate 44100 -ovc x264 "
-                          "-x264encopts bitrate=915:preset=veryfast:profile=high -vf rotate=1,scale=202:360,expand=640:360,harddup "
+                          "-x264encopts bitrate=915:preset=veryfast:subq=1:profile=high -vf rotate=1,scale=202:360,expand=640:360,harddup "
                           "-ofps 25.000000 -ss 0 -audio-delay 0 -endpos 4 ", "video"},
         {"VP9 crouton", "mencoder \"RAM:clip.mp4\" -o \"T:__TempVideo\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts "
                         "vcodec=libvpx-vp9:vbitrate=915000:o=deadline=realtime,cpu-used=8,row-mt=1 -vf scale=640:360,harddup "
                         "-ofps 25.000000 -ss 0 -audio-delay 0 -endpos 4 ", "video"},
         {"H.264 pictures", "mencoder mf://@/T/__CWEncodeList.lst -mf w=320:h=240:type=png:fps=2.000000 -o \"T:__TempVideo\" "
-                           "-zoom -oac pcm -srate 44100 -ovc x264 -x264encopts bitrate=915:preset=veryfast:profile=high "
+                           "-zoom -oac pcm -srate 44100 -ovc x264 -x264encopts bitrate=915:preset=veryfast:subq=1:profile=high "
                            "-vf scale=480:360,expand=640:360,dsize=16/9,harddup -ofps 25.000000 -nosound", "images"},
         {"finish to MP4", "mencoder -oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4 "
                           "-o \"RAM:a.mp4\" \"T:__FinishVideo\"\n", "finish"},
@@ -179,7 +179,7 @@ TEST(ToolPlan, PiecePictureIsWhatTheLineSays)
             {"-bt", "91500", "setsar=1"}, "avi"},
         {"declared 4:3 on a 620 wide frame", "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000:aspect=4/3 -vf scale=620:566,harddup,framestep=2",
             {"scale=620:566,framestep=2,setdar=4/3", " dar=4/3 "}, "avi"},
-        {"H.264 in kbit/s", "-ovc x264 -x264encopts bitrate=915:preset=veryfast:profile=high -vf scale=640:360,harddup",
+        {"H.264 in kbit/s", "-ovc x264 -x264encopts bitrate=915:preset=veryfast:subq=1:profile=high -vf scale=640:360,harddup",
             {"libx264", "915000", "veryfast", "yuv420p", " c=h264 "}, "matroska"},
         {"portrait fitted and turned", "-ovc x264 -x264encopts bitrate=915 -vf rotate=1,scale=202:360,expand=640:360,harddup",
             {"-noautorotate", "transpose=1,scale=202:360,pad=640:360:(ow-iw)/2:(oh-ih)/2:black,setsar=1", " w=640 h=360 "}, "matroska"},
