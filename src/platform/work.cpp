@@ -12,6 +12,7 @@ struct WorkState {
     ToolWaitHook toolWait;
     bool running = false;
     bool cancelled = false;
+    std::string title;
     // The span of the step that WorkWithin's fractions are mapped into.
     double partFrom = 0.0;
     double partTo = 1.0;
@@ -34,6 +35,7 @@ void BeginWork(std::string_view title, int count)
     WorkState& state = State();
     state.running = true;
     state.cancelled = false;
+    state.title = std::string(title);
     state.partFrom = 0.0;
     state.partTo = 1.0;
     if (state.face.begin)
@@ -71,6 +73,8 @@ void EndWork(WorkOutcome outcome, std::string_view message)
     if (state.face.end)
         state.face.end(outcome, message);
 }
+
+std::string WorkTitle() { return State().running ? State().title : std::string(); }
 
 bool WorkRunning() { return State().running; }
 
