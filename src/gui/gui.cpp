@@ -123,6 +123,34 @@ void UpdateGUIPreview()
     }
 }
 
+void ShowHighlightedCrouton()
+{
+    if (!gCroutonList)
+        return;
+    const LONG active = gCroutonList->GetLong(MUIA_NList_Active, MUIV_NList_Active_Off);
+    if (GetCroutonFromPosition(gProject.get(), active)) {
+        mui::nnset(gVisualList, MUIA_NList_Active, active);
+        UpdateGUIPreview();
+        return;
+    }
+    // The texts and pictures the main window is built with.
+    const std::pair<HexButtons, const char*> empty[] = {
+        {BUTTON_MAIN_LENGTH, "\x1b" "l------ Seconds"},
+        {BUTTON_MAIN_CROUTON_WIDTH, "\x1b" "l--------"},
+        {BUTTON_MAIN_CROUTON_HEIGHT, "\x1b" "l--------"},
+        {BUTTON_MAIN_CROUTON_VIDEOBITRATE, "\x1b" "l-------- bps"},
+        {BUTTON_MAIN_CROUTON_AUDIOBITRATE, "\x1b" "l-------- bps"},
+        {BUTTON_MAIN_CROUTON_RATIO, "\x1b" "l----------"},
+        {BUTTON_MAIN_CROUTON_FPS, "\x1b" "l--------- fps"},
+        {BUTTON_MAIN_CROUTON_VIDEOCODEC, "\x1b" "l--NO CODEC--"},
+        {BUTTON_MAIN_CROUTON_AUDIOCODEC, "\x1b" "l--NO CODEC--"},
+    };
+    for (const auto& [slot, text] : empty)
+        mui::set(gButtons[slot], MUIA_Text_Contents, std::string(text));
+    for (HexButtons slot : cMainPreviewButtons)
+        SetButtonImage(gButtons[slot], std::string_view("NoVideoLoaded.png"));
+}
+
 void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename)
 {
     mui::set(button, MUIA_NBitmap_Type, LONG{0});

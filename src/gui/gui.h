@@ -16,6 +16,10 @@ void UpdateCroutonFromGUI(Crouton* crouton);
 void UpdateGUIList(Project* project);
 void UpdateGUIListEntry(Project* project, LONG id);
 void UpdateGUIPreview();
+// Shows the highlighted crouton of the crouton list in the details and the
+// five pictures (UpdateGUIPreview), with the preview list on the same entry;
+// with none highlighted they show what they show at start-up.
+void ShowHighlightedCrouton();
 // Shows a picture file in an image gadget; a file that does not exist shows
 // "NoImageAvailable.png"; none clears the picture.
 void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename);

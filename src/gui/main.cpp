@@ -4,6 +4,7 @@
 
 #include "gui/editor.h"
 #include "gui/gui.h"
+#include "gui/history.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
 #include "media/preview.h"
@@ -11,7 +12,9 @@
 #include "model/tables.h"
 #include "platform/asl.h"
 #include "platform/exec.h"
+#include "platform/format.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 #include "settings/settings.h"
 
 #include <sstream>
@@ -121,10 +124,19 @@ public:
     {
         quit_ = false;
         selected_ = -1;
+        baseTitle_ = mui::XGetString(gWindows[WINDOW_MAIN], MUIA_Window_Title).value_or("");
+        history_.Reset();
+        ShowTitle();
         ULONG sigs = 0;
         while (!quit_) {
             const LONG id = mui::Application_NewInput(app_, sigs);
+            // What was typed before this event is a change of its own; a
+            // cycle gadget's event and the bit rate its handler picks are one.
+            if (id != GADMSG_MAIN_SELECTFORMAT && id != GADMSG_MAIN_SELECTBAUDRATE && id != GADMSG_MAIN_SELECTFPS)
+                history_.NoteSettings();
             Dispatch(id);
+            history_.NoteSettings();
+            ShowTitle();
             // A return ID queued while handling this one has already raised
             // the application's signal: the loop asks again at once.
             if (mui::HasPendingReturnIds(app_))
@@ -142,12 +154,23 @@ private:
     {
         switch (id) {
         case MUIV_Application_ReturnID_Quit:
+            if (!ChangesMayGo("quitting"))
+                break;
             kprintf("Quit received!\n");
             quit_ = true;
             break;
+        case cUndoReturnID:
+            if (history_.Undo(gProject.get()))
+                ShowHighlightedCrouton();
+            break;
+        case cRedoReturnID:
+            if (history_.Redo(gProject.get()))
+                ShowHighlightedCrouton();
+            break;
 #ifndef CLIPWEAVER_BASIC
         case MEN_QUIT:
-            quit_ = true;
+            if (ChangesMayGo("quitting"))
+                quit_ = true;
             break;
         case MEN_ABOUT:
             mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE});
@@ -158,7 +181,11 @@ private:
         case MEN_NEW_PROJECT:
 #endif
         case GADMSG_MAIN_NEW:
+            if (!ChangesMayGo("starting a new project"))
+                break;
             ReplaceProject();
+            history_.Reset();
+            ShowHighlightedCrouton();
             break;
 #ifndef CLIPWEAVER_BASIC
         case MEN_LOAD_PROJECT:
@@ -166,11 +193,16 @@ private:
         case GADMSG_MAIN_LOAD: {
             // A cancelled request or a file that is no project leaves the
             // window as it was, its chosen crouton included.
+            if (!ChangesMayGo("loading another project"))
+                break;
             bool loaded = false;
             gProject = LoadProject(std::move(gProject), &loaded);
             kprintf("Loaded.\n");
-            if (loaded)
+            if (loaded) {
                 MakeActive(gCroutonList, 0);
+                history_.Reset();
+                ShowHighlightedCrouton();
+            }
             break;
         }
 #ifndef CLIPWEAVER_BASIC
@@ -178,7 +210,9 @@ private:
 #endif
         case GADMSG_MAIN_SAVE:
             UpdateProjectFromGUI(gProject.get());
-            SaveProject(gProject.get());
+            // Only a save that reports success takes the changed mark away.
+            if (SaveProject(gProject.get()))
+                history_.MarkSaved();
             break;
 #ifndef CLIPWEAVER_BASIC
         case MEN_RENDER:
@@ -188,27 +222,41 @@ private:
             RenderProject(gProject.get());
             break;
         case GADMSG_MAIN_NEWCROUTON:
-            AddNewCroutonToProject(gProject.get());
+        case GADMSG_MAIN_ADDCROUTON: {
+            const LONG before = gProject->numberOfCroutons;
+            if (id == GADMSG_MAIN_NEWCROUTON)
+                AddNewCroutonToProject(gProject.get());
+            else
+                AddOldCroutonToProject(gProject.get());
+            if (gProject->numberOfCroutons > before)
+                history_.CroutonAdded(gProject->numberOfCroutons - 1);
+            ShowHighlightedCrouton();
             break;
-        case GADMSG_MAIN_ADDCROUTON:
-            AddOldCroutonToProject(gProject.get());
-            break;
+        }
         case GADMSG_MAIN_DELETECROUTON:
             selected_ = ActiveEntry(gCroutonList);
-            if (selected_ >= 0)
+            if (selected_ >= 0) {
+                const Crouton* crouton = GetCroutonFromPosition(gProject.get(), selected_);
+                std::unique_ptr<Crouton> record = crouton ? CopyCroutonRecord(*crouton) : nullptr;
+                const LONG before = gProject->numberOfCroutons;
                 DeleteCroutonFromProject(gProject.get(), selected_);
+                if (gProject->numberOfCroutons < before)
+                    history_.CroutonRemoved(selected_, std::move(record));
+                ShowHighlightedCrouton();
+            }
             break;
         case GADMSG_MAIN_UP:
-            lastSelected_ = -1;
-            selected_ = ActiveEntry(gCroutonList);
-            if (selected_ >= 0)
-                MoveCroutonUpInProject(gProject.get(), selected_);
-            break;
         case GADMSG_MAIN_DOWN:
             lastSelected_ = -1;
             selected_ = ActiveEntry(gCroutonList);
-            if (selected_ >= 0)
-                MoveCroutonDownInProject(gProject.get(), selected_);
+            if (selected_ >= 0) {
+                const Crouton* moving = GetCroutonFromPosition(gProject.get(), selected_);
+                if (id == GADMSG_MAIN_UP)
+                    MoveCroutonUpInProject(gProject.get(), selected_);
+                else
+                    MoveCroutonDownInProject(gProject.get(), selected_);
+                NoteMove(moving, selected_);
+            }
             break;
         case GADMSG_MAIN_SELECTCROUTON:
             SelectionSteps();
@@ -338,11 +386,55 @@ private:
             kprintf("Move %d to %d in visual list.\n", lastSelected_, target);
             mui::NList_Move(gVisualList, lastSelected_, target);
         }
+        const Crouton* moving = GetCroutonFromPosition(gProject.get(), lastSelected_);
         MoveCroutonInProject(gProject.get(), lastSelected_, selected_);
+        NoteMove(moving, lastSelected_);
         lastSelected_ = -1;
     }
 
+    // A crouton that left `from` is a step to take back.
+    void NoteMove(const Crouton* moving, LONG from)
+    {
+        const LONG to = GetCroutonIDInProject(gProject.get(), moving);
+        if (moving && to >= 0 && to != from)
+            history_.CroutonMoved(from, to);
+        ShowHighlightedCrouton();
+    }
+
+    // Before the project goes (quit, New Project, Load Project): its unsaved
+    // changes are saved, dropped or kept, as the user answers. Unanswered,
+    // they are dropped, as they always were.
+    bool ChangesMayGo(const char* going)
+    {
+        if (!history_.Changed())
+            return true;
+        const std::string name = ReadMainSettings().projectName;
+        enum { kSave, kDiscard, kCancel };
+        const int answer = AskQuestion({"Unsaved changes", Format("Save changes to %s before %s?", name.c_str(), going),
+                                        {"_Save", "_Discard", "_Cancel"}, kDiscard, kCancel});
+        if (answer == kDiscard)
+            return true;
+        if (answer != kSave)
+            return false;
+        UpdateProjectFromGUI(gProject.get());
+        if (!SaveProject(gProject.get()))
+            return false;
+        history_.MarkSaved();
+        return true;
+    }
+
+    // The main window's title names the project and marks unsaved changes.
+    void ShowTitle()
+    {
+        const std::string title =
+            (history_.Changed() ? "*" : "") + ReadMainSettings().projectName + " - " + baseTitle_;
+        if (mui::XGetString(gWindows[WINDOW_MAIN], MUIA_Window_Title) != title)
+            mui::set(gWindows[WINDOW_MAIN], MUIA_Window_Title, title);
+    }
+
     mui::Object* app_;
+    ProjectHistory history_;
+    std::string baseTitle_;
     bool quit_ = false;
     LONG selected_ = -1;
     LONG lastSelected_ = -1;

@@ -385,6 +385,14 @@ private:
             }
             return done(mui::UserCloseWindow(gWindows[static_cast<std::size_t>(window)]), "close " + words[1].text);
         }
+        if (action == "undo" || action == "redo") {
+            // As the Edit menu's items or their keys; ClipweaverBasic has
+            // neither, so its scripts reach Undo and Redo this way.
+            if (!expect(0))
+                return std::nullopt;
+            mui::Application_ReturnID(mui::CurrentApplication(), action == "undo" ? cUndoReturnID : cRedoReturnID);
+            return MUI_APPLICATION_SIGNAL;
+        }
         if (action == "break") {
             if (!expect(0))
                 return std::nullopt;

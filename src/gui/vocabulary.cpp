@@ -104,8 +104,11 @@ constexpr const char* kMenuNames[] = {
     "MEN_SAVE_PROJECT",
     "MEN_RENDER",
     "MEN_QUIT",
+    "MEN_EDIT",
+    "MEN_UNDO",
+    "MEN_REDO",
 };
-static_assert(std::size(kMenuNames) == MEN_QUIT + 1,
+static_assert(std::size(kMenuNames) == MEN_REDO + 1,
               "every menu identifier needs its name, in enumeration order");
 #endif
 

@@ -136,8 +136,22 @@ enum {
     MEN_LOAD_PROJECT,
     MEN_SAVE_PROJECT,
     MEN_RENDER,
-    MEN_QUIT
+    MEN_QUIT,
+    MEN_EDIT,
+    MEN_UNDO,
+    MEN_REDO
 };
+#endif
+
+// Undo and Redo of the project's changes. In Clipweaver they are menu items;
+// ClipweaverBasic has no menu, and its script driver raises the same return
+// IDs (below the gadgets' range, as the menu's are).
+#ifndef CLIPWEAVER_BASIC
+inline constexpr LONG cUndoReturnID = MEN_UNDO;
+inline constexpr LONG cRedoReturnID = MEN_REDO;
+#else
+inline constexpr LONG cUndoReturnID = 9;
+inline constexpr LONG cRedoReturnID = 10;
 #endif
 
 // Gadget handles, valid from building the windows until the application is

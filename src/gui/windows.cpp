@@ -32,6 +32,9 @@ const std::vector<mui::NewMenu> gMenuData = {
     {mui::NM_ITEM, "Render!", MEN_RENDER},
     {mui::NM_ITEM, "About", MEN_ABOUT},
     {mui::NM_ITEM, "Quit", MEN_QUIT},
+    {mui::NM_TITLE, "Edit", MEN_EDIT},
+    {mui::NM_ITEM, "Undo", MEN_UNDO, "Ctrl+Z"},
+    {mui::NM_ITEM, "Redo", MEN_REDO, "Ctrl+Shift+Z"},
     {mui::NM_END, "", 0},
 };
 

@@ -13,6 +13,7 @@ struct WorkState {
     // Read by the threads that run tools beside the program's own.
     std::atomic<bool> running = false;
     std::atomic<bool> cancelled = false;
+    std::string title;
     // The span of the step that WorkWithin's fractions are mapped into.
     double partFrom = 0.0;
     double partTo = 1.0;
@@ -39,6 +40,7 @@ void BeginWork(std::string_view title, int count)
     WorkState& state = State();
     state.running = true;
     state.cancelled = false;
+    state.title = std::string(title);
     state.partFrom = 0.0;
     state.partTo = 1.0;
     if (state.face.begin)
@@ -81,6 +83,8 @@ void EndWork(WorkOutcome outcome, std::string_view message)
     if (state.face.end)
         state.face.end(outcome, message);
 }
+
+std::string WorkTitle() { return State().running ? State().title : std::string(); }
 
 bool WorkRunning() { return State().running; }
 

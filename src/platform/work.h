@@ -40,6 +40,8 @@ void WorkPart(double from, double to);
 
 // Whether work is between BeginWork and EndWork.
 bool WorkRunning();
+// The title the running work began with ("Rendering"); empty when none runs.
+std::string WorkTitle();
 // The user's cancel: sets the flag; the running tool is ended and the work
 // stops at its next check. Ignored when no work runs.
 void CancelWork();

@@ -6,6 +6,7 @@
 #include "gui/vocabulary.h"
 #include "model/tables.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -627,3 +628,91 @@ TEST(MainShutDownTest, DestroysTheProjectsCroutonsAndEmptiesTheirSlots)
 }
 
 } // namespace
+
+// Every list operation, undone and redone, leaves the project, both lists and
+// the details panel on the same crouton; each row is a fault once seen.
+TEST(MainTest, ListChangesAreUndoneAndThePanelFollowsTheHighlight)
+{
+    auto names = [] {
+        std::vector<std::string> result;
+        for (LONG i = 0; i < gProject->numberOfCroutons; ++i)
+            result.push_back(GetCroutonFromPosition(gProject.get(), i)->name.value_or(""));
+        return result;
+    };
+    auto undo = [] { return Act([] { mui::Application_ReturnID(App(), cUndoReturnID); }); };
+    auto redo = [] { return Act([] { mui::Application_ReturnID(App(), cRedoReturnID); }); };
+    auto drag = [](LONG from, LONG to) { return Act([from, to] { ASSERT_TRUE(mui::UserDrag(gCroutonList, from, to)); }); };
+    const struct {
+        const char* what;
+        std::vector<MainStep> steps;
+        std::vector<std::string> order;
+        const char* length; // the details panel's length
+    } rows[] = {
+        // The panel went on describing the deleted crouton.
+        {"delete in the middle", {Click(&gCroutonList, 1), Press(BUTTON_MAIN_DELETECROUTON)}, {"P", "R"}, "30 Seconds"},
+        {"delete undone", {Click(&gCroutonList, 1), Press(BUTTON_MAIN_DELETECROUTON), undo()}, {"P", "Q", "R"},
+         "20 Seconds"},
+        {"delete undone and redone",
+         {Click(&gCroutonList, 0), Press(BUTTON_MAIN_DELETECROUTON), undo(), redo()}, {"Q", "R"}, "20 Seconds"},
+        {"drag undone", {Click(&gCroutonList, 0), drag(0, 2), undo()}, {"P", "Q", "R"}, "10 Seconds"},
+        {"down undone and redone", {Click(&gCroutonList, 0), Press(BUTTON_MAIN_DOWN), undo(), redo()},
+         {"Q", "P", "R"}, "10 Seconds"},
+        // An empty project still showed the last crouton's length.
+        {"everything deleted",
+         {Click(&gCroutonList, 0), Press(BUTTON_MAIN_DELETECROUTON), Press(BUTTON_MAIN_DELETECROUTON),
+          Press(BUTTON_MAIN_DELETECROUTON)},
+         {},
+         "\x1b" "l------ Seconds"},
+        {"New Project", {Click(&gCroutonList, 2), Press(BUTTON_MAIN_NEW)}, {}, "\x1b" "l------ Seconds"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<MainStep> steps{AddThree()};
+        steps.insert(steps.end(), row.steps.begin(), row.steps.end());
+        steps.push_back(Act([&] {
+            EXPECT_EQ(names(), row.order);
+            EXPECT_EQ(Entries(gCroutonList), row.order);
+            EXPECT_EQ(Text(BUTTON_MAIN_LENGTH), row.length);
+            EXPECT_EQ(gVisualList->GetLong(MUIA_NList_Active, -1), gCroutonList->GetLong(MUIA_NList_Active, -1));
+        }));
+        RunMainWithSteps(steps);
+    }
+}
+
+// Unsaved changes: the title marks them, and a question that nobody answers
+// drops them as the program always did; Cancel keeps the project.
+TEST(MainTest, UnsavedChangesAreMarkedAndAskedAbout)
+{
+    auto title = [] { return gWindows[WINDOW_MAIN]->GetString(MUIA_Window_Title).value_or(""); };
+    const struct {
+        const char* what;
+        const char* answer; // none: the fallback
+        HexButtons button;
+        const char* question;
+        bool projectKept;
+    } rows[] = {
+        {"New Project, unanswered", nullptr, BUTTON_MAIN_NEW, "Save changes to Trip before starting a new project?",
+         false},
+        {"New Project, cancelled", "Cancel", BUTTON_MAIN_NEW, "Save changes to Trip before starting a new project?",
+         true},
+        {"Quit, cancelled", "Cancel", BUTTON_MAIN_QUIT, "Save changes to Trip before quitting?", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ClearToldLog();
+        RunMainWithSteps({Act([] { ASSERT_TRUE(mui::UserType(gButtons[BUTTON_MAIN_PROJECTNAME], "Trip")); }),
+                          Act([] {}), Act([&] {
+                              EXPECT_EQ(title(), "*Trip - Clipweaver    0.8");
+                              if (row.answer)
+                                  QueueQuestionAnswer(row.answer);
+                              ASSERT_TRUE(mui::UserPress(gButtons[row.button]));
+                          }),
+                          Act([&] {
+                              ASSERT_FALSE(ToldLog().empty());
+                              EXPECT_EQ(ToldLog().back().text, row.question);
+                              EXPECT_EQ(Text(BUTTON_MAIN_PROJECTNAME), row.projectKept ? "Trip" : "New Project");
+                              EXPECT_EQ(title(), row.projectKept ? "*Trip - Clipweaver    0.8"
+                                                                 : "New Project - Clipweaver    0.8");
+                          })});
+    }
+}

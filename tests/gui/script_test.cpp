@@ -63,7 +63,8 @@ TEST(ScriptTest, CycleAndDump)
     EXPECT_THAT(result.out,
                 HasSubstr("gadget BUTTON_MAIN_PROJECTNAME String enabled text=\"My \\\"best\\\" \\\\ film\"\n"));
     EXPECT_THAT(result.out, HasSubstr("gadget BUTTON_MAIN_LENGTH Label enabled text=\"\\el------ Seconds\"\n"));
-    EXPECT_THAT(result.out, HasSubstr("window WINDOW_MAIN open \"Clipweaver    0.8\"\n"));
+    // The title names the project and marks its unsaved changes.
+    EXPECT_THAT(result.out, HasSubstr("window WINDOW_MAIN open \"*My \\\"best\\\" \\\\ film - Clipweaver    0.8\"\n"));
     EXPECT_THAT(result.out, HasSubstr("project name=\"New Project\" croutons=0 parameters=9 baudrate=6 fps=0\n"));
     EXPECT_EQ(result.out.rfind("dump\n", 0), 0u);
     EXPECT_THAT(result.out, testing::EndsWith("editing none\nrender none \"\"\nend\n"));

@@ -74,8 +74,8 @@ TEST(WindowsFailure, OneBuildMakesEveryKindItNeeds)
 #ifndef CLIPWEAVER_BASIC
     EXPECT_EQ(count[Kind::NBitmap], 11); // ten previews and the spacer
     EXPECT_EQ(count[Kind::Menustrip], 1);
-    EXPECT_EQ(count[Kind::Menu], 1);
-    EXPECT_EQ(count[Kind::Menuitem], 6);
+    EXPECT_EQ(count[Kind::Menu], 2);     // Project, Edit
+    EXPECT_EQ(count[Kind::Menuitem], 8); // six, Undo, Redo
     EXPECT_EQ(count[Kind::Button], 17);
 #else
     EXPECT_EQ(count[Kind::NBitmap], 10);

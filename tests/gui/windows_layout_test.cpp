@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -587,7 +588,8 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
     const auto strips = AllOfKind(app.get(), Kind::Menustrip);
     ASSERT_EQ(strips.size(), 1u);
     EXPECT_EQ(strips[0]->parent(), app.get());
-    ASSERT_EQ(strips[0]->children().size(), 1u);
+    // The Project menu, then the Edit menu with Undo and Redo.
+    ASSERT_EQ(strips[0]->children().size(), 2u);
     const Object* menu = strips[0]->children()[0].get();
     EXPECT_EQ(menu->kind(), Kind::Menu);
     EXPECT_EQ(menu->GetString(MUIA_Menu_Title), "Project");
@@ -605,6 +607,18 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
         EXPECT_EQ(item->GetString(MUIA_Menuitem_Title), items[i].first);
         EXPECT_EQ(item->GetLong(MUIA_UserData), items[i].second);
         EXPECT_FALSE(item->GetLong(MUIA_Disabled));
+    }
+    const Object* edit = strips[0]->children()[1].get();
+    EXPECT_EQ(edit->GetString(MUIA_Menu_Title), "Edit");
+    const std::vector<std::tuple<std::string, LONG, std::string>> editItems = {
+        {"Undo", MEN_UNDO, "Ctrl+Z"}, {"Redo", MEN_REDO, "Ctrl+Shift+Z"},
+    };
+    ASSERT_EQ(edit->children().size(), editItems.size());
+    for (std::size_t i = 0; i < editItems.size(); ++i) {
+        const Object* item = edit->children()[i].get();
+        EXPECT_EQ(item->GetString(MUIA_Menuitem_Title), std::get<0>(editItems[i]));
+        EXPECT_EQ(item->GetLong(MUIA_UserData), std::get<1>(editItems[i]));
+        EXPECT_EQ(item->GetString(MUIA_Menuitem_Shortcut), std::get<2>(editItems[i]));
     }
 }
 

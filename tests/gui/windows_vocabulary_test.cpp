@@ -112,6 +112,7 @@ TEST(WindowsVocabulary, MenuNamesRoundTrip)
         {MEN_PROJECT, "MEN_PROJECT"}, {MEN_ABOUT, "MEN_ABOUT"},
         {MEN_NEW_PROJECT, "MEN_NEW_PROJECT"}, {MEN_LOAD_PROJECT, "MEN_LOAD_PROJECT"},
         {MEN_SAVE_PROJECT, "MEN_SAVE_PROJECT"}, {MEN_RENDER, "MEN_RENDER"}, {MEN_QUIT, "MEN_QUIT"},
+        {MEN_EDIT, "MEN_EDIT"}, {MEN_UNDO, "MEN_UNDO"}, {MEN_REDO, "MEN_REDO"},
     };
     for (const auto& [id, name] : menus) {
         ASSERT_NE(MenuName(id), nullptr) << id;
@@ -119,7 +120,7 @@ TEST(WindowsVocabulary, MenuNamesRoundTrip)
         EXPECT_EQ(MenuFromName(name), id);
     }
     EXPECT_EQ(MenuName(0), nullptr);
-    EXPECT_EQ(MenuName(8), nullptr);
+    EXPECT_EQ(MenuName(MEN_REDO + 1), nullptr);
     EXPECT_EQ(MenuName(-1), nullptr);
     EXPECT_EQ(MenuFromName("MEN_SETTINGS"), -1);
     EXPECT_EQ(MenuFromName(""), -1);

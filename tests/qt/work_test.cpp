@@ -7,6 +7,7 @@
 #include "platform/qt/placement.h"
 #include "platform/qt/qtview.h"
 #include "platform/qt/workwindows.h"
+#include "platform/question.h"
 #include "platform/work.h"
 
 #include <QApplication>
@@ -263,6 +264,7 @@ TEST_F(WorkTest, CancelEscapeAndTheCloseGadgetCancelTheWork)
     }
 }
 
+// A short tool run outside long work (a probe, a copy).
 TEST_F(WorkTest, InputDuringAToolWaitIsHeldAndHandedOverInOrder)
 {
     const struct {
@@ -274,7 +276,6 @@ TEST_F(WorkTest, InputDuringAToolWaitIsHeldAndHandedOverInOrder)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.route);
-        BeginWork("Rendering", 2);
         ToolWaiting(ToolWait::Begin);
         row.click(qtview::WidgetOf(save));
         row.click(qtview::WidgetOf(render));
@@ -285,7 +286,6 @@ TEST_F(WorkTest, InputDuringAToolWaitIsHeldAndHandedOverInOrder)
         ToolWaiting(ToolWait::Begin);
         ToolWaiting(ToolWait::Poll);
         ToolWaiting(ToolWait::End);
-        EndWork(WorkOutcome::Finished, "");
         EXPECT_THAT(Ids(), IsEmpty());
         EXPECT_FALSE(WorkCancelled());
 
@@ -293,6 +293,49 @@ TEST_F(WorkTest, InputDuringAToolWaitIsHeldAndHandedOverInOrder)
         std::vector<std::size_t> waiting;
         EXPECT_THAT(RunLoop(3, &waiting), ElementsAre(ID_SAVE, ID_RENDER, ID_SAVE));
         EXPECT_THAT(waiting, ElementsAre(1u, 1u, 1u));
+    }
+}
+
+// During long work the gadgets are grey and what the user does to them is
+// dropped: carried out afterwards, a click on Render started a second render
+// over the first one's output and typed text was appended to the field.
+TEST_F(WorkTest, EditsDuringLongWorkAreDroppedAndTheGadgetsGrey)
+{
+    auto* edit = qobject_cast<QLineEdit*>(qtview::WidgetOf(name));
+    ASSERT_NE(edit, nullptr);
+    const struct {
+        const char* edit;
+        void (*act)(WorkTest&, QLineEdit&);
+    } rows[] = {
+        {"click on Render", [](WorkTest& t, QLineEdit&) { ClickThroughWindow(qtview::WidgetOf(t.render)); }},
+        {"Alt+S", [](WorkTest& t, QLineEdit&) {
+             QApplication::setActiveWindow(t.MainWidget());
+             QTest::keyClick(t.MainWidget(), Qt::Key_S, Qt::AltModifier);
+         }},
+        {"typing", [](WorkTest&, QLineEdit& e) { QTest::keyClicks(&e, "ab"); }},
+        {"menu Render!", [](WorkTest& t, QLineEdit&) {
+             t.MainWidget()->menuBar()->actions().value(0)->menu()->actions().value(0)->trigger();
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.edit);
+        BeginWork("Rendering", 2);
+        ToolWaiting(ToolWait::Begin);
+        EXPECT_FALSE(qtview::WidgetOf(render)->isEnabled());
+        EXPECT_FALSE(edit->isEnabled());
+        EXPECT_TRUE(qtview::WidgetOf(quit)->isEnabled());
+        // The widgets are greyed only for the work: the model may not enable them.
+        mui::set(render, MUIA_Disabled, LONG{FALSE});
+        EXPECT_FALSE(qtview::WidgetOf(render)->isEnabled());
+        row.act(*this, *edit);
+        ToolWaiting(ToolWait::Poll);
+        ToolWaiting(ToolWait::End);
+        EndWork(WorkOutcome::Finished, "");
+        EXPECT_TRUE(qtview::WidgetOf(render)->isEnabled());
+        EXPECT_TRUE(edit->isEnabled());
+        EXPECT_FALSE(WorkCancelled());
+        EXPECT_THAT(RunLoop(0), IsEmpty());
+        EXPECT_EQ(name->GetString(MUIA_String_Contents), "New Project");
     }
 }
 
@@ -317,6 +360,7 @@ TEST_F(WorkTest, QuittingDuringWorkCancelsItAndQuitsAfterwards)
         const char* way;
         void (*act)(WorkTest&);
         LONG id; // 0: Ctrl-C, which the wait reports itself
+        const char* answer = "Stop"; // to "A render is running. Stop it and quit?"
     } rows[] = {
         {"_Quit", [](WorkTest& t) { ClickThroughWindow(qtview::WidgetOf(t.quit)); }, MUIV_Application_ReturnID_Quit},
         {"Alt+Q",
@@ -329,19 +373,23 @@ TEST_F(WorkTest, QuittingDuringWorkCancelsItAndQuitsAfterwards)
         {"menu Quit",
          [](WorkTest& t) { t.MainWidget()->menuBar()->actions().value(0)->menu()->actions().value(1)->trigger(); },
          MEN_QUIT},
-        {"Ctrl-C", [](WorkTest&) { std::raise(SIGINT); }, 0},
+        {"Ctrl-C", [](WorkTest&) { std::raise(SIGINT); }, 0, nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.way);
         BeginWork("Rendering", 3);
         StepWork(1, "Crouton 1 of 3: intro");
         ToolWaiting(ToolWait::Begin);
+        ClearToldLog();
+        if (row.answer)
+            QueueQuestionAnswer(row.answer);
         row.act(*this);
         for (int poll = 0; poll < 50 && !WorkCancelled(); ++poll)
             ToolWaiting(ToolWait::Poll);
         EXPECT_TRUE(WorkCancelled());
         EXPECT_THAT(Ids(), IsEmpty());
         EXPECT_TRUE(MainWidget()->isVisible());
+        EXPECT_EQ(ToldLog().size(), row.answer ? 1u : 0u);
         ToolWaiting(ToolWait::End);
         EndWork(WorkOutcome::Cancelled, "Rendering cancelled.");
 
@@ -360,6 +408,20 @@ TEST_F(WorkTest, QuittingDuringWorkCancelsItAndQuitsAfterwards)
         }
         app->returnIds().clear();
     }
+}
+
+// Answered "Continue", a quit during a render leaves the render running.
+TEST_F(WorkTest, AQuitDuringARenderCanBeTakenBack)
+{
+    BeginWork("Rendering", 3);
+    ToolWaiting(ToolWait::Begin);
+    QueueQuestionAnswer("Continue");
+    ClickThroughWindow(qtview::WidgetOf(quit));
+    ToolWaiting(ToolWait::Poll);
+    EXPECT_FALSE(WorkCancelled());
+    ToolWaiting(ToolWait::End);
+    EndWork(WorkOutcome::Finished, "");
+    EXPECT_THAT(RunLoop(0), IsEmpty());
 }
 
 TEST_F(WorkTest, AFailureIsToldInAWindowOfItsOwn)

@@ -93,6 +93,8 @@ constexpr Tag ASLFR_DoSequences = 0x80080100;
 constexpr Tag ASLFR_HintText = 0x80080101;
 constexpr Tag MUIA_Menuitem_Title = 0x804218be;
 constexpr Tag MUIA_Menu_Title = 0x8042a0e3;
+// A menu item's keyboard shortcut as the desktop writes it ("Ctrl+Z").
+constexpr Tag MUIA_Menuitem_Shortcut = 0x80422030;
 
 constexpr LONG MUIV_EveryTime = 0x49893131;
 constexpr LONG MUIV_Application_ReturnID_Quit = -1;
@@ -292,6 +294,7 @@ struct NewMenu {
     int nm_Type;
     std::string nm_Label;
     LONG nm_UserData;
+    std::string nm_CommKey = {}; // the item's keyboard shortcut ("Ctrl+Z"); none when empty
 };
 // Menustrip > Menu (one per NM_TITLE, its text in MUIA_Menu_Title) >
 // Menuitem (one per NM_ITEM, its text in MUIA_Menuitem_Title); both carry

@@ -1,15 +1,21 @@
 // While a tool runs the program is in the middle of an operation: Qt may
 // paint, move and restore windows, but the user's clicks and keys must not
 // reach the model yet, or a return ID would be raised (and fields changed)
-// halfway through. They are taken away as copies before any widget sees
-// them and handed over one at a time by the program's wait, so each click is
-// handled completely (its return ID dispatched) before the next one arrives,
-// in the order the user made them.
+// halfway through. During a short tool run (a probe, a copy) they are taken
+// away as copies before any widget sees them and handed over one at a time
+// by the program's wait, so each click is handled completely (its return ID
+// dispatched) before the next one arrives, in the order the user made them.
+// During long work (a render, a grab of stills) the gadgets are greyed and
+// the user's edits are dropped: carried out afterwards they would act on a
+// project the user no longer saw (a second render over the first one's
+// output, a crouton deleted unseen). Quitting and the close gadgets are kept
+// and act once the work has stopped; a quit during a render first asks.
 #include "platform/qt/inputhold.h"
 
 #include "platform/qt/objectview.h"
 #include "platform/qt/qtview.h"
 #include "platform/qt/widgets.h"
+#include "platform/question.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -46,6 +52,8 @@ public:
     void Hold(HeldInput input);
     bool DeliverNext();
     bool Holding() const { return busy_ || !held_.empty(); }
+    bool Dropping() const { return workBusy_; }
+    bool Greyed(const QWidget* widget) const;
     bool QuitPending() const { return quitsHeld_ > 0; }
     void SetToolDepth(int change);
     void SetWorkBusy(bool busy);
@@ -54,6 +62,8 @@ public:
 
 private:
     void UpdateBusy();
+    void Grey(bool grey);
+    bool MayQuit();
     void ApplyCursor();
 
     std::deque<HeldInput> held_;
@@ -68,6 +78,8 @@ private:
     bool busy_ = false;
     bool cursorShown_ = false;
     bool cursorExempt_ = false;
+    bool asking_ = false;
+    std::vector<QPointer<QWidget>> greyed_;
 };
 
 std::unique_ptr<InputHold>& TheHold()
@@ -176,6 +188,18 @@ bool InputHold::eventFilter(QObject* receiver, QEvent* event)
         // Moving the pointer over a window only lights things up.
         if (type == QEvent::MouseMove && static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton)
             return false;
+        if (Dropping()) {
+            if (InputQuits(event, landing)) {
+                QPointer<QWidget> target = landing;
+                Hold({nullptr, nullptr, [target] {
+                          if (auto* button = qobject_cast<QAbstractButton*>(target.data()))
+                              button->click();
+                      },
+                      true});
+            }
+            event->accept();
+            return true;
+        }
         Hold({receiver, std::unique_ptr<QEvent>(event->clone()), {}, InputQuits(event, landing)});
         event->accept();
         return true;
@@ -187,6 +211,10 @@ bool InputHold::eventFilter(QObject* receiver, QEvent* event)
         auto* button = qobject_cast<QAbstractButton*>(receiver);
         if (window == nullptr || !receiver->isWidgetType() || InMenuBar(static_cast<QWidget*>(receiver)))
             return false;
+        if (Dropping() && !(button != nullptr && QuitButton(button))) {
+            event->accept();
+            return true;
+        }
         if (button != nullptr) {
             QPointer<QAbstractButton> target = button;
             Hold({nullptr, nullptr, [target] {
@@ -222,8 +250,22 @@ bool InputHold::eventFilter(QObject* receiver, QEvent* event)
     return false;
 }
 
+// A quit during a render asks first; unanswered, the render stops and the
+// program quits, as it always did.
+bool InputHold::MayQuit()
+{
+    if (WorkTitle() != "Rendering" || asking_)
+        return !asking_;
+    const QScopedValueRollback<bool> asking(asking_, true);
+    enum { kStop, kContinue };
+    return AskQuestion({"Quit", "A render is running. Stop it and quit?", {"_Stop", "_Continue"}, kStop, kContinue})
+        == kStop;
+}
+
 void InputHold::Hold(HeldInput input)
 {
+    if (input.quits && !MayQuit())
+        return;
     if (input.quits) {
         ++quitsHeld_;
         CancelWork();
@@ -265,7 +307,57 @@ void InputHold::SetWorkBusy(bool busy)
 void InputHold::UpdateBusy()
 {
     busy_ = toolDepth_ > 0 || workBusy_;
+    Grey(workBusy_);
     ApplyCursor();
+}
+
+bool InputHold::Greyed(const QWidget* widget) const
+{
+    return std::any_of(greyed_.begin(), greyed_.end(), [widget](const QPointer<QWidget>& w) { return w == widget; });
+}
+
+// The gadgets the user edits with, in every window of the program; the
+// "_Quit" button stays as it is.
+void InputHold::Grey(bool grey)
+{
+    if (grey == !greyed_.empty())
+        return;
+    if (!grey) {
+        std::vector<QPointer<QWidget>> greyed = std::move(greyed_);
+        greyed_.clear();
+        for (const QPointer<QWidget>& widget : greyed) {
+            if (const mui::Object* object = widget ? detail::ObjectOf(widget) : nullptr)
+                widget->setEnabled(object->GetLong(MUIA_Disabled) == 0);
+        }
+        return;
+    }
+    const mui::Object* application = mui::CurrentApplication();
+    if (application == nullptr)
+        return;
+    std::vector<const mui::Object*> pending{application};
+    while (!pending.empty()) {
+        const mui::Object* object = pending.back();
+        pending.pop_back();
+        for (const auto& child : object->children())
+            pending.push_back(child.get());
+        switch (object->kind()) {
+        case mui::Kind::String:
+        case mui::Kind::Button:
+        case mui::Kind::PopButton:
+        case mui::Kind::Cycle:
+        case mui::Kind::Slider:
+        case mui::Kind::Radio:
+        case mui::Kind::NList:
+            break;
+        default:
+            continue;
+        }
+        QWidget* widget = WidgetOf(object);
+        if (widget == nullptr || QuitButton(widget) || !widget->isEnabled())
+            continue;
+        widget->setEnabled(false);
+        greyed_.emplace_back(widget);
+    }
 }
 
 void InputHold::SetCursorExempt(bool exempt)
@@ -351,6 +443,10 @@ void SetWorkBusy(bool busy)
 }
 
 bool HoldingInput() { return TheHold() && TheHold()->Holding(); }
+
+bool EditsDropped() { return TheHold() && TheHold()->Dropping(); }
+
+bool GreyedForWork(const QWidget* widget) { return TheHold() && TheHold()->Greyed(widget); }
 
 void HoldAction(std::function<void()> action, bool quits)
 {

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace qtview::detail {
 
 // Installs the input filter (needs a QApplication) and removes it again;
@@ -21,6 +23,13 @@ void OnToolWait(ToolWait phase);
 
 // Long work began or ended (the busy cursor stays for the whole work).
 void SetWorkBusy(bool busy);
+
+// Whether long work runs: the program's gadgets are greyed and what the
+// user does to its windows is dropped, except quitting and closing them.
+bool EditsDropped();
+// Whether a widget is greyed for the running work: the view keeps it grey
+// whatever the model says until the work has ended.
+bool GreyedForWork(const QWidget* widget);
 
 // Whether the user's input to the program's windows is held now: while a
 // tool or long work runs, and until everything held has been handed over.

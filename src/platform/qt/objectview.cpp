@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QMenu>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
@@ -270,6 +271,8 @@ void View::BuildMenuBar(Object& application, WindowWidget& window)
             if (itemObject->kind() != Kind::Menuitem)
                 continue;
             QAction* action = menu->addAction(menuText(itemObject->GetString(MUIA_Menuitem_Title)));
+            if (const auto shortcut = itemObject->GetString(MUIA_Menuitem_Shortcut))
+                action->setShortcut(QKeySequence(QString::fromStdString(*shortcut)));
             const LONG userData = itemObject->GetLong(MUIA_UserData);
             Object* app = &application;
             QObject::connect(action, &QAction::triggered, action, [app, userData] {
@@ -279,7 +282,11 @@ void View::BuildMenuBar(Object& application, WindowWidget& window)
                 };
                 // The menu strip stays usable while a tool runs; the choice
                 // waits its turn like any other input (unless the program has
-                // ended its application meanwhile).
+                // ended its application meanwhile). During long work only a
+                // quit is kept: anything else would act on a project the user
+                // no longer saw when choosing it.
+                if (detail::EditsDropped() && !detail::IsQuitId(userData))
+                    return;
                 if (detail::HoldingInput()) {
                     detail::HoldAction([app, choose] {
                         if (mui::CurrentApplication() == app)
@@ -411,7 +418,7 @@ void View::Sync(Object& object, Tag attribute)
         else if (binding->menu)
             binding->menu->setEnabled(enabled);
         else if (binding->outer && object.kind() != Kind::Window)
-            binding->outer->setEnabled(enabled);
+            binding->outer->setEnabled(enabled && !detail::GreyedForWork(binding->outer));
     }
     if (wants(MUIA_MaxWidth) || wants(MUIA_FixHeight))
         ApplyGeometry(object);

@@ -1,0 +1,244 @@
+// Undo and Redo of the project's changes, and the changed-since-saved mark.
+#include "gui/history.h"
+
+#include "gui/gui.h"
+#include "gui/vocabulary.h"
+#include "model/tables.h"
+#include "model/visual_entry.h"
+#include "platform/mui/mui.h"
+
+#include <utility>
+
+namespace {
+
+std::string FieldText(HexButtons slot)
+{
+    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
+}
+
+LONG CycleEntry(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Cycle_Active); }
+
+// Moves a crouton in the project and both lists: the visual entry first, as a
+// drag in the crouton list does, then the project, which rewrites the names.
+void MoveCrouton(Project* project, LONG from, LONG to)
+{
+    if (from == to)
+        return;
+    mui::NList_Move(gVisualList, from, to > from ? to + 1 : to);
+    MoveCroutonInProject(project, from, to);
+}
+
+// Puts a crouton record back into the project at `position`, with a picture
+// and an image slot of its own and the lock on its file, as adding it did.
+void InsertCroutonRecord(Project* project, std::unique_ptr<Crouton> crouton, LONG position)
+{
+    if (!crouton)
+        return;
+    Crouton* added = crouton.get();
+    std::unique_ptr<ListNode>* tail = &project->croutons;
+    while (*tail)
+        tail = &(*tail)->next;
+    auto node = std::make_unique<ListNode>();
+    node->node = std::move(crouton);
+    *tail = std::move(node);
+    LockCrouton(added);
+
+    const LONG slot = FindFreeImageSlot(project);
+    mui::NList_InsertSingle(gCroutonList, added->name.value_or(""), MUIV_NList_Insert_Bottom);
+    added->previewImage = MakeListPicture();
+    AddVisualEntry(added, slot);
+    ++project->numberOfCroutons;
+    ShowCroutonPicture(added);
+
+    const LONG last = project->numberOfCroutons - 1;
+    if (position >= 0 && position < last) {
+        MoveCrouton(project, last, position);
+    } else {
+        mui::set(gCroutonList, MUIA_NList_Active, last);
+        mui::set(gVisualList, MUIA_NList_Active, last);
+    }
+}
+
+// Takes the crouton at `position` out of the project; its record stays.
+std::unique_ptr<Crouton> TakeCrouton(Project* project, LONG position)
+{
+    const Crouton* crouton = GetCroutonFromPosition(project, position);
+    if (!crouton)
+        return nullptr;
+    std::unique_ptr<Crouton> record = CopyCroutonRecord(*crouton);
+    DeleteCroutonFromProject(project, position);
+    return record;
+}
+
+} // namespace
+
+MainSettings ReadMainSettings()
+{
+    MainSettings settings;
+    settings.projectName = FieldText(BUTTON_MAIN_PROJECTNAME);
+    settings.outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
+    settings.soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK);
+    settings.width = FieldText(BUTTON_MAIN_WIDTH);
+    settings.height = FieldText(BUTTON_MAIN_HEIGHT);
+    settings.customFPS = FieldText(BUTTON_MAIN_CUSTOMFPS);
+    settings.format = CycleEntry(BUTTON_MAIN_FORMAT_CYCLER);
+    settings.baudrate = CycleEntry(BUTTON_MAIN_BAUDRATE_CYCLER);
+    settings.fps = CycleEntry(BUTTON_MAIN_FPS_CYCLER);
+    return settings;
+}
+
+void ShowMainSettings(const MainSettings& settings, Project* project)
+{
+    mui::nnset(gButtons[BUTTON_MAIN_PROJECTNAME], MUIA_String_Contents, settings.projectName);
+    mui::nnset(gButtons[BUTTON_MAIN_OUTPUTFILENAME], MUIA_String_Contents, settings.outputFileName);
+    mui::nnset(gButtons[BUTTON_MAIN_SOUNDTRACK], MUIA_String_Contents, settings.soundtrack);
+    mui::nnset(gButtons[BUTTON_MAIN_WIDTH], MUIA_String_Contents, settings.width);
+    mui::nnset(gButtons[BUTTON_MAIN_HEIGHT], MUIA_String_Contents, settings.height);
+    mui::nnset(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_String_Contents, settings.customFPS);
+    mui::nnset(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active, settings.format);
+    mui::nnset(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, settings.baudrate);
+    mui::nnset(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, settings.fps);
+    const LONG fixedSize = settings.format == cCustomFormatID ? FALSE : TRUE;
+    mui::nnset(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, fixedSize);
+    mui::nnset(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, fixedSize);
+    mui::nnset(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_Disabled, LONG{settings.fps == cCustomFPSID ? FALSE : TRUE});
+    if (project) {
+        project->parameters = settings.format;
+        project->baudrate = settings.baudrate;
+        project->fps = settings.fps;
+    }
+}
+
+std::unique_ptr<Crouton> CopyCroutonRecord(const Crouton& crouton)
+{
+    auto copy = std::make_unique<Crouton>();
+    copy->name = crouton.name;
+    copy->videoName = crouton.videoName;
+    copy->directory = crouton.directory;
+    copy->filename = crouton.filename;
+    copy->start = crouton.start;
+    copy->length = crouton.length;
+    copy->videoLength = crouton.videoLength;
+    copy->previewFilename = crouton.previewFilename;
+    copy->width = crouton.width;
+    copy->height = crouton.height;
+    copy->videoBitrate = crouton.videoBitrate;
+    copy->audioBitrate = crouton.audioBitrate;
+    copy->fps = crouton.fps;
+    copy->ratio = crouton.ratio;
+    copy->customFPS = crouton.customFPS;
+    copy->videoCodec = crouton.videoCodec;
+    copy->audioCodec = crouton.audioCodec;
+    copy->soundtrack = crouton.soundtrack;
+    copy->previewPosition = crouton.previewPosition;
+    copy->previewFrame = crouton.previewFrame;
+    copy->isVideo = crouton.isVideo;
+    return copy;
+}
+
+void ProjectHistory::Reset()
+{
+    steps_.clear();
+    done_ = 0;
+    savedAt_ = 0;
+    settings_ = ReadMainSettings();
+}
+
+void ProjectHistory::MarkSaved()
+{
+    NoteSettings();
+    savedAt_ = done_;
+}
+
+bool ProjectHistory::Changed()
+{
+    NoteSettings();
+    return savedAt_ != done_;
+}
+
+void ProjectHistory::CroutonAdded(LONG position) { Push({Step::Kind::Added, position, position, nullptr, {}, {}}); }
+
+void ProjectHistory::CroutonRemoved(LONG position, std::unique_ptr<Crouton> record)
+{
+    if (record)
+        Push({Step::Kind::Removed, position, position, std::move(record), {}, {}});
+}
+
+void ProjectHistory::CroutonMoved(LONG from, LONG to)
+{
+    if (from != to)
+        Push({Step::Kind::Moved, from, to, nullptr, {}, {}});
+}
+
+void ProjectHistory::NoteSettings()
+{
+    MainSettings now = ReadMainSettings();
+    if (now == settings_)
+        return;
+    MainSettings before = std::exchange(settings_, now);
+    Push({Step::Kind::Settings, 0, 0, nullptr, std::move(before), std::move(now)});
+}
+
+void ProjectHistory::Push(Step step)
+{
+    // A new change ends what could be redone.
+    steps_.erase(steps_.begin() + static_cast<std::ptrdiff_t>(done_), steps_.end());
+    if (savedAt_ && *savedAt_ > done_)
+        savedAt_.reset();
+    steps_.push_back(std::move(step));
+    ++done_;
+    if (steps_.size() > kSteps) {
+        steps_.pop_front();
+        --done_;
+        if (savedAt_)
+            savedAt_ = *savedAt_ == 0 ? std::nullopt : std::optional<std::size_t>(*savedAt_ - 1);
+    }
+}
+
+bool ProjectHistory::Undo(Project* project)
+{
+    NoteSettings();
+    if (done_ == 0 || !project)
+        return false;
+    --done_;
+    Apply(steps_[done_], false, project);
+    return true;
+}
+
+bool ProjectHistory::Redo(Project* project)
+{
+    NoteSettings();
+    if (done_ >= steps_.size() || !project)
+        return false;
+    Apply(steps_[done_], true, project);
+    ++done_;
+    return true;
+}
+
+void ProjectHistory::Apply(Step& step, bool forward, Project* project)
+{
+    switch (step.kind) {
+    case Step::Kind::Added:
+        if (forward)
+            InsertCroutonRecord(project, std::move(step.record), step.from);
+        else
+            step.record = TakeCrouton(project, step.from);
+        break;
+    case Step::Kind::Removed:
+        if (forward)
+            step.record = TakeCrouton(project, step.from);
+        else
+            InsertCroutonRecord(project, std::move(step.record), step.from);
+        break;
+    case Step::Kind::Moved:
+        if (forward)
+            MoveCrouton(project, step.from, step.to);
+        else
+            MoveCrouton(project, step.to, step.from);
+        break;
+    case Step::Kind::Settings:
+        settings_ = forward ? step.after : step.before;
+        ShowMainSettings(settings_, project);
+        break;
+    }
+}
