@@ -28,7 +28,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/clipweaver libexec/clipweaver/Clipweaver libexec/clipweaver/ClipweaverBasic \
             share/clipweaver/NoImageAvailable.png share/clipweaver/silence.mp3 \
             share/applications/clipweaver.desktop share/applications/clipweaver-basic.desktop \
-            share/icons/hicolor/scalable/apps/clipweaver.svg; do
+            share/icons/hicolor/scalable/apps/clipweaver.svg share/icons/hicolor/256x256/apps/clipweaver.png \
+            share/mime/packages/clipweaver.xml share/doc/clipweaver/manual.html share/doc/clipweaver/copyright \
+            share/doc/clipweaver/changelog.gz share/man/man1/clipweaver.1.gz; do
     [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
 [ -x "$prefix/bin/clipweaver" ] || fail "the launcher cannot be run"

@@ -44,7 +44,7 @@ constexpr const char* kAboutText =
     "\n"
     "Supported by the Clipweaver users' circle\n"
     "\n"
-    "See README.md for help\n"
+    "Press F1 for the manual, or type man clipweaver\n"
     "\n"
     "Thanks to everyone who lent a hand:\n"
     "you made this program possible.\n";

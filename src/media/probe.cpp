@@ -7,6 +7,7 @@
 #include "gui/editor.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
+#include "platform/asl.h"
 #include "platform/command.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
@@ -30,21 +31,8 @@ constexpr std::intptr_t kStackSize = 1024000;
 // Only this much of MPlayer's output is looked at.
 constexpr LONG kOutputLimit = 10239;
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool HasImageExtension(std::string_view filename)
-{
-    const auto dot = filename.rfind('.');
-    if (dot == std::string_view::npos)
-        return false;
-    const std::string_view extension = filename.substr(dot);
-    return EqualsNoCase(extension, ".png") || EqualsNoCase(extension, ".jpg") || EqualsNoCase(extension, ".jpeg");
-}
+// Every picture kind the file requesters offer is taken as a picture.
+bool HasImageExtension(std::string_view filename) { return IsPictureName(filename); }
 
 // A name holding wildcards names an image sequence; so does one that can't be
 // parsed as a pattern at all.

@@ -11,9 +11,13 @@
 #include "model/tables.h"
 #include "model/visual_entry.h"
 #include "platform/asl.h"
+#include "platform/dos.h"
 #include "platform/exec.h"
+#include "platform/format.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +61,19 @@ std::string ProposeCroutonName(bool isVideo, std::string_view drawer, std::strin
     }
     proposal += ".cwcrouton";
     return proposal;
+}
+
+// The position of the project's crouton stored in that file, if any.
+std::optional<LONG> PositionOfCroutonFile(const Project* project, const std::string& path)
+{
+    LONG position = 0;
+    for (const ListNode* node = project->croutons.get(); node; node = node->next.get(), ++position) {
+        const Crouton* crouton = node->node.get();
+        if (crouton && crouton->filename &&
+            SameFile(BuildFullPath(crouton->directory.value_or(""), *crouton->filename), path))
+            return position;
+    }
+    return std::nullopt;
 }
 
 // The link that takes a node appended at the end of the list.
@@ -161,11 +178,12 @@ BOOL AddOldCroutonToProject(Project* project)
     if (!requester)
         return FALSE;
 
+    // The crouton file exists already: an open requester, with no name
+    // proposed (a save requester would offer to replace the chosen file).
     AslTags tags;
-    tags.doSaveMode = true;
+    tags.doSaveMode = false;
     tags.initialDrawer = kCroutonDrawer;
     tags.initialPattern = kCroutonPattern;
-    tags.initialFile = "NewCrouton.cwcrouton";
     tags.doPatterns = true;
     if (!Ask(*requester, tags)) {
         FreeAslRequest(std::move(requester));
@@ -173,6 +191,14 @@ BOOL AddOldCroutonToProject(Project* project)
     }
 
     const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
+    // One crouton file holds one crouton of the project: a second entry
+    // would share its file, its stills and its lock.
+    if (const std::optional<LONG> position = PositionOfCroutonFile(project, path)) {
+        TellUser("Add Crouton", Format("%s is already in the project, as crouton %d.",
+                                       requester->fr_File.c_str(), *position + 1));
+        FreeAslRequest(std::move(requester));
+        return FALSE;
+    }
     std::unique_ptr<Crouton> crouton = LoadCrouton(path);
     if (!crouton) {
         // Nothing was linked yet: the project and both lists are as before.

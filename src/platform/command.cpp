@@ -322,6 +322,8 @@ LONG RunLine(std::string_view command)
         tool = cwtools::Tool::Mencoder;
     else if (name == "c:copy")
         tool = cwtools::Tool::Copy;
+    else if (name == "xdg-open")
+        tool = cwtools::Tool::DesktopOpen;
     else {
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
         return -1;
@@ -351,6 +353,8 @@ LONG RunLine(std::string_view command)
         return cwtools::RunMencoderTool(call);
     case cwtools::Tool::Copy:
         return cwtools::RunCopyTool(call);
+    case cwtools::Tool::DesktopOpen:
+        return cwtools::RunDesktopOpenTool(call);
     }
     return -1;
 }

@@ -703,3 +703,16 @@ BOOL ExAll(const DosLock& lock, std::vector<ExAllData>& buffer, LONG size, LONG 
     }
     return TRUE;
 }
+
+BOOL SameFile(std::string_view a, std::string_view b)
+{
+    const std::optional<std::string> hostA = HostPath(a);
+    const std::optional<std::string> hostB = HostPath(b);
+    if (!hostA || !hostB)
+        return FALSE;
+    struct stat first {};
+    struct stat second {};
+    if (::stat(hostA->c_str(), &first) != 0 || ::stat(hostB->c_str(), &second) != 0)
+        return FALSE;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino ? TRUE : FALSE;
+}

@@ -164,6 +164,9 @@ BOOL ExAll(const DosLock& lock, std::vector<ExAllData>& buffer, LONG size, LONG 
 // Host side of the volumes. These are ours, not AmigaDOS calls.
 // The host path of an AmigaDOS path; nullopt for an unknown volume.
 std::optional<std::string> HostPath(std::string_view amigaPath);
+// Whether two paths name the same existing file (hard links and other
+// spellings of one path included).
+BOOL SameFile(std::string_view a, std::string_view b);
 // Creates this instance's T: and removes the T: folders of instances that no
 // longer run. Called once at start-up; HostPath calls it on demand too.
 void InitVolumes();

@@ -17,6 +17,7 @@
 
 #include "platform/tool_media.h"
 
+#include "platform/asl.h"
 #include "platform/command.h"
 #include "platform/dos.h"
 #include "platform/format.h"
@@ -29,14 +30,6 @@
 
 namespace cwtools {
 namespace {
-
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
 
 // Counter for files that a detached player reads after we have returned.
 int NextDetachedNumber()
@@ -120,14 +113,7 @@ std::string TranslateInputOption(const std::string& value, bool detached, SlaveC
     return prefix + copy;
 }
 
-bool IsImageName(std::string_view name)
-{
-    const std::string lower = Lower(name);
-    for (std::string_view extension : {".png", ".jpg", ".jpeg"})
-        if (lower.size() >= extension.size() && lower.compare(lower.size() - extension.size(), extension.size(), extension) == 0)
-            return true;
-    return false;
-}
+bool IsImageName(std::string_view name) { return IsPictureName(name); }
 
 // The number that orders an image in its sequence: its last run of digits.
 long long SequenceNumber(std::string_view name)

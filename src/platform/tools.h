@@ -17,7 +17,7 @@ constexpr LONG RETURN_OK = 0;
 constexpr LONG RETURN_ERROR = 10;
 constexpr LONG RETURN_FAIL = 20;
 
-enum class Tool { MPlayer, Mencoder, Copy };
+enum class Tool { MPlayer, Mencoder, Copy, DesktopOpen };
 
 // An owned host file descriptor.
 class FileDescriptor {
@@ -52,6 +52,9 @@ struct ToolCall {
 LONG RunMPlayerTool(ToolCall& call);
 LONG RunMencoderTool(ToolCall& call);
 LONG RunCopyTool(ToolCall& call);
+// xdg-open FILE: the desktop's default handler opens the file (a manual, a
+// rendered video, a folder).
+LONG RunDesktopOpenTool(ToolCall& call);
 
 // A host program run.
 struct HostRun {

@@ -1,12 +1,17 @@
 // The windows as BuildApplication lays them out: every group, label, size,
 // frame and starting value, the slots of gButtons, the About window and the
 // menu strip.
+#include "gui/help.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
 #include "model/tables.h"
+#include "platform/command.h"
+#include "platform/question.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -523,6 +528,42 @@ TEST(WindowsLayoutAlone, AnEmptyProjectGivesEmptyLists)
     ForgetGadgets();
 }
 
+TEST(WindowsLayoutAlone, HelpOpensTheInstalledManual)
+{
+    // An installed layout: the program in libexec/clipweaver, the manual in
+    // share/doc/clipweaver.
+    const std::filesystem::path prefix = std::filesystem::temp_directory_path() / "cw_help_prefix";
+    std::filesystem::remove_all(prefix);
+    std::filesystem::create_directories(prefix / "libexec/clipweaver");
+    std::filesystem::create_directories(prefix / "share/doc/clipweaver");
+    EXPECT_EQ(InstalledManual((prefix / "libexec/clipweaver").string()), std::nullopt);
+    std::ofstream(prefix / "share/doc/clipweaver/manual.html") << "<html></html>\n";
+    EXPECT_EQ(InstalledManual((prefix / "libexec/clipweaver").string()),
+              (prefix / "share/doc/clipweaver/manual.html").string());
+    std::filesystem::remove_all(prefix);
+
+    // Detached, the path one argument whatever it holds.
+    const std::string manual = "/opt/my docs/\"odd\" *name.html";
+    ParsedCommand parsed;
+    ASSERT_TRUE(ParseCommandLine(DesktopOpenCommand(manual), parsed));
+    EXPECT_TRUE(parsed.detached);
+    EXPECT_EQ(parsed.name, "xdg-open");
+    EXPECT_EQ(parsed.arguments, std::vector<std::string>{manual});
+
+    // The test program has no manual beside it: the user is told, nothing runs.
+    std::vector<std::string> ran;
+    SetCommandHook([&ran](std::string_view line) -> std::optional<LONG> {
+        ran.emplace_back(line);
+        return 0;
+    });
+    ClearToldLog();
+    EXPECT_EQ(OpenManual(), FALSE);
+    SetCommandHook({});
+    EXPECT_TRUE(ran.empty());
+    ASSERT_EQ(ToldLog().size(), 1u);
+    EXPECT_NE(ToldLog()[0].text.find("not installed"), std::string::npos);
+}
+
 TEST(WindowsLayoutAlone, ForgetGadgetsClearsEveryHandle)
 {
     mui::ObjectPtr app = BuildApplication({"One"});
@@ -580,7 +621,9 @@ TEST_F(WindowsLayout, AboutWindowWelcomesAndThanks)
         for (const char* address : {"http", "www", ".com", ".org", ".net", "@"})
             EXPECT_EQ(shown.find(address), std::string::npos) << address << " in " << Shown(shown);
     }
-    EXPECT_NE(contents.find("README.md"), std::string::npos);
+    // The installed manual, not README.md, which is not installed.
+    EXPECT_NE(contents.find("man clipweaver"), std::string::npos);
+    EXPECT_EQ(contents.find("README.md"), std::string::npos);
 }
 
 TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)

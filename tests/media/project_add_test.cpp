@@ -10,6 +10,7 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -360,10 +361,12 @@ protected:
         ASSERT_EQ(AslRequestLog().size(), 1u);
         const AslTags& tags = AslRequestLog()[0];
         EXPECT_EQ(tags.titleText, std::nullopt);
-        EXPECT_EQ(tags.doSaveMode, true);
+        // An open requester: a save requester offered to replace the
+        // chosen crouton and proposed a file that does not exist.
+        EXPECT_EQ(tags.doSaveMode, false);
         EXPECT_EQ(tags.initialDrawer, "Croutons");
         EXPECT_EQ(tags.initialPattern, "#?.cwcrouton");
-        EXPECT_EQ(tags.initialFile, "NewCrouton.cwcrouton");
+        EXPECT_EQ(tags.initialFile, std::nullopt);
         EXPECT_EQ(tags.doPatterns, true);
     }
 };
@@ -466,6 +469,38 @@ TEST_F(AddOldCrouton, FailedWriteBackLeavesTheProjectAsItWas)
     EXPECT_EQ(gVisualList->entries(), std::vector<std::string>{SlotText(1)});
     ExpectListsInStep();
     EXPECT_EQ(ReadHostFile(croutons_ + "/busy.cwcrouton"), text);
+}
+
+TEST_F(AddOldCrouton, ACroutonAlreadyInTheProjectIsToldAndNotAdded)
+{
+    struct Case {
+        const char* what;
+        std::string drawer;
+        std::string file;
+    };
+    AddImageCrouton("a.cwcrouton");
+    WriteCroutonFile("holiday.cwcrouton", "");
+    QueueAslAnswer(AslAnswer{croutons_, "holiday.cwcrouton"});
+    ASSERT_EQ(AddOldCroutonToProject(project_.get()), TRUE);
+    std::filesystem::create_directory(folder_ / "elsewhere");
+    std::filesystem::create_hard_link(croutons_ + "/holiday.cwcrouton", folder_ / "elsewhere/linked.cwcrouton");
+    const Case cases[] = {
+        {"the same path", croutons_, "holiday.cwcrouton"},
+        {"another spelling of it", croutons_ + "/../" + std::filesystem::path(croutons_).filename().string(),
+         "holiday.cwcrouton"},
+        {"a hard link to it", folder_ / "elsewhere", "linked.cwcrouton"},
+    };
+    for (const Case& c : cases) {
+        ClearToldLog();
+        QueueAslAnswer(AslAnswer{c.drawer, c.file});
+        EXPECT_EQ(AddOldCroutonToProject(project_.get()), FALSE) << c.what;
+        EXPECT_EQ(project_->numberOfCroutons, 2) << c.what;
+        ExpectListsInStep();
+        ASSERT_EQ(ToldLog().size(), 1u) << c.what;
+        EXPECT_FALSE(ToldLog()[0].question);
+        EXPECT_NE(ToldLog()[0].text.find("already in the project, as crouton 2"), std::string::npos)
+            << ToldLog()[0].text;
+    }
 }
 
 TEST_F(AddOldCrouton, MixesWithNewCroutonsWithoutSharingSlots)

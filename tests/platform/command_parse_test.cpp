@@ -221,3 +221,34 @@ TEST(CommandParse, QuotedWordsAreMarked)
 }
 
 } // namespace
+
+TEST_F(CommandRun, TheDesktopsHandlerGetsTheFileAsOneArgument)
+{
+    // A stand-in for xdg-open on the PATH that writes down what it was given.
+    const std::string bin = scratch_ / "bin";
+    std::filesystem::create_directory(bin);
+    const std::string seen = scratch_ / "seen";
+    WriteHostFile(bin + "/xdg-open", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + seen + "'\n");
+    std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    EnvGuard pathGuard("PATH", bin + ":" + (path ? path : "/usr/bin:/bin"));
+
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string given;
+    };
+    const std::string manual = scratch_ / "my manual; $(touch pwned) \"it\".html";
+    const Case cases[] = {
+        {"a host path with a shell's specials", manual, manual},
+        {"an AmigaDOS path", "RAM:notes.html", *HostPath("RAM:notes.html")},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(seen);
+        EXPECT_EQ(SystemTagList("xdg-open \"" + EscapeInQuotes(c.file) + "\""), 0) << c.what;
+        EXPECT_EQ(ReadHostFile(seen), c.given + "\n") << c.what;
+    }
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "pwned"));
+    EXPECT_NE(SystemTagList("xdg-open"), 0);
+    EXPECT_NE(SystemTagList("xdg-open a b"), 0);
+}

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -132,7 +134,10 @@ TEST(Requester, TitlesAndNamedFilters)
          {"Croutons (*.cwcrouton)", "All files (*)"}},
         {"media", "Choose a video or still image", false, "(#?.avi|#?.mpeg|#?.mpg|#?.mp4|#?.png|#?#0)",
          "Choose a video or still image",
-         {"Videos and pictures (*.avi *.mpeg *.mpg *.mp4 *.png)", "All files (*)"}},
+         {"Videos and pictures (*.avi *.mpg *.mpeg *.mp4 *.m4v *.mov *.mkv *.webm *.ogv *.flv *.wmv *.3gp *.ts "
+          "*.mts *.png *.jpg *.jpeg *.bmp *.gif *.tif *.tiff *.webp)",
+          "Videos (*.avi *.mpg *.mpeg *.mp4 *.m4v *.mov *.mkv *.webm *.ogv *.flv *.wmv *.3gp *.ts *.mts)",
+          "Pictures (*.png *.jpg *.jpeg *.bmp *.gif *.tif *.tiff *.webp)", "All files (*)"}},
     };
     for (const Case& c : cases) {
         AslTags tags;
@@ -239,6 +244,51 @@ TEST(Requester, ASavedNameGetsThePatternsExtension)
         const std::optional<AslAnswer> answer = Ask(tags);
         ASSERT_TRUE(answer.has_value()) << c.typed.toStdString();
         EXPECT_EQ(answer->file, c.file);
+    }
+}
+
+TEST(Requester, TheMediaDialogShowsEveryKindInAnyCase)
+{
+    Folder folder;
+    ASSERT_FALSE(folder.path().empty());
+    folder.Touch({"IMG_0001.JPG", "img_0002.jpeg", "holiday.mkv", "beach.MOV", "talk.webm", "notes.txt"});
+    qtview::RequesterDialog dialog(MediaTags(folder.path()));
+    const auto* files = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);
+    const QModelIndex root = files->index(QString::fromStdString(folder.path()));
+    QAbstractProxyModel* shown = dialog.proxyModel();
+    ASSERT_NE(shown, nullptr);
+    // The folder is read in the background.
+    const auto shownRows = [&] { return shown->rowCount(shown->mapFromSource(root)); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownRows() == 5; }, 5000)) << shownRows();
+    QStringList names;
+    for (int row = 0; row < shownRows(); ++row)
+        names << shown->index(row, 0, shown->mapFromSource(root)).data().toString();
+    EXPECT_FALSE(names.contains(QStringLiteral("notes.txt"))) << names.join(' ').toStdString();
+}
+
+TEST(Requester, EachKindOpensWhereItWasLastChosen)
+{
+    Folder clips;
+    Folder projects;
+    ASSERT_FALSE(clips.path().empty());
+    clips.Touch({"holiday.mkv"});
+    qtview::Frontend frontend;
+    TypeWhenTheDialogShows(QStringLiteral("holiday.mkv"));
+    ASSERT_TRUE(Ask(MediaTags(clips.path())).has_value());
+
+    // The next media request names no folder: it opens where the last one
+    // chose, a project request where projects are.
+    AslTags media = MediaTags("");
+    media.initialDrawer.reset();
+    AslTags project;
+    project.initialDrawer = projects.path();
+    project.initialPattern = "#?.cwproj";
+    project.doPatterns = true;
+    const std::pair<AslTags, std::string> cases[] = {{media, clips.path()}, {project, projects.path()}};
+    for (const auto& [tags, opens] : cases) {
+        qtview::RequesterDialog dialog(tags);
+        EXPECT_EQ(dialog.directory().absolutePath().toStdString(), opens);
     }
 }
 

@@ -66,18 +66,13 @@ private:
     bool active_ = true;
 };
 
-// The host folder of an AmigaDOS drawer; the current folder when it does not
-// exist.
-QString HostFolder(const std::optional<std::string>& drawer)
+// The folder a requester opens in: the drawer of a file the user works on,
+// else the one last chosen for its kind of file, else the kind's own or the
+// user's usual folder.
+QString StartFolder(const AslTags& tags)
 {
-    if (drawer && !drawer->empty()) {
-        if (const std::optional<std::string> host = HostPath(*drawer)) {
-            const QFileInfo info(ToQString(*host));
-            if (info.isDir())
-                return info.absoluteFilePath();
-        }
-    }
-    return QDir::currentPath();
+    const auto isFolder = [](const std::string& host) { return QFileInfo(ToQString(host)).isDir(); };
+    return ToQString(RequesterStartFolder(tags, LoadRememberedFolders(), ReadUserFolders(), isFolder));
 }
 
 } // namespace
@@ -96,7 +91,7 @@ void ConfigureFileDialog(QFileDialog& dialog, const AslTags& tags)
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     const bool sequences = !saving && tags.doSequences.value_or(false);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : sequences ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    dialog.setDirectory(HostFolder(tags.initialDrawer));
+    dialog.setDirectory(StartFolder(tags));
     QStringList filters;
     for (const std::string& filter : RequesterFilters(tags))
         filters << ToQString(filter);
@@ -257,13 +252,16 @@ std::optional<AslAnswer> RequestFile(const AslTags& tags)
     RequesterDialog dialog(tags);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    if (dialog.answer())
-        return dialog.answer();
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty())
-        return std::nullopt;
-    const QFileInfo info(chosen.front());
-    return AslAnswer{info.absolutePath().toStdString(), info.fileName().toStdString()};
+    std::optional<AslAnswer> answer = dialog.answer();
+    if (!answer) {
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty())
+            return std::nullopt;
+        const QFileInfo info(chosen.front());
+        answer = AslAnswer{info.absolutePath().toStdString(), info.fileName().toStdString()};
+    }
+    RememberRequesterFolder(tags, answer->drawer);
+    return answer;
 }
 
 } // namespace qtview

@@ -1,0 +1,59 @@
+// Help: the HTML manual installed beside the programs' data, opened with
+// the desktop's default handler through the command runner.
+#include "gui/help.h"
+
+#include "platform/command.h"
+#include "platform/exec.h"
+#include "platform/question.h"
+
+#include <filesystem>
+#include <system_error>
+
+#ifndef CW_PROGRAMS_TO_MANUAL
+#define CW_PROGRAMS_TO_MANUAL "../../share/doc/clipweaver/manual.html"
+#endif
+
+namespace {
+
+constexpr const char* kHelpTitle = "Clipweaver Help";
+
+std::string ProgramFolder()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : program.parent_path().string();
+}
+
+} // namespace
+
+std::optional<std::string> InstalledManual(std::string_view programFolder)
+{
+    if (programFolder.empty())
+        return std::nullopt;
+    std::error_code error;
+    const std::filesystem::path manual = std::filesystem::path(programFolder) / CW_PROGRAMS_TO_MANUAL;
+    if (!std::filesystem::is_regular_file(manual, error))
+        return std::nullopt;
+    return manual.lexically_normal().string();
+}
+
+std::string DesktopOpenCommand(std::string_view hostPath)
+{
+    return "RUN <NIL: >NIL: xdg-open \"" + EscapeInQuotes(hostPath) + "\"";
+}
+
+BOOL OpenManual()
+{
+    const std::optional<std::string> manual = InstalledManual(ProgramFolder());
+    if (!manual) {
+        TellUser(kHelpTitle, "The manual is not installed. Install Clipweaver (cmake --install, or its Debian "
+                             "package) to have it in share/doc/clipweaver, or read man clipweaver.");
+        return FALSE;
+    }
+    if (SystemTagList(DesktopOpenCommand(*manual)) != 0) {
+        TellUser(kHelpTitle, "The manual could not be opened: no program to show it was found (xdg-open). "
+                             "It is " + *manual + ".");
+        return FALSE;
+    }
+    return TRUE;
+}
