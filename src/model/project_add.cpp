@@ -13,6 +13,7 @@
 #include "platform/asl.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 
 #include <string>
 #include <string_view>
@@ -27,6 +28,28 @@ bool Ask(FileRequester& requester, const AslTags& tags)
 {
     return AslRequest(requester, tags) && !requester.fr_File.empty();
 }
+
+// The link that takes a node appended at the end of the list.
+std::unique_ptr<ListNode>* ListTail(Project* project)
+{
+    std::unique_ptr<ListNode>* tail = &project->croutons;
+    while (*tail)
+        tail = &(*tail)->next;
+    return tail;
+}
+
+// The crouton of the project read from the file at `path`, if any.
+const Crouton* CroutonOfFile(Project* project, const std::string& path)
+{
+    for (const ListNode* node = project->croutons.get(); node != nullptr; node = node->next.get()) {
+        const Crouton* crouton = node->node.get();
+        if (crouton && crouton->filename && BuildFullPath(crouton->directory.value_or(""), *crouton->filename) == path)
+            return crouton;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 // The crouton file name proposed for a new crouton. A video clip gives its
 // file name without the extension, then ".VIDEO.cwcrouton". An image
@@ -59,17 +82,6 @@ std::string ProposeCroutonName(bool isVideo, std::string_view drawer, std::strin
     return proposal;
 }
 
-// The link that takes a node appended at the end of the list.
-std::unique_ptr<ListNode>* ListTail(Project* project)
-{
-    std::unique_ptr<ListNode>* tail = &project->croutons;
-    while (*tail)
-        tail = &(*tail)->next;
-    return tail;
-}
-
-} // namespace
-
 BOOL AddNewCroutonToProject(Project* project)
 {
     if (!project)
@@ -90,31 +102,50 @@ BOOL AddNewCroutonToProject(Project* project)
     }
     const std::string mediaDrawer = requester->fr_Drawer;
     const std::string mediaFile = requester->fr_File;
+    FreeAslRequest(std::move(requester));
+    return AddNewCroutonFromMedia(project, mediaDrawer, mediaFile, [](const Crouton& crouton, const std::string& proposal)
+                                      -> std::optional<AslAnswer> {
+        std::unique_ptr<FileRequester> request = AllocAslRequest(ASL_FileRequest);
+        if (!request)
+            return std::nullopt;
+        AslTags croutonTags;
+        croutonTags.titleText = "Create a crouton";
+        croutonTags.doSaveMode = true;
+        croutonTags.initialDrawer = kCroutonDrawer;
+        croutonTags.initialPattern = kCroutonPattern;
+        croutonTags.initialFile = proposal;
+        croutonTags.doPatterns = true;
+        (void)crouton;
+        std::optional<AslAnswer> answer;
+        if (Ask(*request, croutonTags))
+            answer = AslAnswer{request->fr_Drawer, request->fr_File};
+        FreeAslRequest(std::move(request));
+        return answer;
+    });
+}
+
+BOOL AddNewCroutonFromMedia(Project* project, const std::string& mediaDrawer, const std::string& mediaFile,
+                            const CroutonFileChooser& chooseFile)
+{
+    if (!project)
+        return FALSE;
     const std::string mediaPath = BuildFullPath(mediaDrawer, mediaFile);
 
     std::unique_ptr<Crouton> crouton = CreateCrouton();
-    if (!crouton) {
-        FreeAslRequest(std::move(requester));
+    if (!crouton)
         return FALSE;
-    }
     LoadVideoIntoCrouton(crouton.get(), mediaPath);
 
-    AslTags croutonTags;
-    croutonTags.titleText = "Create a crouton";
-    croutonTags.doSaveMode = true;
-    croutonTags.initialDrawer = kCroutonDrawer;
-    croutonTags.initialPattern = kCroutonPattern;
-    croutonTags.initialFile = ProposeCroutonName(crouton->isVideo, mediaDrawer, mediaFile);
-    croutonTags.doPatterns = true;
-    if (!Ask(*requester, croutonTags)) {
+    const std::optional<AslAnswer> croutonFile =
+        chooseFile(*crouton, ProposeCroutonName(crouton->isVideo, mediaDrawer, mediaFile));
+    if (!croutonFile) {
         DestroyCrouton(std::move(crouton));
-        FreeAslRequest(std::move(requester));
         return FALSE;
     }
 
     crouton->videoName = mediaPath;
-    crouton->filename = requester->fr_File;
-    crouton->directory = requester->fr_Drawer;
+    crouton->filename = croutonFile->file;
+    crouton->directory = croutonFile->drawer;
     crouton->name = crouton->filename;
 
     Crouton* added = crouton.get();
@@ -148,7 +179,6 @@ BOOL AddNewCroutonToProject(Project* project)
     // A crouton whose file couldn't be written stays in the project; saving
     // it from the crouton editor writes it later.
     SaveCrouton(added);
-    FreeAslRequest(std::move(requester));
     return TRUE;
 }
 
@@ -173,10 +203,23 @@ BOOL AddOldCroutonToProject(Project* project)
     }
 
     const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
+    FreeAslRequest(std::move(requester));
+    return AddOldCroutonFromFile(project, path);
+}
+
+BOOL AddOldCroutonFromFile(Project* project, const std::string& path)
+{
+    if (!project)
+        return FALSE;
+    // The same crouton file twice would share its stills and its lock.
+    if (const Crouton* present = CroutonOfFile(project, path)) {
+        TellUser("Add Crouton", "The crouton \"" + present->name.value_or(path) + "\" is already in the project.");
+        return FALSE;
+    }
     std::unique_ptr<Crouton> crouton = LoadCrouton(path);
     if (!crouton) {
         // Nothing was linked yet: the project and both lists are as before.
-        FreeAslRequest(std::move(requester));
+        TellUser("Add Crouton", "\"" + path + "\" is not a crouton file that can be read.");
         return FALSE;
     }
 
@@ -195,7 +238,7 @@ BOOL AddOldCroutonToProject(Project* project)
     if (!SaveCrouton(added)) {
         DestroyCrouton(std::move((*link)->node));
         link->reset();
-        FreeAslRequest(std::move(requester));
+        TellUser("Add Crouton", "The crouton file \"" + path + "\" could not be written back, so the crouton was not added.");
         return FALSE;
     }
 
@@ -212,7 +255,5 @@ BOOL AddOldCroutonToProject(Project* project)
     }
     AddVisualEntry(added, slot);
     project->numberOfCroutons++;
-
-    FreeAslRequest(std::move(requester));
     return TRUE;
 }

@@ -305,6 +305,8 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
         tool = cwtools::Tool::Mencoder;
     else if (name == "c:copy")
         tool = cwtools::Tool::Copy;
+    else if (name == "xdg-open")
+        tool = cwtools::Tool::Open;
     else {
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
         return -1;
@@ -334,6 +336,8 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
         return cwtools::RunMencoderTool(call);
     case cwtools::Tool::Copy:
         return cwtools::RunCopyTool(call);
+    case cwtools::Tool::Open:
+        return cwtools::RunOpenTool(call);
     }
     return -1;
 }

@@ -17,7 +17,7 @@ constexpr LONG RETURN_OK = 0;
 constexpr LONG RETURN_ERROR = 10;
 constexpr LONG RETURN_FAIL = 20;
 
-enum class Tool { MPlayer, Mencoder, Copy };
+enum class Tool { MPlayer, Mencoder, Copy, Open };
 
 // An owned host file descriptor.
 class FileDescriptor {
@@ -52,6 +52,9 @@ struct ToolCall {
 LONG RunMPlayerTool(ToolCall& call);
 LONG RunMencoderTool(ToolCall& call);
 LONG RunCopyTool(ToolCall& call);
+// "xdg-open FILE": the desktop's default program for the file (a video
+// player, a file manager for a folder), always detached.
+LONG RunOpenTool(ToolCall& call);
 
 // A host program run.
 struct HostRun {

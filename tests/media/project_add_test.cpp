@@ -10,6 +10,7 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -367,6 +368,21 @@ protected:
         EXPECT_EQ(tags.doPatterns, true);
     }
 };
+
+// The same crouton file twice would share its stills and its lock: the
+// second time the user is told, and nothing is added.
+TEST_F(AddOldCrouton, ACroutonAlreadyInTheProjectIsToldAndNotAddedTwice)
+{
+    WriteCroutonFile("holiday.cwcrouton", "");
+    ClearToldLog();
+    ASSERT_EQ(AddOldCroutonFromFile(project_.get(), croutons_ + "/holiday.cwcrouton"), TRUE);
+    EXPECT_TRUE(ToldLog().empty());
+    EXPECT_EQ(AddOldCroutonFromFile(project_.get(), croutons_ + "/holiday.cwcrouton"), FALSE);
+    EXPECT_EQ(project_->numberOfCroutons, 1);
+    ASSERT_EQ(ToldLog().size(), 1u);
+    EXPECT_NE(ToldLog()[0].text.find("\"Holiday\" is already in the project"), std::string::npos);
+    ClearToldLog();
+}
 
 TEST_F(AddOldCrouton, ExistingFileIsAddedWithItsChosenStill)
 {

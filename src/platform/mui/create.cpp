@@ -195,6 +195,8 @@ ObjectPtr MakeMenustrip(const std::vector<NewMenu>& menus)
             auto item = Create(Kind::Menuitem, {{MUIA_Menuitem_Title, entry.nm_Label}, {MUIA_UserData, entry.nm_UserData}});
             if (!item)
                 return nullptr;
+            if (!entry.nm_CommKey.empty())
+                item->SetAttrs({{MUIA_Menuitem_Shortcut, entry.nm_CommKey}});
             menu->AddChild(std::move(item));
         } else {
             return nullptr;
