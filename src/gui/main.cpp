@@ -2,6 +2,7 @@
 // and the shut-down.
 #include "gui/main.h"
 
+#include "gui/desktop.h"
 #include "gui/editor.h"
 #include "gui/gui.h"
 #include "gui/history.h"
@@ -69,6 +70,8 @@ void InstallNotifications(mui::Object* app)
         {button(BUTTON_MAIN_BAUDRATE_CYCLER), MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTBAUDRATE},
         {button(BUTTON_MAIN_FPS_CYCLER), MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTFPS},
         {button(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active, MUIV_EveryTime, GADMSG_CROUTONEDITOR_SELECTFPS},
+        {button(BUTTON_MAIN_OUTPUTFILENAME_BROWSE), MUIA_Pressed, kReleased, GADMSG_MAIN_BROWSEOUTPUT},
+        {gWindows[WINDOW_MAIN], MUIA_AppMessage, MUIV_EveryTime, GADMSG_MAIN_DROPPEDFILES},
 #ifndef CLIPWEAVER_BASIC
         {gWindows[WINDOW_ABOUT], MUIA_Window_CloseRequest, TRUE, GADMSG_ABOUT_OK},
         {button(BUTTON_ABOUT_OK), MUIA_Pressed, kReleased, GADMSG_ABOUT_OK},
@@ -118,7 +121,11 @@ void MakeActiveQuietly(mui::Object* list, LONG p) { mui::nnset(list, MUIA_NList_
 // The event loop's state and its dispatch table.
 class EventLoop {
 public:
-    explicit EventLoop(mui::Object* app) : app_(app) {}
+    EventLoop(mui::Object* app, std::optional<std::string> projectToOpen)
+        : app_(app)
+        , projectToOpen_(std::move(projectToOpen))
+    {
+    }
 
     void Run()
     {
@@ -128,6 +135,11 @@ public:
         history_.Reset();
         ShowTitle();
         ULONG sigs = 0;
+        ShowRecentProjects();
+        ShowProjectTotals(gProject.get());
+        // The project named on the command line opens as a chosen one does.
+        if (projectToOpen_)
+            LoadSteps(projectToOpen_);
         while (!quit_) {
             const LONG id = mui::Application_NewInput(app_, sigs);
             // What was typed before this event is a change of its own; a
@@ -137,6 +149,8 @@ public:
             Dispatch(id);
             history_.NoteSettings();
             ShowTitle();
+            if (id != 0)
+                ShowProjectTotals(gProject.get());
             // A return ID queued while handling this one has already raised
             // the application's signal: the loop asks again at once.
             if (mui::HasPendingReturnIds(app_))
@@ -175,6 +189,21 @@ private:
         case MEN_ABOUT:
             mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE});
             break;
+        case MEN_HELP:
+            // Help opens the window that says where the manual is.
+            mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE});
+            break;
+        case MEN_RECENT_FIRST:
+        case MEN_RECENT_FIRST + 1:
+        case MEN_RECENT_FIRST + 2:
+        case MEN_RECENT_FIRST + 3:
+        case MEN_RECENT_FIRST + 4:
+        case MEN_RECENT_FIRST + 5:
+        case MEN_RECENT_FIRST + 6:
+        case MEN_RECENT_LAST:
+            if (const std::optional<std::string> path = RecentProject(id))
+                LoadSteps(path);
+            break;
         case GADMSG_ABOUT_OK:
             mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{FALSE});
             break;
@@ -190,29 +219,29 @@ private:
 #ifndef CLIPWEAVER_BASIC
         case MEN_LOAD_PROJECT:
 #endif
-        case GADMSG_MAIN_LOAD: {
+        case GADMSG_MAIN_LOAD:
             // A cancelled request or a file that is no project leaves the
             // window as it was, its chosen crouton included.
-            if (!ChangesMayGo("loading another project"))
-                break;
-            bool loaded = false;
-            gProject = LoadProject(std::move(gProject), &loaded);
-            kprintf("Loaded.\n");
-            if (loaded) {
-                MakeActive(gCroutonList, 0);
-                history_.Reset();
-                ShowHighlightedCrouton();
-            }
+            LoadSteps(std::nullopt);
             break;
-        }
 #ifndef CLIPWEAVER_BASIC
         case MEN_SAVE_PROJECT:
 #endif
-        case GADMSG_MAIN_SAVE:
+        case GADMSG_MAIN_SAVE: {
             UpdateProjectFromGUI(gProject.get());
+            std::string saved;
             // Only a save that reports success takes the changed mark away.
-            if (SaveProject(gProject.get()))
+            if (SaveProject(gProject.get(), &saved)) {
                 history_.MarkSaved();
+                NoteRecentProject(saved);
+            }
+            break;
+        }
+        case GADMSG_MAIN_BROWSEOUTPUT:
+            BrowseOutputFile();
+            break;
+        case GADMSG_MAIN_DROPPEDFILES:
+            DropSteps();
             break;
 #ifndef CLIPWEAVER_BASIC
         case MEN_RENDER:
@@ -233,6 +262,9 @@ private:
             ShowHighlightedCrouton();
             break;
         }
+#ifndef CLIPWEAVER_BASIC
+        case MEN_DELETE_CROUTON:
+#endif
         case GADMSG_MAIN_DELETECROUTON:
             selected_ = ActiveEntry(gCroutonList);
             if (selected_ >= 0) {
@@ -350,6 +382,55 @@ private:
         }
     }
 
+    // Loading a project: the one chosen in the requester (no path), or the
+    // one a drop, a recent item or the command line names. A cancelled
+    // request or a file that is no project leaves the window as it was, its
+    // chosen crouton included.
+    void LoadSteps(const std::optional<std::string>& path)
+    {
+        if (!ChangesMayGo("loading another project"))
+            return;
+        bool loaded = false;
+        if (path) {
+            const PathParts parts = SplitPath(*path);
+            gProject = LoadProjectFile(std::move(gProject), parts.directory, parts.file, &loaded);
+        } else {
+            gProject = LoadProject(std::move(gProject), &loaded);
+        }
+        kprintf("Loaded.\n");
+        if (loaded) {
+            MakeActive(gCroutonList, 0);
+            history_.Reset();
+            ShowHighlightedCrouton();
+            NoteRecentProject(path ? *path : ProjectPath(*gProject));
+        }
+    }
+
+    // Files dropped on the main window: a project is loaded (and nothing
+    // else of the drop is added to the project it replaces); croutons,
+    // videos and slideshows are added at the end, the last of them chosen.
+    void DropSteps()
+    {
+        const DroppedFiles dropped =
+            SortDroppedFiles(DroppedPaths(mui::XGetString(gWindows[WINDOW_MAIN], MUIA_AppMessage).value_or("")));
+        if (dropped.project) {
+            LoadSteps(dropped.project);
+            return;
+        }
+        bool added = false;
+        const LONG before = gProject->numberOfCroutons;
+        for (const std::string& crouton : dropped.croutons)
+            added = AddOldCroutonFromFile(gProject.get(), crouton) || added;
+        for (const MediaChoice& media : dropped.media)
+            added = AddDroppedMedia(gProject.get(), media) || added;
+        if (added) {
+            MakeActive(gCroutonList, gProject->numberOfCroutons - 1);
+            for (LONG position = before; position < gProject->numberOfCroutons; ++position)
+                history_.CroutonAdded(position);
+            ShowHighlightedCrouton();
+        }
+    }
+
     // Both lists show the same croutons in the same order and are held on
     // the same active entry.
     void SelectionSteps()
@@ -435,6 +516,7 @@ private:
     mui::Object* app_;
     ProjectHistory history_;
     std::string baseTitle_;
+    std::optional<std::string> projectToOpen_;
     bool quit_ = false;
     LONG selected_ = -1;
     LONG lastSelected_ = -1;
@@ -453,7 +535,7 @@ void CloseDown(std::unique_ptr<Library> asl)
 
 void InitDefaults() { InitGUI(); }
 
-int ClipweaverMain()
+int ClipweaverMain(std::optional<std::string> projectToOpen)
 {
     kprintf("Open ASL.\n");
     std::unique_ptr<Library> asl = OpenLibrary("asl.library", 0);
@@ -481,7 +563,7 @@ int ClipweaverMain()
 
     mui::set(gWindows[WINDOW_MAIN], MUIA_Window_Open, LONG{TRUE});
     if (mui::XGetLong(gWindows[WINDOW_MAIN], MUIA_Window_Open)) {
-        EventLoop loop(app.get());
+        EventLoop loop(app.get(), std::move(projectToOpen));
         loop.Run();
         kprintf("Quitting.\n");
     }

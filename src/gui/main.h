@@ -17,5 +17,6 @@ extern Crouton* gEditingCrouton;
 extern std::optional<std::vector<std::string>> gCroutonStrings;
 
 void InitDefaults();
-// The whole program: start-up, event loop, shut-down. Returns 0.
-int ClipweaverMain();
+// The whole program: start-up, event loop, shut-down. Returns 0. A project
+// file given is opened once the main window is open.
+int ClipweaverMain(std::optional<std::string> projectToOpen = std::nullopt);

@@ -502,7 +502,7 @@ void DumpState(std::ostream& out)
             out << ' ' << (mui::XGetLong(object, MUIA_Window_Open) ? "open" : "closed") << ' '
                 << QuoteOrNone(mui::XGetString(object, MUIA_Window_Title)) << '\n';
     }
-    for (LONG slot = 0; slot < MAIN_NUMBER_OF_BUTTONS; ++slot)
+    for (LONG slot = 0; slot < ALL_BUTTON_SLOTS; ++slot)
         DumpGadget(out, slot);
     DumpList(out, "gCroutonList", gCroutonList, false);
     DumpList(out, "gVisualList", gVisualList, true);

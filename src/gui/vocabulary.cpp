@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
-std::array<mui::Object*, MAIN_NUMBER_OF_BUTTONS> gButtons{};
+std::array<mui::Object*, ALL_BUTTON_SLOTS> gButtons{};
 std::array<mui::Object*, NUMBER_OF_WINDOWS> gWindows{};
 mui::Object* gCroutonList = nullptr;
 mui::Object* gVisualList = nullptr;
@@ -79,8 +79,11 @@ constexpr const char* kHexButtonNames[] = {
     "BUTTON_MAIN_BAUDRATE_CYCLER",
     "BUTTON_MAIN_FPS_CYCLER",
     "BUTTON_MAIN_CUSTOMFPS",
+    "BUTTON_MAIN_OUTPUTFILENAME_BROWSE",
+    "BUTTON_MAIN_TOTALLENGTH",
+    "BUTTON_MAIN_OUTPUTSIZE",
 };
-static_assert(std::size(kHexButtonNames) == MAIN_NUMBER_OF_BUTTONS,
+static_assert(std::size(kHexButtonNames) == ALL_BUTTON_SLOTS,
               "every HexButtons slot needs its name, in enumeration order");
 
 constexpr const char* kWindowNames[] = {
@@ -107,8 +110,21 @@ constexpr const char* kMenuNames[] = {
     "MEN_EDIT",
     "MEN_UNDO",
     "MEN_REDO",
+    "MEN_DELETE_CROUTON",
+    "MEN_HELP",
+    "MEN_RECENT",
+    "MEN_RECENT_1",
+    "MEN_RECENT_2",
+    "MEN_RECENT_3",
+    "MEN_RECENT_4",
+    "MEN_RECENT_5",
+    "MEN_RECENT_6",
+    "MEN_RECENT_7",
+    "MEN_RECENT_8",
+    "MEN_CROUTON",
+    "MEN_HELP_MENU",
 };
-static_assert(std::size(kMenuNames) == MEN_REDO + 1,
+static_assert(std::size(kMenuNames) == MEN_HELP_MENU + 1,
               "every menu identifier needs its name, in enumeration order");
 #endif
 

@@ -76,7 +76,13 @@ enum HexButtons : LONG {
     BUTTON_MAIN_BAUDRATE_CYCLER,
     BUTTON_MAIN_FPS_CYCLER,
     BUTTON_MAIN_CUSTOMFPS,
-    MAIN_NUMBER_OF_BUTTONS
+    MAIN_NUMBER_OF_BUTTONS,
+    // Gadgets beyond the original window's: the output field's own "Browse"
+    // button and the project's total length and size estimate.
+    BUTTON_MAIN_OUTPUTFILENAME_BROWSE = MAIN_NUMBER_OF_BUTTONS,
+    BUTTON_MAIN_TOTALLENGTH,
+    BUTTON_MAIN_OUTPUTSIZE,
+    ALL_BUTTON_SLOTS
 };
 
 enum Windows : LONG {
@@ -125,7 +131,10 @@ enum HexMsgs : LONG {
     GADMSG_MAIN_SELECTFORMAT,
     GADMSG_MAIN_SELECTBAUDRATE,
     GADMSG_MAIN_SELECTFPS,
-    GADMSG_MAIN_MSGEND
+    GADMSG_MAIN_MSGEND,
+    // Return IDs beyond the original window's.
+    GADMSG_MAIN_BROWSEOUTPUT,
+    GADMSG_MAIN_DROPPEDFILES,
 };
 
 #ifndef CLIPWEAVER_BASIC
@@ -139,7 +148,16 @@ enum {
     MEN_QUIT,
     MEN_EDIT,
     MEN_UNDO,
-    MEN_REDO
+    MEN_REDO,
+    // Items beyond the original menu: Delete Crouton, Help, and the recent
+    // projects' menu with its eight items.
+    MEN_DELETE_CROUTON,
+    MEN_HELP,
+    MEN_RECENT,
+    MEN_RECENT_FIRST,
+    MEN_RECENT_LAST = MEN_RECENT_FIRST + 7,
+    MEN_CROUTON,
+    MEN_HELP_MENU,
 };
 #endif
 
@@ -156,7 +174,7 @@ inline constexpr LONG cRedoReturnID = 10;
 
 // Gadget handles, valid from building the windows until the application is
 // disposed; a slot that is never created stays null.
-extern std::array<mui::Object*, MAIN_NUMBER_OF_BUTTONS> gButtons;
+extern std::array<mui::Object*, ALL_BUTTON_SLOTS> gButtons;
 extern std::array<mui::Object*, NUMBER_OF_WINDOWS> gWindows;
 extern mui::Object* gCroutonList;
 extern mui::Object* gVisualList;

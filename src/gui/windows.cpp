@@ -24,17 +24,34 @@ constexpr const char* kNoVideoLoaded = "NoVideoLoaded.png";
 constexpr const char* kBlankSpacer = "BlankSpacer.png";
 
 // The menu strip, one menu; each item's user data is its menu identifier.
+// The first menu is the original one, with the keys people expect; the
+// recent projects' items stay hidden until there are recent projects.
 const std::vector<mui::NewMenu> gMenuData = {
     {mui::NM_TITLE, "Project", MEN_PROJECT},
-    {mui::NM_ITEM, "New Project", MEN_NEW_PROJECT},
-    {mui::NM_ITEM, "Load Project...", MEN_LOAD_PROJECT},
-    {mui::NM_ITEM, "Save Project...", MEN_SAVE_PROJECT},
-    {mui::NM_ITEM, "Render!", MEN_RENDER},
+    {mui::NM_ITEM, "New Project", MEN_NEW_PROJECT, "Ctrl+N"},
+    {mui::NM_ITEM, "Load Project...", MEN_LOAD_PROJECT, "Ctrl+O"},
+    {mui::NM_ITEM, "Save Project...", MEN_SAVE_PROJECT, "Ctrl+S"},
+    {mui::NM_ITEM, "Render!", MEN_RENDER, "Ctrl+R"},
     {mui::NM_ITEM, "About", MEN_ABOUT},
-    {mui::NM_ITEM, "Quit", MEN_QUIT},
+    {mui::NM_ITEM, "Quit", MEN_QUIT, "Ctrl+Q"},
     {mui::NM_TITLE, "Edit", MEN_EDIT},
     {mui::NM_ITEM, "Undo", MEN_UNDO, "Ctrl+Z"},
     {mui::NM_ITEM, "Redo", MEN_REDO, "Ctrl+Shift+Z"},
+    {mui::NM_TITLE, "Recent Projects", MEN_RECENT},
+    {mui::NM_ITEM, "", MEN_RECENT_FIRST},
+    {mui::NM_ITEM, "", MEN_RECENT_FIRST + 1},
+    {mui::NM_ITEM, "", MEN_RECENT_FIRST + 2},
+    {mui::NM_ITEM, "", MEN_RECENT_FIRST + 3},
+    {mui::NM_ITEM, "", MEN_RECENT_FIRST + 4},
+    {mui::NM_ITEM, "", MEN_RECENT_FIRST + 5},
+    {mui::NM_ITEM, "", MEN_RECENT_FIRST + 6},
+    {mui::NM_ITEM, "", MEN_RECENT_LAST},
+    {mui::NM_TITLE, "Crouton", MEN_CROUTON},
+    // The Delete key deletes only where it deletes nothing else: in the lists.
+    // The Delete key deletes only where it deletes nothing else: in the lists.
+    {mui::NM_ITEM, "Delete Crouton", MEN_DELETE_CROUTON, "Del"},
+    {mui::NM_TITLE, "Help", MEN_HELP_MENU},
+    {mui::NM_ITEM, "Help", MEN_HELP, "F1"},
     {mui::NM_END, "", 0},
 };
 
@@ -106,6 +123,12 @@ ObjectPtr String(std::string contents)
     return With(mui::MakeString(std::move(contents)), {{MUIA_Frame, kFrameString}});
 }
 
+// A text button with the help its tool tip shows.
+ObjectPtr Button(std::string label, std::string help)
+{
+    return With(mui::MakeButton(std::move(label)), {{MUIA_ShortHelp, std::move(help)}});
+}
+
 ObjectPtr DisabledString(std::string contents)
 {
     return With(String(std::move(contents)), {{MUIA_Disabled, LONG{TRUE}}});
@@ -163,17 +186,22 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
         VGroup({
             HGroup({mui::MakeLabel("Project Name: "), Slot(BUTTON_MAIN_PROJECTNAME, String("New Project"))}),
             HGroup({mui::MakeLabel("Output Name: "),
-                    Slot(BUTTON_MAIN_OUTPUTFILENAME, String("RAM:GreatVideo.avi"))}),
+                    Slot(BUTTON_MAIN_OUTPUTFILENAME, String("RAM:GreatVideo.avi")),
+                    Slot(BUTTON_MAIN_OUTPUTFILENAME_BROWSE,
+                         With(Button("_Browse...", "Choose where the output video goes and its kind"),
+                              {{MUIA_HorizWeight, LONG{0}}}))}),
+            HGroup({mui::MakeLabel("Total length: "), Slot(BUTTON_MAIN_TOTALLENGTH, mui::MakeText("\x1b" "l0:00:00")),
+                    mui::MakeLabel("Estimated size: "), Slot(BUTTON_MAIN_OUTPUTSIZE, mui::MakeText("\x1b" "l0 MB"))}),
             HGroup({
                 Slot(BUTTON_MAIN_CROUTONLIST,
                      With(mui::MakeNListview(std::move(croutonList)), {{MUIA_HorizWeight, LONG{60}}})),
                 With(VGroup({
-                         Slot(BUTTON_MAIN_NEWCROUTON, mui::MakeButton("_New Crouton")),
-                         Slot(BUTTON_MAIN_ADDCROUTON, mui::MakeButton("_Add Crouton")),
-                         Slot(BUTTON_MAIN_EDITCROUTON, mui::MakeButton("_Edit Crouton")),
-                         Slot(BUTTON_MAIN_DELETECROUTON, mui::MakeButton("_Delete Crouton")),
-                         HGroup({Slot(BUTTON_MAIN_UP, mui::MakeButton("_Up")),
-                                 Slot(BUTTON_MAIN_DOWN, mui::MakeButton("D_own"))}),
+                         Slot(BUTTON_MAIN_NEWCROUTON, Button("_New Crouton", "Make a new crouton from a video clip or a sequence of pictures")),
+                         Slot(BUTTON_MAIN_ADDCROUTON, Button("_Add Crouton", "Add a crouton saved earlier (a .cwcrouton file)")),
+                         Slot(BUTTON_MAIN_EDITCROUTON, Button("_Edit Crouton", "Trim, retitle and preview the chosen crouton")),
+                         Slot(BUTTON_MAIN_DELETECROUTON, Button("_Delete Crouton", "Take the chosen crouton out of the project (its file stays)")),
+                         HGroup({Slot(BUTTON_MAIN_UP, Button("_Up", "Move the chosen crouton one place earlier")),
+                                 Slot(BUTTON_MAIN_DOWN, Button("D_own", "Move the chosen crouton one place later"))}),
                          CaptionRow("\x1b" "lLength: ", BUTTON_MAIN_LENGTH, "\x1b" "l------ Seconds"),
                          CaptionRow("Width: ", BUTTON_MAIN_CROUTON_WIDTH, "\x1b" "l--------"),
                          CaptionRow("Height: ", BUTTON_MAIN_CROUTON_HEIGHT, "\x1b" "l--------"),
@@ -220,16 +248,17 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
 #endif
                  }),
                  {{MUIA_MaxWidth, LONG{240}}}),
-            Slot(BUTTON_MAIN_RENDER, mui::MakeButton("_Render")),
+            Slot(BUTTON_MAIN_RENDER, Button("_Render", "Make the output video from every crouton in order")),
             HGroup({
-                Slot(BUTTON_MAIN_NEW, mui::MakeButton("_New Project")),
-                Slot(BUTTON_MAIN_LOAD, mui::MakeButton("_Load Project")),
-                Slot(BUTTON_MAIN_SAVE, mui::MakeButton("_Save Project")),
-                Slot(BUTTON_MAIN_QUIT, mui::MakeButton("_Quit")),
+                Slot(BUTTON_MAIN_NEW, Button("_New Project", "Start an empty project")),
+                Slot(BUTTON_MAIN_LOAD, Button("_Load Project", "Open a saved project (.cwproj)")),
+                Slot(BUTTON_MAIN_SAVE, Button("_Save Project", "Save this project to a .cwproj file")),
+                Slot(BUTTON_MAIN_QUIT, Button("_Quit", "Leave Clipweaver")),
             }),
         }),
     });
-    return mui::MakeWindow("Clipweaver    0.8", std::move(root));
+    // Files dropped from a file manager become croutons or the project.
+    return With(mui::MakeWindow("Clipweaver    0.8", std::move(root)), {{MUIA_Window_AppWindow, LONG{TRUE}}});
 }
 
 // Preview image k of the editor above its slider.
@@ -246,7 +275,7 @@ ObjectPtr BuildCroutonEditorWindow()
             mui::MakeLabel("Source Video: "),
             SourceField(FileField(Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME, FileString()),
                                   Slot(BUTTON_CROUTONEDITOR_VIDEO_FILENAME_POPUP, mui::MakePopButton()))),
-            Slot(BUTTON_CROUTONEDITOR_LOADVIDEO, mui::MakeButton("_Load")),
+            Slot(BUTTON_CROUTONEDITOR_LOADVIDEO, Button("_Load", "Read the source video or pictures named in the field")),
         }),
         HGroup({
             PreviewColumn(BUTTON_CROUTONEDITOR_IMAGE, BUTTON_CROUTONEDITOR_PREVIEWSLIDER1,
@@ -278,11 +307,11 @@ ObjectPtr BuildCroutonEditorWindow()
             mui::MakeLabel("Soundtrack"),
             FileField(Slot(BUTTON_CROUTONEDITOR_SOUNDTRACK, FileString()), mui::MakePopButton()),
         }),
-        Slot(BUTTON_CROUTONEDITOR_GENERATEPREVIEW, mui::MakeButton("_Generate Preview")),
+        Slot(BUTTON_CROUTONEDITOR_GENERATEPREVIEW, Button("_Generate Preview", "Take the five stills at the sliders' positions")),
         HGroup({
-            Slot(BUTTON_CROUTONEDITOR_MPLAYER, mui::MakeButton("_Run MPlayer")),
-            Slot(BUTTON_CROUTONEDITOR_SAVE, mui::MakeButton("_Save")),
-            Slot(BUTTON_CROUTONEDITOR_CANCEL, mui::MakeButton("_Cancel")),
+            Slot(BUTTON_CROUTONEDITOR_MPLAYER, Button("_Run MPlayer", "Play the source in MPlayer")),
+            Slot(BUTTON_CROUTONEDITOR_SAVE, Button("_Save", "Keep the changes and close the editor")),
+            Slot(BUTTON_CROUTONEDITOR_CANCEL, Button("_Cancel", "Close the editor without keeping the changes")),
         }),
     });
     return mui::MakeWindow("Clipweaver Crouton Editor", std::move(root));
@@ -293,7 +322,7 @@ ObjectPtr BuildAboutWindow()
 {
     ObjectPtr root = VGroup({
         mui::MakeText(kAboutText),
-        Slot(BUTTON_ABOUT_OK, mui::MakeButton("_OK!")),
+        Slot(BUTTON_ABOUT_OK, Button("_OK!", "Close this window")),
     });
     return mui::MakeWindow(kAboutTitle, std::move(root));
 }

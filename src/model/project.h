@@ -3,11 +3,15 @@
 #pragma once
 
 #include "model/crouton.h"
+#include "platform/asl.h"
 #include "platform/exec.h"
+
+#include <functional>
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct ListNode {
     std::unique_ptr<Crouton> node;
@@ -50,9 +54,27 @@ LONG FindFreeImageSlot(const Project* project);
 // Adding croutons.
 BOOL AddNewCroutonToProject(Project* project);
 BOOL AddOldCroutonToProject(Project* project);
+// AddNewCroutonToProject once the media is chosen: `chooseFile` names the
+// crouton file (given the probed crouton and the proposed name); nullopt
+// adds nothing.
+using CroutonFileChooser =
+    std::function<std::optional<AslAnswer>(const Crouton& crouton, const std::string& proposal)>;
+BOOL AddNewCroutonFromMedia(Project* project, const std::string& mediaDrawer, const std::string& mediaFile,
+                            const CroutonFileChooser& chooseFile);
+// AddOldCroutonToProject once the crouton file is chosen. A crouton file
+// already in the project, or one that can't be read, is told to the user.
+BOOL AddOldCroutonFromFile(Project* project, const std::string& path);
+// The name proposed for a new crouton's file (".VIDEO.cwcrouton", ".IMAGES.cwcrouton").
+std::string ProposeCroutonName(bool isVideo, std::string_view drawer, std::string_view file);
 
 // The project file.
-BOOL SaveProject(Project* project);
+// `savedPath`, when given, receives the path of the file written.
+BOOL SaveProject(Project* project, std::string* savedPath = nullptr);
 // The current project afterwards: a new one when a file was loaded, else the
 // one passed in. `loaded`, when given, says which.
 std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* loaded = nullptr);
+// Loads the project file `file` of `drawer` as LoadProject does once its
+// requester has answered (a dropped file, a recent project, the command
+// line); a file that can't be opened or is no project is told to the user.
+std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, const std::string& drawer,
+                                         const std::string& file, bool* loaded = nullptr);

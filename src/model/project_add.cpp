@@ -32,6 +32,31 @@ bool Ask(FileRequester& requester, const AslTags& tags)
     return AslRequest(requester, tags) && !requester.fr_File.empty();
 }
 
+// The link that takes a node appended at the end of the list.
+std::unique_ptr<ListNode>* ListTail(Project* project)
+{
+    std::unique_ptr<ListNode>* tail = &project->croutons;
+    while (*tail)
+        tail = &(*tail)->next;
+    return tail;
+}
+
+// The crouton of the project read from the file at `path`, if any.
+// The project's crouton stored in that file (any spelling of its path, or
+// a hard link to it), and its position.
+std::pair<const Crouton*, LONG> CroutonOfFile(Project* project, const std::string& path)
+{
+    LONG position = 0;
+    for (const ListNode* node = project->croutons.get(); node != nullptr; node = node->next.get(), ++position) {
+        const Crouton* crouton = node->node.get();
+        if (crouton && crouton->filename && SameFile(BuildFullPath(crouton->directory.value_or(""), *crouton->filename), path))
+            return {crouton, position};
+    }
+    return {nullptr, -1};
+}
+
+} // namespace
+
 // The crouton file name proposed for a new crouton. A video clip gives its
 // file name without the extension, then ".VIDEO.cwcrouton". An image
 // sequence is named after the folder holding it: the last part of the
@@ -63,30 +88,6 @@ std::string ProposeCroutonName(bool isVideo, std::string_view drawer, std::strin
     return proposal;
 }
 
-// The position of the project's crouton stored in that file, if any.
-std::optional<LONG> PositionOfCroutonFile(const Project* project, const std::string& path)
-{
-    LONG position = 0;
-    for (const ListNode* node = project->croutons.get(); node; node = node->next.get(), ++position) {
-        const Crouton* crouton = node->node.get();
-        if (crouton && crouton->filename &&
-            SameFile(BuildFullPath(crouton->directory.value_or(""), *crouton->filename), path))
-            return position;
-    }
-    return std::nullopt;
-}
-
-// The link that takes a node appended at the end of the list.
-std::unique_ptr<ListNode>* ListTail(Project* project)
-{
-    std::unique_ptr<ListNode>* tail = &project->croutons;
-    while (*tail)
-        tail = &(*tail)->next;
-    return tail;
-}
-
-} // namespace
-
 BOOL AddNewCroutonToProject(Project* project)
 {
     if (!project)
@@ -107,31 +108,50 @@ BOOL AddNewCroutonToProject(Project* project)
     }
     const std::string mediaDrawer = requester->fr_Drawer;
     const std::string mediaFile = requester->fr_File;
+    FreeAslRequest(std::move(requester));
+    return AddNewCroutonFromMedia(project, mediaDrawer, mediaFile, [](const Crouton& crouton, const std::string& proposal)
+                                      -> std::optional<AslAnswer> {
+        std::unique_ptr<FileRequester> request = AllocAslRequest(ASL_FileRequest);
+        if (!request)
+            return std::nullopt;
+        AslTags croutonTags;
+        croutonTags.titleText = "Create a crouton";
+        croutonTags.doSaveMode = true;
+        croutonTags.initialDrawer = kCroutonDrawer;
+        croutonTags.initialPattern = kCroutonPattern;
+        croutonTags.initialFile = proposal;
+        croutonTags.doPatterns = true;
+        (void)crouton;
+        std::optional<AslAnswer> answer;
+        if (Ask(*request, croutonTags))
+            answer = AslAnswer{request->fr_Drawer, request->fr_File};
+        FreeAslRequest(std::move(request));
+        return answer;
+    });
+}
+
+BOOL AddNewCroutonFromMedia(Project* project, const std::string& mediaDrawer, const std::string& mediaFile,
+                            const CroutonFileChooser& chooseFile)
+{
+    if (!project)
+        return FALSE;
     const std::string mediaPath = BuildFullPath(mediaDrawer, mediaFile);
 
     std::unique_ptr<Crouton> crouton = CreateCrouton();
-    if (!crouton) {
-        FreeAslRequest(std::move(requester));
+    if (!crouton)
         return FALSE;
-    }
     LoadVideoIntoCrouton(crouton.get(), mediaPath);
 
-    AslTags croutonTags;
-    croutonTags.titleText = "Create a crouton";
-    croutonTags.doSaveMode = true;
-    croutonTags.initialDrawer = kCroutonDrawer;
-    croutonTags.initialPattern = kCroutonPattern;
-    croutonTags.initialFile = ProposeCroutonName(crouton->isVideo, mediaDrawer, mediaFile);
-    croutonTags.doPatterns = true;
-    if (!Ask(*requester, croutonTags)) {
+    const std::optional<AslAnswer> croutonFile =
+        chooseFile(*crouton, ProposeCroutonName(crouton->isVideo, mediaDrawer, mediaFile));
+    if (!croutonFile) {
         DestroyCrouton(std::move(crouton));
-        FreeAslRequest(std::move(requester));
         return FALSE;
     }
 
     crouton->videoName = mediaPath;
-    crouton->filename = requester->fr_File;
-    crouton->directory = requester->fr_Drawer;
+    crouton->filename = croutonFile->file;
+    crouton->directory = croutonFile->drawer;
     crouton->name = crouton->filename;
 
     Crouton* added = crouton.get();
@@ -165,7 +185,6 @@ BOOL AddNewCroutonToProject(Project* project)
     // A crouton whose file couldn't be written stays in the project; saving
     // it from the crouton editor writes it later.
     SaveCrouton(added);
-    FreeAslRequest(std::move(requester));
     return TRUE;
 }
 
@@ -191,18 +210,24 @@ BOOL AddOldCroutonToProject(Project* project)
     }
 
     const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
-    // One crouton file holds one crouton of the project: a second entry
-    // would share its file, its stills and its lock.
-    if (const std::optional<LONG> position = PositionOfCroutonFile(project, path)) {
-        TellUser("Add Crouton", Format("%s is already in the project, as crouton %d.",
-                                       requester->fr_File.c_str(), *position + 1));
-        FreeAslRequest(std::move(requester));
+    FreeAslRequest(std::move(requester));
+    return AddOldCroutonFromFile(project, path);
+}
+
+BOOL AddOldCroutonFromFile(Project* project, const std::string& path)
+{
+    if (!project)
+        return FALSE;
+    // The same crouton file twice would share its stills and its lock.
+    if (const auto [present, position] = CroutonOfFile(project, path); present) {
+        TellUser("Add Crouton", "The crouton \"" + present->name.value_or(path) + "\" is already in the project, as crouton " +
+                                    std::to_string(position + 1) + ".");
         return FALSE;
     }
     std::unique_ptr<Crouton> crouton = LoadCrouton(path);
     if (!crouton) {
         // Nothing was linked yet: the project and both lists are as before.
-        FreeAslRequest(std::move(requester));
+        TellUser("Add Crouton", "\"" + path + "\" is not a crouton file that can be read.");
         return FALSE;
     }
 
@@ -221,7 +246,7 @@ BOOL AddOldCroutonToProject(Project* project)
     if (!SaveCrouton(added)) {
         DestroyCrouton(std::move((*link)->node));
         link->reset();
-        FreeAslRequest(std::move(requester));
+        TellUser("Add Crouton", "The crouton file \"" + path + "\" could not be written back, so the crouton was not added.");
         return FALSE;
     }
 
@@ -238,7 +263,5 @@ BOOL AddOldCroutonToProject(Project* project)
     }
     AddVisualEntry(added, slot);
     project->numberOfCroutons++;
-
-    FreeAslRequest(std::move(requester));
     return TRUE;
 }

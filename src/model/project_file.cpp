@@ -11,6 +11,7 @@
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 
 #include <string>
 #include <string_view>
@@ -225,7 +226,7 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
 
 } // namespace
 
-BOOL SaveProject(Project* project)
+BOOL SaveProject(Project* project, std::string* savedPath)
 {
     std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
     kprintf("Saving project.\n");
@@ -253,6 +254,8 @@ BOOL SaveProject(Project* project)
     // them again.
     // A file that can't be written is not reported.
     WriteProjectFile(*project, path);
+    if (savedPath)
+        *savedPath = path;
     FreeAslRequest(std::move(requester));
     return TRUE;
 }
@@ -274,11 +277,21 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
         FreeAslRequest(std::move(requester));
         return oldProject;
     }
+    const std::string drawer = requester->fr_Drawer;
+    const std::string chosen = requester->fr_File;
+    FreeAslRequest(std::move(requester));
+    return LoadProjectFile(std::move(oldProject), drawer, chosen, loaded);
+}
 
-    const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
+std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, const std::string& drawer,
+                                         const std::string& chosen, bool* loaded)
+{
+    if (loaded)
+        *loaded = false;
+    const std::string path = BuildFullPath(drawer, chosen);
     FileHandle file = OpenRegularFile(path, MODE_OLDFILE);
     if (!file) {
-        FreeAslRequest(std::move(requester));
+        TellUser("Load Project", "\"" + path + "\" could not be opened.");
         return oldProject;
     }
 
@@ -289,7 +302,7 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
     Close(std::move(file));
     if (!contents) {
         kprintf("Not a project file.\n");
-        FreeAslRequest(std::move(requester));
+        TellUser("Load Project", "\"" + path + "\" is not a Clipweaver project file.");
         return oldProject;
     }
 
@@ -300,8 +313,8 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
 #ifdef CLIPWEAVER_BASIC
     project->filename = path;
 #else
-    project->filename = requester->fr_File;
-    project->directory = requester->fr_Drawer;
+    project->filename = chosen;
+    project->directory = drawer;
 #endif
 
     kprintf("Loading project.\n");
@@ -338,7 +351,6 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
 
     if (contents->damaged)
         kprintf("Project file %s is damaged; reading stopped there.\n", path.c_str());
-    FreeAslRequest(std::move(requester));
 
     BuildVisualEntries(*project);
     UpdateGUI(project.get());

@@ -504,6 +504,7 @@ private:
         if (Going()) {
             kept_.Drop();
             kprintf("Rendering finished.\n");
+            SetWorkResult(output_);
             EndWork(WorkOutcome::Finished, FinishedMessage(output_));
             return;
         }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 namespace {
 
@@ -18,6 +19,7 @@ struct WorkState {
     double partFrom = 0.0;
     double partTo = 1.0;
     int waitDepth = 0;
+    std::string result;
     std::chrono::steady_clock::time_point lastPoll;
 };
 
@@ -38,6 +40,7 @@ void SetWorkFace(WorkFace face) { State().face = std::move(face); }
 void BeginWork(std::string_view title, int count)
 {
     WorkState& state = State();
+    state.result.clear();
     state.running = true;
     state.cancelled = false;
     state.title = std::string(title);
@@ -87,6 +90,10 @@ void EndWork(WorkOutcome outcome, std::string_view message)
 std::string WorkTitle() { return State().running ? State().title : std::string(); }
 
 bool WorkRunning() { return State().running; }
+
+void SetWorkResult(std::string_view file) { State().result = std::string(file); }
+
+const std::string& WorkResult() { return State().result; }
 
 void CancelWork()
 {

@@ -38,6 +38,12 @@ void EndWork(WorkOutcome outcome, std::string_view message);
 // BeginWork and StepWork set it back to [0, 1].
 void WorkPart(double from, double to);
 
+// The file the running work made (a render's output, an AmigaDOS path),
+// set before it ends as finished so that the face can offer to show it;
+// BeginWork forgets it.
+void SetWorkResult(std::string_view file);
+const std::string& WorkResult();
+
 // Whether work is between BeginWork and EndWork.
 bool WorkRunning();
 // The title the running work began with ("Rendering"); empty when none runs.

@@ -95,9 +95,9 @@ TEST(MainTest, StartUpStateOfTheWindows)
         EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
 #ifndef CLIPWEAVER_BASIC
         EXPECT_FALSE(IsOpen(WINDOW_ABOUT));
-        EXPECT_EQ(CountNotifications(*App()), 32u);
+        EXPECT_EQ(CountNotifications(*App()), 34u);
 #else
-        EXPECT_EQ(CountNotifications(*App()), 30u);
+        EXPECT_EQ(CountNotifications(*App()), 32u);
 #endif
         // The field was made after the project, so it keeps its own text.
         EXPECT_EQ(Text(BUTTON_MAIN_OUTPUTFILENAME), "RAM:GreatVideo.avi");
@@ -125,7 +125,8 @@ TEST(MainTest, NotificationsRaiseTheirReturnIds)
     RunMainWithSteps({Act([&rows] {
         auto pressed = [&rows](HexButtons slot) { return rows(gButtons[slot]); };
         constexpr LONG kQuit = MUIV_Application_ReturnID_Quit;
-        EXPECT_THAT(rows(gWindows[WINDOW_MAIN]), ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, kQuit}));
+        EXPECT_THAT(rows(gWindows[WINDOW_MAIN]), ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, kQuit},
+                                                             Row{MUIA_AppMessage, MUIV_EveryTime, GADMSG_MAIN_DROPPEDFILES}));
         EXPECT_THAT(rows(gWindows[WINDOW_CROUTONEDITOR]),
                     ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CANCEL}));
         const std::pair<HexButtons, LONG> buttons[] = {
@@ -145,6 +146,7 @@ TEST(MainTest, NotificationsRaiseTheirReturnIds)
             {BUTTON_MAIN_UP, GADMSG_MAIN_UP},
             {BUTTON_MAIN_DOWN, GADMSG_MAIN_DOWN},
             {BUTTON_MAIN_QUIT, kQuit},
+            {BUTTON_MAIN_OUTPUTFILENAME_BROWSE, GADMSG_MAIN_BROWSEOUTPUT},
         };
         for (const auto& [slot, id] : buttons)
             EXPECT_THAT(pressed(slot), ElementsAre(Row{MUIA_Pressed, FALSE, id})) << HexButtonName(slot);

@@ -151,6 +151,12 @@ TEST_F(WindowsLayout, MainWindowIsLaidOutInFull)
         "      Group horizontal\n"
         "        Label \"Output Name: \"\n"
         "        String BUTTON_MAIN_OUTPUTFILENAME \"RAM:GreatVideo.avi\" frame=4 maxlen=256\n"
+        "        Button \"_Browse...\" weight=0\n"
+        "      Group horizontal\n"
+        "        Label \"Total length: \"\n"
+        "        Text \"\\el0:00:00\"\n"
+        "        Label \"Estimated size: \"\n"
+        "        Text \"\\el0 MB\"\n"
         "      Group horizontal\n"
         "        NListview BUTTON_MAIN_CROUTONLIST weight=60\n"
         "          NList gCroutonList dragsort=1 entries=3\n"
@@ -631,24 +637,31 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
     const auto strips = AllOfKind(app.get(), Kind::Menustrip);
     ASSERT_EQ(strips.size(), 1u);
     EXPECT_EQ(strips[0]->parent(), app.get());
-    // The Project menu, then the Edit menu with Undo and Redo.
-    ASSERT_EQ(strips[0]->children().size(), 2u);
+    // The Project menu, then the Edit menu with Undo and Redo, then the rest.
+    ASSERT_EQ(strips[0]->children().size(), 5u);
     const Object* menu = strips[0]->children()[0].get();
     EXPECT_EQ(menu->kind(), Kind::Menu);
     EXPECT_EQ(menu->GetString(MUIA_Menu_Title), "Project");
     EXPECT_EQ(menu->GetLong(MUIA_UserData), MEN_PROJECT);
 
-    const std::vector<std::pair<std::string, LONG>> items = {
-        {"New Project", MEN_NEW_PROJECT}, {"Load Project...", MEN_LOAD_PROJECT},
-        {"Save Project...", MEN_SAVE_PROJECT}, {"Render!", MEN_RENDER},
-        {"About", MEN_ABOUT}, {"Quit", MEN_QUIT},
+    // Each with the key people expect, shown in the menu.
+    struct Row {
+        std::string title;
+        LONG id;
+        std::optional<std::string> key;
+    };
+    const std::vector<Row> items = {
+        {"New Project", MEN_NEW_PROJECT, "Ctrl+N"}, {"Load Project...", MEN_LOAD_PROJECT, "Ctrl+O"},
+        {"Save Project...", MEN_SAVE_PROJECT, "Ctrl+S"}, {"Render!", MEN_RENDER, "Ctrl+R"},
+        {"About", MEN_ABOUT, std::nullopt}, {"Quit", MEN_QUIT, "Ctrl+Q"},
     };
     ASSERT_EQ(menu->children().size(), items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         const Object* item = menu->children()[i].get();
         EXPECT_EQ(item->kind(), Kind::Menuitem);
-        EXPECT_EQ(item->GetString(MUIA_Menuitem_Title), items[i].first);
-        EXPECT_EQ(item->GetLong(MUIA_UserData), items[i].second);
+        EXPECT_EQ(item->GetString(MUIA_Menuitem_Title), items[i].title);
+        EXPECT_EQ(item->GetLong(MUIA_UserData), items[i].id);
+        EXPECT_EQ(item->GetString(MUIA_Menuitem_Shortcut), items[i].key);
         EXPECT_FALSE(item->GetLong(MUIA_Disabled));
     }
     const Object* edit = strips[0]->children()[1].get();
@@ -663,6 +676,9 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
         EXPECT_EQ(item->GetLong(MUIA_UserData), std::get<1>(editItems[i]));
         EXPECT_EQ(item->GetString(MUIA_Menuitem_Shortcut), std::get<2>(editItems[i]));
     }
+    // Delete works in the lists, F1 anywhere.
+    EXPECT_EQ(mui::FindMenuObject(app.get(), MEN_DELETE_CROUTON)->GetString(MUIA_Menuitem_Shortcut), "Del");
+    EXPECT_EQ(mui::FindMenuObject(app.get(), MEN_HELP)->GetString(MUIA_Menuitem_Shortcut), "F1");
 }
 
 // Choosing an item hands its identifier to the loop once the main window

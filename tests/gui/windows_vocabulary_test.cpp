@@ -21,7 +21,7 @@ TEST(WindowsVocabulary, SlotCountsAndWindowCounts)
     EXPECT_EQ(MAIN_NUMBER_OF_BUTTONS, 62);
     EXPECT_EQ(NUMBER_OF_WINDOWS, 2);
 #endif
-    EXPECT_EQ(gButtons.size(), static_cast<std::size_t>(MAIN_NUMBER_OF_BUTTONS));
+    EXPECT_EQ(gButtons.size(), static_cast<std::size_t>(ALL_BUTTON_SLOTS));
     EXPECT_EQ(gWindows.size(), static_cast<std::size_t>(NUMBER_OF_WINDOWS));
     EXPECT_EQ(WINDOW_MAIN, 0);
     EXPECT_EQ(WINDOW_CROUTONEDITOR, 1);
@@ -120,7 +120,7 @@ TEST(WindowsVocabulary, MenuNamesRoundTrip)
         EXPECT_EQ(MenuFromName(name), id);
     }
     EXPECT_EQ(MenuName(0), nullptr);
-    EXPECT_EQ(MenuName(MEN_REDO + 1), nullptr);
+    EXPECT_EQ(MenuName(MEN_HELP_MENU + 1), nullptr);
     EXPECT_EQ(MenuName(-1), nullptr);
     EXPECT_EQ(MenuFromName("MEN_SETTINGS"), -1);
     EXPECT_EQ(MenuFromName(""), -1);
@@ -130,7 +130,7 @@ TEST(WindowsVocabulary, MenuNamesRoundTrip)
 TEST(WindowsVocabulary, EverySlotHasItsOwnName)
 {
     std::set<std::string> seen;
-    for (LONG slot = 0; slot < MAIN_NUMBER_OF_BUTTONS; ++slot) {
+    for (LONG slot = 0; slot < ALL_BUTTON_SLOTS; ++slot) {
         const char* name = HexButtonName(slot);
         ASSERT_NE(name, nullptr) << slot;
         EXPECT_EQ(std::string(name).rfind("BUTTON_", 0), 0u) << name;
@@ -138,7 +138,7 @@ TEST(WindowsVocabulary, EverySlotHasItsOwnName)
         EXPECT_EQ(HexButtonFromName(name), slot) << name;
     }
     EXPECT_EQ(HexButtonName(-1), nullptr);
-    EXPECT_EQ(HexButtonName(MAIN_NUMBER_OF_BUTTONS), nullptr);
+    EXPECT_EQ(HexButtonName(ALL_BUTTON_SLOTS), nullptr);
 }
 
 TEST(WindowsVocabulary, NamesMatchTheEnumerators)

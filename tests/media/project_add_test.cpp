@@ -371,6 +371,21 @@ protected:
     }
 };
 
+// The same crouton file twice would share its stills and its lock: the
+// second time the user is told, and nothing is added.
+TEST_F(AddOldCrouton, ACroutonAlreadyInTheProjectIsToldAndNotAddedTwice)
+{
+    WriteCroutonFile("holiday.cwcrouton", "");
+    ClearToldLog();
+    ASSERT_EQ(AddOldCroutonFromFile(project_.get(), croutons_ + "/holiday.cwcrouton"), TRUE);
+    EXPECT_TRUE(ToldLog().empty());
+    EXPECT_EQ(AddOldCroutonFromFile(project_.get(), croutons_ + "/holiday.cwcrouton"), FALSE);
+    EXPECT_EQ(project_->numberOfCroutons, 1);
+    ASSERT_EQ(ToldLog().size(), 1u);
+    EXPECT_NE(ToldLog()[0].text.find("\"Holiday\" is already in the project"), std::string::npos);
+    ClearToldLog();
+}
+
 TEST_F(AddOldCrouton, ExistingFileIsAddedWithItsChosenStill)
 {
     const std::string still = folder_ / "holiday_preview3.png";

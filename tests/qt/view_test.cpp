@@ -10,7 +10,10 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeySequence>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,6 +31,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +51,7 @@ enum : LONG {
     ID_DOUBLECLICK,
     ID_TYPED,
     ID_OK,
+    ID_FILES,
 };
 constexpr LONG MEN_NEW = 3;
 constexpr LONG MEN_QUIT = 7;
@@ -171,6 +176,72 @@ protected:
     mui::Object* label = nullptr;
     mui::Object* text = nullptr;
 };
+
+// Files dragged from a file manager onto a window that takes them reach the
+// model as one drop, through Qt's own drag and drop events.
+TEST_F(ViewTest, FilesDroppedOnAWindowReachTheModel)
+{
+    mui::Notify(window, MUIA_AppMessage, MUIV_EveryTime, app, ID_FILES);
+    QWidget* widget = qtview::WidgetOf(window);
+    ASSERT_NE(widget, nullptr);
+    const struct {
+        const char* what;
+        bool appWindow;
+        QList<QUrl> urls;
+        std::vector<LONG> ids;
+        std::optional<std::string> files;
+    } rows[] = {
+        {"two files", true, {QUrl::fromLocalFile("/v/a b.mp4"), QUrl::fromLocalFile("/v/p.cwproj")}, {ID_FILES},
+         "/v/a b.mp4\n/v/p.cwproj"},
+        {"no local file", true, {QUrl("https://example.org/x.mp4")}, {}, std::nullopt},
+        {"a window that takes no drops", false, {QUrl::fromLocalFile("/v/a.mp4")}, {}, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        window->SetAttrs({{MUIA_Window_AppWindow, LONG{row.appWindow ? TRUE : FALSE}}, {MUIA_AppMessage, std::string()}});
+        TakeIds();
+        QMimeData data;
+        data.setUrls(row.urls);
+        const QPoint where = widget->rect().center();
+        QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &enter);
+        EXPECT_EQ(enter.isAccepted(), !row.ids.empty());
+        QDropEvent drop(QPointF(where), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &drop);
+        EXPECT_EQ(TakeIds(), row.ids);
+        if (row.files) {
+            EXPECT_EQ(window->GetString(MUIA_AppMessage), row.files);
+        }
+    }
+}
+
+// Menu items show their keys; an item without a title is not shown.
+TEST(ViewMenus, ShortcutsShowAndUntitledItemsHide)
+{
+    const qtview::Frontend frontend;
+    std::vector<mui::ObjectPtr> windows;
+    windows.push_back(mui::MakeWindow("Keys", mui::MakeGroup(false, {})));
+    mui::Object* window = windows.back().get();
+    mui::ObjectPtr application = mui::MakeApplication("Keys", std::move(windows),
+        mui::MakeMenustrip({{mui::NM_TITLE, "Project", 1},
+            {mui::NM_ITEM, "Save", 2, "Ctrl+S"},
+            {mui::NM_ITEM, "", 3},
+            {mui::NM_ITEM, "Help", 4, "F1"},
+            {mui::NM_END, "", 0}}));
+    ASSERT_NE(application, nullptr);
+    mui::set(window, MUIA_Window_Open, LONG{TRUE});
+    auto* main = qobject_cast<QMainWindow*>(qtview::WidgetOf(window));
+    ASSERT_NE(main, nullptr);
+    const QList<QAction*> actions = main->menuBar()->actions().front()->menu()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_FALSE(actions[1]->isVisible());
+    EXPECT_EQ(actions[2]->shortcut(), QKeySequence(Qt::Key_F1));
+    // A title given later shows the item.
+    mui::set(mui::FindMenuObject(application.get(), 3), MUIA_Menuitem_Title, std::string("1  Holiday.cwproj"));
+    EXPECT_TRUE(actions[1]->isVisible());
+    mui::DisposeObject(std::move(application));
+}
 
 TEST(ViewTexts, ButtonLabelsTurnTheirShortcutIntoAMnemonic)
 {

@@ -92,9 +92,16 @@ constexpr Tag ASLFR_DoPatterns = 0x80080028;
 constexpr Tag ASLFR_DoSequences = 0x80080100;
 constexpr Tag ASLFR_HintText = 0x80080101;
 constexpr Tag MUIA_Menuitem_Title = 0x804218be;
-constexpr Tag MUIA_Menu_Title = 0x8042a0e3;
-// A menu item's keyboard shortcut as the desktop writes it ("Ctrl+Z").
+// A menu item's keyboard shortcut in the portable form "Ctrl+S", "Del",
+// "F1"; none for no shortcut. An item whose title is empty is not shown.
 constexpr Tag MUIA_Menuitem_Shortcut = 0x80422030;
+// A gadget's help text, shown as its tool tip.
+constexpr Tag MUIA_ShortHelp = 0x80428fe3;
+// A window that takes files dropped on it (TRUE), and the files of the last
+// drop: their paths, one per line; each drop notifies (see UserDropFiles).
+constexpr Tag MUIA_Window_AppWindow = 0x804280cf;
+constexpr Tag MUIA_AppMessage = 0x80421955;
+constexpr Tag MUIA_Menu_Title = 0x8042a0e3;
 
 constexpr LONG MUIV_EveryTime = 0x49893131;
 constexpr LONG MUIV_Application_ReturnID_Quit = -1;
@@ -294,7 +301,8 @@ struct NewMenu {
     int nm_Type;
     std::string nm_Label;
     LONG nm_UserData;
-    std::string nm_CommKey = {}; // the item's keyboard shortcut ("Ctrl+Z"); none when empty
+    // The item's shortcut (MUIA_Menuitem_Shortcut); empty for none.
+    std::string nm_CommKey = {};
 };
 // Menustrip > Menu (one per NM_TITLE, its text in MUIA_Menu_Title) >
 // Menuitem (one per NM_ITEM, its text in MUIA_Menuitem_Title); both carry
@@ -376,6 +384,10 @@ std::optional<std::string> NList_GetEntry(const Object* list, LONG position);
 std::optional<LONG> ImageSlotOfEntry(std::string_view entry);
 Object* NList_SlotImage(const Object* list, LONG slot);
 
+// The menu or menu item of an application's menu strip that carries the
+// user data; null when none does.
+Object* FindMenuObject(Object* application, LONG userData);
+
 // The application most recently made and not yet disposed (null if none).
 Object* CurrentApplication();
 // Called for every application that is made (the Qt view attaches itself).
@@ -417,6 +429,10 @@ bool UserCloseWindow(Object* window);
 // on the application; needs an open window to show the menu strip and an
 // item that is not disabled.
 bool UserChooseMenu(Object* application, LONG userData);
+// Files dropped on a window that takes them (MUIA_Window_AppWindow TRUE):
+// MUIA_AppMessage becomes the paths, one per line, forced, so every drop
+// notifies. Needs an open window and at least one path.
+bool UserDropFiles(Object* window, const std::vector<std::string>& paths);
 // The pop-up button of a file field (given the field or its button): presses
 // the button, asks the file requester (initial drawer and file taken from
 // the field's text) and, when the user chose, puts the chosen path into the

@@ -175,6 +175,35 @@ bool UserCloseWindow(Object* window)
     return true;
 }
 
+Object* FindMenuObject(Object* application, LONG userData)
+{
+    if (application == nullptr)
+        return nullptr;
+    for (const auto& child : application->children()) {
+        if (child->kind() != Kind::Menustrip)
+            continue;
+        for (const auto& menu : child->children()) {
+            if (menu->GetLong(MUIA_UserData) == userData)
+                return menu.get();
+        }
+    }
+    return FindMenuItem(application, userData);
+}
+
+bool UserDropFiles(Object* window, const std::vector<std::string>& paths)
+{
+    if (!Reachable(window, Kind::Window) || window->GetLong(MUIA_Window_AppWindow) == 0 || paths.empty())
+        return false;
+    std::string lines;
+    for (const std::string& path : paths) {
+        if (!lines.empty())
+            lines += '\n';
+        lines += path;
+    }
+    window->ForceNotify(MUIA_AppMessage, std::move(lines));
+    return true;
+}
+
 bool UserChooseMenu(Object* application, LONG userData)
 {
     if (application == nullptr || application->kind() != Kind::Application)

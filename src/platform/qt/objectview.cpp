@@ -11,10 +11,13 @@
 #include "platform/qt/widgets.h"
 
 #include <QAction>
+#include <QFile>
+#include <QSaveFile>
+#include <QKeySequence>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QBoxLayout>
 #include <QMenu>
-#include <QKeySequence>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
@@ -59,6 +62,30 @@ int HorizontalStretch(const Object& child)
     return child.kind() == Kind::Label ? 0 : 100;
 }
 
+// A shortcut with Ctrl or Alt, or a function key, works anywhere in the
+// window; a plain key such as Delete edits text elsewhere, so it works only
+// in the window's lists.
+void SetMenuShortcut(QAction& action, const QKeySequence& key, QWidget& window)
+{
+    if (key.isEmpty())
+        return;
+    action.setShortcut(key);
+    const QKeyCombination combination = key[0];
+    const bool modified = (combination.keyboardModifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+    const bool functionKey = combination.key() >= Qt::Key_F1 && combination.key() <= Qt::Key_F35;
+    if (modified || functionKey) {
+        action.setShortcutContext(Qt::WindowShortcut);
+        return;
+    }
+    action.setShortcutContext(Qt::WidgetShortcut);
+    for (ListWidget* list : window.findChildren<ListWidget*>())
+        list->addAction(&action);
+}
+
+// What a window's frame takes before it has one to measure: the sides, and
+// (three times) the title bar.
+constexpr int kFrameAllowance = 16;
+
 class View final : public mui::ObjectView, public detail::FaceHost {
 public:
     void Attach(Object& application);
@@ -95,6 +122,8 @@ private:
     void ApplyGeometry(Object& object);
     void ShowWindow(Object& window);
     void PlaceWindow(Object& window, WindowWidget& widget);
+    // Gives a window its first size: what its gadgets need, within the screen.
+    void FitOnScreen(WindowWidget& widget);
 
     Binding* Find(const Object* object);
 
@@ -102,7 +131,38 @@ private:
     QPointer<WindowWidget> mainWindow_;
     // Where the user last left each of the other windows during this run.
     std::unordered_map<const Object*, QPoint> placements_;
+    bool mainPlaceRestored_ = false;
 };
+
+// The file that keeps the main window's place and size from one run to the
+// next; none (tests) keeps nothing.
+QString& PlaceFile()
+{
+    static QString file;
+    return file;
+}
+
+void RestorePlace(QWidget& window)
+{
+    if (PlaceFile().isEmpty())
+        return;
+    QFile file(PlaceFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    // Qt brings a place kept on another screen layout back onto a screen.
+    window.restoreGeometry(QByteArray::fromBase64(file.readAll().trimmed()));
+}
+
+void SavePlace(QWidget& window)
+{
+    if (PlaceFile().isEmpty() || !window.testAttribute(Qt::WA_WState_Created))
+        return;
+    QSaveFile file(PlaceFile());
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(window.saveGeometry().toBase64() + '\n');
+    file.commit();
+}
 
 View& TheView()
 {
@@ -159,6 +219,9 @@ void View::DetachAll()
         else if (binding.kind == Kind::Window)
             windows.push_back(binding.outer);
     }
+    if (mainWindow_)
+        SavePlace(*mainWindow_);
+    mainPlaceRestored_ = false;
     bindings_.clear();
     placements_.clear();
     for (Object* application : applications)
@@ -193,8 +256,28 @@ QWidget* View::BuildContainer(Object& object, bool windowRoot)
             ReportAction("UserCloseWindow");
             mui::UserCloseWindow(&closing);
         });
-        if (!object.children().empty())
-            window->setCentralWidget(Build(*object.children().front(), true));
+        window->SetDropHandler([](Object& target, std::vector<std::string> files) {
+            auto drop = [&target, files] {
+                ReportAction("UserDropFiles");
+                mui::UserDropFiles(&target, files);
+            };
+            // A drop while a tool runs waits its turn like any other input
+            // (unless the program has ended the window's application).
+            if (detail::HoldingInput()) {
+                Object* app = target.application();
+                detail::HoldAction([app, drop] {
+                    if (app != nullptr && mui::CurrentApplication() == app)
+                        drop();
+                }, false);
+            } else {
+                drop();
+            }
+        });
+        if (!object.children().empty()) {
+            auto* scroll = new WindowScroll;
+            scroll->setWidget(Build(*object.children().front(), true));
+            window->setCentralWidget(scroll);
+        }
         widget = window;
         break;
     }
@@ -271,8 +354,9 @@ void View::BuildMenuBar(Object& application, WindowWidget& window)
             if (itemObject->kind() != Kind::Menuitem)
                 continue;
             QAction* action = menu->addAction(menuText(itemObject->GetString(MUIA_Menuitem_Title)));
-            if (const auto shortcut = itemObject->GetString(MUIA_Menuitem_Shortcut))
-                action->setShortcut(QKeySequence(QString::fromStdString(*shortcut)));
+            action->setVisible(!action->text().isEmpty());
+            if (const std::optional<std::string> key = itemObject->GetString(MUIA_Menuitem_Shortcut))
+                SetMenuShortcut(*action, QKeySequence(ToQString(*key)), window);
             const LONG userData = itemObject->GetLong(MUIA_UserData);
             Object* app = &application;
             QObject::connect(action, &QAction::triggered, action, [app, userData] {
@@ -350,11 +434,34 @@ void View::ShowWindow(Object& window)
             widget->statusBar()->setSizeGripEnabled(false);
         }
     }
+    if (!widget->isVisible() && widget == mainWindow_ && !mainPlaceRestored_) {
+        mainPlaceRestored_ = true;
+        RestorePlace(*widget);
+    }
+    if (!widget->isVisible())
+        FitOnScreen(*widget);
     if (!widget->isVisible() && widget != mainWindow_)
         PlaceWindow(window, *widget);
     widget->show();
     widget->raise();
     widget->activateWindow();
+}
+
+void View::FitOnScreen(WindowWidget& widget)
+{
+    if (widget.testAttribute(Qt::WA_Resized))
+        return;
+    QWidget* main = mainWindow_;
+    QScreen* screen = main != nullptr && main->isVisible() ? main->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    // A first showing asks for what the gadgets need, at most the screen
+    // less the window's frame; the rest scrolls.
+    const QSize frame = main != nullptr && main->isVisible() && main != &widget
+        ? main->frameGeometry().size() - main->size()
+        : QSize(kFrameAllowance, 3 * kFrameAllowance);
+    const QSize room = screen->availableGeometry().size() - frame;
+    widget.resize(widget.sizeHint().boundedTo(room));
 }
 
 void View::PlaceWindow(Object& window, WindowWidget& widget)
@@ -422,6 +529,8 @@ void View::Sync(Object& object, Tag attribute)
     }
     if (wants(MUIA_MaxWidth) || wants(MUIA_FixHeight))
         ApplyGeometry(object);
+    if (wants(MUIA_ShortHelp) && binding->outer && object.Has(MUIA_ShortHelp))
+        binding->outer->setToolTip(ToQString(object.GetString(MUIA_ShortHelp).value_or(std::string())));
 
     QWidget* widget = binding->outer;
     if (const detail::GadgetFace* face = detail::FaceOf(object.kind())) {
@@ -435,6 +544,8 @@ void View::Sync(Object& object, Tag attribute)
     }
     switch (object.kind()) {
     case Kind::Window:
+        if (wants(MUIA_Window_AppWindow) && widget)
+            widget->setAcceptDrops(object.GetLong(MUIA_Window_AppWindow) != 0);
         if (wants(MUIA_Window_Title) && widget)
             widget->setWindowTitle(ToQString(object.GetString(MUIA_Window_Title).value_or(std::string())));
         if (wants(MUIA_Window_Open))
@@ -445,8 +556,11 @@ void View::Sync(Object& object, Tag attribute)
             binding->menu->setTitle(ToQString(object.GetString(MUIA_Menu_Title).value_or(std::string())));
         break;
     case Kind::Menuitem:
-        if (binding->action && wants(MUIA_Menuitem_Title))
-            binding->action->setText(ToQString(object.GetString(MUIA_Menuitem_Title).value_or(std::string())));
+        if (binding->action && wants(MUIA_Menuitem_Title)) {
+            binding->action->setText(ToQString(object.GetString(MUIA_Menuitem_Title).value_or(std::string()))
+                                         .replace(QLatin1Char('&'), QStringLiteral("&&")));
+            binding->action->setVisible(!binding->action->text().isEmpty());
+        }
         break;
     default:
         break;
@@ -473,6 +587,10 @@ void View::ObjectDisposed(Object& object)
     Binding binding = it->second;
     bindings_.erase(it);
     placements_.erase(&object);
+    if (binding.outer && binding.outer == mainWindow_.data()) {
+        SavePlace(*mainWindow_);
+        mainPlaceRestored_ = false;
+    }
     // Children are disposed before their parents, so a window's gadgets go
     // one by one and the window last.
     if (binding.action)
@@ -504,6 +622,8 @@ void ReportAction(std::string_view action)
 } // namespace detail
 
 QWidget* WidgetOf(const mui::Object* object) { return TheView().WidgetOf(object); }
+
+void RememberMainWindowPlace(const QString& file) { PlaceFile() = file; }
 
 void SetActionObserver(ActionObserver observer) { Observer() = std::move(observer); }
 

@@ -29,6 +29,10 @@ QIcon ProgramIcon()
 }
 
 } // namespace
+#include <QStringList>
+
+#include <optional>
+#include <string>
 
 int main(int argc, char* argv[])
 {
@@ -46,8 +50,14 @@ int main(int argc, char* argv[])
     // This instance's T:, and away with those of instances that have ended.
     InitVolumes();
     const qtview::Frontend frontend;
+    qtview::RememberMainWindowPlace(QStringLiteral("Clipweaver.window"));
 #ifndef CLIPWEAVER_BASIC
     qtview::SetQuitReturnIds({MEN_QUIT});
 #endif
-    return ClipweaverMain();
+    // "clipweaver FILE.cwproj" (a file manager's double-click) opens it.
+    const QStringList arguments = QApplication::arguments();
+    std::optional<std::string> project;
+    if (arguments.size() > 1)
+        project = arguments.at(1).toStdString();
+    return ClipweaverMain(project);
 }

@@ -43,6 +43,11 @@ public:
 // none.
 QWidget* WidgetOf(const mui::Object* object);
 
+// Keeps the main window's place and size in `file` when it goes and gives
+// them back when it first opens (the program's own working folder holds the
+// file); an empty name keeps nothing, as at first.
+void RememberMainWindowPlace(const QString& file);
+
 // A button label with its "_" shortcut as a Qt mnemonic: "_Save" -> "&Save",
 // "D_own" -> "D&own"; a literal "&" is doubled.
 QString ButtonText(std::string_view label);

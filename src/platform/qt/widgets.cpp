@@ -1,8 +1,12 @@
 #include "platform/qt/widgets.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QUrl>
+#include <QStyle>
 
 #include <utility>
 
@@ -21,6 +25,72 @@ void WindowWidget::closeEvent(QCloseEvent* event)
     event->ignore();
     if (closeRequested_)
         closeRequested_(window_);
+}
+
+WindowScroll::WindowScroll()
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+}
+
+QSize WindowScroll::sizeHint() const
+{
+    const QWidget* contents = widget();
+    if (contents == nullptr)
+        return QScrollArea::sizeHint();
+    const int frame = 2 * frameWidth();
+    return contents->sizeHint().expandedTo(contents->minimumSizeHint()) + QSize(frame, frame);
+}
+
+QSize WindowScroll::minimumSizeHint() const
+{
+    // Room for the scroll bars and a little of the contents.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return QSize(8 * bar, 6 * bar);
+}
+
+void WindowWidget::SetDropHandler(std::function<void(mui::Object&, std::vector<std::string>)> dropped)
+{
+    dropped_ = std::move(dropped);
+}
+
+std::vector<std::string> WindowWidget::DroppedFiles(const QMimeData* data)
+{
+    std::vector<std::string> files;
+    if (data == nullptr || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files.push_back(url.toLocalFile().toStdString());
+    }
+    return files;
+}
+
+void WindowWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (dropped_ && acceptDrops() && !DroppedFiles(event->mimeData()).empty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void WindowWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (dropped_ && acceptDrops() && !DroppedFiles(event->mimeData()).empty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void WindowWidget::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> files = DroppedFiles(event->mimeData());
+    if (!dropped_ || !acceptDrops() || files.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    dropped_(window_, std::move(files));
 }
 
 ListWidget::ListWidget(std::function<void(int, int)> dropped)

@@ -10,9 +10,12 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QScrollArea>
 #include <QValidator>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace qtview {
 
@@ -21,13 +24,32 @@ namespace qtview {
 class WindowWidget final : public QMainWindow {
 public:
     WindowWidget(mui::Object& window, std::function<void(mui::Object&)> closeRequested);
+    // Local files dropped from a file manager go to `dropped` (host paths);
+    // the window takes drops only while the model lets it (setAcceptDrops).
+    void SetDropHandler(std::function<void(mui::Object&, std::vector<std::string>)> dropped);
+    // The local files a drag carries; empty when it carries none.
+    static std::vector<std::string> DroppedFiles(const QMimeData* data);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     mui::Object& window_;
     std::function<void(mui::Object&)> closeRequested_;
+    std::function<void(mui::Object&, std::vector<std::string>)> dropped_;
+};
+
+// What a window shows, in a scroll area: a window smaller than its gadgets
+// need (a small or scaled screen) scrolls instead of being cut off, while
+// the window still asks for the room its gadgets need.
+class WindowScroll final : public QScrollArea {
+public:
+    WindowScroll();
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 };
 
 // A list with internal drag-and-drop whose drop is handed to `dropped`

@@ -2,11 +2,13 @@
 // event processing: the tool waits' polls and the program's own wait.
 #include "platform/qt/workwindows.h"
 
+#include "platform/command.h"
 #include "platform/format.h"
 #include "platform/qt/inputhold.h"
 #include "platform/qt/objectview.h"
 #include "platform/qt/qtview.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -188,6 +190,63 @@ void FailureWindow::Tell(const QString& title, const QString& message)
     message_->setText(message);
 }
 
+std::string OpenCommand(std::string_view file)
+{
+    return "RUN <NIL: >NIL: xdg-open " + QuoteIfNeeded(file.empty() ? std::string_view(".") : file);
+}
+
+std::string FolderOf(std::string_view file)
+{
+    const std::size_t slash = file.rfind('/');
+    if (slash != std::string_view::npos)
+        return std::string(file.substr(0, slash == 0 ? 1 : slash));
+    const std::size_t colon = file.rfind(':');
+    if (colon != std::string_view::npos)
+        return std::string(file.substr(0, colon + 1));
+    return std::string();
+}
+
+FinishedWindow::FinishedWindow(QWidget* parent, const QString& title, const QString& message, const std::string& file)
+    : QDialog(parent)
+    , message_(new QLabel)
+{
+    setModal(false);
+    message_->setObjectName(QStringLiteral("message"));
+    message_->setTextFormat(Qt::PlainText);
+    message_->setWordWrap(true);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+    auto* play = new QPushButton(ButtonText("_Play"));
+    play->setObjectName(QStringLiteral("play"));
+    play->setToolTip(QStringLiteral("Play the video with the desktop's video player"));
+    auto* folder = new QPushButton(ButtonText("Open _Folder"));
+    folder->setObjectName(QStringLiteral("folder"));
+    folder->setToolTip(QStringLiteral("Show the folder that holds the video"));
+    auto* close = new QPushButton(ButtonText("_Close"));
+    close->setObjectName(QStringLiteral("close"));
+    close->setDefault(true);
+    // The desktop's programs start detached; the window stays for the other button.
+    QObject::connect(play, &QPushButton::clicked, this, [this] { SystemTagList(OpenCommand(file_)); });
+    QObject::connect(folder, &QPushButton::clicked, this, [this] { SystemTagList(OpenCommand(FolderOf(file_))); });
+    QObject::connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(message_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(play);
+    buttons->addWidget(folder);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    Tell(title, message, file);
+}
+
+void FinishedWindow::Tell(const QString& title, const QString& message, const std::string& file)
+{
+    setWindowTitle(title);
+    message_->setText(message);
+    file_ = file;
+}
+
 namespace detail {
 
 namespace {
@@ -196,6 +255,7 @@ struct FaceState {
     QString title;
     QPointer<ProgressWindow> progress;
     QPointer<FailureWindow> failure;
+    QPointer<FinishedWindow> finished;
 };
 
 FaceState& State()
@@ -247,9 +307,24 @@ void End(WorkOutcome outcome, std::string_view message)
     delete state.progress.data();
     const QString text = FromView(message);
     const QString title = state.title.isEmpty() ? QStringLiteral("Work") : state.title;
+    // Someone who minimised the window while the work ran learns that it
+    // ended (the window's urgency hint).
+    if (QMainWindow* main = MainWindow(); main != nullptr && main->isMinimized())
+        QApplication::alert(main);
     switch (outcome) {
     case WorkOutcome::Finished:
         ShowStatus(text);
+        if (!WorkResult().empty()) {
+            const QString finished = title + QStringLiteral(" finished");
+            if (state.finished) {
+                state.finished->Tell(finished, text, WorkResult());
+            } else {
+                state.finished = new FinishedWindow(MainWindow(), finished, text, WorkResult());
+                state.finished->setAttribute(Qt::WA_DeleteOnClose);
+            }
+            state.finished->show();
+            state.finished->raise();
+        }
         break;
     case WorkOutcome::Cancelled:
         ShowStatus(text.isEmpty() ? title + QStringLiteral(" cancelled.") : text);
@@ -279,6 +354,7 @@ void CloseWorkWindows()
     FaceState& state = State();
     delete state.progress.data();
     delete state.failure.data();
+    delete state.finished.data();
     state.title.clear();
 }
 

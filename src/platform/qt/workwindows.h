@@ -10,6 +10,9 @@
 #include <QString>
 #include <QTimer>
 
+#include <string>
+#include <string_view>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -67,6 +70,25 @@ public:
 private:
     QLabel* message_;
 };
+
+// A finished render: where its file is, with buttons that hand the file
+// and its folder to the desktop's default programs. It does not block.
+class FinishedWindow final : public QDialog {
+public:
+    FinishedWindow(QWidget* parent, const QString& title, const QString& message, const std::string& file);
+    void Tell(const QString& title, const QString& message, const std::string& file);
+
+private:
+    QLabel* message_;
+    std::string file_;
+};
+
+// The command line that opens a file (AmigaDOS or host path) with the
+// desktop's default program, detached: "RUN <NIL: >NIL: xdg-open NAME".
+std::string OpenCommand(std::string_view file);
+// The folder part of a path as the program writes paths ("RAM:" for
+// "RAM:x.mp4", "Work:a" for "Work:a/x.mp4", "" for a bare name).
+std::string FolderOf(std::string_view file);
 
 namespace detail {
 

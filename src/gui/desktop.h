@@ -1,0 +1,61 @@
+// What makes the main window feel like a desktop program's: the project's
+// total length and output size, the recent projects in the menu, the
+// output's Browse button, and files dropped from a file manager.
+#pragma once
+
+#include "model/project.h"
+#include "platform/exec.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// "h:mm:ss", the project's total length as the window shows it.
+std::string FormatTotalLength(long long seconds);
+// The output's size in bytes as a render at the project's bit rate and the
+// finished sound's 192 kbit/s will make it, roughly.
+double EstimatedOutputBytes(const Project& project);
+// Shows both in the main window (the labels BUTTON_MAIN_TOTALLENGTH and
+// BUTTON_MAIN_OUTPUTSIZE).
+void ShowProjectTotals(const Project* project);
+
+// The path of the project file a project was loaded from or saved to; empty
+// for a project never loaded or saved.
+std::string ProjectPath(const Project& project);
+
+// The recent projects: the last eight loaded or saved, newest first, kept
+// in a file of the working folder ("Clipweaver.recent") across runs.
+void SetRecentProjectsFile(std::string file);
+std::vector<std::string> RecentProjects();
+// Puts the path first (once) and writes the list.
+void NoteRecentProject(const std::string& path);
+// The menu's recent items show the list; unused items are hidden and the
+// menu is greyed when the list is empty.
+void ShowRecentProjects();
+// The project of a recent item's identifier; none when it has none.
+std::optional<std::string> RecentProject(LONG menuId);
+
+// The output field's Browse button: a save request over the output kinds;
+// the chosen path goes into the output field.
+void BrowseOutputFile();
+
+// Files dropped on the main window, sorted by what the program does with
+// them. Pictures of one folder dropped together are one slideshow: the
+// pattern that names exactly them (see SequencePattern), or the picture
+// itself when it is alone.
+struct MediaChoice {
+    std::string drawer;
+    std::string file;
+};
+struct DroppedFiles {
+    std::optional<std::string> project; // the first .cwproj
+    std::vector<std::string> croutons;  // .cwcrouton files
+    std::vector<MediaChoice> media;     // videos, and slideshows
+};
+DroppedFiles SortDroppedFiles(const std::vector<std::string>& paths);
+// A new crouton from dropped media, its file named as "_New Crouton"
+// proposes in Croutons/ (made unique when that name is taken).
+BOOL AddDroppedMedia(Project* project, const MediaChoice& media);
+// The lines of a drop (MUIA_AppMessage) as paths.
+std::vector<std::string> DroppedPaths(std::string_view lines);
