@@ -103,6 +103,13 @@ ObjectPtr String(std::string contents)
     return With(mui::MakeString(std::move(contents)), {{MUIA_Frame, kFrameString}});
 }
 
+// A field that holds a path: room for the longest path the host takes, so
+// that no name is ever cut short.
+ObjectPtr PathString(std::string contents)
+{
+    return With(mui::MakeString(std::move(contents), 4096), {{MUIA_Frame, kFrameString}});
+}
+
 ObjectPtr DisabledString(std::string contents)
 {
     return With(String(std::move(contents)), {{MUIA_Disabled, LONG{TRUE}}});
@@ -160,7 +167,7 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
         VGroup({
             HGroup({mui::MakeLabel("Project Name: "), Slot(BUTTON_MAIN_PROJECTNAME, String("New Project"))}),
             HGroup({mui::MakeLabel("Output Name: "),
-                    Slot(BUTTON_MAIN_OUTPUTFILENAME, String("RAM:GreatVideo.avi"))}),
+                    Slot(BUTTON_MAIN_OUTPUTFILENAME, PathString("RAM:GreatVideo.avi"))}),
             HGroup({
                 Slot(BUTTON_MAIN_CROUTONLIST,
                      With(mui::MakeNListview(std::move(croutonList)), {{MUIA_HorizWeight, LONG{60}}})),

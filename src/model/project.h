@@ -28,6 +28,9 @@ struct Project {
     LONG fps = 0;
     float customFPS = 30.0f;
     std::unique_ptr<ListNode> croutons;
+    // The file this project's last render in this run made, so that the
+    // next render replaces it without asking.
+    std::optional<FileIdentity> renderedOutput;
 };
 
 std::unique_ptr<Project> NewProject();
@@ -51,8 +54,10 @@ LONG FindFreeImageSlot(const Project* project);
 BOOL AddNewCroutonToProject(Project* project);
 BOOL AddOldCroutonToProject(Project* project);
 
-// The project file.
-BOOL SaveProject(Project* project);
+// The project file. SaveProject is TRUE when the user chose a file name;
+// `written`, when given, says whether the file was written (a failure is
+// told to the user, and the old file stays as it was).
+BOOL SaveProject(Project* project, bool* written = nullptr);
 // The current project afterwards: a new one when a file was loaded, else the
 // one passed in. `loaded`, when given, says which.
 std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* loaded = nullptr);

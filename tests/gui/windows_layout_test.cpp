@@ -144,7 +144,7 @@ TEST_F(WindowsLayout, MainWindowIsLaidOutInFull)
         "        String BUTTON_MAIN_PROJECTNAME \"New Project\" frame=4 maxlen=256\n"
         "      Group horizontal\n"
         "        Label \"Output Name: \"\n"
-        "        String BUTTON_MAIN_OUTPUTFILENAME \"RAM:GreatVideo.avi\" frame=4 maxlen=256\n"
+        "        String BUTTON_MAIN_OUTPUTFILENAME \"RAM:GreatVideo.avi\" frame=4 maxlen=4096\n"
         "      Group horizontal\n"
         "        NListview BUTTON_MAIN_CROUTONLIST weight=60\n"
         "          NList gCroutonList dragsort=1 entries=3\n"
