@@ -11,6 +11,7 @@
 #include "platform/command.h"
 #include "platform/dos.h"
 #include "platform/format.h"
+#include "platform/question.h"
 
 #include <algorithm>
 #include <array>
@@ -165,10 +166,35 @@ BOOL CroutonEditor_LoadVideo(Crouton* crouton)
     return LoadVideoIntoCrouton(crouton, *source);
 }
 
+// A source that names no file and no picture sequence would make a crouton
+// of nothing: told to the user, and nothing is saved. A pattern stands for
+// its pictures once their folder is there.
+namespace {
+
+bool SourceNamesSomething(const std::string& source)
+{
+    if (source.empty())
+        return true;
+    if (!IsSourcePattern(source))
+        return IdentityOf(source).has_value();
+    const std::string folder = SplitPath(source).directory;
+    return IdentityOf(folder.empty() ? std::string(".") : folder).has_value();
+}
+
+} // namespace
+
 BOOL CroutonEditor_Save(Crouton* crouton)
 {
     if (!crouton)
         return FALSE;
+    const std::string source = FieldText(BUTTON_CROUTONEDITOR_VIDEO_FILENAME).value_or("");
+    if (!SourceNamesSomething(source)) {
+        kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
+        TellUser("Crouton not saved", "The source \"" + source
+                                          + "\" names no file and no picture sequence: choose a video or pictures "
+                                            "with the source field's button. Nothing was saved.");
+        return FALSE;
+    }
     crouton->start = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value);
     const long long length =
         static_cast<long long>(mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_END), MUIA_Numeric_Value)) - crouton->start;

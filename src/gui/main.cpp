@@ -230,8 +230,9 @@ private:
         case GADMSG_MAIN_SAVE: {
             UpdateProjectFromGUI(gProject.get());
             std::string saved;
+            bool written = false;
             // Only a save that reports success takes the changed mark away.
-            if (SaveProject(gProject.get(), &saved)) {
+            if (SaveProject(gProject.get(), &written, &saved) && written) {
                 history_.MarkSaved();
                 NoteRecentProject(saved);
             }
@@ -498,7 +499,8 @@ private:
         if (answer != kSave)
             return false;
         UpdateProjectFromGUI(gProject.get());
-        if (!SaveProject(gProject.get()))
+        bool written = false;
+        if (!SaveProject(gProject.get(), &written) || !written)
             return false;
         history_.MarkSaved();
         return true;

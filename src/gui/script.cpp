@@ -11,6 +11,7 @@
 #include "platform/question.h"
 #include "platform/work.h"
 
+#include <atomic>
 #include <charconv>
 #include <istream>
 #include <optional>
@@ -256,6 +257,9 @@ std::optional<LONG> Number(const std::string& text)
     return value;
 }
 
+std::atomic<bool> gStopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 class ScriptRunner {
 public:
     ScriptRunner(std::istream& script, std::ostream& out, std::ostream& errors)
@@ -267,6 +271,8 @@ public:
     ULONG Step(ULONG signals)
     {
         const ULONG appSignal = (signals & ~SIGBREAKF_CTRL_C) ? (signals & ~SIGBREAKF_CTRL_C) : MUI_APPLICATION_SIGNAL;
+        if (gStopRequested.load())
+            return SIGBREAKF_CTRL_C;
         std::string line;
         while (std::getline(script_, line)) {
             ++lineNumber_;
@@ -512,6 +518,8 @@ void DumpState(std::ostream& out)
     out.flush();
 }
 
+void StopScript() { gStopRequested.store(true); }
+
 int RunScript(std::istream& script, std::ostream& out, std::ostream& errors)
 {
     ScriptRunner runner(script, out, errors);
@@ -520,7 +528,12 @@ int RunScript(std::istream& script, std::ostream& out, std::ostream& errors)
     ClearToldLog();
     SetWorkFace(ScriptWorkFace());
     SetWaitHook([&runner](ULONG signals) { return runner.Step(signals); });
+    SetToolWaitHook([](ToolWait phase) {
+        if (phase == ToolWait::Poll && gStopRequested.load())
+            CancelWork();
+    });
     const int result = ClipweaverMain();
+    SetToolWaitHook({});
     SetWaitHook({});
     SetWorkFace({});
     return result;

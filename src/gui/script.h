@@ -11,6 +11,11 @@
 // debug output as usual. Returns the program's result.
 int RunScript(std::istream& script, std::ostream& out, std::ostream& errors);
 
+// Ends the running script as Ctrl-C ends the program: the running work is
+// cancelled at its next tool poll and the program quits at its next wait.
+// Safe to call from a signal handler.
+void StopScript();
+
 // Writes the state of every window and gadget, both lists and the project in
 // the dump format.
 void DumpState(std::ostream& out);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <iostream>
 #include <optional>
@@ -40,6 +41,24 @@ std::optional<std::string> ReadScript(const char* path)
     return text;
 }
 
+extern "C" void OnStop(int) { StopScript(); }
+
+// SIGINT, SIGTERM and SIGHUP end the script as Quit would: a render is
+// cancelled and cleaned up first.
+void InstallStopHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        sigaction(signal, nullptr, &previous);
+        if (previous.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -55,5 +74,6 @@ int main(int argc, char** argv)
     }
     std::istringstream script(*text);
     InitVolumes();
+    InstallStopHandlers();
     return RunScript(script, std::cout, std::cerr);
 }

@@ -129,6 +129,13 @@ ObjectPtr Button(std::string label, std::string help)
     return With(mui::MakeButton(std::move(label)), {{MUIA_ShortHelp, std::move(help)}});
 }
 
+// A field that holds a path: room for the longest path the host takes, so
+// that no name is ever cut short.
+ObjectPtr PathString(std::string contents)
+{
+    return With(mui::MakeString(std::move(contents), 4096), {{MUIA_Frame, kFrameString}});
+}
+
 ObjectPtr DisabledString(std::string contents)
 {
     return With(String(std::move(contents)), {{MUIA_Disabled, LONG{TRUE}}});
@@ -186,7 +193,7 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
         VGroup({
             HGroup({mui::MakeLabel("Project Name: "), Slot(BUTTON_MAIN_PROJECTNAME, String("New Project"))}),
             HGroup({mui::MakeLabel("Output Name: "),
-                    Slot(BUTTON_MAIN_OUTPUTFILENAME, String("RAM:GreatVideo.avi")),
+                    Slot(BUTTON_MAIN_OUTPUTFILENAME, PathString("RAM:GreatVideo.avi")),
                     Slot(BUTTON_MAIN_OUTPUTFILENAME_BROWSE,
                          With(Button("_Browse...", "Choose where the output video goes and its kind"),
                               {{MUIA_HorizWeight, LONG{0}}}))}),

@@ -286,7 +286,10 @@ void GrabPreviews_Images(Crouton* crouton)
     const std::string source = EditorSource(crouton);
     const int count = GetNumberOfFilesInImageSequence(source);
     std::vector<std::string> files;
-    if (count > 0) {
+    if (count > 0 && !source.empty() && !IsSourcePattern(source) && IdentityOf(source)) {
+        // A file of exactly that name is the one picture.
+        files.push_back(source + "\n");
+    } else if (count > 0) {
         std::string parsed;
         ParsePatternNoCase(source, parsed, 1023);
         files = BuildSequenceFileList(source, parsed, count);

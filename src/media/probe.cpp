@@ -35,12 +35,9 @@ constexpr LONG kOutputLimit = 10239;
 bool HasImageExtension(std::string_view filename) { return IsPictureName(filename); }
 
 // A name holding wildcards names an image sequence; so does one that can't be
-// parsed as a pattern at all.
-bool IsImagePattern(std::string_view filename)
-{
-    std::string tokenised;
-    return ParsePatternNoCase(filename, tokenised, 1023) != 0;
-}
+// parsed as a pattern at all. A file of exactly that name ("holiday (1).mp4")
+// is that file.
+bool IsImagePattern(std::string_view filename) { return IsSourcePattern(filename); }
 
 // The text after the first "ANS_<keyword>=", up to the end of the buffer;
 // nullopt when the key does not occur.

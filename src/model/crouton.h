@@ -40,6 +40,11 @@ struct Crouton {
     std::array<LONG, 5> previewPosition{0, 20, 40, 60, 80};
     LONG previewFrame = 1;
     BOOL isVideo = TRUE;
+    // Set when the crouton file named by directory and filename could not be
+    // loaded ("missing", "in use by another Clipweaver"): the project keeps
+    // the entry so that nothing of the project file is lost, saves its path
+    // back unchanged, never writes the crouton file, and refuses to render.
+    std::optional<std::string> loadProblem;
 };
 
 std::unique_ptr<Crouton> CreateCrouton();
@@ -62,6 +67,13 @@ struct PathParts {
 };
 PathParts SplitPath(std::string_view path);
 
-// The crouton file.
+// The crouton file. A failed save is told to the user (which file, why) and
+// leaves the file as it was.
 BOOL SaveCrouton(Crouton* crouton);
-std::unique_ptr<Crouton> LoadCrouton(std::string_view filename);
+// Why a crouton file could not be loaded.
+enum class CroutonLoadFailure { None, Missing, InUse, NotACrouton, Damaged, Unreadable };
+std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailure* failure = nullptr);
+// What a crouton entry says when its file could not be loaded ("missing").
+std::string LoadFailureText(CroutonLoadFailure failure);
+// An entry standing for a crouton file that could not be loaded.
+std::unique_ptr<Crouton> UnloadedCrouton(std::string_view path, CroutonLoadFailure failure);

@@ -2,6 +2,7 @@
 #include "model/crouton.h"
 #include "model/line_file.h"
 #include "model/tables.h"
+#include "platform/question.h"
 
 #include <vector>
 
@@ -63,19 +64,73 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
 
 // Writes the new content beside the crouton file and puts it in place only
 // when all of it is written, so the old file stays whole until then.
-bool WriteCroutonFile(const Crouton& crouton, const std::string& path)
+// Fills `error` with IoErr's code when it fails.
+bool WriteCroutonFile(const Crouton& crouton, const std::string& path, LONG& error)
 {
     // Another holder's exclusive lock keeps the file from being rewritten.
     if (FileLock probe = Lock(path, EXCLUSIVE_LOCK); probe) {
         UnLock(std::move(probe));
     } else if (IoErr() == ERROR_OBJECT_IN_USE) {
+        error = ERROR_OBJECT_IN_USE;
         return false;
     }
 
     ReplacingFile file(path);
-    if (!file)
-        return false;
-    return file.Commit(CroutonLines(crouton));
+    if (file.Commit(CroutonLines(crouton)))
+        return true;
+    error = file.Error();
+    return false;
+}
+
+// The names a crouton file holds, which a line break would change when they
+// are read back; empty when they are all good.
+std::string NameProblem(const Crouton& crouton)
+{
+    if (std::string problem = LineBreakProblem("The source name", crouton.videoName.value_or("")); !problem.empty())
+        return problem;
+    if (std::string problem = LineBreakProblem("The soundtrack name", crouton.soundtrack.value_or("")); !problem.empty())
+        return problem;
+    for (const auto& preview : crouton.previewFilename)
+        if (std::string problem = LineBreakProblem("A still's name", preview.value_or("")); !problem.empty())
+            return problem;
+    return LineBreakProblem("The crouton file's name", crouton.filename.value_or("") + crouton.directory.value_or(""));
+}
+
+constexpr std::string_view kSaveTitle = "Crouton not saved";
+
+// A crouton file is text: a clip or picture chosen by mistake holds NUL
+// bytes early on, and a project file has the project's shape.
+bool HoldsACrouton(FileHandle file)
+{
+    constexpr std::size_t kLargestLook = 64 * 1024 * 1024;
+    LineReader reader(*file);
+    std::vector<std::string> lines;
+    std::size_t total = 0;
+    while (std::optional<std::string> line = reader.Next()) {
+        if (line->find('\0') != std::string::npos)
+            return false;
+        total += line->size() + 1;
+        if (total > kLargestLook)
+            break;
+        lines.push_back(std::move(*line));
+    }
+    Close(std::move(file));
+    return !LooksLikeProjectFile(lines);
+}
+
+CroutonLoadFailure FailureFromIoErr(LONG error)
+{
+    switch (error) {
+    case ERROR_OBJECT_NOT_FOUND:
+    case ERROR_DIR_NOT_FOUND:
+        return CroutonLoadFailure::Missing;
+    case ERROR_OBJECT_IN_USE:
+        return CroutonLoadFailure::InUse;
+    case ERROR_OBJECT_WRONG_TYPE:
+        return CroutonLoadFailure::NotACrouton;
+    default:
+        return CroutonLoadFailure::Unreadable;
+    }
 }
 
 } // namespace
@@ -85,17 +140,36 @@ BOOL SaveCrouton(Crouton* crouton)
     if (!crouton)
         return FALSE;
     kprintf("Crouton length is %d.\n", crouton->length);
+    const std::string path = BuildFullPath(crouton->directory.value_or(""), crouton->filename.value_or(""));
+    // An entry whose file could not be loaded knows nothing of the file's
+    // content: writing it would destroy the crouton.
+    if (crouton->loadProblem) {
+        kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
+        TellUser(kSaveTitle, "The crouton file " + path + " was not saved: it could not be loaded ("
+                                 + *crouton->loadProblem + "), so it is left as it is.");
+        return FALSE;
+    }
+    if (const std::string problem = NameProblem(*crouton); !problem.empty()) {
+        kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
+        TellUser(kSaveTitle, "The crouton file " + path + " was not saved. " + problem);
+        return FALSE;
+    }
     // Our own exclusive lock would keep the file from being rewritten.
     const bool wasLocked = crouton->lock != nullptr;
     UnlockCrouton(crouton);
 
-    const std::string path = BuildFullPath(crouton->directory.value_or(""), crouton->filename.value_or(""));
-    if (!crouton->filename || crouton->filename->empty() || !WriteCroutonFile(*crouton, path)) {
+    LONG error = 0;
+    if (!crouton->filename || crouton->filename->empty() || !WriteCroutonFile(*crouton, path, error)) {
         kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
         // The file is as it was, and so is the crouton's hold on it: a
         // crouton of the open project must not lose its lock to a failed save.
         if (wasLocked)
             LockCrouton(crouton);
+        if (!crouton->filename || crouton->filename->empty())
+            TellUser(kSaveTitle, "The crouton was not saved: it has no file name.");
+        else
+            TellUser(kSaveTitle, "The crouton file " + path + " could not be saved: " + SaveFailureReason(error)
+                                     + ". The file is as it was.");
         return FALSE;
     }
     kprintf("Saved crouton %s.\n", TraceText(crouton->filename));
@@ -103,18 +177,74 @@ BOOL SaveCrouton(Crouton* crouton)
     return TRUE;
 }
 
-std::unique_ptr<Crouton> LoadCrouton(std::string_view filename)
+std::string LoadFailureText(CroutonLoadFailure failure)
 {
+    switch (failure) {
+    case CroutonLoadFailure::None:
+        return {};
+    case CroutonLoadFailure::Missing:
+        return "missing";
+    case CroutonLoadFailure::InUse:
+        return "in use by another Clipweaver";
+    case CroutonLoadFailure::NotACrouton:
+        return "not a crouton file";
+    case CroutonLoadFailure::Damaged:
+        return "damaged";
+    case CroutonLoadFailure::Unreadable:
+        return "unreadable";
+    }
+    return "unreadable";
+}
+
+std::unique_ptr<Crouton> UnloadedCrouton(std::string_view path, CroutonLoadFailure failure)
+{
+    std::unique_ptr<Crouton> crouton = CreateCrouton();
+    if (!crouton)
+        return nullptr;
+    // The path must come back from BuildFullPath exactly as the project
+    // file held it, so the entry is saved back unchanged.
+    PathParts parts = SplitPath(path);
+    if (BuildFullPath(parts.directory, parts.file) != path) {
+        parts.directory.clear();
+        parts.file = std::string(path);
+    }
+    crouton->loadProblem = LoadFailureText(failure);
+    crouton->name = (parts.file.empty() ? std::string(path) : parts.file) + " (" + *crouton->loadProblem + ")";
+    crouton->filename = std::move(parts.file);
+    crouton->directory = std::move(parts.directory);
+    crouton->videoName.reset();
+    return crouton;
+}
+
+std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailure* failure)
+{
+    CroutonLoadFailure ignored = CroutonLoadFailure::None;
+    CroutonLoadFailure& why = failure ? *failure : ignored;
+    why = CroutonLoadFailure::None;
     const std::string path(filename);
     kprintf("Loading crouton %s.\n", path.c_str());
     FileHandle file = OpenRegularFile(path, MODE_OLDFILE);
-    if (!file)
+    if (!file) {
+        why = FailureFromIoErr(IoErr());
         return nullptr;
+    }
+    if (!HoldsACrouton(std::move(file))) {
+        kprintf("Not a crouton file.\n");
+        why = CroutonLoadFailure::NotACrouton;
+        return nullptr;
+    }
+    // Read again from its start for the values.
+    file = OpenRegularFile(path, MODE_OLDFILE);
+    if (!file) {
+        why = FailureFromIoErr(IoErr());
+        return nullptr;
+    }
 
     kprintf("Crouton is opened. Creating Crouton structure.\n");
     std::unique_ptr<Crouton> crouton = CreateCrouton();
     if (!crouton) {
         Close(std::move(file));
+        why = CroutonLoadFailure::Unreadable;
         return nullptr;
     }
     kprintf("Crouton created. tCrouton is %p.\n", static_cast<const void*>(crouton.get()));
@@ -157,6 +287,7 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename)
     if (reader.Damaged()) {
         kprintf("Crouton file %s is damaged; not loaded.\n", path.c_str());
         Close(std::move(file));
+        why = CroutonLoadFailure::Damaged;
         return nullptr;
     }
 

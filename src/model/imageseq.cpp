@@ -104,8 +104,10 @@ int GetNumberOfFilesInImageCrouton(const Crouton* crouton)
 int GetNumberOfFilesInImageSequence(std::string_view videoName)
 {
     std::string tokenised;
-    // A malformed pattern counts as a pattern too.
-    const bool wildcards = ParsePatternNoCase(videoName, tokenised, kPatternBufferLength) != 0;
+    // A malformed pattern counts as a pattern too; a file of exactly that
+    // name is one picture.
+    ParsePatternNoCase(videoName, tokenised, kPatternBufferLength);
+    const bool wildcards = IsSourcePattern(videoName);
     const ScanDirectory directory = DirectoryOf(videoName);
 
     int count = 0;

@@ -27,9 +27,14 @@ float ReadFloat(const std::string& text);
 // would be read back as part of a line end.
 std::string OneLine(std::string text);
 
-// Writes a file's new lines beside it (its name with ".cwtmp" appended) and
-// puts them in place only when all of them are written, so an old file stays
-// whole until then and a failed write leaves no half-written file.
+// Writes a file's new content beside it (its name with ".cwtmp" appended,
+// or a short hidden name when that would be too long for the folder) and
+// puts it in place only when all of it is written and synced to the disk,
+// so an old file stays whole until then and a failed write leaves no
+// half-written file. The new file replaces the one a symbolic link points
+// to, keeps the old file's permissions and owner, and a read-only file is
+// refused. The temporary file is noted in T:, so that the start-up after a
+// kill removes it.
 class ReplacingFile {
 public:
     explicit ReplacingFile(const std::string& path);
@@ -43,12 +48,37 @@ public:
     // Writes each line with its line feed and replaces the file; on any
     // failure the temporary file is removed and the old file is untouched.
     bool Commit(const std::vector<std::string>& lines);
+    // The same for raw bytes.
+    bool CommitBytes(std::string_view bytes);
+
+    // Why the save failed (IoErr's code), once it has.
+    LONG Error() const { return error_; }
 
 private:
+    bool Fail();
+
     std::string path_;
+    std::string target_;
     std::string temporary_;
     FileHandle file_;
+    LONG note_ = 0;
+    LONG error_ = 0;
 };
+
+// Why a save failed, in plain words ("the disk is full"), from IoErr's code.
+std::string SaveFailureReason(LONG error);
+
+// A name that cannot be saved on one line of a file (it holds a line feed or
+// a carriage return), as the refusal says it; empty for a good name.
+std::string LineBreakProblem(std::string_view what, std::string_view name);
+
+// A line that holds one whole number (blanks around it allowed), as the
+// files' number lines are written.
+bool IsWholeNumber(std::string_view line);
+// Whether lines read from a file have the shape of a project file: ten
+// settings lines with whole numbers on lines 4 to 8 and 10, and a crouton
+// count that the lines after them can hold.
+bool LooksLikeProjectFile(const std::vector<std::string>& lines);
 
 // The longest line a crouton or project file may hold, line feed included.
 constexpr std::size_t kLongestLine = 1024 * 1024;

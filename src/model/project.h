@@ -32,6 +32,9 @@ struct Project {
     LONG fps = 0;
     float customFPS = 30.0f;
     std::unique_ptr<ListNode> croutons;
+    // The file this project's last render in this run made, so that the
+    // next render replaces it without asking.
+    std::optional<FileIdentity> renderedOutput;
 };
 
 std::unique_ptr<Project> NewProject();
@@ -67,9 +70,11 @@ BOOL AddOldCroutonFromFile(Project* project, const std::string& path);
 // The name proposed for a new crouton's file (".VIDEO.cwcrouton", ".IMAGES.cwcrouton").
 std::string ProposeCroutonName(bool isVideo, std::string_view drawer, std::string_view file);
 
-// The project file.
-// `savedPath`, when given, receives the path of the file written.
-BOOL SaveProject(Project* project, std::string* savedPath = nullptr);
+// The project file. SaveProject is TRUE when the user chose a file name;
+// `written`, when given, says whether the file was written (a failure is
+// told to the user, and the old file stays as it was); `savedPath` receives
+// the path of the file written.
+BOOL SaveProject(Project* project, bool* written = nullptr, std::string* savedPath = nullptr);
 // The current project afterwards: a new one when a file was loaded, else the
 // one passed in. `loaded`, when given, says which.
 std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* loaded = nullptr);

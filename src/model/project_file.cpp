@@ -39,16 +39,13 @@ bool Ask(FileRequester& requester, const AslTags& tags)
     return AslRequest(requester, tags) && !requester.fr_File.empty();
 }
 
+constexpr std::string_view kSaveTitle = "Project not saved";
+
 // Writes the lines beside the project file and puts them in place only when
 // all of them are written, so an old file stays whole until then and a
-// failed save leaves no half-written project.
+// failed save leaves no half-written project. A failure is told to the user.
 bool WriteProjectFile(const Project& project, const std::string& path)
 {
-    ReplacingFile file(path);
-    if (!file)
-        return false;
-    kprintf("Project file opened for writing.\n");
-
     std::vector<std::string> lines;
     lines.push_back(FieldText(BUTTON_MAIN_PROJECTNAME, project.projectName));
     lines.push_back(FieldText(BUTTON_MAIN_OUTPUTFILENAME, project.outputFileName));
@@ -60,6 +57,23 @@ bool WriteProjectFile(const Project& project, const std::string& path)
     lines.push_back(std::to_string(project.fps));
     lines.push_back(FieldText(BUTTON_MAIN_CUSTOMFPS, FormatFloat(project.customFPS)));
 
+    // Names read back with a line break turned into a blank would name
+    // other files: such a project is not written at all.
+    std::string problem = LineBreakProblem("The output name", lines[1]);
+    if (problem.empty())
+        problem = LineBreakProblem("The soundtrack name", lines[2]);
+    if (problem.empty())
+        problem = LineBreakProblem("The project file's name", path);
+
+    ReplacingFile file(path);
+    if (!file && problem.empty()) {
+        TellUser(kSaveTitle, "The project could not be saved to " + path + ": " + SaveFailureReason(file.Error())
+                                 + ". The file is as it was.");
+        return false;
+    }
+    if (file)
+        kprintf("Project file opened for writing.\n");
+
     // At most numberOfCroutons nodes; the count written is the number of
     // paths that follow, so the file always holds what it announces.
     std::vector<std::string> paths;
@@ -69,16 +83,26 @@ bool WriteProjectFile(const Project& project, const std::string& path)
         const Crouton* crouton = node->node.get();
         if (!crouton)
             continue;
-        std::string path = BuildFullPath(crouton->directory.value_or(""), crouton->filename.value_or(""));
-        kprintf("Adding crouton %s.\n", path.c_str());
-        paths.push_back(std::move(path));
+        std::string croutonPath = BuildFullPath(crouton->directory.value_or(""), crouton->filename.value_or(""));
+        kprintf("Adding crouton %s.\n", croutonPath.c_str());
+        if (problem.empty())
+            problem = LineBreakProblem("The crouton file name " + croutonPath, croutonPath);
+        paths.push_back(std::move(croutonPath));
+    }
+    if (!problem.empty()) {
+        TellUser(kSaveTitle, "The project was not saved to " + path + ". " + problem);
+        return false;
     }
     lines.push_back(std::to_string(paths.size()));
     lines.insert(lines.end(), paths.begin(), paths.end());
 
     for (std::string& line : lines)
         line = OneLine(std::move(line));
-    return file.Commit(lines);
+    if (file.Commit(lines))
+        return true;
+    TellUser(kSaveTitle, "The project could not be saved to " + path + ": " + SaveFailureReason(file.Error())
+                             + ". The file is as it was.");
+    return false;
 }
 
 // The main window shows the loaded settings. The format cycler changes
@@ -165,27 +189,6 @@ std::optional<FileLines> ReadLines(DosFile& file)
     return read;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-// A line that holds one whole number (blanks around it allowed), as the
-// file's number lines are written.
-bool IsWholeNumber(std::string_view line)
-{
-    while (!line.empty() && IsBlank(line.front()))
-        line.remove_prefix(1);
-    while (!line.empty() && IsBlank(line.back()))
-        line.remove_suffix(1);
-    if (!line.empty() && (line.front() == '-' || line.front() == '+'))
-        line.remove_prefix(1);
-    if (line.empty())
-        return false;
-    for (const char c : line) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 // Reads the file whole and checks that it is a project: ten settings lines,
 // whole numbers on the lines that hold them (4 to 8 and the crouton count)
 // and a crouton count that the lines after it can hold. The custom frame
@@ -197,13 +200,15 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
     if (!read || read->lines.size() < kSettingsLines)
         return std::nullopt;
     const std::vector<std::string>& line = read->lines;
+    if (!read->damaged && !LooksLikeProjectFile(line))
+        return std::nullopt;
     for (const std::size_t number : {4u, 5u, 6u, 7u, 8u, 10u}) {
         if (!IsWholeNumber(line[number - 1]))
             return std::nullopt;
     }
     LONG count = ReadLong(line[9]);
     const std::size_t held = line.size() - kSettingsLines;
-    if (count < 0 || (static_cast<std::size_t>(count) > held && !read->damaged))
+    if (count < 0)
         return std::nullopt;
     // A damaged file gives the croutons named before the overlong line.
     count = std::min<LONG>(count, static_cast<LONG>(held));
@@ -226,8 +231,10 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
 
 } // namespace
 
-BOOL SaveProject(Project* project, std::string* savedPath)
+BOOL SaveProject(Project* project, bool* written, std::string* savedPath)
 {
+    if (written)
+        *written = false;
     std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
     kprintf("Saving project.\n");
     if (!requester)
@@ -252,9 +259,12 @@ BOOL SaveProject(Project* project, std::string* savedPath)
     kprintf("Project filename is %s.\n", path.c_str());
     // The project keeps its directory and file name: the next save proposes
     // them again.
-    // A file that can't be written is not reported.
-    WriteProjectFile(*project, path);
-    if (savedPath)
+    // A file that can't be written is told to the user; the result still
+    // says only that a name was chosen, `written` whether the file was.
+    const bool saved = WriteProjectFile(*project, path);
+    if (written)
+        *written = saved;
+    if (saved && savedPath)
         *savedPath = path;
     FreeAslRequest(std::move(requester));
     return TRUE;
@@ -332,13 +342,19 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
     kprintf("Baudrate: %d. Format: %d.\n", project->baudrate, project->parameters);
     ShowLoadedSettings(*project);
 
-    // A crouton that can't be loaded is skipped.
+    // A crouton that can't be loaded stays as an entry that says why, so
+    // that saving the project keeps it.
     std::unique_ptr<ListNode>* tail = &project->croutons;
     for (const std::string& line : contents->croutonPaths) {
-        std::unique_ptr<Crouton> crouton = LoadCrouton(line);
-        if (!crouton)
-            continue;
-        kprintf("Crouton loaded has name %s.\n", TraceText(crouton->name));
+        CroutonLoadFailure failure = CroutonLoadFailure::None;
+        std::unique_ptr<Crouton> crouton = LoadCrouton(line, &failure);
+        if (!crouton) {
+            crouton = UnloadedCrouton(line, failure);
+            if (!crouton)
+                continue;
+        } else {
+            kprintf("Crouton loaded has name %s.\n", TraceText(crouton->name));
+        }
         Crouton* added = crouton.get();
         auto node = std::make_unique<ListNode>();
         node->node = std::move(crouton);
@@ -346,7 +362,8 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
         tail = &(*tail)->next;
         ++project->numberOfCroutons;
         mui::NList_InsertSingle(gCroutonList, added->name.value_or(""), MUIV_NList_Insert_Bottom);
-        LockCrouton(added);
+        if (!added->loadProblem)
+            LockCrouton(added);
     }
 
     if (contents->damaged)

@@ -135,7 +135,10 @@ std::optional<ImageList> WriteImageList(const Crouton& crouton)
     }
     const std::string& videoName = *crouton.videoName;
     std::string tokenised;
-    const bool wildcards = ParsePatternNoCase(videoName, tokenised, 1023) != 0;
+    // A file of exactly that name is that one picture, wildcards or not.
+    const bool wildcards = IsSourcePattern(videoName);
+    if (wildcards)
+        ParsePatternNoCase(videoName, tokenised, 1023);
     const int count = wildcards ? GetNumberOfFilesInImageCrouton(&crouton) : 1;
     kprintf(" %d files in crouton.\n", count);
     int listed = 0;

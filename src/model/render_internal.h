@@ -52,6 +52,16 @@ std::string CroutonLabel(const Crouton* crouton);
 // exist"): from the files it was to write and read, the tool's last error
 // line and its exit code.
 std::string FailureReason(std::string_view written, const std::vector<std::string>& read, LONG code);
+// "Crouton 2 (beach)": how the messages name a crouton by its position.
+std::string CroutonPrefix(int index, const Crouton* crouton);
+
+// Every problem that stops a render to `output` before anything is encoded,
+// in plain words; empty when there is none.
+std::vector<std::string> RenderPreflight(const Project& project, const std::string& output);
+// Asks "OUT exists. Replace it?" unless no file is there or the project's
+// own last render made it; false when the user keeps the file.
+bool MayReplaceOutput(const Project& project, const std::string& output);
+
 // "Rendered /path/x.avi: 0:32, 4.1 MB".
 std::string FinishedMessage(std::string_view output);
 

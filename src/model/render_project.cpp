@@ -44,16 +44,23 @@ bool BigEnough(std::string_view name)
 
 // The file that stood at the output name before the render. It is renamed
 // to a hidden file beside it: a rename in the same folder is instant even
-// for a large video, needs no room on T:, and leaves the old file on disk
-// (not in T:, which the next start-up clears) should the program die
-// before it is put back.
+// for a large video, needs no room on T:, and leaves the old file on disk.
+// Before anything moves, a note in T: says how to undo it, so that the
+// start-up after a crash or a kill puts the old file back (or removes a
+// half-made one) should the program die before it can itself.
 class KeptOutput {
 public:
+    KeptOutput() = default;
+    KeptOutput(const KeptOutput&) = delete;
+    KeptOutput& operator=(const KeptOutput&) = delete;
+    ~KeptOutput() { ForgetUnfinished(note_); }
+
     // False when an old file exists but could not be moved aside.
     bool MoveAside(const std::string& output)
     {
         output_ = output;
         if (!Lock(output, SHARED_LOCK)) {
+            note_ = NoteOutputAside(output, "");
             active_ = true;
             return true;
         }
@@ -63,8 +70,12 @@ public:
             const std::string name = attempt == 0 ? base : base + std::to_string(attempt);
             if (Lock(name, SHARED_LOCK))
                 continue; // left by a render that never ended; not ours to replace
-            if (!Rename(output, name))
+            note_ = NoteOutputAside(output, name);
+            if (!Rename(output, name)) {
+                ForgetUnfinished(note_);
+                note_ = 0;
                 return false;
+            }
             aside_ = name;
             active_ = true;
             kprintf("Moved %s aside to %s.\n", output.c_str(), name.c_str());
@@ -80,26 +91,36 @@ public:
             return;
         active_ = false;
         DeleteFile(output_);
-        if (aside_.empty())
-            return;
-        if (Rename(aside_, output_))
-            kprintf("Put %s back.\n", output_.c_str());
-        else
-            kprintf("Couldn't put %s back; it is kept as %s.\n", output_.c_str(), aside_.c_str());
-        aside_.clear();
+        if (!aside_.empty()) {
+            if (Rename(aside_, output_))
+                kprintf("Put %s back.\n", output_.c_str());
+            else
+                kprintf("Couldn't put %s back; it is kept as %s.\n", output_.c_str(), aside_.c_str());
+            aside_.clear();
+        }
+        ForgetUnfinished(note_);
+        note_ = 0;
     }
-    // The render succeeded: the old file goes.
+    // The render succeeded: the old file goes. The note goes last: without
+    // the kept file it puts nothing back.
     void Drop()
     {
         active_ = false;
-        if (!aside_.empty())
-            DeleteFile(aside_);
+        if (aside_.empty()) {
+            ForgetUnfinished(note_);
+            note_ = 0;
+            return;
+        }
+        DeleteFile(aside_);
         aside_.clear();
+        ForgetUnfinished(note_);
+        note_ = 0;
     }
 
 private:
     std::string output_;
     std::string aside_;
+    LONG note_ = 0;
     bool active_ = false; // the output name is the render's to write and clean
 };
 
@@ -142,12 +163,6 @@ std::vector<TemporaryLane> RenderLanes()
     return lanes;
 }
 
-std::string CroutonPrefix(int index, const Crouton* crouton)
-{
-    const std::string label = CroutonLabel(crouton);
-    return "Crouton " + std::to_string(index) + (label.empty() ? std::string() : " (" + label + ")");
-}
-
 // The files a crouton's encoding reads, for telling why it failed.
 std::vector<std::string> SourcesOf(const Crouton* crouton)
 {
@@ -167,13 +182,20 @@ public:
     {
     }
 
-    void Run()
+    void Run(std::vector<std::string> problems)
     {
-        failure_ = OutputProblem();
+        if (problems.size() == 1) {
+            failure_ = problems.front();
+        } else if (!problems.empty()) {
+            failure_ = "Nothing was rendered:";
+            for (const std::string& problem : problems)
+                failure_ += "\n" + problem;
+        }
         if (!failure_.empty()) {
             End();
             return;
         }
+
         if (!kept_.MoveAside(output_)) {
             kprintf("Couldn't move %s aside.\n", output_.c_str());
             failure_ = "The file " + ShownPath(output_) + " that is there now could not be moved aside, so nothing "
@@ -209,29 +231,6 @@ public:
 
 private:
     bool Going() const { return failure_.empty() && !cancelled_; }
-
-    // An output name that no render may write: a folder, or a file the
-    // render itself reads (moving it aside would take it from the render,
-    // and writing it would destroy it).
-    std::string OutputProblem() const
-    {
-        if (FileLock lock = Lock(output_, SHARED_LOCK)) {
-            FileInfoBlock info;
-            if (Examine(*lock, info) && info.fib_DirEntryType > 0)
-                return "The output name " + ShownPath(output_) + " is a folder: type a file name into the output "
-                       "field.";
-        }
-        const std::string shown = ShownPath(output_);
-        int index = 1;
-        for (const ListNode* node = project_.croutons.get(); node; node = node->next.get(), ++index)
-            for (const std::string& source : SourcesOf(node->node.get()))
-                if (ShownPath(source) == shown)
-                    return "The output file " + shown + " is also what " + CroutonPrefix(index, node->node.get())
-                           + " is made from: choose another output name.";
-        if (silent_ && ShownPath(*project_.soundtrack) == shown)
-            return "The output file " + shown + " is also the soundtrack: choose another output name.";
-        return std::string();
-    }
 
     // Whether the user cancelled; the step then stops here.
     bool CheckCancel()
@@ -503,6 +502,7 @@ private:
     {
         if (Going()) {
             kept_.Drop();
+            project_.renderedOutput = IdentityOf(output_);
             kprintf("Rendering finished.\n");
             SetWorkResult(output_);
             EndWork(WorkOutcome::Finished, FinishedMessage(output_));
@@ -601,12 +601,19 @@ void RenderProject(Project* project)
     int count = 0;
     for (const ListNode* node = project->croutons.get(); node; node = node->next.get())
         ++count;
-    BeginWork("Rendering", count);
     if (output.empty()) {
+        BeginWork("Rendering", count);
         kprintf("No output file name.\n");
         kprintf("Rendering failed.\n");
         EndWork(WorkOutcome::Failed, "There is no output file name: type one into the output field.");
         return;
     }
-    ProjectRender(*project, output, count).Run();
+    std::vector<std::string> problems = RenderPreflight(*project, output);
+    if (problems.empty() && !MayReplaceOutput(*project, output)) {
+        // The user keeps the file: nothing was begun.
+        kprintf("Rendering cancelled.\n");
+        return;
+    }
+    BeginWork("Rendering", count);
+    ProjectRender(*project, output, count).Run(std::move(problems));
 }

@@ -53,6 +53,12 @@ std::string CroutonLabel(const Crouton* crouton)
     return std::string();
 }
 
+std::string CroutonPrefix(int index, const Crouton* crouton)
+{
+    const std::string label = CroutonLabel(crouton);
+    return "Crouton " + std::to_string(index) + (label.empty() ? std::string() : " (" + label + ")");
+}
+
 std::string FailureReason(std::string_view written, const std::vector<std::string>& read, LONG code)
 {
     const std::string error = LastCommandError();
@@ -61,7 +67,7 @@ std::string FailureReason(std::string_view written, const std::vector<std::strin
         return "the folder " + ShownPath(folder) + " does not exist";
     if (Contains(error, "No space left on device") || Contains(error, "Disk quota exceeded")
         || Contains(error, "File too large"))
-        return "the disk is full";
+        return "the disk holding " + ShownPath(folder.empty() ? std::string(".") : folder) + " is full";
     for (const std::string& source : read) {
         if (!Exists(source))
             return "the file " + ShownPath(source) + " does not exist";

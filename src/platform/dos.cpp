@@ -716,3 +716,33 @@ BOOL SameFile(std::string_view a, std::string_view b)
         return FALSE;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino ? TRUE : FALSE;
 }
+
+// Saving over a file: the new file takes the old one's mode and reaches the
+// disk before it replaces it.
+BOOL TakeModeOf(DosFile& file, std::string_view model)
+{
+    const auto host = ResolvePath(model);
+    struct stat st {};
+    if (!host || ::stat(host->c_str(), &st) != 0)
+        return TRUE;
+    // The owner first: changing it may clear set-id bits that fchmod sets.
+    // Only the superuser may give a file away; a group of our own is allowed.
+    [[maybe_unused]] const int owned = ::fchown(file.fd, st.st_uid, st.st_gid) == 0
+        || ::fchown(file.fd, static_cast<uid_t>(-1), st.st_gid) == 0;
+    if (::fchmod(file.fd, st.st_mode & 07777) != 0) {
+        FailWithErrno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL SyncFile(DosFile& file)
+{
+    if (!FlushWrites(file) || file.bufferedWriteFailed)
+        return FALSE;
+    if (::fsync(file.fd) != 0) {
+        FailWithErrno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}

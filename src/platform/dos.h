@@ -16,6 +16,7 @@
 
 #include "platform/exec.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -195,6 +196,50 @@ private:
 };
 // The lane open on this thread; none outside lanes.
 const TemporaryLane* CurrentTemporaryLane();
+// A source name (a clip, a picture, a picture pattern) is a picture pattern
+// when it holds wildcards (or is no pattern at all) and no file of exactly
+// that name exists: "holiday (1).mp4" that exists is that video.
+bool IsSourcePattern(std::string_view name);
+
+// The file a name stands for, after following links: two names are the same
+// file when their identities are equal, whatever their spelling.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(std::string_view name);
+// Whether a folder exists and files may be made in it.
+bool FolderWritable(std::string_view folder);
+// Bytes free for this user in the file system holding `folder`; none when
+// it cannot be told. Tests stand in for the host with the hook.
+std::optional<long long> FreeBytes(std::string_view folder);
+using FreeBytesHook = std::function<std::optional<long long>(const std::string& hostFolder)>;
+void SetFreeBytesHook(FreeBytesHook hook);
+
+// Saving a file in place of another (ReplacingFile): the host path the new
+// file replaces, after following symbolic links, so that a link keeps
+// pointing to the saved file. Nullopt with IoErr ERROR_WRITE_PROTECTED for
+// a file that exists but may not be written (read-only), or
+// ERROR_OBJECT_WRONG_TYPE for what is not a regular file.
+std::optional<std::string> SaveTarget(std::string_view name);
+// Gives an open file the permissions (and, where allowed, the owner and
+// group) of the file at `model`; TRUE when there is none.
+BOOL TakeModeOf(DosFile& file, std::string_view model);
+// Writes out what is buffered and syncs the file to the disk.
+BOOL SyncFile(DosFile& file);
+
+// Unfinished file work, noted in this instance's T: before a file is left
+// half done, so that the start-up after a crash (InitVolumes) finishes it.
+// Each returns the note (0 when none could be made); ForgetUnfinished drops
+// it once the work has ended its own way.
+// A file written under a temporary name: a dead instance's is removed.
+LONG NoteUnfinishedFile(std::string_view temporary);
+// An output whose old file was renamed to `aside` (empty: there was none)
+// while a new one is made: a dead instance's old file is put back under its
+// own name (or, without one, its unfinished output removed).
+LONG NoteOutputAside(std::string_view output, std::string_view aside);
+void ForgetUnfinished(LONG note);
 // Replaces `target` with `source` in one step (host rename). Used where a
 // file must never be seen half-written. Fails with ERROR_OBJECT_IN_USE while
 // either file is locked or open (release the target's lock first).

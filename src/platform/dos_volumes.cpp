@@ -11,6 +11,7 @@
 // held, so a scan never sees a live T: without its lock.
 #include "platform/dos.h"
 
+#include "platform/dos_unfinished.h"
 #include "platform/tool_groups.h"
 
 #include <cerrno>
@@ -131,13 +132,16 @@ void RemoveStaleFolders(const std::string& root, const std::string& own)
             // one may be another instance's T: in the making.
             if (errno == ENOENT && name.starts_with("T-")) {
                 cwtools::EndRecordedToolGroups(path);
+                dosdetail::FinishUnfinishedWork(path);
                 RemoveTree(path);
             }
             continue;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            // Nobody holds it: its instance is gone, and so must be its tools.
+            // Nobody holds it: its instance is gone, and so must be its tools;
+            // what it left half done is finished before its notes go.
             cwtools::EndRecordedToolGroups(path);
+            dosdetail::FinishUnfinishedWork(path);
             RemoveTree(path);
         }
         ::close(fd);

@@ -181,8 +181,7 @@ bool IsTextFile(const std::string& hostPath)
 // What the player is given in place of "-playlist NAME".
 std::vector<std::string> PlaylistArguments(const std::string& name, bool detached)
 {
-    std::string tokenised;
-    const bool pattern = ParsePatternNoCase(name, tokenised, 1023) != 0;
+    const bool pattern = IsSourcePattern(name);
     if (pattern || IsImageName(name)) {
         const std::vector<std::string> images = pattern ? MatchingFiles(name) : std::vector<std::string>{ToolPath(name)};
         std::string list;

@@ -3,6 +3,9 @@
 // little-endian).
 #include "settings/settings.h"
 
+#include "model/line_file.h"
+#include "platform/question.h"
+
 #include <array>
 #include <cstdint>
 
@@ -83,14 +86,20 @@ void UseSettings(mui::Object* /*window*/, BOOL save)
     gOldSettings = gSettings;
     if (!save)
         return;
-    FileHandle file = OpenRegularFile(gSettingsFilename, MODE_NEWFILE);
-    if (!file) {
+    // Written beside the old file and put in place whole, like the project.
+    const auto value = static_cast<std::uint32_t>(gSettings.pad);
+    const std::string bytes = {
+        static_cast<char>(value & 0xff),
+        static_cast<char>((value >> 8) & 0xff),
+        static_cast<char>((value >> 16) & 0xff),
+        static_cast<char>((value >> 24) & 0xff),
+    };
+    ReplacingFile file(gSettingsFilename);
+    if (!file.CommitBytes(bytes)) {
         kprintf("Couldn't save settings.\n");
-        return;
+        TellUser("Settings not saved", std::string("The settings could not be saved to ") + gSettingsFilename + ": "
+                                           + SaveFailureReason(file.Error()) + ". The file is as it was.");
     }
-    const bool written = WriteSettings(*file);
-    if (!Close(std::move(file)) || !written)
-        kprintf("Couldn't save settings.\n");
 }
 
 void UpdateSettings(mui::Object* /*window*/, LONG /*signal*/) { kprintf("Unknown signal in UpdateSettings().\n"); }

@@ -15,6 +15,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -41,6 +43,16 @@ bool EditorOpen() { return gWindows[WINDOW_CROUTONEDITOR]->GetLong(MUIA_Window_O
 class EditorSaveTest : public EditorFixture {
 protected:
     EditorSaveTest() : EditorFixture("Trip", "trip.cwcrouton") {}
+
+    // A source that is there: the editor saves no crouton of a file that
+    // is not.
+    std::string Clip() const
+    {
+        const std::string clip = folder_ / "clip.avi";
+        if (!std::filesystem::exists(clip))
+            std::ofstream(clip) << "a clip";
+        return clip;
+    }
 };
 
 TEST_F(EditorSaveTest, VideoCroutonSavedUnchangedKeepsItsStretch)
@@ -49,7 +61,7 @@ TEST_F(EditorSaveTest, VideoCroutonSavedUnchangedKeepsItsStretch)
     crouton_->start = 5;
     crouton_->length = 20;
     crouton_->videoLength = 60;
-    crouton_->videoName = "clip.avi";
+    crouton_->videoName = Clip();
     EditCrouton(crouton_);
     EXPECT_EQ(Value(BUTTON_CROUTONEDITOR_START, MUIA_Numeric_Max), 60);
     EXPECT_EQ(Value(BUTTON_CROUTONEDITOR_END, MUIA_Numeric_Max), 60);
@@ -62,7 +74,7 @@ TEST_F(EditorSaveTest, VideoCroutonSavedUnchangedKeepsItsStretch)
     EXPECT_EQ(crouton_->start, 5);
     EXPECT_EQ(crouton_->length, 20);
     EXPECT_FALSE(EditorOpen());
-    EXPECT_EQ(ReadHostFile(CroutonFile()), "Trip\nclip.avi\n\n\n\n\n\n5\n20\n60\n0\n0\n1\n0\n20\n40\n60\n80\n0\n0\n1\n"
+    EXPECT_EQ(ReadHostFile(CroutonFile()), "Trip\n" + Clip() + "\n\n\n\n\n\n5\n20\n60\n0\n0\n1\n0\n20\n40\n60\n80\n0\n0\n1\n"
                                        "0.000000\n0\n\n\n\n30.000000\n");
     for (int i = 1; i <= 5; ++i)
         EXPECT_THAT(trace.Text(), HasSubstr("Deleted T:__MplayerPreview" + std::to_string(i) + ".png.\n"));
@@ -79,7 +91,7 @@ TEST_F(EditorSaveTest, VideoCroutonSavedUnchangedKeepsItsStretch)
 
 TEST_F(EditorSaveTest, WindowFieldsGoIntoTheRecord)
 {
-    crouton_->videoName = "clip.avi";
+    crouton_->videoName = Clip();
     crouton_->soundtrack = "old.mp3";
     crouton_->videoLength = 60;
     EditCrouton(crouton_);
@@ -125,7 +137,7 @@ TEST_F(EditorSaveTest, StillsAreCopiedBesideTheCroutonFileAndTheTemporariesGo)
     ASSERT_FALSE(ownPicture.empty());
     crouton_->isVideo = TRUE;
     crouton_->videoLength = 60;
-    crouton_->videoName = "clip.avi";
+    crouton_->videoName = Clip();
     crouton_->previewFilename[0] = first;
     crouton_->previewFilename[1] = "NoKeyFrame.png";
     crouton_->previewFilename[2] = third;
@@ -156,7 +168,7 @@ TEST_F(EditorSaveTest, StillsAreCopiedBesideTheCroutonFileAndTheTemporariesGo)
 TEST_F(EditorSaveTest, FailedSaveKeepsTheWindowOpenAndTheNewValues)
 {
     crouton_->filename.reset();
-    crouton_->videoName = "clip.avi";
+    crouton_->videoName = Clip();
     crouton_->videoLength = 60;
     EditCrouton(crouton_);
     SetText(BUTTON_CROUTONEDITOR_TITLE, "Renamed");

@@ -10,6 +10,7 @@
 #include "model/render.h"
 #include "model/tables.h"
 #include "platform/asl.h"
+#include "platform/question.h"
 #include "platform/dos.h"
 #include "platform/mui/mui.h"
 #include "support/test_support.h"
@@ -191,14 +192,46 @@ TEST_F(ProjectFileTest, TextLinesComeFromTheWindowFields)
 TEST_F(ProjectFileTest, LineFeedsInTextsAreWrittenAsBlanks)
 {
     Crouton* crouton = AppendTestCrouton(gProject.get(), "c");
-    crouton->directory = "Crou\ntons";
-    crouton->filename = "c\n.cwcrouton";
+    crouton->directory = "Croutons";
+    crouton->filename = "c.cwcrouton";
     SetField(BUTTON_MAIN_PROJECTNAME, "two\nlines");
-    SetField(BUTTON_MAIN_OUTPUTFILENAME, "RAM:a\nb.mp4");
-    SetField(BUTTON_MAIN_SOUNDTRACK, "x\n");
+    SetField(BUTTON_MAIN_OUTPUTFILENAME, "RAM:ab.mp4");
+    SetField(BUTTON_MAIN_SOUNDTRACK, "x");
     EXPECT_EQ(SaveAs("lf.cwproj"), TRUE);
     EXPECT_EQ(ReadHostFile(Path("lf.cwproj")),
-              "two lines\nRAM:a b.mp4\nx \n320\n240\n0\n0\n0\n30\n1\nCrou tons/c .cwcrouton\n");
+              "two lines\nRAM:ab.mp4\nx\n320\n240\n0\n0\n0\n30\n1\nCroutons/c.cwcrouton\n");
+}
+
+// A name read back with a blank for its line break would name another file:
+// the project is not written, and the user is told.
+TEST_F(ProjectFileTest, NamesWithLineBreaksAreRefused)
+{
+    struct Row {
+        const char* label;
+        std::function<void()> arrange;
+    };
+    const Row rows[] = {
+        {"output", [] { SetField(BUTTON_MAIN_OUTPUTFILENAME, "RAM:a\rb.mp4"); }},
+        {"soundtrack", [] { SetField(BUTTON_MAIN_SOUNDTRACK, "x\n"); }},
+        {"crouton file", [] { AppendTestCrouton(gProject.get(), "c")->filename = "c\n.cwcrouton"; }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        WriteHostFile(Path("lf.cwproj"), "old");
+        row.arrange();
+        ClearToldLog();
+        bool written = true;
+        QueueAslAnswer(AslAnswer{dir_, "lf.cwproj"});
+        EXPECT_EQ(SaveProject(gProject.get(), &written), TRUE);
+        EXPECT_FALSE(written);
+        EXPECT_EQ(ReadHostFile(Path("lf.cwproj")), "old");
+        ASSERT_EQ(ToldLog().size(), 1u);
+        EXPECT_THAT(ToldLog()[0].text, HasSubstr("line break"));
+        SetField(BUTTON_MAIN_OUTPUTFILENAME, "RAM:ab.mp4");
+        SetField(BUTTON_MAIN_SOUNDTRACK, "");
+        DestroyProject(std::move(gProject));
+        gProject = NewProject();
+    }
 }
 
 TEST_F(ProjectFileTest, CancellingOrAnEmptyNameSavesNothing)
@@ -354,7 +387,9 @@ TEST_F(ProjectFileTest, AnEmptySoundtrackLoadsAsAnEmptyText)
     EXPECT_EQ(Field(BUTTON_MAIN_SOUNDTRACK), "");
 }
 
-TEST_F(ProjectFileTest, AMissingCroutonFileIsSkippedAndSlotsHaveNoGap)
+// A crouton file that can't be loaded stays as an entry that says so, and
+// the project is saved back unchanged.
+TEST_F(ProjectFileTest, AMissingCroutonFileIsKeptAsAnEntryAndSavedBack)
 {
     for (const char* name : {"P", "Q", "R"})
         AddStoredCrouton(name);
@@ -366,22 +401,26 @@ TEST_F(ProjectFileTest, AMissingCroutonFileIsSkippedAndSlotsHaveNoGap)
 
     TraceCapture trace;
     LoadFrom("four.cwproj");
-    EXPECT_EQ(gProject->numberOfCroutons, 3);
-    EXPECT_THAT(ProjectNames(gProject.get()), ElementsAre("P", "Q", "S"));
-    EXPECT_THAT(ProjectSlots(gProject.get()), ElementsAre(1, 2, 3));
-    EXPECT_THAT(VisualSlots(), ElementsAre(1, 2, 3));
-    EXPECT_THAT(Entries(gCroutonList), ElementsAre("P", "Q", "S"));
+    EXPECT_EQ(gProject->numberOfCroutons, 4);
+    EXPECT_THAT(ProjectNames(gProject.get()), ElementsAre("P", "Q", "R.cwcrouton (missing)", "S"));
+    EXPECT_THAT(ProjectSlots(gProject.get()), ElementsAre(1, 2, 3, 4));
+    EXPECT_THAT(VisualSlots(), ElementsAre(1, 2, 3, 4));
+    EXPECT_THAT(Entries(gCroutonList), ElementsAre("P", "Q", "R.cwcrouton (missing)", "S"));
     EXPECT_EQ(SlotPicture(1), "NoImageAvailable.png");
-    EXPECT_EQ(SlotPicture(3), "NoKeyFrame.png");
-    EXPECT_EQ(GetCroutonFromPosition(gProject.get(), 2)->previewImage, mui::NList_SlotImage(gVisualList, 3));
+    EXPECT_EQ(GetCroutonFromPosition(gProject.get(), 2)->loadProblem, "missing");
     EXPECT_THAT(trace.Text(), HasSubstr("Preview image is NoKeyFrame.png (" +
-                                        Ptr(GetCroutonFromPosition(gProject.get(), 2)->previewImage) + ").\n"));
+                                        Ptr(GetCroutonFromPosition(gProject.get(), 3)->previewImage) + ").\n"));
     EXPECT_THAT(trace.Text(), Not(HasSubstr("Crouton loaded has name R.\n")));
 
-    ASSERT_EQ(SaveAs("three.cwproj"), TRUE);
-    EXPECT_THAT(ReadHostFile(Path("three.cwproj")),
-                testing::EndsWith("\n3\n" + Path("P.cwcrouton") + "\n" + Path("Q.cwcrouton") + "\n" +
-                                  Path("S.cwcrouton") + "\n"));
+    ASSERT_EQ(SaveAs("again.cwproj"), TRUE);
+    EXPECT_THAT(ReadHostFile(Path("again.cwproj")),
+                testing::EndsWith("\n4\n" + Path("P.cwcrouton") + "\n" + Path("Q.cwcrouton") + "\n"
+                                  + Path("R.cwcrouton") + "\n" + Path("S.cwcrouton") + "\n"));
+    // Its file is never written from the entry.
+    ClearToldLog();
+    EXPECT_EQ(SaveCrouton(GetCroutonFromPosition(gProject.get(), 2)), FALSE);
+    EXPECT_FALSE(HostExists(Path("R.cwcrouton")));
+    EXPECT_EQ(ToldLog().size(), 1u);
 }
 
 // Only the custom format touches the frame-size fields: another format
@@ -457,7 +496,7 @@ TEST_F(ProjectFileTest, CountsThatDoNotMatchTheFile)
     const std::string head = "H\nRAM:h.mp4\n\n320\n240\n0\n0\n0\n30\n";
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {head + "1\n" + y + "\n" + x + "\n", {"Y"}},
-        {head + "3\n\n" + x + "\n" + Path("gone.cwcrouton") + "\n", {"X"}},
+        {head + "3\n\n" + x + "\n" + Path("gone.cwcrouton") + "\n", {" (not a crouton file)", "X", "gone.cwcrouton (missing)"}},
         {head + "2\n" + x + "\n" + y, {"X", "Y"}},
         {head + "5\n" + x + "\n" + y + "\n", {"X", "Y"}},
         {head + "2147483647\n" + x + "\n" + y, {"X", "Y"}},

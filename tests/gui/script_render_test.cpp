@@ -103,8 +103,8 @@ TEST_F(ScriptRender, FailedRenderIsDumpedWithItsReason)
     cwtest::FakeTools tools;
     const std::string output = folder_ / "nowhere/out.avi";
     const std::string dump = Run(output, "press BUTTON_MAIN_RENDER\ndump\n");
-    EXPECT_EQ(RenderLines(dump), std::vector<std::string>{"render failed \"Crouton 1 (a) could not be encoded: the "
-                                                          "folder " + (folder_ / "nowhere") + " does not exist.\""});
+    EXPECT_EQ(RenderLines(dump), std::vector<std::string>{"render failed \"The folder " + (folder_ / "nowhere")
+                                                          + " for the output does not exist.\""});
     EXPECT_THAT(trace_, HasSubstr("Rendering failed.\n"));
 }
 

@@ -150,7 +150,7 @@ TEST_F(WindowsLayout, MainWindowIsLaidOutInFull)
         "        String BUTTON_MAIN_PROJECTNAME \"New Project\" frame=4 maxlen=256\n"
         "      Group horizontal\n"
         "        Label \"Output Name: \"\n"
-        "        String BUTTON_MAIN_OUTPUTFILENAME \"RAM:GreatVideo.avi\" frame=4 maxlen=256\n"
+        "        String BUTTON_MAIN_OUTPUTFILENAME \"RAM:GreatVideo.avi\" frame=4 maxlen=4096\n"
         "        Button \"_Browse...\" weight=0\n"
         "      Group horizontal\n"
         "        Label \"Total length: \"\n"

@@ -427,10 +427,11 @@ struct ToldRow {
 };
 
 const ToldRow kTold[] = {
+    // Found before anything runs, and not blamed on a crouton.
     {"missing folder", {1, std::nullopt, "x: No such file or directory"}, "nowhere/out.avi",
-     "Crouton 1 (a) could not be encoded: the folder FOLDER/nowhere does not exist."},
+     "The folder FOLDER/nowhere for the output does not exist."},
     {"full disk", {1, std::nullopt, "Error writing trailer of out.avi: No space left on device"}, "out.avi",
-     "Crouton 1 (a) could not be encoded: the disk is full."},
+     "Crouton 1 (a) could not be encoded: the disk holding FOLDER is full."},
     {"write refused", {1, std::nullopt, "FOLDER/out.avi: Permission denied"}, "out.avi",
      "Crouton 1 (a) could not be encoded: the file FOLDER/out.avi may not be written (permission denied)."},
     {"tool's own words", {1, std::nullopt, "[mpeg4 @ 0x1] something odd"}, "out.avi",
@@ -476,8 +477,9 @@ TEST_F(RenderOutcome, MissingSourceIsNamed)
     });
     RecordedWork work;
     Render();
-    EXPECT_EQ(work.message, "Crouton 2 (beach) could not be encoded: the file " + (folder_ / "gone.avi")
-                                + " does not exist.");
+    // Found before anything is encoded.
+    EXPECT_EQ(work.message, "Crouton 2 (beach): " + (folder_ / "gone.avi") + " is missing.");
+    EXPECT_TRUE(tools.Encoder().empty());
 }
 
 TEST_F(RenderOutcome, FailedJoinFinishAndSoundtrackAreTold)

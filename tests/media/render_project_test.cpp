@@ -32,7 +32,15 @@ protected:
     {
         RenderFixture::SetUp();
         clip_ = folder_ / "clip.avi";
+        // The render looks for its sources before it runs the (fake) tools.
+        WriteHostFile(clip_, "a clip");
+        nowhere_ = folder_ / "elsewhere";
+        std::filesystem::create_directory(nowhere_);
+        for (const char* name : {"a.avi", "b.avi", "tune.mp3"})
+            WriteHostFile(nowhere_ + "/" + name, "a source");
     }
+
+    std::string nowhere_;
 
     std::string Render()
     {
@@ -139,13 +147,13 @@ TEST_F(RenderProjectTest, EmptyProjectWithSoundtrackRunsOnlyTheSoundtrackCommand
     // An output name with a blank stays one argument of the soundtrack run.
     const std::string output = folder_ / "my video.avi";
     SetField(BUTTON_MAIN_OUTPUTFILENAME, output);
-    SetField(BUTTON_MAIN_SOUNDTRACK, "/nowhere/tune.mp3");
-    const std::string command = "mencoder -oac lavc -ovc copy T:__SilentVideo -audiofile \"/nowhere/tune.mp3\" -o \""
+    SetField(BUTTON_MAIN_SOUNDTRACK, "" + nowhere_ + "/tune.mp3");
+    const std::string command = "mencoder -oac lavc -ovc copy T:__SilentVideo -audiofile \"" + nowhere_ + "/tune.mp3\" -o \""
                                 + output + "\"";
     EXPECT_EQ(Render(), "CroutonNode is " + Pointer(nullptr) + ", tCrouton " + Pointer(nullptr)
-                            + ".\nRendering with soundtrack /nowhere/tune.mp3.\nCommand is " + command
+                            + ".\nRendering with soundtrack " + nowhere_ + "/tune.mp3.\nCommand is " + command
                             + ".\nRendering failed.\n");
-    EXPECT_EQ(gProject->soundtrack, "/nowhere/tune.mp3");
+    EXPECT_EQ(gProject->soundtrack, "" + nowhere_ + "/tune.mp3");
     ParsedCommand parsed;
     ASSERT_TRUE(ParseCommandLine(command, parsed));
     ASSERT_FALSE(parsed.arguments.empty());
@@ -162,10 +170,10 @@ TEST_F(RenderProjectTest, TooSmallSecondPieceEndsTheRenderingAfterTheFirst)
         return std::nullopt;
     });
     Append(Video(clip_, 0, 1));
-    Append(Video("/nowhere/b.avi", 0, 1));
+    Append(Video("" + nowhere_ + "/b.avi", 0, 1));
     Append(Video(clip_, 1, 1));
     const std::string trace = Render();
-    EXPECT_TRUE(trace.ends_with(Encoding(1, "/nowhere/b.avi", 0, "T:__TempVideo")
+    EXPECT_TRUE(trace.ends_with(Encoding(1, "" + nowhere_ + "/b.avi", 0, "T:__TempVideo")
                                 + "Error: encoded video has too small size.\nRendering failed.\n"))
         << trace;
     EXPECT_EQ(Count(trace, "Rendering crouton number 2."), 0u);
@@ -184,12 +192,12 @@ TEST_F(RenderProjectTest, MissingPieceEndsTheRenderingBeforeTheSoundtrack)
             return FakeAnswer{1, std::nullopt, ""};
         return std::nullopt;
     });
-    SetField(BUTTON_MAIN_SOUNDTRACK, "/nowhere/tune.mp3");
-    Append(Video("/nowhere/a.avi", 0, 1));
-    Append(Video("/nowhere/b.avi", 0, 1));
+    SetField(BUTTON_MAIN_SOUNDTRACK, "" + nowhere_ + "/tune.mp3");
+    Append(Video("" + nowhere_ + "/a.avi", 0, 1));
+    Append(Video("" + nowhere_ + "/b.avi", 0, 1));
     const std::string trace = Render();
-    EXPECT_EQ(trace, Header() + Encoding(0, "/nowhere/a.avi", 0, "T:__SilentVideo", true)
-                         + Encoding(1, "/nowhere/b.avi", 0, "T:__TempVideo", true)
+    EXPECT_EQ(trace, Header() + Encoding(0, "" + nowhere_ + "/a.avi", 0, "T:__SilentVideo", true)
+                         + Encoding(1, "" + nowhere_ + "/b.avi", 0, "T:__TempVideo", true)
                          + "Error: encoded video doesn't exist.\nRendering failed.\n");
 }
 
@@ -202,7 +210,7 @@ TEST_F(RenderProjectTest, FailedJoinPutsTheAssembledVideoBack)
         return std::nullopt;
     });
     Append(Video(clip_, 0, 1));
-    Append(Video("/nowhere/b.avi", 0, 1));
+    Append(Video("" + nowhere_ + "/b.avi", 0, 1));
     Append(Video(clip_, 1, 1));
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with(Join(output_) + "Join failed; " + output_ + " restored.\nRendering failed.\n"))
@@ -219,16 +227,16 @@ TEST_F(RenderProjectTest, RefusedCroutonsAndNoOutputNameFail)
     FakeTools tools;
     gProject->fps = 3;
     SetField(BUTTON_MAIN_CUSTOMFPS, "25 -o /tmp/elsewhere.avi");
-    Append(Video("/nowhere/a.avi", 0, 1));
+    Append(Video("" + nowhere_ + "/a.avi", 0, 1));
     std::string trace = Render();
-    EXPECT_EQ(trace, Header() + "Rendering crouton number 0.\nRendering video /nowhere/a.avi from 0 to 1.\n"
+    EXPECT_EQ(trace, Header() + "Rendering crouton number 0.\nRendering video " + nowhere_ + "/a.avi from 0 to 1.\n"
                                 "Invalid custom frame rate.\nRendering failed.\n");
 
     SetField(BUTTON_MAIN_OUTPUTFILENAME, "");
-    SetField(BUTTON_MAIN_SOUNDTRACK, "/nowhere/tune.mp3");
+    SetField(BUTTON_MAIN_SOUNDTRACK, "" + nowhere_ + "/tune.mp3");
     trace = Render();
     EXPECT_EQ(trace, "No output file name.\nRendering failed.\n");
-    EXPECT_EQ(gProject->soundtrack, "/nowhere/tune.mp3");
+    EXPECT_EQ(gProject->soundtrack, "" + nowhere_ + "/tune.mp3");
 
     TraceCapture capture;
     RenderProject(nullptr);

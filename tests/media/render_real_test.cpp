@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sys/stat.h>
 #include <string>
@@ -146,7 +147,9 @@ TEST_F(RealRender, FailedRenderLeavesNoJoinedPieces)
     MakeClip(clip, true);
     Append(Video(clip, 0, 1));
     Append(Video(clip, 0, 1));
-    Append(Video(folder_ / "missing.avi", 0, 1));
+    // There, but not a video: found only when it is encoded, after a join.
+    std::ofstream(folder_ / "broken.avi") << "not a video";
+    Append(Video(folder_ / "broken.avi", 0, 1));
     const std::string trace = Render();
     EXPECT_TRUE(trace.ends_with("Rendering failed.\n")) << trace;
     EXPECT_EQ(render_test::Count(trace, "Executing: mencoder -oac pcm -ovc lavc"), 1u) << trace;

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <set>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -192,6 +193,24 @@ std::set<std::string> OpenDescriptors(pid_t pid)
     return fds;
 }
 
+// Waits until the tool blocks in its (clock_)nanosleep. Where the kernel
+// does not show a process's system call, until it holds only the standard
+// streams; a leaked descriptor then still fails the test once the wait
+// gives up.
+void WaitUntilAsleep(pid_t pid)
+{
+    const std::string syscall = "/proc/" + std::to_string(pid) + "/syscall";
+    for (int look = 0; look < 2000; ++look) {
+        const std::string text = cwtest::ReadHostFile(syscall);
+        if (text.starts_with(std::to_string(SYS_clock_nanosleep) + " ")
+            || text.starts_with(std::to_string(SYS_nanosleep) + " "))
+            return;
+        if (text.empty() && OpenDescriptors(pid) == std::set<std::string>{"0", "1", "2"})
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 struct OpenCase {
     const char* name;
     // Opens something and keeps it open until the returned closer runs.
@@ -209,7 +228,10 @@ TEST_P(ToolDescriptors, ToolSeesOnlyItsStandardStreams)
     run.argv = {"sleep", "1000"};
     const std::optional<int> tool = SpawnHost(run, SpawnStreams{});
     ASSERT_TRUE(tool);
-    // SpawnHost returns once the tool runs: its descriptors are final.
+    // SpawnHost returns once the tool has been exec'd, but its dynamic
+    // loader may still hold a library open; once sleep sleeps, what it has
+    // open is what it was given.
+    WaitUntilAsleep(*tool);
     const std::set<std::string> fds = OpenDescriptors(*tool);
     EndProcess(*tool);
     WaitFor(*tool);

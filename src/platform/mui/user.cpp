@@ -2,6 +2,7 @@
 // of these calls, and tests drive the windows through them.
 #include "platform/asl.h"
 #include "platform/mui/internal.h"
+#include "platform/question.h"
 
 namespace mui {
 
@@ -246,8 +247,19 @@ bool UserPopRequester(Object* popasl)
     if (popasl->Has(ASLFR_DoSequences))
         tags.doSequences = popasl->GetLong(ASLFR_DoSequences) != FALSE;
     tags.hintText = popasl->GetString(ASLFR_HintText);
-    if (AslRequest(*requester, tags))
-        string->SetAttrs({{MUIA_String_Contents, JoinPath(requester->fr_Drawer, requester->fr_File)}});
+    if (AslRequest(*requester, tags)) {
+        const std::string chosen = JoinPath(requester->fr_Drawer, requester->fr_File);
+        const LONG maxLength = string->GetLong(MUIA_String_MaxLen);
+        // A name cut short would name another file: it is refused whole.
+        if (maxLength > 0 && chosen.size() >= static_cast<std::size_t>(maxLength))
+            TellUser("Name too long", "The name " + chosen + " is longer than the field can hold ("
+                                          + std::to_string(maxLength - 1) + " bytes); it was not taken.");
+        else if (chosen.find_first_of("\n\r") != std::string::npos)
+            TellUser("Name not taken", "The name chosen holds a line break, which a file name cannot hold here: "
+                                       "choose a name without one.");
+        else
+            string->SetAttrs({{MUIA_String_Contents, chosen}});
+    }
     FreeAslRequest(std::move(requester));
     return true;
 }

@@ -1,4 +1,6 @@
 // The program's wait on Qt's event loop, and Ctrl-C as the break signal.
+// SIGTERM and SIGHUP (a logout, a closed terminal) end the program the same
+// way, so a render they interrupt is cancelled and cleaned up.
 #include "platform/qt/eventloop.h"
 
 #include "platform/qt/inputhold.h"
@@ -30,6 +32,8 @@ struct BreakWatch {
     int writeEnd = -1;
     std::unique_ptr<QSocketNotifier> notifier;
     struct sigaction previous {};
+    struct sigaction previousTerm {};
+    struct sigaction previousHangUp {};
 };
 
 std::unique_ptr<BreakWatch>& Watch()
@@ -115,6 +119,11 @@ void InstallBreakHandler()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &watch->previous);
+    sigaction(SIGTERM, &action, &watch->previousTerm);
+    // Started under nohup, the program keeps ignoring hang-ups.
+    sigaction(SIGHUP, nullptr, &watch->previousHangUp);
+    if (watch->previousHangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
     Watch() = std::move(watch);
 }
 
@@ -124,6 +133,8 @@ void RemoveBreakHandler()
     if (!watch)
         return;
     sigaction(SIGINT, &watch->previous, nullptr);
+    sigaction(SIGTERM, &watch->previousTerm, nullptr);
+    sigaction(SIGHUP, &watch->previousHangUp, nullptr);
     gWakeWrite.store(-1);
     watch->notifier.reset();
     close(watch->readEnd);

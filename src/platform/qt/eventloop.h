@@ -3,7 +3,7 @@
 
 namespace qtview::detail {
 
-// SIGINT raises the break signal and wakes Qt's event loop; removing it
+// SIGINT, SIGTERM and SIGHUP raise the break signal and wakes Qt's event loop; removing it
 // restores the handler that was there before.
 void InstallBreakHandler();
 void RemoveBreakHandler();
