@@ -13,6 +13,7 @@
 #include "platform/asl.h"
 #include "platform/exec.h"
 #include "platform/mui/mui.h"
+#include "platform/question.h"
 
 #include <string>
 #include <string_view>
@@ -173,9 +174,15 @@ BOOL AddOldCroutonToProject(Project* project)
     }
 
     const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
-    std::unique_ptr<Crouton> crouton = LoadCrouton(path);
+    CroutonLoadFailure failure = CroutonLoadFailure::None;
+    std::unique_ptr<Crouton> crouton = LoadCrouton(path, &failure);
     if (!crouton) {
         // Nothing was linked yet: the project and both lists are as before.
+        if (failure == CroutonLoadFailure::NotACrouton)
+            TellUser("Crouton not added", path + ": Not a crouton file.");
+        else
+            TellUser("Crouton not added", "The crouton file " + path + " could not be loaded ("
+                                              + LoadFailureText(failure) + ").");
         FreeAslRequest(std::move(requester));
         return FALSE;
     }
