@@ -5,6 +5,7 @@
 #include "gui/desktop.h"
 #include "gui/editor.h"
 #include "gui/gui.h"
+#include "gui/help.h"
 #include "gui/history.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
@@ -190,8 +191,10 @@ private:
             mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE});
             break;
         case MEN_HELP:
-            // Help opens the window that says where the manual is.
-            mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE});
+            // The installed manual; where it is missing the About window
+            // says where help is.
+            if (!OpenManual())
+                mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE});
             break;
         case MEN_RECENT_FIRST:
         case MEN_RECENT_FIRST + 1:

@@ -224,10 +224,15 @@ BOOL AddOldCroutonFromFile(Project* project, const std::string& path)
                                     std::to_string(position + 1) + ".");
         return FALSE;
     }
-    std::unique_ptr<Crouton> crouton = LoadCrouton(path);
+    CroutonLoadFailure failure = CroutonLoadFailure::None;
+    std::unique_ptr<Crouton> crouton = LoadCrouton(path, &failure);
     if (!crouton) {
         // Nothing was linked yet: the project and both lists are as before.
-        TellUser("Add Crouton", "\"" + path + "\" is not a crouton file that can be read.");
+        if (failure == CroutonLoadFailure::NotACrouton)
+            TellUser("Crouton not added", path + ": Not a crouton file.");
+        else
+            TellUser("Crouton not added", "The crouton file " + path + " could not be loaded ("
+                                              + LoadFailureText(failure) + ").");
         return FALSE;
     }
 

@@ -99,7 +99,8 @@ std::optional<std::string> SaveTarget(std::string_view name)
             SetIoErr(ERROR_OBJECT_WRONG_TYPE);
             return std::nullopt;
         }
-        if (::access(target.c_str(), W_OK) != 0) {
+        // A file without a write bit is read-only, for the superuser too.
+        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
             SetIoErr(ERROR_WRITE_PROTECTED);
             return std::nullopt;
         }

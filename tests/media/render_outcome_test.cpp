@@ -4,6 +4,7 @@
 // a good render replaces it, nothing is left on T:, the progress comes in
 // order and the user is told the outcome in plain words.
 #include "model/render.h"
+#include "platform/question.h"
 #include "render_support.h"
 #include "support/fake_tools.h"
 
@@ -592,6 +593,82 @@ TEST_F(RenderOutcome, OutputThatNoRenderMayWriteIsRefused)
     }
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "folder"));
     EXPECT_EQ(ReadHostFile(Source("beach")), "a source clip");
+}
+
+// The same file as a source, whatever the spelling; and every other problem
+// found before anything is encoded, all of them in one message.
+TEST_F(RenderOutcome, ProblemsAreFoundBeforeAnythingIsEncoded)
+{
+    struct Row {
+        const char* label;
+        std::function<std::string()> arrange; // returns the output name
+        std::string message;
+    };
+    std::filesystem::create_directory(folder_ / "sub");
+    std::filesystem::create_directory_symlink(folder_.path(), folder_ / "link");
+    const std::string beachIs = " is also what Crouton 2 (beach) is made from: choose another output name.";
+    const Row rows[] = {
+        {"through ..", [&] { return folder_ / "sub/../beach.avi"; },
+         "The output file " + (folder_ / "sub/../beach.avi") + beachIs},
+        {"through a link", [&] { return folder_ / "link/beach.avi"; },
+         "The output file " + (folder_ / "link/beach.avi") + beachIs},
+        {"a link to the source", [&] {
+             std::filesystem::create_symlink(Source("beach"), folder_ / "alias.avi");
+             return folder_ / "alias.avi";
+         },
+         "The output file " + (folder_ / "alias.avi") + beachIs},
+        {"full disk names its folder", [&] {
+             SetFreeBytesHook([](const std::string&) { return std::optional<long long>(1000); });
+             return output_;
+         },
+         "Nothing was rendered:\nThere is not room enough in " + folder_.path()
+             + ": the render needs about 0.2 MB there, and 0.0 MB are free.\nThere is not room enough in "
+             + TemporaryFolder() + ": the render needs about 1.4 MB there, and 0.0 MB are free."},
+        {"unloadable crouton and missing source together", [&] {
+             Crouton* first = GetCroutonFromPosition(gProject.get(), 0);
+             first->loadProblem = "in use by another Clipweaver";
+             first->directory = folder_.path();
+             first->filename = "a.cwcrouton";
+             GetCroutonFromPosition(gProject.get(), 2)->videoName = folder_ / "gone.avi";
+             return output_;
+         },
+         "Nothing was rendered:\nCrouton 1 (a) could not be loaded (in use by another Clipweaver): "
+             + (folder_ / "a.cwcrouton") + ".\nCrouton 3 (c): " + (folder_ / "gone.avi") + " is missing."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        SetField(BUTTON_MAIN_OUTPUTFILENAME, row.arrange());
+        FakeTools tools;
+        RecordedWork work;
+        const std::string trace = Render();
+        SetFreeBytesHook({});
+        EXPECT_TRUE(trace.ends_with("Rendering failed.\n")) << trace;
+        EXPECT_EQ(work.message, row.message);
+        EXPECT_TRUE(tools.Encoder().empty());
+    }
+    EXPECT_EQ(ReadHostFile(Source("beach")), "a source clip");
+}
+
+// A file the project's own render did not make is replaced only when the
+// user says so; the project's own output is replaced without a question.
+TEST_F(RenderOutcome, ReplacingAFileOfSomebodyElseIsAsked)
+{
+    WriteHostFile(output_, kOld);
+    FakeTools tools;
+    ClearToldLog();
+    QueueQuestionAnswer("Cancel");
+    EXPECT_EQ(Render(), "Rendering cancelled.\n");
+    EXPECT_TRUE(tools.Encoder().empty());
+    EXPECT_EQ(ReadHostFile(output_), kOld);
+    ASSERT_EQ(ToldLog().size(), 1u);
+    EXPECT_EQ(ToldLog()[0].text, output_ + " exists. Replace it?");
+
+    EXPECT_TRUE(Render().ends_with("Rendering finished.\n"));
+    ASSERT_EQ(ToldLog().size(), 2u);
+    EXPECT_EQ(ToldLog()[1].answer, "Replace");
+    EXPECT_TRUE(Render().ends_with("Rendering finished.\n"));
+    EXPECT_EQ(ToldLog().size(), 2u);
+    ClearQuestionAnswers();
 }
 
 } // namespace

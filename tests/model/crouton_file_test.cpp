@@ -2,6 +2,7 @@
 // files, and saves that must leave the old file whole.
 #include "model/crouton.h"
 #include "model/tables.h"
+#include "platform/question.h"
 #include "model_test_util.h"
 #include "support/test_support.h"
 
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -632,6 +634,108 @@ TEST_F(CroutonSaveFailure, ReadOnlyFolder)
     EXPECT_EQ(SaveCrouton(crouton.get()), FALSE);
     EXPECT_EQ(ReadHostFile(Path("ro/h.cwcrouton")), "old contents\n");
     DestroyCrouton(std::move(crouton));
+}
+
+} // namespace
+
+namespace {
+
+// ---- saving over what is there -------------------------------------------
+
+struct SaveOverRow {
+    const char* label;
+    // Makes what stands at the crouton's name; returns the file that must
+    // end up holding the crouton (empty: the save is refused).
+    std::function<std::string(const std::string& folder)> arrange;
+    unsigned mode; // the permissions the saved file has afterwards
+};
+
+std::ostream& operator<<(std::ostream& out, const SaveOverRow& row) { return out << row.label; }
+
+class CroutonSaveOver : public CroutonFile, public ::testing::WithParamInterface<SaveOverRow> {};
+
+TEST_P(CroutonSaveOver, KeepsWhatTheFileIs)
+{
+    const std::string saved = GetParam().arrange(dir_.path());
+    auto crouton = VideoCrouton(dir_.path(), "h.cwcrouton");
+    ClearToldLog();
+    const std::string before = ReadHostFile(Path("h.cwcrouton"));
+    const BOOL result = SaveCrouton(crouton.get());
+    const auto mode = [](const std::string& path) {
+        return static_cast<unsigned>(std::filesystem::status(path).permissions()) & 0777u;
+    };
+    if (saved.empty()) {
+        EXPECT_EQ(result, FALSE);
+        EXPECT_EQ(ReadHostFile(Path("h.cwcrouton")), before);
+        ASSERT_EQ(ToldLog().size(), 1u);
+        EXPECT_NE(ToldLog()[0].text.find(Path("h.cwcrouton")), std::string::npos) << ToldLog()[0].text;
+        EXPECT_EQ(mode(Path("h.cwcrouton")), GetParam().mode);
+    } else {
+        EXPECT_EQ(result, TRUE);
+        EXPECT_EQ(ReadHostFile(saved).substr(0, 8), "Holiday\n");
+        EXPECT_EQ(mode(saved), GetParam().mode);
+        EXPECT_TRUE(ToldLog().empty());
+    }
+    EXPECT_FALSE(HostExists(Path("h.cwcrouton.cwtmp")));
+    DestroyCrouton(std::move(crouton));
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+}
+
+const SaveOverRow kSaveOverRows[] = {
+    {"private_file_stays_private", [](const std::string& folder) {
+         const std::string file = folder + "/h.cwcrouton";
+         WriteHostFile(file, "old\n");
+         std::filesystem::permissions(file, std::filesystem::perms(0600));
+         return file;
+     }, 0600},
+    {"read_only_file_is_refused", [](const std::string& folder) {
+         const std::string file = folder + "/h.cwcrouton";
+         WriteHostFile(file, "old\n");
+         std::filesystem::permissions(file, std::filesystem::perms(0444));
+         return std::string();
+     }, 0444},
+    {"link_keeps_pointing_to_the_saved_file", [](const std::string& folder) {
+         std::filesystem::create_directory(folder + "/real");
+         WriteHostFile(folder + "/real/t.cwcrouton", "old\n");
+         std::filesystem::permissions(folder + "/real/t.cwcrouton", std::filesystem::perms(0640));
+         std::filesystem::create_symlink("real/t.cwcrouton", folder + "/h.cwcrouton");
+         return folder + "/real/t.cwcrouton";
+     }, 0640},
+    {"name_of_255_bytes_saves", [](const std::string& folder) {
+         // The temporary name beside it would be longer than a name may be.
+         const std::string file = folder + "/" + std::string(255 - 11, 'n') + ".cwcrouton";
+         std::filesystem::create_symlink(file, folder + "/h.cwcrouton");
+         WriteHostFile(file, "old\n");
+         std::filesystem::permissions(file, std::filesystem::perms(0644));
+         return file;
+     }, 0644},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CroutonSaveOver, ::testing::ValuesIn(kSaveOverRows),
+    [](const ::testing::TestParamInfo<SaveOverRow>& info) { return std::string(info.param.label); });
+
+} // namespace
+
+namespace {
+
+// A project or a clip chosen as a crouton is refused, never read as one.
+TEST_F(CroutonFile, WhatIsNoCroutonFileIsRefused)
+{
+    const std::pair<const char*, std::string> rows[] = {
+        {"project", "Holiday\nRAM:GreatVideo.mp4\n\n320\n240\n0\n3\n0\n30.000000\n1\nCroutons/a.cwcrouton\n"},
+        {"empty project", "P\nRAM:o.mp4\n\n320\n240\n0\n0\n0\n30\n0\n"},
+        {"clip", std::string("RIFF\0\0\0\0AVI LIST", 16)},
+    };
+    for (const auto& [label, contents] : rows) {
+        SCOPED_TRACE(label);
+        WriteHostFile(Path("x.cwcrouton"), contents);
+        TraceCapture trace;
+        CroutonLoadFailure failure = CroutonLoadFailure::None;
+        EXPECT_FALSE(LoadCrouton(Path("x.cwcrouton"), &failure));
+        EXPECT_EQ(failure, CroutonLoadFailure::NotACrouton);
+        EXPECT_TRUE(trace.Contains("Not a crouton file.\n"));
+        EXPECT_EQ(ReadHostFile(Path("x.cwcrouton")), contents);
+    }
 }
 
 } // namespace

@@ -150,9 +150,9 @@ TEST(CommandQuoting, HostileNamesComeBackWhole)
     }
 }
 
-class CommandRun : public DosTest {};
+class CommandLineRun : public DosTest {};
 
-TEST_F(CommandRun, UnknownCommandsRunNothing)
+TEST_F(CommandLineRun, UnknownCommandsRunNothing)
 {
     const std::string marker = scratch_ / "pwned";
     for (const std::string& line : {"touch " + marker, "/usr/bin/touch " + marker, "sh -c \"touch " + marker + "\"",
@@ -165,7 +165,7 @@ TEST_F(CommandRun, UnknownCommandsRunNothing)
     EXPECT_EQ(SystemTagList("C:copy \"open"), -1);
 }
 
-TEST_F(CommandRun, CopyTakesHostileNamesAsOneArgumentEach)
+TEST_F(CommandLineRun, CopyTakesHostileNamesAsOneArgumentEach)
 {
     CwdGuard cwd(scratch_.Path());
     const std::string source = "my clip\" -o \"victim;$(touch pwned)*`id`.avi";
@@ -182,7 +182,7 @@ TEST_F(CommandRun, CopyTakesHostileNamesAsOneArgumentEach)
     EXPECT_EQ(ReadHostFile(*HostPath("RAM:copied")), "picture data");
 }
 
-TEST_F(CommandRun, CopyIntoFolderAndFailures)
+TEST_F(CommandLineRun, CopyIntoFolderAndFailures)
 {
     WriteHostFile(scratch_ / "still.png", "png bytes");
     std::filesystem::create_directory(scratch_ / "folder");
@@ -195,7 +195,7 @@ TEST_F(CommandRun, CopyIntoFolderAndFailures)
     EXPECT_NE(SystemTagList("C:copy a b c"), 0);
 }
 
-TEST_F(CommandRun, RedirectionsOpenTheirFiles)
+TEST_F(CommandLineRun, RedirectionsOpenTheirFiles)
 {
     WriteHostFile(scratch_ / "a", "x");
     // An output redirection is created (emptied) even when the command
@@ -222,7 +222,7 @@ TEST(CommandParse, QuotedWordsAreMarked)
 
 } // namespace
 
-TEST_F(CommandRun, TheDesktopsHandlerGetsTheFileAsOneArgument)
+TEST_F(CommandLineRun, TheDesktopsHandlerGetsTheFileAsOneArgument)
 {
     // A stand-in for xdg-open on the PATH that writes down what it was given.
     const std::string bin = scratch_ / "bin";

@@ -259,4 +259,26 @@ TEST_F(DosFiles, ReplaceFileSwapsInTheNewContents)
     EXPECT_EQ(ReadHostFile(Amiga("target")), "newer");
 }
 
+// A name that names an existing file is that file; wildcards make a picture
+// pattern only when no file of exactly that name exists.
+TEST_F(DosFiles, SourceNamesArePatternsOnlyWithoutSuchAFile)
+{
+    struct Row {
+        const char* name;
+        bool exists;
+        bool pattern;
+    };
+    const Row rows[] = {
+        {"holiday (1).mp4", true, false}, {"clip[1].mp4", true, false}, {"50% off.mp4", true, false},
+        {"what?.mp4", true, false},       {"img#?.png", false, true},   {"holiday (1).mp4x", false, true},
+        {"plain.mp4", false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.exists)
+            WriteHostFile(Amiga(row.name), "a clip");
+        EXPECT_EQ(IsSourcePattern(Amiga(row.name)), row.pattern);
+    }
+}
+
 } // namespace

@@ -183,6 +183,84 @@ TEST_F(ToolLifetime, StartUpEndsToolsADeadInstanceLeft)
     EXPECT_TRUE(EndsSoon(grandchild));
 }
 
+// What a killed instance left half done, and what the next start-up makes
+// of it: one row per state the instance can die in.
+struct UnfinishedCase {
+    const char* name;
+    // Runs in the instance before it is killed, in `folder`.
+    std::function<void(const std::string& folder)> work;
+    const char* output;    // what stands at out.avi after the next start-up; nullptr: nothing
+    bool temporaryRemains; // whether the save's temporary file is still there
+};
+
+std::ostream& operator<<(std::ostream& out, const UnfinishedCase& c) { return out << c.name; }
+
+class UnfinishedWork : public DosTest, public ::testing::WithParamInterface<UnfinishedCase> {};
+
+TEST_P(UnfinishedWork, NextStartUpFinishesIt)
+{
+    ScratchDir deadRoot;
+    const std::string folder = scratch_.Path();
+    cwtest::WriteHostFile(folder + "/out.avi", "old");
+    Reaper reaper;
+    int report = -1;
+    const pid_t program = StartProgram(
+        [&](int fd) {
+            ::setenv("CLIPWEAVER_TMPROOT", deadRoot.Path().c_str(), 1);
+            InitVolumes();
+            GetParam().work(folder);
+            WriteNumber(fd, 1);
+        },
+        report);
+    ASSERT_GT(program, 0);
+    reaper.Add(program);
+    ASSERT_EQ(ReadNumber(report), 1);
+    ::kill(program, SIGKILL);
+    int status = 0;
+    ::waitpid(program, &status, 0);
+
+    EnvGuard root("CLIPWEAVER_TMPROOT", deadRoot.Path());
+    InitVolumes();
+    if (GetParam().output)
+        EXPECT_EQ(cwtest::ReadHostFile(folder + "/out.avi"), GetParam().output);
+    else
+        EXPECT_FALSE(std::filesystem::exists(folder + "/out.avi"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/.out.avi.clipweaver-old"));
+    EXPECT_EQ(std::filesystem::exists(folder + "/p.cwproj.cwtmp"), GetParam().temporaryRemains);
+}
+
+const UnfinishedCase kUnfinished[] = {
+    {"render_moved_the_old_output_aside", [](const std::string& folder) {
+         NoteOutputAside(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         Rename(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         cwtest::WriteHostFile(folder + "/out.avi", "half made");
+     }, "old", false},
+    {"render_died_before_moving_it", [](const std::string& folder) {
+         NoteOutputAside(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+     }, "old", false},
+    {"render_without_an_old_output", [](const std::string& folder) {
+         DeleteFile(folder + "/out.avi");
+         NoteOutputAside(folder + "/out.avi", "");
+         cwtest::WriteHostFile(folder + "/out.avi", "half made");
+     }, nullptr, false},
+    {"finished_render_dropped_the_old_file", [](const std::string& folder) {
+         NoteOutputAside(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         Rename(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         cwtest::WriteHostFile(folder + "/out.avi", "new");
+         DeleteFile(folder + "/.out.avi.clipweaver-old");
+     }, "new", false},
+    {"save_left_its_temporary_file", [](const std::string& folder) {
+         NoteUnfinishedFile(folder + "/p.cwproj.cwtmp");
+         cwtest::WriteHostFile(folder + "/p.cwproj.cwtmp", "half a project");
+     }, "old", false},
+    {"another_program_s_file_of_that_name_stays", [](const std::string& folder) {
+         cwtest::WriteHostFile(folder + "/p.cwproj.cwtmp", "not ours");
+     }, "old", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, UnfinishedWork, ::testing::ValuesIn(kUnfinished),
+    [](const ::testing::TestParamInfo<UnfinishedCase>& info) { return std::string(info.param.name); });
+
 // What a tool finds open besides its standard streams.
 std::set<std::string> OpenDescriptors(pid_t pid)
 {
