@@ -722,6 +722,8 @@ TEST_F(ProjectFileTest, VideoCroutonStartOnTheEncoderCommandLine)
     crouton->start = 10;
     crouton->length = 20;
     crouton->audioCodec = "mp3";
+    // An .avi render: the line the program always wrote.
+    SetField(BUTTON_MAIN_OUTPUTFILENAME, Path("out.avi"));
     TraceCapture trace;
     RenderCrouton(crouton.get(), Path("piece.avi"), FALSE);
     const std::string command =
