@@ -159,7 +159,10 @@ std::vector<TemporaryLane> RenderLanes()
     count = std::clamp(count, 1L, 8L);
     std::vector<TemporaryLane> lanes;
     for (int number = 1; number <= count; ++number)
-        lanes.push_back({number, {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw"}});
+        // The tools' own scratch files of a lane are named the same way, so
+        // that the render's clean-up takes them too.
+        lanes.push_back({number, {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw", "__CWTool.out",
+                                  "__CWTool.err", "__CWProgress"}});
     return lanes;
 }
 
