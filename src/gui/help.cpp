@@ -37,11 +37,6 @@ std::optional<std::string> InstalledManual(std::string_view programFolder)
     return manual.lexically_normal().string();
 }
 
-std::string DesktopOpenCommand(std::string_view hostPath)
-{
-    return "RUN <NIL: >NIL: xdg-open \"" + EscapeInQuotes(hostPath) + "\"";
-}
-
 BOOL OpenManual()
 {
     const std::optional<std::string> manual = InstalledManual(ProgramFolder());

@@ -1,6 +1,7 @@
 // Help: the installed manual, opened with the desktop's default handler.
 #pragma once
 
+#include "platform/command.h"
 #include "platform/exec.h"
 
 #include <optional>
@@ -10,9 +11,6 @@
 // The installed HTML manual, found from the program's own folder (the
 // prefix is chosen at install time); nullopt when it is not installed.
 std::optional<std::string> InstalledManual(std::string_view programFolder);
-// The command line that opens a file with the desktop's default handler,
-// detached so that the windows go on answering.
-std::string DesktopOpenCommand(std::string_view hostPath);
 // Opens the installed manual; tells the user where it should be when it is
 // missing or cannot be opened. TRUE when the handler was started.
 BOOL OpenManual();

@@ -488,3 +488,8 @@ void WaitForCommands(const std::vector<CommandRun*>& runs)
     }
     PollToolWait();
 }
+
+std::string DesktopOpenCommand(std::string_view path)
+{
+    return "RUN <NIL: >NIL: xdg-open \"" + EscapeInQuotes(path) + "\"";
+}

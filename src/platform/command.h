@@ -141,6 +141,9 @@ std::string EscapeInQuotes(std::string_view name);
 // blank, quote, redirection or other special character; else the name
 // quoted and escaped.
 std::string QuoteIfNeeded(std::string_view name);
+// The command line that opens a file or folder with the desktop's default
+// handler, detached so that the windows go on answering.
+std::string DesktopOpenCommand(std::string_view path);
 // For a name inside MPlayer's slave-command file: loadfile "..." with
 // backslash escapes for " and \.
 std::string EscapeForSlave(std::string_view name);

@@ -161,16 +161,23 @@ void ProgressWindow::leaveEvent(QEvent* event)
     QDialog::leaveEvent(event);
 }
 
+// The text of a window that tells how work ended: plain, wrapped, and
+// selectable so that a path can be copied.
+static void SetUpMessage(QLabel& message)
+{
+    message.setObjectName(QStringLiteral("message"));
+    message.setTextFormat(Qt::PlainText);
+    message.setWordWrap(true);
+    message.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message.setMinimumWidth(message.fontMetrics().averageCharWidth() * 48);
+}
+
 FailureWindow::FailureWindow(QWidget* parent, const QString& title, const QString& message)
     : QDialog(parent)
     , message_(new QLabel)
 {
     setModal(false);
-    message_->setObjectName(QStringLiteral("message"));
-    message_->setTextFormat(Qt::PlainText);
-    message_->setWordWrap(true);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    message_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+    SetUpMessage(*message_);
     auto* ok = new QPushButton(ButtonText("_OK"));
     ok->setObjectName(QStringLiteral("ok"));
     ok->setDefault(true);
@@ -192,7 +199,7 @@ void FailureWindow::Tell(const QString& title, const QString& message)
 
 std::string OpenCommand(std::string_view file)
 {
-    return "RUN <NIL: >NIL: xdg-open " + QuoteIfNeeded(file.empty() ? std::string_view(".") : file);
+    return DesktopOpenCommand(file.empty() ? std::string_view(".") : file);
 }
 
 std::string FolderOf(std::string_view file)
@@ -211,11 +218,7 @@ FinishedWindow::FinishedWindow(QWidget* parent, const QString& title, const QStr
     , message_(new QLabel)
 {
     setModal(false);
-    message_->setObjectName(QStringLiteral("message"));
-    message_->setTextFormat(Qt::PlainText);
-    message_->setWordWrap(true);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    message_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+    SetUpMessage(*message_);
     auto* play = new QPushButton(ButtonText("_Play"));
     play->setObjectName(QStringLiteral("play"));
     play->setToolTip(QStringLiteral("Play the video with the desktop's video player"));
