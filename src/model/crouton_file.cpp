@@ -4,6 +4,7 @@
 #include "model/tables.h"
 #include "platform/question.h"
 
+#include <cctype>
 #include <vector>
 
 namespace {
@@ -115,6 +116,15 @@ bool HoldsACrouton(FileHandle file)
         lines.push_back(std::move(*line));
     }
     Close(std::move(file));
+    // A crouton without a source has only numbers after its second line,
+    // which a project's settings lines resemble; its second line tells.
+    if (lines.size() >= 2) {
+        std::string second = lines[1];
+        for (char& c : second)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (second == "__no file__")
+            return true;
+    }
     return !LooksLikeProjectFile(lines);
 }
 

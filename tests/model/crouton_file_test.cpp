@@ -738,4 +738,20 @@ TEST_F(CroutonFile, WhatIsNoCroutonFileIsRefused)
     }
 }
 
+// A crouton without a source has only numbers after its second line, as a
+// project's settings are; it is still a crouton and loads after its save.
+TEST_F(CroutonFile, CroutonWithoutSourceLoadsAfterItsSave)
+{
+    WriteHostFile(Path("x.cwcrouton"), "Pictures\n__NO FILE__\n0\n4\n0\n0\n0\n\n80\n0\n0\n0\n0.000000\n18\n\n\nsong.mp3\n12.500000\n");
+    std::unique_ptr<Crouton> crouton = LoadCrouton(Path("x.cwcrouton"));
+    ASSERT_TRUE(crouton);
+    crouton->directory = dir_.path();
+    crouton->filename = "y.cwcrouton";
+    ASSERT_TRUE(SaveCrouton(crouton.get()));
+    DestroyCrouton(std::move(crouton));
+    CroutonLoadFailure failure = CroutonLoadFailure::None;
+    EXPECT_TRUE(LoadCrouton(Path("y.cwcrouton"), &failure));
+    EXPECT_EQ(failure, CroutonLoadFailure::None);
+}
+
 } // namespace
