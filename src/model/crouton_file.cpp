@@ -116,15 +116,16 @@ bool HoldsACrouton(FileHandle file)
         lines.push_back(std::move(*line));
     }
     Close(std::move(file));
-    // A crouton without a source has only numbers after its second line,
-    // which a project's settings lines resemble; its second line tells.
-    if (lines.size() >= 2) {
-        std::string second = lines[1];
-        for (char& c : second)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (second == "__no file__")
-            return true;
-    }
+    // Numbers after the second line can pass for a project's settings (a
+    // crouton without a source, or stills named by numbers). A file of a
+    // whole crouton's length that ends in its frame rate, as every saved
+    // crouton does, is a crouton.
+    constexpr std::size_t kWithSource = 27;
+    constexpr std::size_t kWithoutSource = 22;
+    if ((lines.size() == kWithSource || lines.size() == kWithoutSource) && !lines.back().empty() &&
+        lines.back().find('.') != std::string::npos &&
+        lines.back().find_first_not_of("0123456789.-") == std::string::npos)
+        return true;
     return !LooksLikeProjectFile(lines);
 }
 
