@@ -1,5 +1,5 @@
 // Pattern matching and directory scanning speed.
-#include "platform/dos.h"
+#include "os/dos.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // line, comes back out as exactly that one argument.
 #include "fuzz_support.h"
 
-#include "platform/command.h"
+#include "os/command.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -1,7 +1,7 @@
 #include "fuzz_support.h"
 
-#include "platform/dos.h"
-#include "platform/exec.h"
+#include "os/dos.h"
+#include "os/exec.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // name it is matched against.
 #include "fuzz_support.h"
 
-#include "platform/dos.h"
+#include "os/dos.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

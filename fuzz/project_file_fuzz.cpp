@@ -7,8 +7,8 @@
 #include "gui/main.h"
 #include "gui/windows.h"
 #include "model/project.h"
-#include "platform/asl.h"
-#include "platform/mui/mui.h"
+#include "os/asl.h"
+#include "mui/mui.h"
 
 namespace {
 

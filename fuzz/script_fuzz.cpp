@@ -5,7 +5,7 @@
 #include "fuzz_support.h"
 
 #include "gui/script.h"
-#include "platform/command.h"
+#include "os/command.h"
 
 #include <sstream>
 

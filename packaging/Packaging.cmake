@@ -37,7 +37,7 @@ file(RELATIVE_PATH CW_PROGRAMS_TO_ICON ${CMAKE_INSTALL_PREFIX}/${CW_PROGRAMS_DIR
      ${CMAKE_INSTALL_PREFIX}/${CW_ICON_DIR}/clipweaver.png)
 # The programs look for the icon where it is installed, relative to
 # themselves, and beside themselves in the build tree.
-configure_file(${CMAKE_CURRENT_LIST_DIR}/clipweaver.png ${CMAKE_BINARY_DIR}/src/platform/qt/clipweaver.png COPYONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/clipweaver.png ${CMAKE_BINARY_DIR}/src/qtview/clipweaver.png COPYONLY)
 foreach(program Clipweaver ClipweaverBasic)
     target_compile_definitions(${program} PRIVATE CW_PROGRAMS_TO_ICON="${CW_PROGRAMS_TO_ICON}")
 endforeach()

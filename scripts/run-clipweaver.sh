@@ -11,7 +11,7 @@ program=Clipweaver
 [ "${1:-}" = "--basic" ] && program=ClipweaverBasic
 bash scripts/install-deps.sh
 bash scripts/build.sh build
-binary=$PWD/build/src/platform/qt/$program
+binary=$PWD/build/src/qtview/$program
 work=${CLIPWEAVER_HOME:-$PWD/run}
 mkdir -p "$work/Projects" "$work/Croutons"
 cp -f data/*.png data/*.mp3 "$work"/ 2>/dev/null || true

@@ -7,8 +7,8 @@
 // With RENDER_LINES_H264=1 in the environment the croutons' lines are the
 // H.264 ones (x264, every source picture) and the finish writes MP4 with
 // AAC, as the program does for an .mp4 output.
-#include "platform/command.h"
-#include "platform/dos.h"
+#include "os/command.h"
+#include "os/dos.h"
 
 #include <chrono>
 #include <cstdio>

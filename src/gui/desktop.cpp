@@ -2,10 +2,10 @@
 
 #include "gui/vocabulary.h"
 #include "model/tables.h"
-#include "platform/asl.h"
-#include "platform/dos.h"
-#include "platform/format.h"
-#include "platform/mui/mui.h"
+#include "os/asl.h"
+#include "os/dos.h"
+#include "os/format.h"
+#include "mui/mui.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "model/project.h"
-#include "platform/exec.h"
+#include "os/exec.h"
 
 #include <optional>
 #include <string>

@@ -8,10 +8,10 @@
 #include "media/probe.h"
 #include "model/imageseq.h"
 #include "model/tables.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/format.h"
-#include "platform/question.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/format.h"
+#include "os/question.h"
 
 #include <algorithm>
 #include <array>

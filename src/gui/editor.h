@@ -3,7 +3,7 @@
 
 #include "model/crouton.h"
 #include "model/project.h"
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 
 #include <string>
 #include <vector>

@@ -7,8 +7,8 @@
 #include "gui/vocabulary.h"
 #include "model/line_file.h"
 #include "model/tables.h"
-#include "platform/dos.h"
-#include "platform/format.h"
+#include "os/dos.h"
+#include "os/format.h"
 
 
 namespace {

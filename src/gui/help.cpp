@@ -2,9 +2,9 @@
 // the desktop's default handler through the command runner.
 #include "gui/help.h"
 
-#include "platform/command.h"
-#include "platform/exec.h"
-#include "platform/question.h"
+#include "os/command.h"
+#include "os/exec.h"
+#include "os/question.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,8 +1,8 @@
 // Help: the installed manual, opened with the desktop's default handler.
 #pragma once
 
-#include "platform/command.h"
-#include "platform/exec.h"
+#include "os/command.h"
+#include "os/exec.h"
 
 #include <optional>
 #include <string>

@@ -5,7 +5,7 @@
 #include "gui/vocabulary.h"
 #include "model/tables.h"
 #include "model/visual_entry.h"
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 
 #include <utility>
 

@@ -5,7 +5,7 @@
 
 #include "model/crouton.h"
 #include "model/project.h"
-#include "platform/exec.h"
+#include "os/exec.h"
 
 #include <cstddef>
 #include <deque>

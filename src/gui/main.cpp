@@ -12,11 +12,11 @@
 #include "media/preview.h"
 #include "model/render.h"
 #include "model/tables.h"
-#include "platform/asl.h"
-#include "platform/exec.h"
-#include "platform/format.h"
-#include "platform/mui/mui.h"
-#include "platform/question.h"
+#include "os/asl.h"
+#include "os/exec.h"
+#include "os/format.h"
+#include "mui/mui.h"
+#include "os/question.h"
 #include "settings/settings.h"
 
 #include <sstream>

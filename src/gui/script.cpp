@@ -5,11 +5,11 @@
 #include "gui/main.h"
 #include "gui/vocabulary.h"
 #include "model/project.h"
-#include "platform/asl.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
-#include "platform/question.h"
-#include "platform/work.h"
+#include "os/asl.h"
+#include "os/exec.h"
+#include "mui/mui.h"
+#include "os/question.h"
+#include "os/work.h"
 
 #include <atomic>
 #include <charconv>

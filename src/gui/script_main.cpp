@@ -1,7 +1,7 @@
 // clipweaver-script / clipweaver-script-basic: runs the program in the
 // current folder with the user's actions taken from a script file.
 #include "gui/script.h"
-#include "platform/dos.h"
+#include "os/dos.h"
 
 #include <array>
 #include <cerrno>

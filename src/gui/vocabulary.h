@@ -3,8 +3,8 @@
 // window and no menu, so its values are shifted.
 #pragma once
 
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
+#include "os/exec.h"
+#include "mui/mui.h"
 
 #include <array>
 #include <memory>

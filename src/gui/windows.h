@@ -1,7 +1,7 @@
 // Building the three windows, the menu strip and the application object.
 #pragma once
 
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 
 #include <string>
 #include <vector>

@@ -10,11 +10,11 @@
 #include "model/imageseq.h"
 #include "model/render.h"
 #include "model/tables.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/format.h"
-#include "platform/mui/mui.h"
-#include "platform/work.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/format.h"
+#include "mui/mui.h"
+#include "os/work.h"
 
 #include <algorithm>
 #include <array>

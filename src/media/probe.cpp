@@ -7,11 +7,11 @@
 #include "gui/editor.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
-#include "platform/asl.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
+#include "os/asl.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "mui/mui.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,7 +4,7 @@
 
 #include "gui/gui.h"
 #include "model/tables.h"
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 
 #include <cmath>
 #include <cstdio>

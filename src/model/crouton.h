@@ -2,8 +2,8 @@
 // crouton file of its own.
 #pragma once
 
-#include "platform/dos.h"
-#include "platform/exec.h"
+#include "os/dos.h"
+#include "os/exec.h"
 
 #include <array>
 #include <memory>

@@ -2,7 +2,7 @@
 #include "model/crouton.h"
 #include "model/line_file.h"
 #include "model/tables.h"
-#include "platform/question.h"
+#include "os/question.h"
 
 #include <cctype>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "model/line_file.h"
 
-#include "platform/format.h"
+#include "os/format.h"
 
 #include <algorithm>
 #include <cfloat>

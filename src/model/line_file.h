@@ -2,8 +2,8 @@
 // position: writing such a file safely and reading it back line by line.
 #pragma once
 
-#include "platform/dos.h"
-#include "platform/exec.h"
+#include "os/dos.h"
+#include "os/exec.h"
 
 #include <optional>
 #include <string>

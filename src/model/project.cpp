@@ -9,7 +9,7 @@
 #include "gui/main.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 
 #include <charconv>
 #include <set>

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "model/crouton.h"
-#include "platform/asl.h"
-#include "platform/exec.h"
+#include "os/asl.h"
+#include "os/exec.h"
 
 #include <functional>
 

@@ -10,12 +10,12 @@
 #include "model/imageseq.h"
 #include "model/tables.h"
 #include "model/visual_entry.h"
-#include "platform/asl.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/format.h"
-#include "platform/mui/mui.h"
-#include "platform/question.h"
+#include "os/asl.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "os/format.h"
+#include "mui/mui.h"
+#include "os/question.h"
 
 #include <optional>
 #include <string>

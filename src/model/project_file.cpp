@@ -7,11 +7,11 @@
 #include "model/line_file.h"
 #include "model/visual_entry.h"
 #include "model/tables.h"
-#include "platform/asl.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
-#include "platform/question.h"
+#include "os/asl.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "mui/mui.h"
+#include "os/question.h"
 
 #include <string>
 #include <string_view>

@@ -9,11 +9,11 @@
 #include "gui/vocabulary.h"
 #include "model/imageseq.h"
 #include "model/tables.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
-#include "platform/work.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "mui/mui.h"
+#include "os/work.h"
 
 #include <algorithm>
 #include <cmath>

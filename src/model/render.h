@@ -4,7 +4,7 @@
 #include "model/crouton.h"
 #include "model/project.h"
 
-#include "platform/command.h"
+#include "os/command.h"
 
 #include <optional>
 #include <string>

@@ -7,9 +7,9 @@
 #include "model/line_file.h"
 #include "model/render_internal.h"
 #include "model/tables.h"
-#include "platform/dos.h"
-#include "platform/format.h"
-#include "platform/question.h"
+#include "os/dos.h"
+#include "os/format.h"
+#include "os/question.h"
 
 #include <algorithm>
 #include <string>

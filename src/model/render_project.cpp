@@ -9,11 +9,11 @@
 
 #include "model/render_internal.h"
 #include "model/tables.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/format.h"
-#include "platform/work.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "os/format.h"
+#include "os/work.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -3,9 +3,9 @@
 #include "model/render_internal.h"
 
 #include "model/tables.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/format.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/format.h"
 
 #include <cmath>
 

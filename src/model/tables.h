@@ -3,7 +3,7 @@
 // gadgets take them.
 #pragma once
 
-#include "platform/exec.h"
+#include "os/exec.h"
 
 #include <array>
 #include <string_view>

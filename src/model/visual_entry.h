@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/crouton.h"
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 #include "settings/settings.h"
 
 #include "model/line_file.h"
-#include "platform/question.h"
+#include "os/question.h"
 
 #include <array>
 #include <cstdint>

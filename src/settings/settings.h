@@ -1,9 +1,9 @@
 // Program-wide preferences and their file.
 #pragma once
 
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "mui/mui.h"
 
 struct Settings {
     LONG pad = 0;

@@ -9,8 +9,8 @@
 #include "gui/windows.h"
 #include "media/media_test_support.h"
 #include "model/tables.h"
-#include "platform/dos.h"
-#include "platform/mui/mui.h"
+#include "os/dos.h"
+#include "mui/mui.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "media/media_test_support.h"
 #include "media/preview.h"
 #include "model/tables.h"
-#include "platform/dos.h"
+#include "os/dos.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

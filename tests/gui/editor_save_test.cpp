@@ -9,7 +9,7 @@
 #include "gui/windows.h"
 #include "media/media_test_support.h"
 #include "model/tables.h"
-#include "platform/dos.h"
+#include "os/dos.h"
 #include "support/test_support.h"
 
 #include <gmock/gmock.h>

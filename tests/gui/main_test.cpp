@@ -5,8 +5,8 @@
 #include "gui/main.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
-#include "platform/mui/mui.h"
-#include "platform/question.h"
+#include "mui/mui.h"
+#include "os/question.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

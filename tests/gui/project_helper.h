@@ -4,8 +4,8 @@
 #pragma once
 
 #include "model/project.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
+#include "os/exec.h"
+#include "mui/mui.h"
 
 #include <functional>
 #include <string>

@@ -6,9 +6,9 @@
 #include "gui/windows.h"
 #include "model/line_file.h"
 #include "model/project.h"
-#include "platform/asl.h"
-#include "platform/dos.h"
-#include "platform/mui/mui.h"
+#include "os/asl.h"
+#include "os/dos.h"
+#include "mui/mui.h"
 #include "support/test_support.h"
 
 #include <gmock/gmock.h>

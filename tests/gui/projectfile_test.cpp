@@ -9,10 +9,10 @@
 #include "model/project.h"
 #include "model/render.h"
 #include "model/tables.h"
-#include "platform/asl.h"
-#include "platform/question.h"
-#include "platform/dos.h"
-#include "platform/mui/mui.h"
+#include "os/asl.h"
+#include "os/question.h"
+#include "os/dos.h"
+#include "mui/mui.h"
 #include "support/test_support.h"
 
 #include <gmock/gmock.h>

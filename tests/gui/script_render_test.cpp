@@ -3,7 +3,7 @@
 // tools are stood in for through the command runner's seam.
 #include "gui/script.h"
 #include "model/crouton.h"
-#include "platform/asl.h"
+#include "os/asl.h"
 #include "support/fake_tools.h"
 #include "support/test_support.h"
 

@@ -5,7 +5,7 @@
 
 #include "gui/script.h"
 #include "media/media_test_support.h"
-#include "platform/asl.h"
+#include "os/asl.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

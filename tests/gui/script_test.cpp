@@ -3,7 +3,7 @@
 #include "project_helper.h"
 
 #include "gui/script.h"
-#include "platform/asl.h"
+#include "os/asl.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
 #include "model/tables.h"
-#include "platform/command.h"
-#include "platform/question.h"
+#include "os/command.h"
+#include "os/question.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "media/preview.h"
 #include "media/probe.h"
 #include "model/render.h"
-#include "platform/command.h"
+#include "os/command.h"
 #include "render_support.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "gui/vocabulary.h"
 #include "media_test_support.h"
 #include "model/project.h"
-#include "platform/asl.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
+#include "os/asl.h"
+#include "os/exec.h"
+#include "mui/mui.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -7,10 +7,10 @@
 #include "media_test_support.h"
 #include "model/crouton.h"
 #include "model/tables.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "mui/mui.h"
 #include "support/test_support.h"
 
 #include <gmock/gmock.h>

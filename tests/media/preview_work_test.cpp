@@ -6,7 +6,7 @@
 #include "media_test_support.h"
 #include "model/crouton.h"
 #include "model/tables.h"
-#include "platform/dos.h"
+#include "os/dos.h"
 #include "support/fake_tools.h"
 #include "support/test_support.h"
 

@@ -6,9 +6,9 @@
 #include "media_test_support.h"
 #include "model/crouton.h"
 #include "model/tables.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "mui/mui.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -6,11 +6,11 @@
 #include "model/crouton.h"
 #include "model/imageseq.h"
 #include "model/project.h"
-#include "platform/asl.h"
-#include "platform/dos.h"
-#include "platform/exec.h"
-#include "platform/mui/mui.h"
-#include "platform/question.h"
+#include "os/asl.h"
+#include "os/dos.h"
+#include "os/exec.h"
+#include "mui/mui.h"
+#include "os/question.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

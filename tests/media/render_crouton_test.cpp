@@ -4,7 +4,7 @@
 // commands and files matter.
 #include "model/render.h"
 #include "model/tables.h"
-#include "platform/command.h"
+#include "os/command.h"
 #include "render_support.h"
 #include "support/fake_tools.h"
 

@@ -4,7 +4,7 @@
 // a good render replaces it, nothing is left on T:, the progress comes in
 // order and the user is told the outcome in plain words.
 #include "model/render.h"
-#include "platform/question.h"
+#include "os/question.h"
 #include "render_support.h"
 #include "support/fake_tools.h"
 

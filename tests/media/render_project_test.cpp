@@ -3,7 +3,7 @@
 // temporary files, and the outcome line. The tools are stood in for through
 // the command runner's seam; the joins across volumes run the real ones.
 #include "model/render.h"
-#include "platform/command.h"
+#include "os/command.h"
 #include "render_support.h"
 #include "support/fake_tools.h"
 

@@ -3,8 +3,8 @@
 // per 1/25 s of them, moves, and carries a project soundtrack; the finished
 // render says where it is and how long; a cancel ends the running tool.
 #include "model/render.h"
-#include "platform/command.h"
-#include "platform/work.h"
+#include "os/command.h"
+#include "os/work.h"
 #include "render_support.h"
 #include "support/fake_tools.h"
 

@@ -8,9 +8,9 @@
 #include "media_test_support.h"
 #include "model/crouton.h"
 #include "model/project.h"
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/mui/mui.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "mui/mui.h"
 
 #include <gtest/gtest.h>
 

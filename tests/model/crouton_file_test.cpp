@@ -2,7 +2,7 @@
 // files, and saves that must leave the old file whole.
 #include "model/crouton.h"
 #include "model/tables.h"
-#include "platform/question.h"
+#include "os/question.h"
 #include "model_test_util.h"
 #include "support/test_support.h"
 

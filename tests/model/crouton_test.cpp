@@ -2,7 +2,7 @@
 #include "model/crouton.h"
 #include "model/tables.h"
 #include "model_test_util.h"
-#include "platform/mui/mui.h"
+#include "mui/mui.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // gadget of each kind, a second window that stays closed, and a menu strip.
 #pragma once
 
-#include "platform/asl.h"
-#include "platform/mui/mui.h"
+#include "os/asl.h"
+#include "mui/mui.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

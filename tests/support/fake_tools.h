@@ -4,9 +4,9 @@
 // they go. Needs only the platform layer.
 #pragma once
 
-#include "platform/command.h"
-#include "platform/dos.h"
-#include "platform/work.h"
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/work.h"
 #include "support/test_support.h"
 
 #include <cstdio>

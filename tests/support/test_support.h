@@ -3,7 +3,7 @@
 // trace text, and a forked second process. Needs only the platform layer.
 #pragma once
 
-#include "platform/dos.h"
+#include "os/dos.h"
 
 #include <cstdio>
 #include <cstdlib>

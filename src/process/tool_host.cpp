@@ -1,0 +1,498 @@
+// Host process runs for the tools: waiting for a run under the no-progress
+// bound, and the translation of AmigaDOS paths to host paths.
+
+#include "tools/tools.h"
+
+#include "os/command.h"
+#include "os/dos.h"
+#include "os/format.h"
+#include "os/work.h"
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace cwtools {
+
+FileDescriptor::~FileDescriptor()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ReadHostFileFrom(const std::string& path, long long offset)
+{
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string text;
+    if (!file.Valid())
+        return text;
+    std::array<char, 16384> buffer{};
+    while (true) {
+        const ssize_t got = ::pread(file.Get(), buffer.data(), buffer.size(), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+        offset += got;
+    }
+    return text;
+}
+
+LONG ExitCode(int status)
+{
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return RETURN_FAIL;
+}
+
+} // namespace
+
+double ToolTimeoutSeconds()
+{
+    if (const char* text = std::getenv("CLIPWEAVER_TOOL_TIMEOUT")) {
+        char* end = nullptr;
+        const double seconds = std::strtod(text, &end);
+        if (end != text && seconds > 0)
+            return seconds;
+    }
+    return 30.0;
+}
+
+namespace {
+
+// Reads the newest "out_time_us=" of a progress file as it grows and reports
+// it against the run's expected length.
+class ProgressReader {
+public:
+    explicit ProgressReader(const HostRun& run) : path_(run.progressFile), expected_(run.expectedSeconds) {}
+
+    void Poll()
+    {
+        if (path_.empty() || !(expected_ > 0))
+            return;
+        // The tool writes the file anew at its start.
+        if (HostFileSize(path_) < offset_) {
+            offset_ = 0;
+            carry_.clear();
+        }
+        const std::string text = ReadHostFileFrom(path_, offset_);
+        if (text.empty())
+            return;
+        offset_ += static_cast<long long>(text.size());
+        carry_ += text;
+        const std::size_t lastLine = carry_.rfind('\n');
+        if (lastLine == std::string::npos)
+            return;
+        const std::optional<double> seconds = NewestOutTime(std::string_view(carry_).substr(0, lastLine + 1));
+        carry_.erase(0, lastLine + 1);
+        if (!seconds)
+            return;
+        const double fraction = std::min(*seconds / expected_, 1.0);
+        if (fraction > reported_ && WorkRunning()) {
+            reported_ = fraction;
+            WorkWithin(fraction);
+        }
+    }
+
+private:
+    std::string path_;
+    double expected_;
+    long long offset_ = 0;
+    std::string carry_;
+    double reported_ = 0.0;
+};
+
+// Ends a run the user cancelled: SIGTERM to its whole process group, and
+// SIGKILL for whatever is left a second later. The windows keep painting.
+void EndCancelledRun(int pid)
+{
+    ::kill(-pid, SIGTERM);
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(1);
+    bool reaped = false;
+    while (Clock::now() < deadline) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) {
+            reaped = true;
+            break;
+        }
+        PollToolWait();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Members of the group that outlived their leader go too.
+    ::kill(-pid, SIGKILL);
+    if (!reaped) {
+        EndProcess(pid);
+        WaitFor(pid);
+    }
+}
+
+} // namespace
+
+
+std::string LastErrorLine(std::string_view text)
+{
+    std::string last;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        if (line.empty() || line.rfind("frame=", 0) == 0 || line.rfind("size=", 0) == 0)
+            continue;
+        last = std::string(line);
+    }
+    return last;
+}
+
+std::optional<double> NewestOutTime(std::string_view text)
+{
+    static constexpr std::string_view kKey = "out_time_us=";
+    std::optional<double> newest;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.rfind(kKey, 0) != 0)
+            continue;
+        const std::string value(line.substr(kKey.size()));
+        char* stop = nullptr;
+        const long long micros = std::strtoll(value.c_str(), &stop, 10);
+        if (stop == value.c_str() || micros < 0)
+            continue; // "N/A", or the negative start of some streams
+        newest = static_cast<double>(micros) / 1e6;
+    }
+    return newest;
+}
+
+namespace {
+
+// Waits between two looks at a running tool, and wakes at once when the tool
+// ends: short tools (probes, copies) would otherwise lose most of a look's
+// interval at their end, and a render runs a few for every crouton.
+class ExitWatch {
+public:
+    explicit ExitWatch(int pid) : fd_(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))) {}
+    ~ExitWatch()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ExitWatch(const ExitWatch&) = delete;
+    ExitWatch& operator=(const ExitWatch&) = delete;
+
+    void Wait(std::chrono::milliseconds most) const
+    {
+        if (fd_ < 0) {
+            std::this_thread::sleep_for(most);
+            return;
+        }
+        pollfd ended{fd_, POLLIN, 0};
+        ::poll(&ended, 1, static_cast<int>(most.count()));
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+HostResult RunHost(const HostRun& run)
+{
+    HostResult result;
+    const std::string outputPath = RunScratchFile("__CWTool.out");
+    const std::string errorPath = RunScratchFile("__CWTool.err");
+    const std::string program = run.argv.empty() ? std::string() : run.argv[0];
+
+    if (WorkCancelled() || RunStopped()) {
+        result.cancelled = true;
+        return result;
+    }
+    // A progress file left by an earlier run would show its end at once.
+    if (!run.progressFile.empty())
+        ::unlink(run.progressFile.c_str());
+
+    ToolWaitScope waiting;
+    const std::optional<int> pid = SpawnHost(run, SpawnStreams{outputPath, errorPath, -1});
+    if (!pid) {
+        SetIoErr(ERROR_OBJECT_NOT_FOUND);
+        SetCommandError(program + " could not be started");
+        return result;
+    }
+
+    std::vector<std::string> watched = run.watch;
+    watched.push_back(outputPath);
+    watched.push_back(errorPath);
+    if (!run.progressFile.empty())
+        watched.push_back(run.progressFile);
+    auto progress = [&watched] {
+        std::vector<long long> sizes;
+        for (const std::string& file : watched)
+            sizes.push_back(HostFileSize(file));
+        return sizes;
+    };
+
+    const double timeout = ToolTimeoutSeconds();
+    std::vector<long long> lastSizes = progress();
+    Clock::time_point lastProgress = Clock::now();
+    std::optional<Clock::time_point> summarySeen;
+    long long scannedSize = 0; // how much of the output was searched for the summary
+    ProgressReader within(run);
+    const ExitWatch exit(*pid);
+    int status = 0;
+
+    while (true) {
+        const pid_t done = ::waitpid(*pid, &status, WNOHANG);
+        if (done == *pid) {
+            result.code = ExitCode(status);
+            break;
+        }
+        if (done < 0 && errno != EINTR) {
+            result.code = RETURN_FAIL;
+            break;
+        }
+        if (WorkCancelled() || RunStopped()) {
+            kprintf("%s ended: the work was cancelled.\n", program.c_str());
+            EndCancelledRun(*pid);
+            result.code = RETURN_FAIL;
+            result.cancelled = true;
+            break;
+        }
+        const Clock::time_point now = Clock::now();
+        std::vector<long long> sizes = progress();
+        if (sizes != lastSizes) {
+            lastSizes = std::move(sizes);
+            lastProgress = now;
+        }
+        within.Poll();
+        if (run.endAfterSummary && !summarySeen) {
+            // Only the new part is read, with an overlap for a summary
+            // split between two looks.
+            const long long from = std::max(0LL, scannedSize - 16);
+            const std::string text = ReadHostFileFrom(outputPath, from);
+            if (text.find("Video stream:") != std::string::npos)
+                summarySeen = now;
+            scannedSize = from + static_cast<long long>(text.size());
+        }
+        if (summarySeen && now - *summarySeen > std::chrono::seconds(3)) {
+            kprintf("%s wrote its output but did not exit; ended.\n", program.c_str());
+            EndProcess(*pid);
+            WaitFor(*pid);
+            result.code = RETURN_OK;
+            break;
+        }
+        if (std::chrono::duration<double>(now - lastProgress).count() > timeout) {
+            kprintf("%s made no progress for %g seconds; ended.\n", program.c_str(), timeout);
+            EndProcess(*pid);
+            WaitFor(*pid);
+            result.code = RETURN_FAIL;
+            result.ended = true;
+            break;
+        }
+        PollToolWait();
+        exit.Wait(std::chrono::milliseconds(20));
+    }
+    if (!result.cancelled)
+        within.Poll();
+    result.output = ReadHostFile(outputPath).value_or(std::string());
+    const std::string error = LastErrorLine(ReadHostFile(errorPath).value_or(std::string()));
+    if (result.ended)
+        SetCommandError(program + " made no progress for " + Format("%g", timeout) + " seconds and was stopped");
+    else if (result.cancelled)
+        SetCommandError(program + " was stopped: the work was cancelled");
+    else if (!error.empty())
+        SetCommandError(error);
+    return result;
+}
+
+bool TakesValue(std::string_view option)
+{
+    for (std::string_view known : kValueOptions)
+        if (known == option)
+            return true;
+    return false;
+}
+
+std::string FileArgument(std::string hostPath)
+{
+    // A relative name may also look like a protocol to ffmpeg ("x:y").
+    if (!hostPath.empty() && hostPath[0] != '/'
+        && (hostPath[0] == '-' || hostPath.find(':') != std::string::npos))
+        return "./" + hostPath;
+    return hostPath;
+}
+
+std::string TemporaryHostFile(std::string_view name)
+{
+    return TemporaryFolder() + "/" + std::string(name);
+}
+
+std::string RunScratchFile(std::string_view name)
+{
+    const TemporaryLane* lane = CurrentTemporaryLane();
+    if (!lane)
+        return TemporaryHostFile(name);
+    return TemporaryHostFile("__CWLane" + std::to_string(lane->number) + std::string(name));
+}
+
+namespace {
+
+std::string Absolute(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (error)
+        return path;
+    return (current / path).string();
+}
+
+bool HostRootEntryExists(const std::string& name)
+{
+    struct stat info {};
+    return ::lstat(("/" + name).c_str(), &info) == 0;
+}
+
+} // namespace
+
+std::string ToolPath(std::string_view amigaPath)
+{
+    const std::string path(amigaPath);
+    if (!path.empty() && path[0] == '/') {
+        const std::size_t slash = path.find('/', 1);
+        const std::string volume = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+        if (!volume.empty() && volume.find(':') == std::string::npos && !HostRootEntryExists(volume)) {
+            const std::string rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+            if (const auto host = HostPath(volume + ":" + rest))
+                return Absolute(*host);
+        }
+        return path;
+    }
+    if (const auto host = HostPath(path))
+        return Absolute(*host);
+    return path;
+}
+
+std::string ArgumentPath(std::string_view word)
+{
+    const std::string text(word);
+    if (text.empty())
+        return text;
+    if (text[0] == '/' || text.find(':') != std::string::npos)
+        return ToolPath(text);
+    struct stat info {};
+    if (::stat(text.c_str(), &info) == 0)
+        return ToolPath(text);
+    return text;
+}
+
+std::optional<std::string> ReadHostFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    FileDescriptor file(fd);
+    std::string text;
+    std::array<char, 65536> buffer{};
+    while (true) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return text;
+}
+
+bool WriteAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t put = ::write(fd, text.data(), text.size());
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return true;
+}
+
+bool WriteHostFile(const std::string& path, std::string_view text)
+{
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file.Valid())
+        return false;
+    return WriteAll(file.Get(), text);
+}
+
+bool HostFileExists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+long long HostFileSize(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return -1;
+    return static_cast<long long>(info.st_size);
+}
+
+} // namespace cwtools
+
+std::optional<double> ProbeMediaLength(std::string_view path)
+{
+    cwtools::HostRun run;
+    run.argv = {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+        "default=noprint_wrappers=1:nokey=1", cwtools::ToolPath(path)};
+    const cwtools::HostResult result = cwtools::RunHost(run);
+    if (result.code != 0)
+        return std::nullopt;
+    char* end = nullptr;
+    const double seconds = std::strtod(result.output.c_str(), &end);
+    if (end == result.output.c_str() || !(seconds >= 0))
+        return std::nullopt;
+    return seconds;
+}

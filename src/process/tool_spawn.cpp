@@ -1,0 +1,235 @@
+// Starting host programs from an argument vector (never a shell), each in a
+// process group of its own with default signal handling, and the
+// bookkeeping of detached runs.
+//
+// A tool must never outlive the program, however the program ends: the
+// child asks the kernel for SIGKILL when its parent dies (PR_SET_PDEATHSIG),
+// which posix_spawn cannot do, so the child is made with fork and set up by
+// hand. Between fork and exec the child of a program with threads may only
+// make async-signal-safe calls: everything that allocates (the argument and
+// environment arrays, the program's path, the opened streams) is prepared
+// before the fork, and the child makes plain system calls only. The kernel
+// sends the signal when the thread that started the tool ends, so tools are
+// started from the program's main thread. Grandchildren a tool starts are
+// not covered; the tool groups recorded in T: (tool_groups.h) let the next
+// start-up end those.
+//
+// The child also closes every descriptor but standard input, output and
+// error, whatever this program or a library opened without close-on-exec.
+
+#include "tools/tools.h"
+
+#include "os/dos.h"
+#include "process/tool_groups.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace cwtools {
+namespace {
+
+std::vector<pid_t>& DetachedChildren()
+{
+    static std::vector<pid_t> children;
+    return children;
+}
+
+// The file execvp would run for `name`: a name with "/" as it is, else the
+// first executable regular file of that name along PATH.
+std::optional<std::string> FindProgram(const std::string& name)
+{
+    if (name.empty())
+        return std::nullopt;
+    const auto runnable = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    };
+    if (name.find('/') != std::string::npos)
+        return runnable(name) ? std::optional<std::string>(name) : std::nullopt;
+    const char* path = std::getenv("PATH");
+    const std::string folders = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t from = 0;
+    while (from <= folders.size()) {
+        std::size_t to = folders.find(':', from);
+        if (to == std::string::npos)
+            to = folders.size();
+        const std::string folder = to > from ? folders.substr(from, to - from) : ".";
+        const std::string candidate = folder + "/" + name;
+        if (runnable(candidate))
+            return candidate;
+        from = to + 1;
+    }
+    return std::nullopt;
+}
+
+// A descriptor for one of the child's standard streams, above 2 so that
+// putting the three in place never overwrites one still to be placed.
+FileDescriptor StreamDescriptor(int fd)
+{
+    if (fd < 0)
+        return FileDescriptor();
+    return FileDescriptor(::fcntl(fd, F_DUPFD_CLOEXEC, 3));
+}
+
+FileDescriptor OpenStream(const std::string& path, int flags, const char* fallback, int fallbackFlags)
+{
+    const int fd = path.empty() ? ::open(fallback, fallbackFlags | O_CLOEXEC)
+                                : ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    FileDescriptor opened(fd);
+    return StreamDescriptor(opened.Get());
+}
+
+// Tells the parent why the child could not become the tool, and ends it.
+[[noreturn]] void ChildFails(int reportFd, int error)
+{
+    const ssize_t ignored = ::write(reportFd, &error, sizeof error);
+    (void)ignored;
+    ::_exit(127);
+}
+
+// In the child, between fork and exec: async-signal-safe calls only.
+[[noreturn]] void BecomeTool(pid_t parent, const char* program, char* const* argv, const int (&streams)[3],
+                             const char* workingDirectory, int reportFd, int highestFd)
+{
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)
+        ChildFails(reportFd, errno);
+    // The parent may have died before the request was in place.
+    if (::getppid() != parent)
+        ::_exit(127);
+    if (::setpgid(0, 0) != 0)
+        ChildFails(reportFd, errno);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (signal != SIGKILL && signal != SIGSTOP)
+            ::sigaction(signal, &defaults, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int target = 0; target < 3; ++target)
+        if (::dup2(streams[target], target) < 0)
+            ChildFails(reportFd, errno);
+    if (workingDirectory && ::chdir(workingDirectory) != 0)
+        ChildFails(reportFd, errno);
+    // Everything else is closed on exec, the report pipe included.
+    if (::syscall(SYS_close_range, 3u, ~0u, CLOSE_RANGE_CLOEXEC) != 0)
+        for (int fd = 3; fd <= highestFd; ++fd)
+            if (fd != reportFd)
+                ::close(fd);
+    ::execve(program, argv, environ);
+    ChildFails(reportFd, errno);
+}
+
+int HighestDescriptor()
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > 65536)
+        return 65535;
+    return static_cast<int>(limit.rlim_cur) - 1;
+}
+
+} // namespace
+
+std::optional<int> SpawnHost(const HostRun& run, const SpawnStreams& streams)
+{
+    if (run.argv.empty())
+        return std::nullopt;
+    const std::optional<std::string> program = FindProgram(run.argv[0]);
+    if (!program)
+        return std::nullopt;
+
+    FileDescriptor input = run.input >= 0 ? StreamDescriptor(run.input) : OpenStream({}, 0, "/dev/null", O_RDONLY);
+    FileDescriptor output = streams.outputFd >= 0
+        ? StreamDescriptor(streams.outputFd)
+        : OpenStream(streams.outputPath, O_WRONLY | O_CREAT | O_TRUNC, "/dev/null", O_WRONLY);
+    FileDescriptor error = OpenStream(streams.errorPath, O_WRONLY | O_CREAT | O_TRUNC, "/dev/null", O_WRONLY);
+    if (!input.Valid() || !output.Valid() || !error.Valid())
+        return std::nullopt;
+    const int childStreams[3] = {input.Get(), output.Get(), error.Get()};
+
+    std::vector<char*> argv;
+    argv.reserve(run.argv.size() + 1);
+    for (const std::string& argument : run.argv)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const char* workingDirectory = run.workingDirectory.empty() ? nullptr : run.workingDirectory.c_str();
+    const int highestFd = HighestDescriptor();
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return std::nullopt;
+    FileDescriptor reportRead(report[0]);
+    FileDescriptor reportWrite(report[1]);
+
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return std::nullopt;
+    if (pid == 0)
+        BecomeTool(parent, program->c_str(), argv.data(), childStreams, workingDirectory, reportWrite.Get(), highestFd);
+
+    // Also from this side, so the group exists whichever side runs first.
+    ::setpgid(pid, pid);
+    reportWrite = FileDescriptor();
+    // Nothing to read means the exec went through (the pipe closed with it).
+    int childError = 0;
+    ssize_t got;
+    do {
+        got = ::read(reportRead.Get(), &childError, sizeof childError);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        WaitFor(pid);
+        return std::nullopt;
+    }
+    RecordToolGroup(pid);
+    return pid;
+}
+
+void EndProcess(int pid)
+{
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+}
+
+int WaitFor(int pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+bool StartDetached(const HostRun& run, int outputFd)
+{
+    const std::optional<int> pid = SpawnHost(run, SpawnStreams{{}, {}, outputFd});
+    if (!pid) {
+        SetIoErr(ERROR_OBJECT_NOT_FOUND);
+        return false;
+    }
+    DetachedChildren().push_back(*pid);
+    return true;
+}
+
+void ReapDetached()
+{
+    auto& children = DetachedChildren();
+    std::erase_if(children, [](pid_t pid) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        return done == pid || (done < 0 && errno == ECHILD);
+    });
+}
+
+} // namespace cwtools

@@ -1,0 +1,267 @@
+// The file requester's face: a Qt file dialog that honours the requester's
+// tags and filters by an AmigaDOS pattern.
+#include "os/dos.h"
+#include "qtview/qtview.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+
+#include <algorithm>
+
+namespace qtview {
+
+namespace {
+
+QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+
+class PatternFilter final : public QSortFilterProxyModel {
+public:
+    PatternFilter(std::string tokenised, QObject* parent)
+        : QSortFilterProxyModel(parent)
+        , tokenised_(std::move(tokenised))
+    {
+    }
+
+    // "All files" shows every file; the pattern's own filter only those it
+    // matches.
+    void SetActive(bool active)
+    {
+        if (active_ == active)
+            return;
+        active_ = active;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        const QModelIndex index = sourceModel()->index(row, 0, parent);
+        if (!index.isValid())
+            return false;
+        if (!active_)
+            return true;
+        bool folder = false;
+        QString name;
+        if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel())) {
+            folder = files->isDir(index);
+            name = files->fileName(index);
+        } else {
+            const QFileInfo info(index.data(QFileSystemModel::FilePathRole).toString());
+            folder = info.isDir();
+            name = info.fileName();
+        }
+        return folder || MatchPatternNoCase(tokenised_, name.toStdString()) != FALSE;
+    }
+
+private:
+    std::string tokenised_;
+    bool active_ = true;
+};
+
+// The folder a requester opens in: the drawer of a file the user works on,
+// else the one last chosen for its kind of file, else the kind's own or the
+// user's usual folder.
+QString StartFolder(const AslTags& tags)
+{
+    const auto isFolder = [](const std::string& host) { return QFileInfo(ToQString(host)).isDir(); };
+    return ToQString(RequesterStartFolder(tags, LoadRememberedFolders(), ReadUserFolders(), isFolder));
+}
+
+} // namespace
+
+QSortFilterProxyModel* MakePatternFilter(std::string tokenisedPattern, QObject* parent)
+{
+    return new PatternFilter(std::move(tokenisedPattern), parent);
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const AslTags& tags)
+{
+    // Qt's own dialog: the pattern filter needs its proxy model.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setWindowTitle(ToQString(RequesterTitle(tags)));
+    const bool saving = tags.doSaveMode.value_or(false);
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    const bool sequences = !saving && tags.doSequences.value_or(false);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : sequences ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setDirectory(StartFolder(tags));
+    QStringList filters;
+    for (const std::string& filter : RequesterFilters(tags))
+        filters << ToQString(filter);
+    dialog.setNameFilters(filters);
+    if (tags.initialFile && !tags.initialFile->empty())
+        dialog.selectFile(ToQString(*tags.initialFile));
+    if (tags.doPatterns.value_or(false) && tags.initialPattern && !tags.initialPattern->empty()) {
+        std::string tokenised;
+        // A pattern that does not parse filters nothing.
+        if (ParsePatternNoCase(*tags.initialPattern, tokenised) >= 0) {
+            auto* filter = new PatternFilter(std::move(tokenised), &dialog);
+            dialog.setProxyModel(filter);
+            // The last named filter is "All files".
+            const QString all = filters.back();
+            QObject::connect(&dialog, &QFileDialog::filterSelected, filter,
+                             [filter, all](const QString& chosen) { filter->SetActive(chosen != all); });
+        }
+    }
+    if (tags.hintText) {
+        auto* hint = new QLabel(ToQString(*tags.hintText), &dialog);
+        hint->setObjectName(QStringLiteral("requesterHint"));
+        hint->setWordWrap(true);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(hint, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+RequesterDialog::RequesterDialog(const AslTags& tags)
+    : tags_(tags)
+{
+    ConfigureFileDialog(*this, tags_);
+    sequences_ = !tags_.doSaveMode.value_or(false) && tags_.doSequences.value_or(false);
+    if (QLineEdit* edit = FileNameEdit(); edit && sequences_) {
+        // Qt offers "Open" only for files that exist; a pattern names
+        // several.
+        connect(edit, &QLineEdit::textChanged, this, [this] { EnableOpenForPattern(); });
+        // Qt weighs the button again when the folder has loaded or the
+        // current file changes; the pattern is weighed after it.
+        connect(this, &QFileDialog::currentChanged, this, [this] { EnableOpenForPattern(); }, Qt::QueuedConnection);
+        connect(this, &QFileDialog::directoryEntered, this, [this] { EnableOpenForPattern(); }, Qt::QueuedConnection);
+    }
+}
+
+QLineEdit* RequesterDialog::FileNameEdit() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+void RequesterDialog::Say(const QString& text)
+{
+    if (auto* hint = findChild<QLabel*>(QStringLiteral("requesterHint")))
+        hint->setText(text);
+}
+
+// The typed text as an AmigaDOS pattern with its folder, when it is one.
+std::optional<AslAnswer> RequesterDialog::TypedPattern() const
+{
+    const QLineEdit* edit = FileNameEdit();
+    if (!edit)
+        return std::nullopt;
+    const QString typed = edit->text().trimmed();
+    if (typed.isEmpty() || typed.startsWith(QLatin1Char('"')))
+        return std::nullopt;
+    const QFileInfo info(directory().absoluteFilePath(typed));
+    if (info.exists())
+        return std::nullopt;
+    const std::string pattern = AmigaPatternFromShell(info.fileName().toStdString());
+    std::string tokenised;
+    if (ParsePatternNoCase(pattern, tokenised) != 1)
+        return std::nullopt;
+    return AslAnswer{info.absolutePath().toStdString(), pattern};
+}
+
+void RequesterDialog::EnableOpenForPattern()
+{
+    auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    QPushButton* open = buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;
+    if (open && TypedPattern())
+        open->setEnabled(true);
+}
+
+void RequesterDialog::accept()
+{
+    if (QLineEdit* edit = FileNameEdit(); edit && acceptMode() == QFileDialog::AcceptSave) {
+        const std::string typed = edit->text().trimmed().toStdString();
+        const std::string named = WithPatternExtension(tags_, typed);
+        if (named != typed)
+            edit->setText(ToQString(named));
+    }
+    if (sequences_ && AcceptSequence())
+        return;
+    QFileDialog::accept();
+}
+
+bool RequesterDialog::AcceptSequence()
+{
+    if (const std::optional<AslAnswer> typed = TypedPattern()) {
+        std::string tokenised;
+        ParsePatternNoCase(typed->file, tokenised);
+        const QDir folder(ToQString(typed->drawer));
+        const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
+        int matches = 0;
+        bool pictures = true;
+        for (const QString& name : files) {
+            if (MatchPatternNoCase(tokenised, name.toStdString()) == FALSE)
+                continue;
+            ++matches;
+            pictures = pictures && IsPictureName(name.toStdString());
+        }
+        if (matches == 0) {
+            Say(tr("No file matches %1.").arg(ToQString(typed->file)));
+            return true;
+        }
+        if (!pictures) {
+            Say(tr("%1 names files that are not pictures; only pictures make a sequence.").arg(ToQString(typed->file)));
+            return true;
+        }
+        answer_ = typed;
+        QDialog::accept();
+        return true;
+    }
+    // Several files stand in the file field as "a.png" "b.png", whether
+    // typed or clicked; the view's selection may still be loading.
+    QStringList chosen;
+    const QLineEdit* edit = FileNameEdit();
+    const QStringList parts = edit ? edit->text().split(QLatin1Char('"')) : QStringList();
+    if (parts.size() > 1) {
+        for (const QString& part : parts) {
+            if (!part.trimmed().isEmpty())
+                chosen << directory().absoluteFilePath(part.trimmed());
+        }
+    }
+    if (chosen.size() < 2)
+        return false;
+    const QString folder = QFileInfo(chosen.front()).absolutePath();
+    std::vector<std::string> names;
+    for (const QString& path : chosen) {
+        const QFileInfo info(path);
+        if (info.absolutePath() != folder || !info.isFile() || !IsPictureName(info.fileName().toStdString())) {
+            Say(tr("Only pictures of one folder make a sequence; choose one video at a time."));
+            return true;
+        }
+        names.push_back(info.fileName().toStdString());
+    }
+    std::vector<std::string> folderFiles;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        folderFiles.push_back(name.toStdString());
+    const std::optional<std::string> pattern = SequencePattern(names, folderFiles);
+    if (!pattern) {
+        Say(tr("These pictures are not one sequence: choose all of its pictures, or type a pattern such as "
+               "frame#?.png."));
+        return true;
+    }
+    answer_ = AslAnswer{folder.toStdString(), *pattern};
+    QDialog::accept();
+    return true;
+}
+
+std::optional<AslAnswer> RequestFile(const AslTags& tags)
+{
+    RequesterDialog dialog(tags);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    std::optional<AslAnswer> answer = dialog.answer();
+    if (!answer) {
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty())
+            return std::nullopt;
+        const QFileInfo info(chosen.front());
+        answer = AslAnswer{info.absolutePath().toStdString(), info.fileName().toStdString()};
+    }
+    RememberRequesterFolder(tags, answer->drawer);
+    return answer;
+}
+
+} // namespace qtview

@@ -1,0 +1,44 @@
+// Installing and removing the Qt front end's hooks.
+#include "os/asl.h"
+#include "os/exec.h"
+#include "qtview/eventloop.h"
+#include "qtview/inputhold.h"
+#include "qtview/objectview.h"
+#include "qtview/qtview.h"
+#include "qtview/questions.h"
+#include "qtview/workwindows.h"
+#include "os/work.h"
+
+#include <QApplication>
+
+namespace qtview {
+
+Frontend::Frontend()
+{
+    // Windows close only when the program says so; the event loop is ours.
+    QApplication::setQuitOnLastWindowClosed(false);
+    mui::SetApplicationHook([](mui::Object& application) { detail::AttachApplication(application); });
+    SetWaitHook(WaitForSignals);
+    SetAslHandler(RequestFile);
+    detail::InstallBreakHandler();
+    detail::InstallInputHold();
+    SetToolWaitHook(detail::OnToolWait);
+    SetWorkFace(detail::QtWorkFace());
+    detail::InstallQuestions();
+}
+
+Frontend::~Frontend()
+{
+    detail::RemoveQuestions();
+    SetWorkFace({});
+    SetToolWaitHook({});
+    detail::CloseWorkWindows();
+    detail::RemoveInputHold();
+    detail::RemoveBreakHandler();
+    SetAslHandler({});
+    SetWaitHook({});
+    mui::SetApplicationHook({});
+    detail::DetachAll();
+}
+
+} // namespace qtview

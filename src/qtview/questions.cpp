@@ -1,0 +1,72 @@
+// Questions and messages as message boxes. A question waits for its answer
+// (the box is modal, so the program's other windows take nothing meanwhile);
+// a message does not: it stays up while the windows answer again, as a
+// render's failure window does.
+#include "qtview/questions.h"
+
+#include "qtview/objectview.h"
+#include "qtview/qtview.h"
+#include "os/question.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace qtview {
+
+namespace {
+
+QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::optional<int> Ask(const Question& question)
+{
+    QMessageBox box(QMessageBox::Question, FromView(question.title), FromView(question.text), QMessageBox::NoButton,
+                    detail::MainWindow());
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QPushButton*> buttons;
+    for (const std::string& answer : question.answers)
+        buttons.push_back(box.addButton(ButtonText(answer), QMessageBox::ActionRole));
+    const auto index = [&](int i) { return static_cast<std::size_t>(i); };
+    if (question.fallback >= 0 && index(question.fallback) < buttons.size())
+        box.setDefaultButton(buttons[index(question.fallback)]);
+    const int cancel = question.cancel >= 0 ? question.cancel : question.fallback;
+    if (cancel >= 0 && index(cancel) < buttons.size())
+        box.setEscapeButton(buttons[index(cancel)]);
+    box.exec();
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i])
+            return static_cast<int>(i);
+    return cancel;
+}
+
+void Tell(std::string_view title, std::string_view text)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, FromView(title), FromView(text), QMessageBox::NoButton,
+                                detail::MainWindow());
+    box->setTextFormat(Qt::PlainText);
+    box->addButton(ButtonText("_OK"), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    box->raise();
+}
+
+} // namespace
+
+namespace detail {
+
+void InstallQuestions()
+{
+    SetQuestionHandler(Ask);
+    SetMessageHandler(Tell);
+}
+
+void RemoveQuestions()
+{
+    SetQuestionHandler({});
+    SetMessageHandler({});
+}
+
+} // namespace detail
+
+} // namespace qtview

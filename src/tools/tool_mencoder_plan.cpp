@@ -1,0 +1,621 @@
+// The recognised mencoder lines and their plans. The program asks mencoder
+// for five things, and each is carried out with ffmpeg (Debian's mencoder
+// gets several of them wrong: an ffmpeg-written AVI decodes as one frozen
+// frame, "-oac lavc" fails for every codec, some runs never exit):
+//   video       mencoder SRC -o OUT ... -ovc lavc ... [-ss S] [-endpos L]
+//   images      mencoder mf://@LIST -mf ...fps=F -o OUT ... -ovc lavc ...
+//   join        mencoder -oac pcm -ovc lavc -o OUT A B
+//   soundtrack  mencoder -oac lavc -ovc copy VIDEO -audiofile SOUND -o OUT
+//   finish      mencoder -oac lavc -ovc copy -o OUT VIDEO
+// The encodes write pieces (tool_media.h) whose sound lasts exactly as long
+// as their picture; joins list pieces without copying them; the finish
+// writes the container the output's name asks for and compresses the sound
+// once.
+
+#include "tools/tool_plan_parts.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace cwtools {
+namespace planning {
+
+std::optional<double> Number(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// A bigger value is no size, rate or bit rate anyone asks for.
+long long Whole(double value, long long largest)
+{
+    if (!(value > -static_cast<double>(largest)))
+        return -largest;
+    if (!(value < static_cast<double>(largest)))
+        return largest;
+    return static_cast<long long>(value);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t end = text.find(separator, pos);
+        parts.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        if (end == std::string::npos)
+            return parts;
+        pos = end + 1;
+    }
+}
+
+void Append(std::vector<std::string>& to, const std::vector<std::string>& more)
+{
+    to.insert(to.end(), more.begin(), more.end());
+}
+
+bool OnlyOptions(const MencoderLine& line, const std::set<std::string>& allowed)
+{
+    for (const auto& [option, value] : line.values)
+        if (allowed.count(option) == 0)
+            return false;
+    for (const std::string& flag : line.flags)
+        if (allowed.count(flag) == 0)
+            return false;
+    return true;
+}
+
+const std::string& HostOf(const LineFacts& facts, const std::string& word)
+{
+    const auto found = facts.hostPaths.find(word);
+    return found == facts.hostPaths.end() ? word : found->second;
+}
+
+const FileFacts* FactsOf(const LineFacts& facts, const std::string& word)
+{
+    const auto found = facts.files.find(HostOf(facts, word));
+    if (found == facts.files.end() || found->second.kind == FileFacts::Kind::Missing)
+        return nullptr;
+    return &found->second;
+}
+
+// Silence as an input, for a piece that must carry sound its source lacks.
+std::vector<std::string> SilenceInput(long long sampleRate)
+{
+    return {"-f", "lavfi", "-i", "anullsrc=r=" + std::to_string(sampleRate) + ":cl=stereo"};
+}
+
+// Sound that starts with the picture and lasts exactly `samples`: the
+// source's own start is kept at 0, a short sound is padded with silence and
+// a long one cut.
+std::vector<std::string> PieceSound(const std::string& map, long long sampleRate, long long samples)
+{
+    const std::string rate = std::to_string(sampleRate);
+    return {"-map", map, "-af",
+        "aresample=" + rate + ":async=1:first_pts=0,aformat=sample_fmts=s16:channel_layouts=stereo,apad,atrim=end_sample="
+            + std::to_string(samples),
+        "-c:a", "pcm_s16le", "-ar", rate, "-ac", "2"};
+}
+
+// A picture of exactly `frames` frames: the last one is held if the source
+// ends a little early. The picture ends in its filters, not by a frame
+// limit: ffmpeg closes every stream of a file when one reaches its limit,
+// which would cut the sound short.
+std::vector<std::string> PiecePicture(const std::string& filters, const Rate& rate, long long frames)
+{
+    return {"-map", "0:v:0", "-vf",
+        filters + ",fps=" + rate.Text() + ",tpad=stop=-1:stop_mode=clone,trim=end_frame=" + std::to_string(frames),
+        "-fps_mode", "cfr"};
+}
+
+PlannedRun Planned(std::vector<std::string> argv, const std::string& output, const LineFacts& facts,
+    long long frames, const Rate& rate)
+{
+    PlannedRun planned;
+    planned.run.argv = std::move(argv);
+    planned.run.watch = {output};
+    planned.run.progressFile = facts.progress;
+    planned.run.expectedSeconds = static_cast<double>(frames) / rate.Value();
+    planned.output = output;
+    planned.expectedFrames = frames;
+    return planned;
+}
+
+// A run must never write over a file it reads: it then writes a scratch
+// file that replaces the output afterwards.
+std::string RunTarget(ToolPlan& plan, const std::string& output, const std::vector<std::string>& reads,
+    const LineFacts& facts)
+{
+    for (const std::string& read : reads) {
+        if (read == output) {
+            plan.outputAfterRun = output;
+            return facts.scratch + ".out";
+        }
+    }
+    return output;
+}
+
+std::string StorePiece(const LineFacts& facts, long long number)
+{
+    return facts.store + "/p" + std::to_string(number) + ".avi";
+}
+
+} // namespace planning
+
+namespace {
+
+using namespace planning;
+
+// The picture filters of "-vf": scale and framestep carry over, harddup is
+// what a constant-rate output does anyway; rotate, flip and mirror turn the
+// picture as it is stored (ffmpeg then must not turn it by itself), expand
+// centres it on a frame of black, and dsize names the shape it is shown
+// in. Any other filter makes the line one the tool does not take over. The
+// size is read from "scale=W:H" or a later "expand=W:H".
+struct Filters {
+    std::string chain;
+    int width = 0;
+    int height = 0;
+    bool turns = false; // the line turns the picture itself
+    std::optional<Rate> dar;
+};
+
+std::optional<Rate> DisplayShape(const std::string& text)
+{
+    const auto shape = ParseRate(text);
+    if (!shape || shape->Value() < 0.01 || shape->Value() > 100 || shape->den > 100000)
+        return std::nullopt;
+    return shape;
+}
+
+std::optional<std::pair<int, int>> Size(const std::string& text)
+{
+    const std::vector<std::string> size = Split(text, ':');
+    if (size.size() < 2)
+        return std::nullopt;
+    return std::make_pair(static_cast<int>(Whole(Number(size[0]).value_or(0), 100000)),
+        static_cast<int>(Whole(Number(size[1]).value_or(0), 100000)));
+}
+
+std::optional<Filters> VideoFilters(const MencoderLine& line)
+{
+    Filters result;
+    std::vector<std::string> filters;
+    if (const auto chain = line.Value("-vf")) {
+        for (const std::string& filter : Split(*chain, ',')) {
+            if (filter == "harddup")
+                continue;
+            if (filter.rfind("scale=", 0) == 0) {
+                if (const auto size = Size(filter.substr(6))) {
+                    result.width = size->first;
+                    result.height = size->second;
+                }
+                filters.push_back(filter);
+                continue;
+            }
+            if (filter.rfind("framestep=", 0) == 0 && Number(filter.substr(10)).value_or(0) >= 1) {
+                filters.push_back(filter);
+                continue;
+            }
+            // mencoder's rotate numbers its turns as ffmpeg's transpose does.
+            if (filter == "rotate=1" || filter == "rotate=2") {
+                filters.push_back("transpose=" + filter.substr(7));
+                result.turns = true;
+                continue;
+            }
+            if (filter == "flip" || filter == "mirror") {
+                filters.push_back(filter == "flip" ? "vflip" : "hflip");
+                result.turns = true;
+                continue;
+            }
+            if (filter.rfind("expand=", 0) == 0) {
+                const std::vector<std::string> parts = Split(filter.substr(7), ':');
+                const auto size = Size(filter.substr(7));
+                // Only a centred picture (no place, or -1:-1).
+                if (!size || size->first <= 0 || size->second <= 0
+                    || !(parts.size() == 2 || (parts.size() == 4 && parts[2] == "-1" && parts[3] == "-1")))
+                    return std::nullopt;
+                result.width = size->first;
+                result.height = size->second;
+                filters.push_back("pad=" + std::to_string(size->first) + ":" + std::to_string(size->second)
+                    + ":(ow-iw)/2:(oh-ih)/2:black");
+                continue;
+            }
+            if (filter.rfind("dsize=", 0) == 0) {
+                result.dar = DisplayShape(filter.substr(6));
+                if (!result.dar)
+                    return std::nullopt;
+                continue;
+            }
+            return std::nullopt;
+        }
+    }
+    for (const std::string& filter : filters)
+        result.chain += (result.chain.empty() ? "" : ",") + filter;
+    return result;
+}
+
+// The chain with the shape the picture declares at its end.
+std::string ShapedChain(const Filters& filters, const std::optional<Rate>& dar)
+{
+    const std::string shape = dar ? "setdar=" + dar->Text() : "setsar=1";
+    return filters.chain.empty() ? shape : filters.chain + "," + shape;
+}
+
+struct VideoEncoding {
+    std::vector<std::string> arguments;
+    std::string codec;
+    std::optional<Rate> dar; // from "-lavcopts aspect="
+};
+
+// "-lavcopts": MPEG-4 or VP9. vbitrate is in kbit/s, or in bit/s above
+// 16000. "-x264encopts": H.264, its bitrate in kbit/s. The MPEG-4 encoder
+// keeps to its rate only within its tolerance, which by default is several
+// megabits: a short piece then ends far above the rate asked, so it is held
+// to a tenth of the rate.
+std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
+{
+    VideoEncoding encoding;
+    long long bitrate = 800000;
+    std::vector<std::string> extra;
+    if (line.ValueOr("-ovc", "") == "x264") {
+        encoding.codec = "h264";
+        std::string preset = "medium";
+        std::string profile = "high";
+        for (const std::string& option : Split(line.ValueOr("-x264encopts", ""), ':')) {
+            const std::size_t equals = option.find('=');
+            const std::string key = option.substr(0, equals);
+            const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
+            if (key == "bitrate") {
+                const auto number = Number(value);
+                if (!number || *number <= 0)
+                    return std::nullopt;
+                bitrate = Whole(*number * 1000, 1000000000);
+            } else if (key == "preset" && !value.empty()
+                && value.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos) {
+                preset = value;
+            } else if (key == "profile" && (value == "baseline" || value == "main" || value == "high")) {
+                profile = value;
+            } else if (key == "subq" && Number(value) && value.find_first_not_of("0123456789") == std::string::npos
+                && value.size() <= 2) {
+                extra.insert(extra.end(), {"-subq", value});
+            } else {
+                return std::nullopt;
+            }
+        }
+        // A piece lasts seconds: the rate is held within a buffer of two
+        // seconds' worth, else a piece whose start is easy spends its rest.
+        encoding.arguments = {"-c:v", "libx264", "-b:v", std::to_string(bitrate), "-maxrate",
+            std::to_string(bitrate * 3 / 2), "-bufsize", std::to_string(bitrate * 2), "-preset", preset, "-profile:v",
+            profile, "-pix_fmt", "yuv420p"};
+        Append(encoding.arguments, extra);
+        return encoding;
+    }
+    encoding.codec = "mpeg4";
+    if (const auto options = line.Value("-lavcopts")) {
+        for (const std::string& option : Split(*options, ':')) {
+            const std::size_t equals = option.find('=');
+            const std::string key = option.substr(0, equals);
+            const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
+            if (key == "vcodec") {
+                if (value == "libvpx-vp9")
+                    encoding.codec = "vp9";
+                else if (value != "mpeg4")
+                    return std::nullopt;
+            } else if (key == "mbd") {
+                extra.insert(extra.end(), {"-mbd", value});
+            } else if (key == "trell") {
+                extra.insert(extra.end(), {"-trellis", "1"});
+            } else if (key == "vbitrate") {
+                const auto number = Number(value);
+                if (!number || *number <= 0)
+                    return std::nullopt;
+                bitrate = Whole(*number > 16000 ? *number : *number * 1000, 1000000000);
+            } else if (key == "aspect") {
+                encoding.dar = DisplayShape(value);
+                if (!encoding.dar)
+                    return std::nullopt;
+            } else if (key == "o") {
+                // The encoder's own settings: only VP9's speed ones.
+                for (const std::string& setting : Split(value, ',')) {
+                    if (setting == "deadline=realtime")
+                        extra.insert(extra.end(), {"-deadline", "realtime"});
+                    else if (setting.rfind("cpu-used=", 0) == 0 && Number(setting.substr(9)))
+                        extra.insert(extra.end(), {"-cpu-used", setting.substr(9)});
+                    else if (setting == "row-mt=1")
+                        extra.insert(extra.end(), {"-row-mt", "1"});
+                    else
+                        return std::nullopt;
+                }
+            } else {
+                return std::nullopt;
+            }
+        }
+    }
+    if (encoding.codec == "vp9") {
+        encoding.arguments = {"-c:v", "libvpx-vp9", "-b:v", std::to_string(bitrate), "-pix_fmt", "yuv420p"};
+    } else {
+        encoding.arguments = {"-c:v", "mpeg4", "-b:v", std::to_string(bitrate)};
+        extra.insert(extra.end(), {"-bt", std::to_string(std::max(1000LL, bitrate / 10))});
+    }
+    Append(encoding.arguments, extra);
+    return encoding;
+}
+
+// The picture's codec, filters and declared shape, when the line's picture
+// options are all ones the tool knows.
+struct PictureEncoding {
+    Filters filters;
+    VideoEncoding encoding;
+    std::optional<Rate> dar;
+    std::string chain; // the filters with the declared shape
+};
+
+std::optional<PictureEncoding> Picture(const MencoderLine& line)
+{
+    auto filters = VideoFilters(line);
+    auto encoding = VideoCodec(line);
+    if (!filters || !encoding)
+        return std::nullopt;
+    PictureEncoding picture{*filters, *encoding, filters->dar ? filters->dar : encoding->dar, {}};
+    picture.chain = ShapedChain(picture.filters, picture.dar);
+    return picture;
+}
+
+// What a piece made with this picture holds besides its length and sound.
+PieceFacts PieceOf(const PictureEncoding& picture, const Rate& rate)
+{
+    PieceFacts piece;
+    piece.width = picture.filters.width;
+    piece.height = picture.filters.height;
+    piece.rate = rate;
+    piece.codec = picture.encoding.codec;
+    if (picture.dar) {
+        piece.darNum = picture.dar->num;
+        piece.darDen = picture.dar->den;
+    }
+    return piece;
+}
+
+// The ffmpeg input options for an "-audiofile", with the raw format when
+// "-audio-demuxer rawaudio" says so.
+std::optional<std::vector<std::string>> AudioFileInput(const MencoderLine& line, const LineFacts& facts)
+{
+    std::vector<std::string> input;
+    if (const auto demuxer = line.Value("-audio-demuxer")) {
+        if (*demuxer != "rawaudio")
+            return std::nullopt;
+        std::string rate = "44100";
+        std::string channels = "2";
+        std::string format = "s16le";
+        for (const std::string& option : Split(line.ValueOr("-rawaudio", ""), ':')) {
+            const std::size_t equals = option.find('=');
+            if (equals == std::string::npos)
+                continue;
+            const std::string key = option.substr(0, equals);
+            const std::string value = option.substr(equals + 1);
+            if (key == "rate")
+                rate = value;
+            else if (key == "channels")
+                channels = value;
+            else if (key == "samplesize")
+                format = value == "1" ? "u8" : value == "2" ? "s16le" : value == "4" ? "s32le" : "";
+        }
+        if (format.empty() || !Number(rate) || !Number(channels))
+            return std::nullopt;
+        input = {"-f", format, "-ar", rate, "-ac", channels};
+    }
+    input.push_back("-i");
+    input.push_back(FileArgument(HostOf(facts, *line.Value("-audiofile"))));
+    return input;
+}
+
+// ---- video ------------------------------------------------------------
+
+bool EncodesAlike(const MencoderLine& line)
+{
+    static const std::set<std::string> understood = {"-o", "-oac", "-ovc", "-lavcopts", "-x264encopts", "-vf", "-ofps", "-fps", "-mc",
+        "-ss", "-audio-delay", "-endpos", "-srate", "-audiofile", "-mf", "-audio-demuxer", "-rawaudio", "-zoom",
+        "-nosound"};
+    const std::string ovc = line.ValueOr("-ovc", "");
+    if (line.inputs.size() != 1 || (ovc != "lavc" && ovc != "x264") || !line.Has("-o") || !OnlyOptions(line, understood)
+        || line.Has(ovc == "lavc" ? "-x264encopts" : "-lavcopts"))
+        return false;
+    const std::optional<double> delay = Number(line.ValueOr("-audio-delay", "0"));
+    const std::string oac = line.ValueOr("-oac", "pcm");
+    return Picture(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25"))
+        && (line.Has("-nosound") || oac == "pcm" || oac == "lavc" || oac == "mp3lame")
+        && Number(line.ValueOr("-srate", "44100")).value_or(0) >= 1000
+        && Number(line.ValueOr("-srate", "44100")).value_or(0) <= 384000;
+}
+
+bool RecognisesVideo(const MencoderLine& line)
+{
+    return EncodesAlike(line) && line.inputs[0].rfind("mf://", 0) != 0;
+}
+
+std::vector<std::string> VideoInputs(const MencoderLine& line)
+{
+    return {line.inputs[0]};
+}
+
+std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& facts)
+{
+    // A source that cannot be read is still handed to ffmpeg, whose own
+    // error then says what is wrong with it.
+    const FileFacts* sourceFacts = FactsOf(facts, line.inputs[0]);
+    const std::string sourcePath = sourceFacts ? sourceFacts->path : HostOf(facts, line.inputs[0]);
+    SourceFacts source = sourceFacts ? sourceFacts->source : SourceFacts{};
+    if (!source.readable)
+        source.hasAudio = true; // as the line says: it names no other sound
+    const PictureEncoding picture = *Picture(line);
+    const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
+    const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
+    const double start = Number(line.ValueOr("-ss", "0")).value_or(0);
+    const std::optional<Rate> forcedRate = line.Has("-fps") ? ParseRate(*line.Value("-fps")) : std::nullopt;
+    if (line.Has("-fps") && !forcedRate)
+        return std::nullopt;
+
+    // What the source holds from the start on. The start is a time of the
+    // source as it is; at a forced rate the frames after it last longer or
+    // shorter.
+    double available = 0;
+    if (source.pictureDuration > 0) {
+        available = source.pictureDuration - start;
+        if (available <= 0)
+            return std::nullopt;
+        if (forcedRate && source.frameRate)
+            available = available * source.frameRate->Value() / forcedRate->Value();
+    }
+    double seconds = available;
+    if (const auto length = line.Value("-endpos")) {
+        const auto asked = Number(*length);
+        if (!asked || *asked <= 0)
+            return std::nullopt;
+        // A source that ends within a few frames of the stretch (a last
+        // frame that its timestamps do not count) has its last frame held;
+        // one that ends clearly earlier gives a shorter piece.
+        seconds = available > 0 && *asked > available + 0.25 ? available : *asked;
+    }
+    const long long frames = FramesFor(seconds, rate);
+    if (frames <= 0)
+        return std::nullopt;
+
+    const bool sound = !line.Has("-nosound");
+    PieceFacts piece = PieceOf(picture, rate);
+    piece.frames = frames;
+    piece.sampleRate = sound ? sampleRate : 0;
+    piece.samples = sound ? SamplesFor(frames, rate, sampleRate) : 0;
+
+    ToolPlan plan;
+    plan.operation = "video";
+    const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), {sourcePath}, facts);
+    std::vector<std::string> argv = FfmpegStart(facts.progress);
+    if (start > 0)
+        Append(argv, {"-ss", *line.Value("-ss")});
+    if (forcedRate)
+        Append(argv, {"-r", forcedRate->Text()});
+    if (picture.filters.turns)
+        argv.push_back("-noautorotate");
+    Append(argv, {"-i", FileArgument(sourcePath)});
+    std::string soundMap;
+    if (sound && line.Has("-audiofile")) {
+        const auto input = AudioFileInput(line, facts);
+        if (!input)
+            return std::nullopt;
+        Append(argv, *input);
+        soundMap = "1:a:0";
+    } else if (sound && source.hasAudio) {
+        soundMap = "0:a:0";
+    } else if (sound) {
+        Append(argv, SilenceInput(sampleRate));
+        soundMap = "1:a:0";
+    }
+    Append(argv, PiecePicture(picture.chain, rate, frames));
+    Append(argv, picture.encoding.arguments);
+    if (sound)
+        Append(argv, PieceSound(soundMap, sampleRate, piece.samples));
+    else
+        argv.push_back("-an");
+    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
+    plan.runs.push_back(Planned(std::move(argv), output, facts, frames, rate));
+    return plan;
+}
+
+// ---- images -----------------------------------------------------------
+
+bool RecognisesImages(const MencoderLine& line)
+{
+    return EncodesAlike(line) && line.inputs[0].rfind("mf://@", 0) == 0;
+}
+
+std::vector<std::string> NoInputs(const MencoderLine&)
+{
+    return {};
+}
+
+std::optional<ToolPlan> PlanImages(const MencoderLine& line, const LineFacts& facts)
+{
+    if (facts.images.empty())
+        return std::nullopt;
+    std::string inputRateText = "25";
+    for (const std::string& option : Split(line.ValueOr("-mf", ""), ':'))
+        if (option.rfind("fps=", 0) == 0)
+            inputRateText = option.substr(4);
+    const std::optional<Rate> inputRate = ParseRate(inputRateText);
+    if (!inputRate)
+        return std::nullopt;
+    // Without "-ofps" the clip still runs at 25 frames a second (each image
+    // held for its 1/fps seconds): a player asked for a screenshot takes it
+    // from the next frame that passes, which must not be a second away.
+    const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
+    const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
+    const PictureEncoding picture = *Picture(line);
+    // Every image lasts 1/fps seconds, the last one included.
+    const long long frames = FramesFor(static_cast<double>(facts.images.size()) / inputRate->Value(), rate);
+    const bool sound = !line.Has("-nosound") && line.Has("-audiofile");
+    PieceFacts piece = PieceOf(picture, rate);
+    piece.frames = frames;
+    piece.sampleRate = sound ? sampleRate : 0;
+    piece.samples = sound ? SamplesFor(frames, rate, sampleRate) : 0;
+
+    ToolPlan plan;
+    plan.operation = "images";
+    std::string script = "ffconcat version 1.0\n";
+    for (const std::string& image : facts.images)
+        script += "file " + ConcatQuote(image) + "\n";
+    plan.scripts.emplace_back(facts.scratch, script);
+    const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), facts.images, facts);
+
+    std::vector<std::string> argv = FfmpegStart(facts.progress);
+    Append(argv, {"-r", inputRate->Text(), "-f", "concat", "-safe", "0", "-i", facts.scratch});
+    if (sound) {
+        const auto input = AudioFileInput(line, facts);
+        if (!input)
+            return std::nullopt;
+        Append(argv, *input);
+    }
+    Append(argv, PiecePicture(picture.chain, rate, frames));
+    Append(argv, picture.encoding.arguments);
+    if (sound)
+        Append(argv, PieceSound("1:a:0", sampleRate, piece.samples));
+    else
+        argv.push_back("-an");
+    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
+    plan.runs.push_back(Planned(std::move(argv), output, facts, frames, rate));
+    return plan;
+}
+std::vector<std::string> FirstInput(const MencoderLine& line)
+{
+    return {line.inputs.front()};
+}
+
+} // namespace
+
+const std::vector<MencoderOperation>& MencoderOperations()
+{
+    using namespace planning;
+    static const std::vector<MencoderOperation> operations = {
+        {"join", RecognisesJoin, JoinInputs, PlanJoin},
+        {"finish", RecognisesFinish, FirstInput, PlanFinish},
+        {"soundtrack", RecognisesSoundtrack, FirstInput, PlanSoundtrack},
+        {"images", RecognisesImages, NoInputs, PlanImages},
+        {"video", RecognisesVideo, VideoInputs, PlanVideo},
+    };
+    return operations;
+}
+
+const MencoderOperation* RecogniseMencoderLine(const MencoderLine& line)
+{
+    for (const MencoderOperation& operation : MencoderOperations())
+        if (operation.recognises(line))
+            return &operation;
+    return nullptr;
+}
+
+} // namespace cwtools

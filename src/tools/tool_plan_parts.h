@@ -1,0 +1,47 @@
+// The parts the mencoder line plans share (private to the tools): reading
+// numbers and options of a line, the file facts of a line, and the ffmpeg
+// arguments every piece is made with.
+#pragma once
+
+#include "tools/tool_media.h"
+
+namespace cwtools::planning {
+
+inline constexpr long long kDefaultSampleRate = 44100;
+
+std::optional<double> Number(const std::string& text);
+// A number as a whole number within ±largest.
+long long Whole(double value, long long largest);
+std::vector<std::string> Split(const std::string& text, char separator);
+void Append(std::vector<std::string>& to, const std::vector<std::string>& more);
+// Whether the line has no option outside `allowed`.
+bool OnlyOptions(const MencoderLine& line, const std::set<std::string>& allowed);
+// The host path of a file word of the line, and what is known of it (none
+// when it is missing).
+const std::string& HostOf(const LineFacts& facts, const std::string& word);
+const FileFacts* FactsOf(const LineFacts& facts, const std::string& word);
+
+// Silence as an input, for a piece that must carry sound its source lacks.
+std::vector<std::string> SilenceInput(long long sampleRate);
+// Sound that starts with the picture and lasts exactly `samples`.
+std::vector<std::string> PieceSound(const std::string& map, long long sampleRate, long long samples);
+// A picture of exactly `frames` frames.
+std::vector<std::string> PiecePicture(const std::string& filters, const Rate& rate, long long frames);
+PlannedRun Planned(std::vector<std::string> argv, const std::string& output, const LineFacts& facts,
+    long long frames, const Rate& rate);
+// The file a run writes: the output, or a scratch file when the output is
+// also read.
+std::string RunTarget(ToolPlan& plan, const std::string& output, const std::vector<std::string>& reads,
+    const LineFacts& facts);
+std::string StorePiece(const LineFacts& facts, long long number);
+
+// The operations on what the encodes wrote (tool_plan_assembly.cpp).
+bool RecognisesJoin(const MencoderLine& line);
+std::vector<std::string> JoinInputs(const MencoderLine& line);
+std::optional<ToolPlan> PlanJoin(const MencoderLine& line, const LineFacts& facts);
+bool RecognisesSoundtrack(const MencoderLine& line);
+std::optional<ToolPlan> PlanSoundtrack(const MencoderLine& line, const LineFacts& facts);
+bool RecognisesFinish(const MencoderLine& line);
+std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& facts);
+
+} // namespace cwtools::planning

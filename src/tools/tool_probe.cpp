@@ -1,0 +1,254 @@
+// What the media tools find out by looking: ffprobe's view of a file from
+// elsewhere (once per file as it stands), the facts of the tool's own pieces
+// and assemblies read from the files themselves, and the running of a
+// planned ffmpeg run with the check that it wrote everything.
+
+#include "tools/tool_media.h"
+#include "tools/tool_plan_parts.h"
+
+#include "os/command.h"
+#include "os/dos.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace cwtools {
+namespace {
+
+using planning::Split;
+
+long long WholeOr(const std::string& text, long long fallback)
+{
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    return end == text.c_str() ? fallback : value;
+}
+
+double NumberOr(const std::string& text, double fallback)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() ? fallback : value;
+}
+
+// A file as it stands: the same device, inode, size and time mean the same
+// content.
+using FileKey = std::tuple<dev_t, ino_t, off_t, long long>;
+
+std::optional<FileKey> KeyOf(const std::string& hostPath)
+{
+    struct stat info {};
+    if (::stat(hostPath.c_str(), &info) != 0)
+        return std::nullopt;
+    const long long time = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    return FileKey{info.st_dev, info.st_ino, info.st_size, time};
+}
+
+SourceFacts RunProbe(const std::string& hostPath)
+{
+    HostRun run;
+    run.argv = {"ffprobe", "-v", "error", "-show_entries",
+        "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration,sample_aspect_ratio"
+        ":stream_side_data=rotation:format=duration,bit_rate",
+        "-of", "compact", FileArgument(hostPath)};
+    const HostResult result = RunHost(run);
+    SourceFacts facts;
+    if (result.code != 0)
+        return facts;
+    facts.readable = true;
+    long long formatBitrate = 0;
+    double videoDuration = 0;
+    for (const std::string& text : Split(result.output, '\n')) {
+        const std::vector<std::string> fields = Split(text, '|');
+        std::map<std::string, std::string> entry;
+        for (std::size_t i = 1; i < fields.size(); ++i) {
+            const std::size_t equals = fields[i].find('=');
+            if (equals != std::string::npos)
+                entry[fields[i].substr(0, equals)] = fields[i].substr(equals + 1);
+        }
+        if (fields[0] == "format") {
+            facts.duration = NumberOr(entry["duration"], 0);
+            formatBitrate = WholeOr(entry["bit_rate"], 0);
+        } else if (fields[0] == "stream" && entry["codec_type"] == "video" && !facts.hasVideo) {
+            facts.hasVideo = true;
+            facts.videoCodec = entry["codec_name"];
+            facts.width = static_cast<int>(WholeOr(entry["width"], 0));
+            facts.height = static_cast<int>(WholeOr(entry["height"], 0));
+            // The nominal rate, unless it is a container's time base.
+            facts.frameRate = ParseRate(entry["r_frame_rate"]);
+            if (!facts.frameRate || facts.frameRate->Value() > 240)
+                facts.frameRate = ParseRate(entry["avg_frame_rate"]);
+            facts.videoBitrate = WholeOr(entry["bit_rate"], 0);
+            const std::vector<std::string> aspect = Split(entry["sample_aspect_ratio"], ':');
+            if (aspect.size() == 2 && NumberOr(aspect[0], 0) > 0 && NumberOr(aspect[1], 0) > 0)
+                facts.pixelAspect = NumberOr(aspect[0], 0) / NumberOr(aspect[1], 0);
+            videoDuration = NumberOr(entry["duration"], 0);
+            // "16:15"; "0:1" or none when the file does not say.
+            const std::vector<std::string> sar = Split(entry["sample_aspect_ratio"], ':');
+            if (sar.size() == 2) {
+                const long long num = WholeOr(sar[0], 0);
+                const long long den = WholeOr(sar[1], 0);
+                if (num > 0 && den > 0 && num <= 100000 && den <= 100000) {
+                    facts.sarNum = static_cast<int>(num);
+                    facts.sarDen = static_cast<int>(den);
+                }
+            }
+            // The display matrix's turn is counter-clockwise.
+            const long long rotation = WholeOr(entry["rotation"], 0) % 360;
+            facts.rotation = static_cast<int>((360 - rotation) % 360);
+        } else if (fields[0] == "stream" && entry["codec_type"] == "audio" && !facts.hasAudio) {
+            facts.hasAudio = true;
+            facts.audioCodec = entry["codec_name"];
+            facts.audioBitrate = WholeOr(entry["bit_rate"], 0);
+        }
+    }
+    facts.pictureDuration = videoDuration > 0 ? videoDuration : facts.duration;
+    // A container that keeps no rate per stream: the picture has what the
+    // sound leaves of the whole.
+    if (facts.hasVideo && facts.videoBitrate <= 0 && formatBitrate > 0)
+        facts.videoBitrate = std::max(0LL, formatBitrate - facts.audioBitrate);
+    return facts;
+}
+
+std::string ReadHead(const std::string& hostPath, std::size_t size)
+{
+    FileDescriptor file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string head(size, '\0');
+    if (!file.Valid())
+        return {};
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(file.Get(), head.data() + got, size - got);
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    head.resize(got);
+    return head;
+}
+
+// The newest frame count in ffmpeg's progress file; -1 when none.
+long long ProgressFrames(const std::string& progressFile)
+{
+    const auto text = ReadHostFile(progressFile);
+    if (!text)
+        return -1;
+    const std::size_t at = text->rfind("frame=");
+    if (at == std::string::npos)
+        return -1;
+    return WholeOr(text->substr(at + 6, 24), -1);
+}
+
+} // namespace
+
+SourceFacts ProbeSource(const std::string& hostPath)
+{
+    // Encodes side by side probe their sources on threads of their own.
+    static std::mutex guard;
+    static std::map<FileKey, SourceFacts> cache;
+    const auto key = KeyOf(hostPath);
+    if (!key)
+        return {};
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        const auto found = cache.find(*key);
+        if (found != cache.end())
+            return found->second;
+    }
+    SourceFacts facts = RunProbe(hostPath);
+    if (facts.readable) {
+        const std::lock_guard<std::mutex> lock(guard);
+        cache[*key] = facts;
+    }
+    return facts;
+}
+
+FileFacts ExamineFile(const std::string& hostPath)
+{
+    FileFacts facts;
+    facts.path = hostPath;
+    struct stat info {};
+    if (::stat(hostPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return facts;
+    // Assemblies are short texts; a piece names itself in its first header.
+    const std::string head = ReadHead(hostPath, 65536);
+    if (head.rfind("cwassembly ", 0) == 0) {
+        auto pieces = ReadAssembly(ReadHostFile(hostPath).value_or(std::string()));
+        if (!pieces)
+            return facts; // a list that cannot be read is no video
+        facts.kind = FileFacts::Kind::Assembly;
+        facts.pieces = std::move(*pieces);
+        return facts;
+    }
+    if (auto pieces = ReadAssembly(head)) {
+        facts.kind = FileFacts::Kind::Assembly;
+        facts.pieces = std::move(*pieces);
+        return facts;
+    }
+    if (auto piece = ReadPieceTag(head)) {
+        facts.kind = FileFacts::Kind::Piece;
+        facts.piece = *piece;
+        facts.source.readable = true;
+        facts.source.hasVideo = true;
+        facts.source.width = piece->width;
+        facts.source.height = piece->height;
+        facts.source.frameRate = piece->rate;
+        facts.source.videoCodec = piece->codec;
+        facts.source.hasAudio = piece->sampleRate > 0;
+        facts.source.audioCodec = piece->sampleRate > 0 ? "pcm_s16le" : "";
+        facts.source.duration = piece->Seconds();
+        facts.source.pictureDuration = piece->Seconds();
+        return facts;
+    }
+    facts.kind = FileFacts::Kind::Foreign;
+    facts.source = ProbeSource(hostPath);
+    return facts;
+}
+
+LONG CarryRun(const PlannedRun& planned)
+{
+    if (!planned.run.progressFile.empty())
+        ::unlink(planned.run.progressFile.c_str());
+    const HostResult result = RunHost(planned.run);
+    if (result.code < 0)
+        return -1;
+    if (result.code != 0)
+        return result.code;
+    // A run that ends well must also have left all it had to: an output
+    // cut short (a full disk) fails the run.
+    struct stat info {};
+    if (::stat(planned.output.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+        kprintf("ffmpeg left no output in %s.\n", planned.output.c_str());
+        return RETURN_ERROR;
+    }
+    if (planned.expectedFrames > 0 && !planned.run.progressFile.empty()) {
+        const long long frames = ProgressFrames(planned.run.progressFile);
+        if (frames >= 0 && frames + 1 < planned.expectedFrames) {
+            kprintf("ffmpeg wrote %lld of %lld frames; the output is incomplete.\n", frames, planned.expectedFrames);
+            return RETURN_ERROR;
+        }
+    }
+    return RETURN_OK;
+}
+
+} // namespace cwtools
+
+std::optional<PictureShape> ProbePictureShape(std::string_view path)
+{
+    const cwtools::SourceFacts facts = cwtools::ProbeSource(cwtools::ToolPath(path));
+    if (!facts.hasVideo || facts.width <= 0 || facts.height <= 0)
+        return std::nullopt;
+    PictureShape shape;
+    shape.width = static_cast<double>(facts.width) * facts.sarNum / facts.sarDen;
+    shape.height = facts.height;
+    shape.rotation = facts.rotation;
+    if (facts.rotation == 90 || facts.rotation == 270)
+        std::swap(shape.width, shape.height);
+    else if (facts.rotation != 180)
+        shape.rotation = 0;
+    return shape;
+}
