@@ -1,17 +1,15 @@
 // The file requester's face: a Qt file dialog that honours the requester's
 // tags and filters by an AmigaDOS pattern.
 #include "os/dos.h"
+#include "os/question.h"
 #include "qtview/qtview.h"
 
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSortFilterProxyModel>
 
 #include <algorithm>
@@ -124,18 +122,7 @@ RequesterDialog::RequesterDialog(const AslTags& tags)
 {
     ConfigureFileDialog(*this, tags_);
     sequences_ = !tags_.doSaveMode.value_or(false) && tags_.doSequences.value_or(false);
-    if (QLineEdit* edit = FileNameEdit(); edit && sequences_) {
-        // Qt offers "Open" only for files that exist; a pattern names
-        // several.
-        connect(edit, &QLineEdit::textChanged, this, [this] { EnableOpenForPattern(); });
-        // Qt weighs the button again when the folder has loaded or the
-        // current file changes; the pattern is weighed after it.
-        connect(this, &QFileDialog::currentChanged, this, [this] { EnableOpenForPattern(); }, Qt::QueuedConnection);
-        connect(this, &QFileDialog::directoryEntered, this, [this] { EnableOpenForPattern(); }, Qt::QueuedConnection);
-    }
 }
-
-QLineEdit* RequesterDialog::FileNameEdit() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
 
 void RequesterDialog::Say(const QString& text)
 {
@@ -143,17 +130,15 @@ void RequesterDialog::Say(const QString& text)
         hint->setText(text);
 }
 
-// The typed text as an AmigaDOS pattern with its folder, when it is one.
+// The typed text as an AmigaDOS pattern with its folder, when it is one: a
+// single name chosen that names no file.
 std::optional<AslAnswer> RequesterDialog::TypedPattern() const
 {
-    const QLineEdit* edit = FileNameEdit();
-    if (!edit)
+    const QStringList chosen = selectedFiles();
+    if (chosen.size() != 1)
         return std::nullopt;
-    const QString typed = edit->text().trimmed();
-    if (typed.isEmpty() || typed.startsWith(QLatin1Char('"')))
-        return std::nullopt;
-    const QFileInfo info(directory().absoluteFilePath(typed));
-    if (info.exists())
+    const QFileInfo info(chosen.front());
+    if (info.exists() || info.fileName().isEmpty() || info.fileName().startsWith(QLatin1Char('"')))
         return std::nullopt;
     const std::string pattern = AmigaPatternFromShell(info.fileName().toStdString());
     std::string tokenised;
@@ -162,25 +147,43 @@ std::optional<AslAnswer> RequesterDialog::TypedPattern() const
     return AslAnswer{info.absolutePath().toStdString(), pattern};
 }
 
-void RequesterDialog::EnableOpenForPattern()
-{
-    auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-    QPushButton* open = buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;
-    if (open && TypedPattern())
-        open->setEnabled(true);
-}
-
 void RequesterDialog::accept()
 {
-    if (QLineEdit* edit = FileNameEdit(); edit && acceptMode() == QFileDialog::AcceptSave) {
-        const std::string typed = edit->text().trimmed().toStdString();
-        const std::string named = WithPatternExtension(tags_, typed);
-        if (named != typed)
-            edit->setText(ToQString(named));
-    }
+    if (acceptMode() == QFileDialog::AcceptSave && AcceptWithExtension())
+        return;
     if (sequences_ && AcceptSequence())
         return;
     QFileDialog::accept();
+}
+
+// A name typed without the pattern's extension is saved with it; Qt's own
+// question about replacing a file saw the typed name, so the named file is
+// asked about here.
+bool RequesterDialog::AcceptWithExtension()
+{
+    const QStringList chosen = selectedFiles();
+    if (chosen.size() != 1)
+        return false;
+    const QFileInfo typed(chosen.front());
+    if (typed.fileName().isEmpty() || typed.isDir())
+        return false;
+    const std::string named = WithPatternExtension(tags_, typed.fileName().toStdString());
+    if (named == typed.fileName().toStdString())
+        return false;
+    const QFileInfo file(QDir(typed.absolutePath()).filePath(ToQString(named)));
+    if (file.exists() && !testOption(QFileDialog::DontConfirmOverwrite)) {
+        Question replace;
+        replace.title = windowTitle().toStdString();
+        replace.text = named + " already exists. Replace it?";
+        replace.answers = {"_Replace", "_Cancel"};
+        replace.fallback = 0;
+        replace.cancel = 1;
+        if (AskQuestion(replace) != 0)
+            return true;
+    }
+    answer_ = AslAnswer{typed.absolutePath().toStdString(), named};
+    QDialog::accept();
+    return true;
 }
 
 bool RequesterDialog::AcceptSequence()
@@ -210,17 +213,8 @@ bool RequesterDialog::AcceptSequence()
         QDialog::accept();
         return true;
     }
-    // Several files stand in the file field as "a.png" "b.png", whether
-    // typed or clicked; the view's selection may still be loading.
-    QStringList chosen;
-    const QLineEdit* edit = FileNameEdit();
-    const QStringList parts = edit ? edit->text().split(QLatin1Char('"')) : QStringList();
-    if (parts.size() > 1) {
-        for (const QString& part : parts) {
-            if (!part.trimmed().isEmpty())
-                chosen << directory().absoluteFilePath(part.trimmed());
-        }
-    }
+    // Several pictures chosen together, clicked or typed as "a.png" "b.png".
+    const QStringList chosen = selectedFiles();
     if (chosen.size() < 2)
         return false;
     const QString folder = QFileInfo(chosen.front()).absolutePath();

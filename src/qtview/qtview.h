@@ -17,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-class QLineEdit;
 class QObject;
 class QSortFilterProxyModel;
 class QWidget;
@@ -92,17 +91,16 @@ std::optional<AslAnswer> RequestFile(const AslTags& tags);
 class RequesterDialog : public QFileDialog {
 public:
     explicit RequesterDialog(const AslTags& tags);
-    // The answer made by the dialog itself (a sequence); nullopt when the
-    // chosen file stands.
+    // The answer made by the dialog itself (a sequence, or a saved name given
+    // its extension); nullopt when the chosen file stands.
     const std::optional<AslAnswer>& answer() const { return answer_; }
 
     void accept() override;
 
 private:
-    QLineEdit* FileNameEdit() const;
     std::optional<AslAnswer> TypedPattern() const;
-    void EnableOpenForPattern();
     bool AcceptSequence();
+    bool AcceptWithExtension();
     void Say(const QString& text);
 
     AslTags tags_;
