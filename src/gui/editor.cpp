@@ -5,6 +5,7 @@
 
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
+#include "media/preview.h"
 #include "media/probe.h"
 #include "model/imageseq.h"
 #include "model/tables.h"
@@ -23,20 +24,11 @@
 
 namespace {
 
-const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
 const void* TraceAddress(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
 
 mui::Object* Gadget(HexButtons slot) { return gButtons[slot]; }
 
 void Enable(HexButtons slot, bool enabled) { mui::set(Gadget(slot), MUIA_Disabled, LONG{enabled ? FALSE : TRUE}); }
-
-// Copies a still with the shell's Copy command, quietly.
-void CopyStill(const std::string& from, const std::string& to)
-{
-    SystemTagList(Format("C:Copy <NIL: >NIL: %s %s\n", QuoteIfNeeded(from).c_str(), QuoteIfNeeded(to).c_str()));
-}
-
-std::optional<std::string> FieldText(HexButtons slot) { return mui::XGetString(Gadget(slot), MUIA_String_Contents); }
 
 std::optional<std::string_view> AsView(const std::optional<std::string>& text)
 {
@@ -98,7 +90,7 @@ void CroutonEditor_Update(Crouton* crouton)
         for (int i = 0; i < cNumberOfPreviews; ++i) {
             if (crouton->previewFilename[i]) {
                 kprintf("Preview: %p.\n", TraceAddress(crouton->previewFilename[i]));
-                CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i]);
+                CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i], true);
             }
             kprintf("Setting slider %d to %d.\n", i, crouton->previewPosition[i]);
             mui::set(Gadget(cPreviewSliderButtons[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
@@ -129,7 +121,7 @@ void CroutonEditor_Update(Crouton* crouton)
         mui::set(Gadget(BUTTON_CROUTONEDITOR_PREVIEWSELECTER), MUIA_Radio_Active, crouton->previewFrame);
         for (int i = 0; i < cNumberOfPreviews; ++i) {
             if (crouton->previewFilename[i])
-                CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i]);
+                CopyStill(*crouton->previewFilename[i], cTemporaryPreviewFilename[i], true);
             Enable(cEditorImageButtons[i], true);
             Enable(cPreviewSliderButtons[i], true);
             mui::set(Gadget(cPreviewSliderButtons[i]), MUIA_Numeric_Value, crouton->previewPosition[i]);
@@ -163,7 +155,43 @@ BOOL CroutonEditor_LoadVideo(Crouton* crouton)
     if (!source)
         return FALSE;
     kprintf("Loading video %s.\n", source->c_str());
-    return LoadVideoIntoCrouton(crouton, *source);
+    const BOOL loaded = LoadVideoIntoCrouton(crouton, *source);
+    if (loaded && crouton->isVideo)
+        CroutonEditor_ShowClip(crouton);
+    return loaded;
+}
+
+PreviewInputs CroutonEditor_PreviewInputs()
+{
+    PreviewInputs inputs;
+    if (mui::Object* field = Gadget(BUTTON_CROUTONEDITOR_VIDEO_FILENAME))
+        inputs.source = mui::XGetString(field, MUIA_String_Contents).value_or("");
+    inputs.start = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value);
+    inputs.end = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_END), MUIA_Numeric_Value);
+    for (std::size_t i = 0; i < inputs.positions.size(); ++i)
+        inputs.positions[i] = mui::XGetLong(Gadget(cPreviewSliderButtons[i]), MUIA_Numeric_Value);
+    return inputs;
+}
+
+void CroutonEditor_ShowStill(int still, std::string_view file)
+{
+    if (still >= 0 && still < cNumberOfPreviews)
+        SetButtonImage(Gadget(cEditorImageButtons[static_cast<std::size_t>(still)]), file);
+}
+
+void CroutonEditor_ShowClip(Crouton* crouton)
+{
+    if (!crouton)
+        return;
+    mui::Object* startSlider = Gadget(BUTTON_CROUTONEDITOR_START);
+    mui::Object* endSlider = Gadget(BUTTON_CROUTONEDITOR_END);
+    mui::set(startSlider, MUIA_Disabled, LONG{FALSE});
+    mui::set(endSlider, MUIA_Disabled, LONG{FALSE});
+    mui::set(startSlider, MUIA_Numeric_Max, crouton->videoLength);
+    mui::set(endSlider, MUIA_Numeric_Max, crouton->videoLength);
+    mui::set(endSlider, MUIA_Numeric_Value, crouton->videoLength);
+    ChangeStart(crouton);
+    ChangeEnd(crouton);
 }
 
 // A source that names no file and no picture sequence would make a crouton
@@ -212,15 +240,17 @@ BOOL CroutonEditor_Save(Crouton* crouton)
 
     crouton->name = FieldText(BUTTON_CROUTONEDITOR_TITLE).value_or("");
     crouton->videoName = FieldText(BUTTON_CROUTONEDITOR_VIDEO_FILENAME).value_or("");
-    std::optional<std::string> soundtrack = FieldText(BUTTON_CROUTONEDITOR_SOUNDTRACK);
-    if (soundtrack && soundtrack->empty())
-        soundtrack.reset();
-    crouton->soundtrack = std::move(soundtrack);
+    // An empty field is no soundtrack.
+    std::string soundtrack = FieldText(BUTTON_CROUTONEDITOR_SOUNDTRACK).value_or("");
+    if (soundtrack.empty())
+        crouton->soundtrack.reset();
+    else
+        crouton->soundtrack = std::move(soundtrack);
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
         const std::optional<std::string>& still = crouton->previewFilename[i];
         if (still && *still != kNoKeyFrame)
-            CopyStill(cTemporaryPreviewFilename[i], *still);
+            CopyStill(cTemporaryPreviewFilename[i], *still, true);
         SetButtonImage(Gadget(cMainPreviewButtons[i]), AsView(still));
     }
     ShowCroutonPicture(crouton);

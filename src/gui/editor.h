@@ -1,16 +1,23 @@
 // The crouton editor window's operations.
 #pragma once
 
+#include "media/preview.h"
 #include "model/crouton.h"
 #include "model/project.h"
 #include "mui/mui.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 void CroutonEditor_Clear();
 void CroutonEditor_Update(Crouton* crouton);
 BOOL CroutonEditor_LoadVideo(Crouton* crouton);
+// The sliders take a clip's probed length: both span it, the end at its end.
+void CroutonEditor_ShowClip(Crouton* crouton);
+// What a preview grab reads from the editor, and where it shows a still.
+PreviewInputs CroutonEditor_PreviewInputs();
+void CroutonEditor_ShowStill(int still, std::string_view file);
 void CroutonEditor_SelectFPS(Crouton* crouton);
 BOOL CroutonEditor_Save(Crouton* crouton);
 void CroutonEditor_Cancel();

@@ -3,7 +3,9 @@
 // and the custom entries of the cycle gadgets.
 #include "gui/gui.h"
 
+#include "gui/editor.h"
 #include "gui/main.h"
+#include "media/preview.h"
 #include "gui/vocabulary.h"
 #include "model/line_file.h"
 #include "model/tables.h"
@@ -15,14 +17,75 @@ namespace {
 
 constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
 
-const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
-
-std::string FieldText(HexButtons slot)
+// A field's text as the project view hands it on: none without its gadget.
+std::optional<std::string> ViewText(HexButtons slot)
 {
-    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
+    if (!gButtons[slot])
+        return std::nullopt;
+    return FieldText(slot).value_or("");
+}
+
+ProjectFields ReadMainFields()
+{
+    ProjectFields fields;
+    fields.projectName = ViewText(BUTTON_MAIN_PROJECTNAME);
+    fields.outputFileName = ViewText(BUTTON_MAIN_OUTPUTFILENAME);
+    fields.soundtrack = ViewText(BUTTON_MAIN_SOUNDTRACK);
+    fields.width = ViewText(BUTTON_MAIN_WIDTH);
+    fields.height = ViewText(BUTTON_MAIN_HEIGHT);
+    fields.customFps = ViewText(BUTTON_MAIN_CUSTOMFPS);
+    return fields;
+}
+
+// The crouton editor must never act on a crouton that has left the project:
+// when its crouton goes, the editor closes quietly and forgets it.
+void ForgetEditedCrouton(const Crouton* crouton)
+{
+    if (!crouton || crouton != gEditingCrouton)
+        return;
+    if (gWindows[WINDOW_CROUTONEDITOR] && mui::XGetLong(gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_Open))
+        CroutonEditor_Cancel();
+    gEditingCrouton = nullptr;
+}
+
+// The main window shows the loaded settings. The format cycler changes
+// quietly so that its handler does not move the bit-rate cycler to the
+// format's default; the bit-rate and frame-rate cyclers notify as a user's
+// change would.
+void ShowLoadedSettings(const Project& project)
+{
+    mui::set(gButtons[BUTTON_MAIN_SOUNDTRACK], MUIA_String_Contents, project.soundtrack.value_or(""));
+    mui::nnset(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active, project.parameters);
+    mui::set(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, project.baudrate);
+    mui::set(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, project.fps);
+    mui::set(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_String_Contents, FormatFloat(project.customFPS));
+    // The quiet format change leaves the frame size to us: the custom format
+    // lets it be typed; any other leaves the fields as they are.
+    if (project.parameters == cCustomFormatID) {
+        mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, LONG{FALSE});
+        mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, LONG{FALSE});
+    }
 }
 
 } // namespace
+
+std::optional<std::string> FieldText(HexButtons slot)
+{
+    return mui::XGetString(gButtons[slot], MUIA_String_Contents);
+}
+
+void InstallProjectView()
+{
+    ProjectViewHooks hooks;
+    hooks.projectShown = UpdateGUI;
+    hooks.settingsLoaded = ShowLoadedSettings;
+    hooks.croutonsMoved = UpdateGUIPreview;
+    hooks.croutonRemoved = ForgetEditedCrouton;
+    hooks.clipProbed = CroutonEditor_ShowClip;
+    hooks.readFields = ReadMainFields;
+    SetProjectViewHooks(std::move(hooks));
+    SetPreviewView({.read = CroutonEditor_PreviewInputs, .showStill = CroutonEditor_ShowStill});
+}
 
 void InitGUI() {}
 
@@ -42,47 +105,15 @@ void UpdateProjectFromGUI(Project* project)
 {
     if (!project)
         return;
-    project->projectName = FieldText(BUTTON_MAIN_PROJECTNAME);
-    project->outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
-    project->width = ReadLong(FieldText(BUTTON_MAIN_WIDTH));
-    project->height = ReadLong(FieldText(BUTTON_MAIN_HEIGHT));
+    project->projectName = FieldText(BUTTON_MAIN_PROJECTNAME).value_or("");
+    project->outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME).value_or("");
+    project->width = ReadLong(FieldText(BUTTON_MAIN_WIDTH).value_or(""));
+    project->height = ReadLong(FieldText(BUTTON_MAIN_HEIGHT).value_or(""));
 }
 
 void UpdateCroutonFromGUI(Crouton* /*crouton*/)
 {
     kprintf("UpdateCroutonFromGUI: Not implemented yet.\n");
-}
-
-void UpdateGUIList(Project* project)
-{
-    if (!project)
-        return;
-    for (LONG id = 0; id < project->numberOfCroutons; ++id)
-        UpdateGUIListEntry(project, id);
-}
-
-void UpdateGUIListEntry(Project* project, LONG id)
-{
-    Crouton* crouton = GetCroutonFromPosition(project, id);
-    if (!crouton)
-        return;
-    kprintf("Setting Crouton entry to %s.\n", TraceText(crouton->name));
-    mui::NList_ReplaceSingle(gCroutonList, crouton->name.value_or(""), id, 0, 0);
-    mui::set(gCroutonList, MUIA_NList_Active, id);
-    const auto& picture = crouton->previewFilename[ClampPreviewFrame(crouton->previewFrame)];
-    kprintf("Setting preview image for %d to %s.\n", id, TraceText(picture));
-    ShowCroutonPicture(crouton);
-}
-
-void ShowCroutonPicture(const Crouton* crouton)
-{
-    if (!crouton || !crouton->previewImage)
-        return;
-    const auto& picture = crouton->previewFilename[ClampPreviewFrame(crouton->previewFrame)];
-    if (picture)
-        SetButtonImage(crouton->previewImage, std::string_view(*picture));
-    else
-        SetButtonImage(crouton->previewImage, std::string_view(kNoImageAvailable));
 }
 
 void UpdateGUIPreview()
@@ -149,26 +180,6 @@ void ShowHighlightedCrouton()
         mui::set(gButtons[slot], MUIA_Text_Contents, std::string(text));
     for (HexButtons slot : cMainPreviewButtons)
         SetButtonImage(gButtons[slot], std::string_view("NoVideoLoaded.png"));
-}
-
-void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename)
-{
-    mui::set(button, MUIA_NBitmap_Type, LONG{0});
-    if (!filename) {
-        mui::set(button, MUIA_NBitmap_Normal, std::monostate{});
-        return;
-    }
-    FileLock lock = Lock(*filename, ACCESS_READ);
-    if (!lock) {
-        // When the fall-back picture is missing too the gadget shows none.
-        if (*filename != kNoImageAvailable)
-            SetButtonImage(button, kNoImageAvailable);
-        else
-            mui::set(button, MUIA_NBitmap_Normal, std::monostate{});
-        return;
-    }
-    UnLock(std::move(lock));
-    mui::set(button, MUIA_NBitmap_Normal, std::string(*filename));
 }
 
 void ChangeFormatCycler()

@@ -3,28 +3,29 @@
 
 #include "model/crouton.h"
 #include "model/project.h"
+#include "model/project_view.h"
+#include "model/visual_entry.h"
+#include "gui/vocabulary.h"
 #include "mui/mui.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
+// The text of a string gadget; none when it has none (or there is no gadget).
+std::optional<std::string> FieldText(HexButtons slot);
+// Hands the model and the preview grab the windows' side of their views
+// (model/project_view.h, media/preview.h); done when the windows are built.
+void InstallProjectView();
 void InitGUI();
 void CloseGUI();
 void UpdateGUI(Project* project);
 void UpdateProjectFromGUI(Project* project);
 void UpdateCroutonFromGUI(Crouton* crouton);
-void UpdateGUIList(Project* project);
-void UpdateGUIListEntry(Project* project, LONG id);
 void UpdateGUIPreview();
 // Shows the highlighted crouton of the crouton list in the details and the
 // five pictures (UpdateGUIPreview), with the preview list on the same entry;
 // with none highlighted they show what they show at start-up.
 void ShowHighlightedCrouton();
-// Shows a picture file in an image gadget; a file that does not exist shows
-// "NoImageAvailable.png"; none clears the picture.
-void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename);
-// Shows the crouton's chosen still in its picture of the visual list; a
-// crouton without one shows "NoImageAvailable.png", never an empty entry.
-void ShowCroutonPicture(const Crouton* crouton);
 void ChangeFormatCycler();
 void ChangeFPSCycler();

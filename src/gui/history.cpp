@@ -11,11 +11,6 @@
 
 namespace {
 
-std::string FieldText(HexButtons slot)
-{
-    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
-}
-
 LONG CycleEntry(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Cycle_Active); }
 
 // Moves a crouton in the project and both lists: the visual entry first, as a
@@ -75,12 +70,12 @@ std::unique_ptr<Crouton> TakeCrouton(Project* project, LONG position)
 MainSettings ReadMainSettings()
 {
     MainSettings settings;
-    settings.projectName = FieldText(BUTTON_MAIN_PROJECTNAME);
-    settings.outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
-    settings.soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK);
-    settings.width = FieldText(BUTTON_MAIN_WIDTH);
-    settings.height = FieldText(BUTTON_MAIN_HEIGHT);
-    settings.customFPS = FieldText(BUTTON_MAIN_CUSTOMFPS);
+    settings.projectName = FieldText(BUTTON_MAIN_PROJECTNAME).value_or("");
+    settings.outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME).value_or("");
+    settings.soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK).value_or("");
+    settings.width = FieldText(BUTTON_MAIN_WIDTH).value_or("");
+    settings.height = FieldText(BUTTON_MAIN_HEIGHT).value_or("");
+    settings.customFPS = FieldText(BUTTON_MAIN_CUSTOMFPS).value_or("");
     settings.format = CycleEntry(BUTTON_MAIN_FORMAT_CYCLER);
     settings.baudrate = CycleEntry(BUTTON_MAIN_BAUDRATE_CYCLER);
     settings.fps = CycleEntry(BUTTON_MAIN_FPS_CYCLER);

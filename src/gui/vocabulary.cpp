@@ -7,8 +7,6 @@
 
 std::array<mui::Object*, ALL_BUTTON_SLOTS> gButtons{};
 std::array<mui::Object*, NUMBER_OF_WINDOWS> gWindows{};
-mui::Object* gCroutonList = nullptr;
-mui::Object* gVisualList = nullptr;
 
 namespace {
 

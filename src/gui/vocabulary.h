@@ -3,6 +3,7 @@
 // window and no menu, so its values are shifted.
 #pragma once
 
+#include "model/project_view.h"
 #include "os/exec.h"
 #include "mui/mui.h"
 
@@ -172,12 +173,10 @@ inline constexpr LONG cUndoReturnID = 9;
 inline constexpr LONG cRedoReturnID = 10;
 #endif
 
-// Gadget handles, valid from building the windows until the application is
+// Gadget handles (the two lists are the model's, in model/project_view.h), valid from building the windows until the application is
 // disposed; a slot that is never created stays null.
 extern std::array<mui::Object*, ALL_BUTTON_SLOTS> gButtons;
 extern std::array<mui::Object*, NUMBER_OF_WINDOWS> gWindows;
-extern mui::Object* gCroutonList;
-extern mui::Object* gVisualList;
 
 // The slots of the five previews, in preview order: the crouton editor's
 // stills and their sliders, and the main window's pictures.

@@ -3,6 +3,7 @@
 // its slot of gButtons.
 #include "gui/windows.h"
 
+#include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
 
@@ -348,6 +349,7 @@ void ForgetGadgets()
 mui::ObjectPtr BuildApplication(const std::vector<std::string>& croutonStrings)
 {
     ForgetGadgets();
+    InstallProjectView();
 
     ObjectPtr croutonList = With(mui::MakeNList(croutonStrings), {{MUIA_NList_DragSortable, LONG{TRUE}}});
     gCroutonList = croutonList.get();

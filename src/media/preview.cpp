@@ -5,11 +5,11 @@
 // crouton editor saves. "_Run MPlayer" plays the crouton's source.
 #include "media/preview.h"
 
-#include "gui/gui.h"
-#include "gui/vocabulary.h"
 #include "model/imageseq.h"
+#include "model/project_view.h"
 #include "model/render.h"
 #include "model/tables.h"
+#include "model/visual_entry.h"
 #include "os/command.h"
 #include "os/dos.h"
 #include "os/format.h"
@@ -32,9 +32,17 @@ constexpr LONG kOutputLimit = 10239;
 constexpr LONG kSmallestImageVideo = 4199;
 constexpr std::intptr_t kToolStack = 1024000;
 
-LONG SliderValue(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Numeric_Value); }
+PreviewView& View()
+{
+    static PreviewView view;
+    return view;
+}
 
-void ShowInEditor(int still, std::string_view file) { SetButtonImage(gButtons[cEditorImageButtons[still]], file); }
+void ShowInEditor(int still, std::string_view file)
+{
+    if (View().showStill)
+        View().showStill(still, file);
+}
 
 // The grab of five stills is long work the user can watch and cancel.
 // Still `still` (counted from 0) begins; false when the grab was cancelled.
@@ -88,13 +96,6 @@ std::optional<std::string> ReadToolOutput()
     return text;
 }
 
-void CopyFile(const std::string& from, const std::string& to)
-{
-    const std::string command = Format("C:copy %s %s\n", QuoteIfNeeded(from).c_str(), QuoteIfNeeded(to).c_str());
-    kprintf("%s", command.c_str());
-    SystemTagList(command);
-}
-
 // Looks for the screenshot in the output; a saved one is copied to
 // `destination` and removed.
 ScreenshotState TakeScreenshot(const std::string& output, const std::string& destination)
@@ -105,7 +106,7 @@ ScreenshotState TakeScreenshot(const std::string& output, const std::string& des
     if (search.state != ScreenshotState::Saved)
         return search.state;
     kprintf("Found screenshot at %s. Copying to %s,\n", search.name.c_str(), destination.c_str());
-    CopyFile(search.name, destination);
+    CopyStill(search.name, destination, false);
     DeleteFile(search.name);
     return ScreenshotState::Saved;
 }
@@ -113,15 +114,40 @@ ScreenshotState TakeScreenshot(const std::string& output, const std::string& des
 // The chosen still also becomes the crouton file's icon.
 void CopyStillToIcon(const Crouton* crouton, int still)
 {
-    CopyFile(cTemporaryPreviewFilename[static_cast<std::size_t>(still)], PreviewIconName(crouton));
+    CopyStill(cTemporaryPreviewFilename[static_cast<std::size_t>(still)], PreviewIconName(crouton), false);
+}
+
+// Still `still` (from 0) from the screenshot run's output, copied to
+// `destination`: a saved one becomes the crouton's still (and its icon when
+// it is the chosen one); none at all says so in the record and in the
+// editor at once, so the user sees which still has no key frame while the
+// others are grabbed; one announced but not saved leaves the still as it was.
+void TakeStill(Crouton* crouton, int still, const std::string& output, const std::string& destination)
+{
+    const auto index = static_cast<std::size_t>(still);
+    switch (TakeScreenshot(output, destination)) {
+    case ScreenshotState::Saved:
+        if (still == crouton->previewFrame)
+            CopyStillToIcon(crouton, still);
+        crouton->previewFilename[index] = PreviewStillName(crouton, still + 1);
+        ShowInEditor(still, cTemporaryPreviewFilename[index]);
+        break;
+    case ScreenshotState::None:
+        kprintf("No screenshot found.\n");
+        crouton->previewFilename[index] = std::string(kNoKeyFrame);
+        ShowInEditor(still, kNoKeyFrame);
+        break;
+    case ScreenshotState::NotSaved:
+        break;
+    }
 }
 
 // The source that the crouton editor's source field shows; without the
 // editor's windows, the crouton's own.
-std::string EditorSource(const Crouton* crouton)
+std::string EditorSource(const Crouton* crouton, const PreviewInputs& inputs)
 {
-    if (mui::Object* field = gButtons[BUTTON_CROUTONEDITOR_VIDEO_FILENAME])
-        return mui::XGetString(field, MUIA_String_Contents).value_or("");
+    if (inputs.source)
+        return *inputs.source;
     return crouton->videoName.value_or("");
 }
 
@@ -134,6 +160,21 @@ std::string CroutonFileStem(const Crouton* crouton)
 }
 
 } // namespace
+
+void SetPreviewView(PreviewView view) { View() = std::move(view); }
+
+void CopyStill(const std::string& from, const std::string& to, bool quiet)
+{
+    if (quiet) {
+        SystemTagList(Format("C:Copy <NIL: >NIL: %s %s\n", QuoteIfNeeded(from).c_str(), QuoteIfNeeded(to).c_str()));
+        return;
+    }
+    const std::string command = Format("C:copy %s %s\n", QuoteIfNeeded(from).c_str(), QuoteIfNeeded(to).c_str());
+    kprintf("%s", command.c_str());
+    SystemTagList(command);
+}
+
+PreviewInputs ReadPreviewInputs() { return View().read ? View().read() : PreviewInputs{}; }
 
 ScreenshotSearch FindScreenshot(std::string_view output)
 {
@@ -200,10 +241,11 @@ void GeneratePreview(Crouton* crouton)
         SetButtonImage(crouton->previewImage, std::string_view("Loading.png"));
 
     BeginWork("Generating previews", cNumberOfPreviews);
+    const PreviewInputs inputs = ReadPreviewInputs();
     if (crouton->isVideo)
-        GrabPreviews_Video(crouton);
+        GrabPreviews_Video(crouton, inputs);
     else
-        GrabPreviews_Images(crouton);
+        GrabPreviews_Images(crouton, inputs);
     if (WorkCancelled()) {
         kprintf("Preview grabbing cancelled.\n");
         EndWork(WorkOutcome::Cancelled, "Generating previews was cancelled.");
@@ -220,25 +262,24 @@ void GeneratePreview(Crouton* crouton)
 #endif
 }
 
-void GrabPreviews_Video(Crouton* crouton)
+void GrabPreviews_Video(Crouton* crouton, const PreviewInputs& inputs)
 {
     if (!crouton)
         return;
-    const LONG start = SliderValue(BUTTON_CROUTONEDITOR_START);
-    const LONG end = SliderValue(BUTTON_CROUTONEDITOR_END);
-    const std::string source = EditorSource(crouton);
+    const LONG start = inputs.start;
+    const LONG end = inputs.end;
+    const std::string source = EditorSource(crouton, inputs);
     // The still keeps the picture's shape inside its 160x90.
     const std::string filters = FrameFilters(160, 90, 160.0 / 90.0, ProbePictureShape(source));
 
     for (int i = 0; i < cNumberOfPreviews; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        const float slider = static_cast<float>(SliderValue(cPreviewSliderButtons[index]));
+        const float slider = static_cast<float>(inputs.positions[index]);
         const float position =
             static_cast<float>(start) + slider * (static_cast<float>(end) - static_cast<float>(start)) / 100.0f;
 
         if (!StartStill(i))
             break;
-        const std::string finalName = PreviewStillName(crouton, i + 1);
         if (!WriteScreenshotCommands(source))
             break;
         const std::string command = Format("SYS:Utilities/MPlayer -nosound -ss %f -zoom -vf %s,screenshot "
@@ -252,25 +293,11 @@ void GrabPreviews_Video(Crouton* crouton)
         const std::optional<std::string> output = ReadToolOutput();
         if (!output)
             break;
-        switch (TakeScreenshot(*output, cTemporaryPreviewFilename[index])) {
-        case ScreenshotState::Saved:
-            if (i == crouton->previewFrame)
-                CopyStillToIcon(crouton, i);
-            crouton->previewFilename[index] = finalName;
-            ShowInEditor(i, cTemporaryPreviewFilename[index]);
-            break;
-        case ScreenshotState::None:
-            kprintf("No screenshot found.\n");
-            crouton->previewFilename[index] = std::string(kNoKeyFrame);
-            ShowInEditor(i, kNoKeyFrame);
-            break;
-        case ScreenshotState::NotSaved:
-            break;
-        }
+        TakeStill(crouton, i, *output, cTemporaryPreviewFilename[index]);
     }
 }
 
-void GrabPreviews_Images(Crouton* crouton)
+void GrabPreviews_Images(Crouton* crouton, const PreviewInputs& inputs)
 {
     if (!crouton)
         return;
@@ -283,7 +310,7 @@ void GrabPreviews_Images(Crouton* crouton)
 
     // The pictures of the source the editor shows: "_Load" of another
     // source changes the record only when the crouton is saved.
-    const std::string source = EditorSource(crouton);
+    const std::string source = EditorSource(crouton, inputs);
     const int count = GetNumberOfFilesInImageSequence(source);
     std::vector<std::string> files;
     if (count > 0 && !source.empty() && !IsSourcePattern(source) && IdentityOf(source)) {
@@ -310,7 +337,7 @@ void GrabPreviews_Images(Crouton* crouton)
 #ifdef CLIPWEAVER_BASIC
         const LONG position = crouton->previewPosition[index];
 #else
-        const LONG position = SliderValue(cPreviewSliderButtons[index]);
+        const LONG position = inputs.positions[index];
 #endif
         const int picked = PreviewImageIndex(static_cast<int>(files.size()), position);
         GrabPreviewImage(crouton, files[static_cast<std::size_t>(picked)], cTemporaryPreviewFilename[index], i);
@@ -321,7 +348,6 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
 {
     if (!crouton || screenshotNumber < 0 || screenshotNumber >= cNumberOfPreviews)
         return;
-    const auto index = static_cast<std::size_t>(screenshotNumber);
     if (!StartStill(screenshotNumber) || !FitsOnOneLine(inputFilename))
         return;
     {
@@ -366,7 +392,6 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     }
     UnLock(std::move(lock));
 
-    const std::string finalName = PreviewStillName(crouton, screenshotNumber + 1);
     if (!WriteScreenshotCommands(kImageVideo))
         return;
     const std::string grab = "SYS:Utilities/MPlayer -nosound -zoom -vf scale=160:90,screenshot -slave -idle "
@@ -380,20 +405,7 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
     const std::optional<std::string> output = ReadToolOutput();
     if (!output)
         return;
-    switch (TakeScreenshot(*output, std::string(outputFilename))) {
-    case ScreenshotState::Saved:
-        if (screenshotNumber == crouton->previewFrame)
-            CopyStillToIcon(crouton, screenshotNumber);
-        crouton->previewFilename[index] = finalName;
-        ShowInEditor(screenshotNumber, cTemporaryPreviewFilename[index]);
-        break;
-    case ScreenshotState::None:
-        kprintf("No screenshot found.\n");
-        crouton->previewFilename[index] = std::string(kNoKeyFrame);
-        break;
-    case ScreenshotState::NotSaved:
-        break;
-    }
+    TakeStill(crouton, screenshotNumber, *output, std::string(outputFilename));
 }
 
 void CroutonEditor_RunMPlayer(Crouton* crouton)

@@ -2,13 +2,44 @@
 #pragma once
 
 #include "model/crouton.h"
+#include "model/tables.h"
 
+#include <array>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+// The crouton editor as a grab reads it: the source field's text (none
+// without the editor: the crouton's own source stands in) and the sliders'
+// positions, the stretch's and the five previews'.
+struct PreviewInputs {
+    std::optional<std::string> source;
+    LONG start = 0;
+    LONG end = 0;
+    std::array<LONG, cNumberOfPreviews> positions{};
+};
+// How a grab meets the crouton editor; gui/ sets it when it builds the
+// windows, tests may set their own. Without it a grab reads no editor and
+// shows its stills nowhere.
+struct PreviewView {
+    std::function<PreviewInputs()> read;
+    // Still `still` (from 0) of the editor shows the picture file.
+    std::function<void(int still, std::string_view file)> showStill;
+};
+void SetPreviewView(PreviewView view);
+// The editor's inputs through the view; the defaults without one.
+PreviewInputs ReadPreviewInputs();
+
+// Copies a still with the shell's Copy command; a quiet copy sends Copy's
+// output to NIL: and leaves no trace.
+void CopyStill(const std::string& from, const std::string& to, bool quiet);
+
+// Grabs the five stills of the crouton with the editor's inputs, as long
+// work, and shows them.
 void GeneratePreview(Crouton* crouton);
-void GrabPreviews_Video(Crouton* crouton);
-void GrabPreviews_Images(Crouton* crouton);
+void GrabPreviews_Video(Crouton* crouton, const PreviewInputs& inputs);
+void GrabPreviews_Images(Crouton* crouton, const PreviewInputs& inputs);
 void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::string_view outputFilename, int screenshotNumber);
 void CroutonEditor_RunMPlayer(Crouton* crouton);
 

@@ -4,14 +4,11 @@
 
 #include "media/probe.h"
 
-#include "gui/editor.h"
-#include "gui/vocabulary.h"
 #include "model/tables.h"
 #include "os/asl.h"
 #include "os/command.h"
 #include "os/dos.h"
 #include "os/exec.h"
-#include "mui/mui.h"
 
 #include <algorithm>
 #include <cctype>
@@ -114,17 +111,6 @@ LONG WholeSeconds(double seconds)
     return static_cast<LONG>(seconds);
 }
 
-void ShowClipLengthInEditor(LONG videoLength)
-{
-    mui::Object* startSlider = gButtons[BUTTON_CROUTONEDITOR_START];
-    mui::Object* endSlider = gButtons[BUTTON_CROUTONEDITOR_END];
-    mui::set(startSlider, MUIA_Disabled, LONG{FALSE});
-    mui::set(endSlider, MUIA_Disabled, LONG{FALSE});
-    mui::set(startSlider, MUIA_Numeric_Max, videoLength);
-    mui::set(endSlider, MUIA_Numeric_Max, videoLength);
-    mui::set(endSlider, MUIA_Numeric_Value, videoLength);
-}
-
 } // namespace
 
 BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename)
@@ -185,9 +171,6 @@ BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
     crouton->videoCodec = ReadStringFromBuffer(output, "video_codec");
     crouton->audioCodec = ReadStringFromBuffer(output, "audio_codec");
 
-    ShowClipLengthInEditor(crouton->videoLength);
-    ChangeStart(crouton);
-    ChangeEnd(crouton);
     kprintf("Crouton is video: %d.\n", crouton->isVideo);
     return TRUE;
 }

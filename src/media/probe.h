@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+// Fills the crouton's source facts from `filename`. TRUE for a picture (or
+// pattern) and for a video that MPlayer answered about; the caller shows a
+// video's length where it needs it (the crouton editor's sliders).
 BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename);
 BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename);
 // Answer lookup in MPlayer's output: the value after the first "ANS_<key>=".

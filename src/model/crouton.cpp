@@ -2,7 +2,7 @@
 // the play length of an image crouton and the path helper.
 #include "model/crouton.h"
 
-#include "gui/gui.h"
+#include "model/visual_entry.h"
 #include "model/tables.h"
 #include "mui/mui.h"
 
@@ -12,9 +12,6 @@
 #include <variant>
 
 namespace {
-
-// Text for a "%s" trace: null texts show as glibc prints them.
-const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
 
 // Address for a "%p" trace of an owned text.
 const void* TraceAddress(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }

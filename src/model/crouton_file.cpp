@@ -11,8 +11,6 @@ namespace {
 
 constexpr std::string_view kNoFile = "__no file__";
 
-const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
-
 std::string FormatInt(LONG value) { return std::to_string(value); }
 
 // A text on its line; an absent one gives an empty line.

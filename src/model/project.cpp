@@ -1,13 +1,10 @@
 // The project record and its crouton list. Every change of the list is
 // mirrored at once into the main window's two lists: entry i of
 // gCroutonList, entry i of gVisualList and node i of the project are the same
-// crouton.
+// crouton. The rest of the windows follow through the project view's hooks.
 #include "model/project.h"
 
-#include "gui/editor.h"
-#include "gui/gui.h"
-#include "gui/main.h"
-#include "gui/vocabulary.h"
+#include "model/project_view.h"
 #include "model/tables.h"
 #include "mui/mui.h"
 
@@ -17,22 +14,16 @@
 
 namespace {
 
-const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
-
 const char* CroutonName(const ListNode* node)
 {
     return node && node->node ? TraceText(node->node->name) : "(null)";
 }
 
-// The crouton editor must never act on a crouton that has left the project:
-// when its crouton goes, the editor closes quietly and forgets it.
+// Nothing of the windows may act on a crouton that has left the project.
 void ForgetEditedCrouton(const Crouton* crouton)
 {
-    if (!crouton || crouton != gEditingCrouton)
-        return;
-    if (gWindows[WINDOW_CROUTONEDITOR] && mui::XGetLong(gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_Open))
-        CroutonEditor_Cancel();
-    gEditingCrouton = nullptr;
+    if (crouton && ProjectView().croutonRemoved)
+        ProjectView().croutonRemoved(crouton);
 }
 
 // The node whose `next` holds position id (the project's head for 0); null
@@ -68,7 +59,8 @@ std::unique_ptr<Project> NewProject()
     project->fps = 0;
     project->customFPS = 30.0f;
     project->soundtrack.reset();
-    UpdateGUI(project.get());
+    if (ProjectView().projectShown)
+        ProjectView().projectShown(project.get());
     return project;
 }
 
@@ -196,7 +188,8 @@ void MoveCroutonInProject(Project* project, LONG oldPosition, LONG newPosition)
     *to = std::move(node);
 
     UpdateGUIList(project);
-    UpdateGUIPreview();
+    if (ProjectView().croutonsMoved)
+        ProjectView().croutonsMoved();
     mui::set(gCroutonList, MUIA_NList_Active, newPosition);
     mui::set(gVisualList, MUIA_NList_Active, newPosition);
 }

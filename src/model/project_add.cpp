@@ -4,10 +4,9 @@
 
 #include "model/project.h"
 
-#include "gui/gui.h"
-#include "gui/vocabulary.h"
 #include "media/probe.h"
 #include "model/imageseq.h"
+#include "model/project_view.h"
 #include "model/tables.h"
 #include "model/visual_entry.h"
 #include "os/asl.h"
@@ -25,12 +24,6 @@ namespace {
 
 constexpr const char* kCroutonDrawer = "Croutons";
 constexpr const char* kCroutonPattern = "#?.cwcrouton";
-
-// Shows the requester; false when the user cancelled or chose no file name.
-bool Ask(FileRequester& requester, const AslTags& tags)
-{
-    return AslRequest(requester, tags) && !requester.fr_File.empty();
-}
 
 // The link that takes a node appended at the end of the list.
 std::unique_ptr<ListNode>* ListTail(Project* project)
@@ -92,28 +85,17 @@ BOOL AddNewCroutonToProject(Project* project)
 {
     if (!project)
         return FALSE;
-    std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
-    if (!requester)
-        return FALSE;
-
     AslTags mediaTags;
     mediaTags.titleText = cMediaRequestTitle;
     mediaTags.initialPattern = cMediaPattern;
     mediaTags.doPatterns = true;
     mediaTags.doSequences = true;
     mediaTags.hintText = cSequenceHint;
-    if (!Ask(*requester, mediaTags)) {
-        FreeAslRequest(std::move(requester));
+    const std::optional<AslAnswer> media = ChooseFile(mediaTags);
+    if (!media)
         return FALSE;
-    }
-    const std::string mediaDrawer = requester->fr_Drawer;
-    const std::string mediaFile = requester->fr_File;
-    FreeAslRequest(std::move(requester));
-    return AddNewCroutonFromMedia(project, mediaDrawer, mediaFile, [](const Crouton& crouton, const std::string& proposal)
-                                      -> std::optional<AslAnswer> {
-        std::unique_ptr<FileRequester> request = AllocAslRequest(ASL_FileRequest);
-        if (!request)
-            return std::nullopt;
+    return AddNewCroutonFromMedia(project, media->drawer, media->file,
+                                  [](const Crouton& /*crouton*/, const std::string& proposal) {
         AslTags croutonTags;
         croutonTags.titleText = "Create a crouton";
         croutonTags.doSaveMode = true;
@@ -121,12 +103,7 @@ BOOL AddNewCroutonToProject(Project* project)
         croutonTags.initialPattern = kCroutonPattern;
         croutonTags.initialFile = proposal;
         croutonTags.doPatterns = true;
-        (void)crouton;
-        std::optional<AslAnswer> answer;
-        if (Ask(*request, croutonTags))
-            answer = AslAnswer{request->fr_Drawer, request->fr_File};
-        FreeAslRequest(std::move(request));
-        return answer;
+        return ChooseFile(croutonTags);
     });
 }
 
@@ -140,7 +117,8 @@ BOOL AddNewCroutonFromMedia(Project* project, const std::string& mediaDrawer, co
     std::unique_ptr<Crouton> crouton = CreateCrouton();
     if (!crouton)
         return FALSE;
-    LoadVideoIntoCrouton(crouton.get(), mediaPath);
+    if (LoadVideoIntoCrouton(crouton.get(), mediaPath) && crouton->isVideo && ProjectView().clipProbed)
+        ProjectView().clipProbed(crouton.get());
 
     const std::optional<AslAnswer> croutonFile =
         chooseFile(*crouton, ProposeCroutonName(crouton->isVideo, mediaDrawer, mediaFile));
@@ -193,10 +171,6 @@ BOOL AddOldCroutonToProject(Project* project)
     kprintf("Adding crouton...\n");
     if (!project)
         return FALSE;
-    std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
-    if (!requester)
-        return FALSE;
-
     // The crouton file exists already: an open requester, with no name
     // proposed (a save requester would offer to replace the chosen file).
     AslTags tags;
@@ -204,14 +178,10 @@ BOOL AddOldCroutonToProject(Project* project)
     tags.initialDrawer = kCroutonDrawer;
     tags.initialPattern = kCroutonPattern;
     tags.doPatterns = true;
-    if (!Ask(*requester, tags)) {
-        FreeAslRequest(std::move(requester));
+    const std::optional<AslAnswer> chosen = ChooseFile(tags);
+    if (!chosen)
         return FALSE;
-    }
-
-    const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
-    FreeAslRequest(std::move(requester));
-    return AddOldCroutonFromFile(project, path);
+    return AddOldCroutonFromFile(project, BuildFullPath(chosen->drawer, chosen->file));
 }
 
 BOOL AddOldCroutonFromFile(Project* project, const std::string& path)

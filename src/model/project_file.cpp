@@ -2,9 +2,8 @@
 // files, one value per line, known by its position.
 #include "model/project.h"
 
-#include "gui/gui.h"
-#include "gui/vocabulary.h"
 #include "model/line_file.h"
+#include "model/project_view.h"
 #include "model/visual_entry.h"
 #include "model/tables.h"
 #include "os/asl.h"
@@ -22,23 +21,6 @@ namespace {
 constexpr const char* kProjectDrawer = "Projects";
 constexpr const char* kProjectPattern = "#?.cwproj";
 
-const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
-
-// The text of one of the main window's fields; without a window the
-// record's own value stands in.
-std::string FieldText(HexButtons slot, std::string fallback)
-{
-    if (!gButtons[slot])
-        return fallback;
-    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
-}
-
-// Shows the requester; false when the user cancelled or chose no file name.
-bool Ask(FileRequester& requester, const AslTags& tags)
-{
-    return AslRequest(requester, tags) && !requester.fr_File.empty();
-}
-
 constexpr std::string_view kSaveTitle = "Project not saved";
 
 // Writes the lines beside the project file and puts them in place only when
@@ -46,16 +28,19 @@ constexpr std::string_view kSaveTitle = "Project not saved";
 // failed save leaves no half-written project. A failure is told to the user.
 bool WriteProjectFile(const Project& project, const std::string& path)
 {
+    // The main window's texts as they stand; without a window the record's
+    // own values stand in.
+    const ProjectFields fields = ReadProjectFields();
     std::vector<std::string> lines;
-    lines.push_back(FieldText(BUTTON_MAIN_PROJECTNAME, project.projectName));
-    lines.push_back(FieldText(BUTTON_MAIN_OUTPUTFILENAME, project.outputFileName));
-    lines.push_back(FieldText(BUTTON_MAIN_SOUNDTRACK, project.soundtrack.value_or("")));
+    lines.push_back(fields.projectName.value_or(project.projectName));
+    lines.push_back(fields.outputFileName.value_or(project.outputFileName));
+    lines.push_back(fields.soundtrack.value_or(project.soundtrack.value_or("")));
     lines.push_back(std::to_string(project.width));
     lines.push_back(std::to_string(project.height));
     lines.push_back(std::to_string(project.parameters));
     lines.push_back(std::to_string(project.baudrate));
     lines.push_back(std::to_string(project.fps));
-    lines.push_back(FieldText(BUTTON_MAIN_CUSTOMFPS, FormatFloat(project.customFPS)));
+    lines.push_back(fields.customFps.value_or(FormatFloat(project.customFPS)));
 
     // Names read back with a line break turned into a blank would name
     // other files: such a project is not written at all.
@@ -103,25 +88,6 @@ bool WriteProjectFile(const Project& project, const std::string& path)
     TellUser(kSaveTitle, "The project could not be saved to " + path + ": " + SaveFailureReason(file.Error())
                              + ". The file is as it was.");
     return false;
-}
-
-// The main window shows the loaded settings. The format cycler changes
-// quietly so that its handler does not move the bit-rate cycler to the
-// format's default; the bit-rate and frame-rate cyclers notify as a user's
-// change would.
-void ShowLoadedSettings(const Project& project)
-{
-    mui::set(gButtons[BUTTON_MAIN_SOUNDTRACK], MUIA_String_Contents, project.soundtrack.value_or(""));
-    mui::nnset(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active, project.parameters);
-    mui::set(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, project.baudrate);
-    mui::set(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, project.fps);
-    mui::set(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_String_Contents, FormatFloat(project.customFPS));
-    // The quiet format change leaves the frame size to us: the custom format
-    // lets it be typed; any other leaves the fields as they are.
-    if (project.parameters == cCustomFormatID) {
-        mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, LONG{FALSE});
-        mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, LONG{FALSE});
-    }
 }
 
 // Gives every crouton of a freshly loaded project its picture and visual
@@ -235,14 +201,9 @@ BOOL SaveProject(Project* project, bool* written, std::string* savedPath)
 {
     if (written)
         *written = false;
-    std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
     kprintf("Saving project.\n");
-    if (!requester)
+    if (!project)
         return FALSE;
-    if (!project) {
-        FreeAslRequest(std::move(requester));
-        return FALSE;
-    }
 
     AslTags tags;
     tags.doSaveMode = true;
@@ -250,12 +211,11 @@ BOOL SaveProject(Project* project, bool* written, std::string* savedPath)
     tags.initialPattern = kProjectPattern;
     tags.initialFile = project->filename;
     tags.doPatterns = true;
-    if (!Ask(*requester, tags)) {
-        FreeAslRequest(std::move(requester));
+    const std::optional<AslAnswer> chosen = ChooseFile(tags);
+    if (!chosen)
         return FALSE;
-    }
 
-    const std::string path = BuildFullPath(requester->fr_Drawer, requester->fr_File);
+    const std::string path = BuildFullPath(chosen->drawer, chosen->file);
     kprintf("Project filename is %s.\n", path.c_str());
     // The project keeps its directory and file name: the next save proposes
     // them again.
@@ -266,7 +226,6 @@ BOOL SaveProject(Project* project, bool* written, std::string* savedPath)
         *written = saved;
     if (saved && savedPath)
         *savedPath = path;
-    FreeAslRequest(std::move(requester));
     return TRUE;
 }
 
@@ -274,23 +233,15 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
 {
     if (loaded)
         *loaded = false;
-    std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
-    if (!requester)
-        return oldProject;
-
     AslTags tags;
     tags.doSaveMode = false;
     tags.initialDrawer = kProjectDrawer;
     tags.initialPattern = kProjectPattern;
     tags.doPatterns = true;
-    if (!Ask(*requester, tags)) {
-        FreeAslRequest(std::move(requester));
+    const std::optional<AslAnswer> chosen = ChooseFile(tags);
+    if (!chosen)
         return oldProject;
-    }
-    const std::string drawer = requester->fr_Drawer;
-    const std::string chosen = requester->fr_File;
-    FreeAslRequest(std::move(requester));
-    return LoadProjectFile(std::move(oldProject), drawer, chosen, loaded);
+    return LoadProjectFile(std::move(oldProject), chosen->drawer, chosen->file, loaded);
 }
 
 std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, const std::string& drawer,
@@ -340,7 +291,8 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
     project->customFPS = contents->customFPS;
 
     kprintf("Baudrate: %d. Format: %d.\n", project->baudrate, project->parameters);
-    ShowLoadedSettings(*project);
+    if (ProjectView().settingsLoaded)
+        ProjectView().settingsLoaded(*project);
 
     // A crouton that can't be loaded stays as an entry that says why, so
     // that saving the project keeps it.
@@ -370,7 +322,8 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
         kprintf("Project file %s is damaged; reading stopped there.\n", path.c_str());
 
     BuildVisualEntries(*project);
-    UpdateGUI(project.get());
+    if (ProjectView().projectShown)
+        ProjectView().projectShown(project.get());
     kprintf("Done loading.\n");
     if (loaded)
         *loaded = true;

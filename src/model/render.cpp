@@ -5,8 +5,6 @@
 
 #include "model/render_internal.h"
 
-#include "gui/main.h"
-#include "gui/vocabulary.h"
 #include "model/imageseq.h"
 #include "model/tables.h"
 #include "os/command.h"
@@ -111,7 +109,7 @@ std::optional<std::string> RateText(const Project& project)
 {
     const LONG fps = ClampFPSIndex(project.fps);
     if (fps == cCustomFPSID) {
-        std::string typed = FieldText(BUTTON_MAIN_CUSTOMFPS);
+        std::string typed = FieldText(&ProjectFields::customFps);
         if (!IsValidRateText(typed))
             return std::nullopt;
         return typed;
@@ -224,9 +222,9 @@ LONG RunRenderCommand(const std::string& command)
     return SystemTagList(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
 }
 
-std::string FieldText(HexButtons slot)
+std::string FieldText(std::optional<std::string> ProjectFields::*field)
 {
-    return mui::XGetString(gButtons[slot], MUIA_String_Contents).value_or("");
+    return (ReadProjectFields().*field).value_or("");
 }
 
 CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
@@ -260,7 +258,7 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     const std::optional<std::string> rateText = RateText(project);
     if (!rateText) {
         kprintf("Invalid custom frame rate.\n");
-        run.refusal = "the custom frame rate \"" + FieldText(BUTTON_MAIN_CUSTOMFPS)
+        run.refusal = "the custom frame rate \"" + FieldText(&ProjectFields::customFps)
                       + "\" is not a number of frames per second (such as 25 or 12.5)";
         run.setting = true;
         return run;
@@ -284,13 +282,13 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     LONG height = 0;
     const LONG format = ClampFormatIndex(project.parameters);
     if (format == cCustomFormatID) {
-        width = ReadDecimal(FieldText(BUTTON_MAIN_WIDTH));
-        height = ReadDecimal(FieldText(BUTTON_MAIN_HEIGHT));
+        width = ReadDecimal(FieldText(&ProjectFields::width));
+        height = ReadDecimal(FieldText(&ProjectFields::height));
         // Only a size of 0 is refused; mencoder's scale filter gives
         // negative sizes meanings of their own.
         if (width == 0 || height == 0) {
             kprintf("Invalid custom size.\n");
-            run.refusal = "the custom size " + FieldText(BUTTON_MAIN_WIDTH) + " x " + FieldText(BUTTON_MAIN_HEIGHT)
+            run.refusal = "the custom size " + FieldText(&ProjectFields::width) + " x " + FieldText(&ProjectFields::height)
                           + " is not a picture size (neither may be 0)";
             run.setting = true;
             return run;
@@ -309,7 +307,7 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     const double display = declared ? static_cast<double>(label.width) / label.height : frameShape;
     const std::string shapeText = std::to_string(label.width) + "/" + std::to_string(label.height);
 
-    const OutputKind& kind = OutputKindFor(FieldText(BUTTON_MAIN_OUTPUTFILENAME));
+    const OutputKind& kind = OutputKindFor(FieldText(&ProjectFields::outputFileName));
     const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * kind.bitrateUnit;
     const std::string aspect = declared && kind.aspectInLavcopts ? ":aspect=" + shapeText : std::string();
     std::string filters = FrameFilters(width, height, display, sourceShape);
@@ -422,11 +420,11 @@ void GenerateSilence(std::string_view filename, float length)
     Close(std::move(file));
 }
 
-void RenderCrouton(Crouton* crouton, std::string_view filename, BOOL silent)
+void RenderCrouton(const Project* project, Crouton* crouton, std::string_view filename, BOOL silent)
 {
-    if (!gProject) {
+    if (!project) {
         kprintf("No project to render.\n");
         return;
     }
-    render_detail::EncodeCrouton(*gProject, crouton, filename, silent != FALSE);
+    render_detail::EncodeCrouton(*project, crouton, filename, silent != FALSE);
 }

@@ -10,12 +10,12 @@
 #include <string>
 #include <string_view>
 
-// Encodes one crouton into `filename` with the output settings of gProject
+// Encodes one crouton into `filename` with the output settings of `project`
 // and the main window's custom fields. `silent` drops the crouton's sound.
 // An image crouton first gets the list file "T:__CWEncodeList.lst" and the
 // silence file "T:__CWSilence.raw". Returns when mencoder has ended; the
 // caller checks the output itself.
-void RenderCrouton(Crouton* crouton, std::string_view filename, BOOL silent);
+void RenderCrouton(const Project* project, Crouton* crouton, std::string_view filename, BOOL silent);
 // Writes `length` seconds of raw silence (unsigned 8-bit, mono, 11025 Hz,
 // every byte 128). A length that is not a positive finite number gives an
 // empty file.

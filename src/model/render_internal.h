@@ -3,8 +3,8 @@
 // plain words). Not for use outside src/model.
 #pragma once
 
-#include "gui/vocabulary.h"
 #include "model/project.h"
+#include "model/project_view.h"
 
 #include <optional>
 #include <string>
@@ -32,7 +32,9 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
 // Runs a rendering command with the rendering's tags; its exit code.
 LONG RunRenderCommand(const std::string& command);
 
-std::string FieldText(HexButtons slot);
+// The text of one of the main window's fields (ProjectFields); empty without
+// a window.
+std::string FieldText(std::optional<std::string> ProjectFields::*field);
 
 // The size of a file, or none when it does not exist.
 std::optional<LONG> FileSize(std::string_view name);

@@ -594,8 +594,8 @@ void RenderProject(Project* project)
         kprintf("Rendering failed.\n");
         return;
     }
-    const std::string output = FieldText(BUTTON_MAIN_OUTPUTFILENAME);
-    std::string soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK);
+    const std::string output = FieldText(&ProjectFields::outputFileName);
+    std::string soundtrack = FieldText(&ProjectFields::soundtrack);
     if (soundtrack.empty())
         project->soundtrack.reset();
     else

@@ -3,30 +3,61 @@
 #include <algorithm>
 #include <cctype>
 
-const std::array<const char*, cNumberOfFormats + 1> cFormatStrings = {
-    "4:3 320x240", "16:9 320x180", "4:3 320x256", "4:3 480x360", "16:9 480x270",
-    "4:3 512x384", "16:9 512x288", "4:3 576x432", "16:9  576x264", "4:3 640x480",
-    "4:3 640x512", "16:9 640x360", "4:3 704x528", "16:9 704x396", "4:3 720x566",
-    "4:3 752x564", "16:9 752x564", "16:9 1280x720", "16:9 1920x1080", "Custom",
-    nullptr,
-};
+namespace {
 
-const std::array<const char*, cNumberOfFormats + 1> cFormatParameters = {
-    "scale=320:240", "scale=320:180", "scale=320:256", "scale=480:360", "scale=480:270",
-    "scale=512:384", "scale=512:288", "scale=576:432", "scale=576:264", "scale=640:480",
-    "scale=640:512", "scale=640:360", "scale=704:528", "scale=704:396", "scale=620:566",
-    "scale=752:564", "scale=752:564", "scale=1280:720", "scale=1920:1080", "scale=%d:%d",
-    nullptr,
-};
+constexpr FormatShape k4x3{4, 3};
+constexpr FormatShape k16x9{16, 9};
 
-const std::array<LONG, cNumberOfFormats> cDefaultBaud = {
-    0, 0, 0, 4, 2, 6, 2, 6, 4, 6, 6, 6, 6, 6, 6, 6, 6, 13, 13, 6,
-};
-
-const std::array<FormatShape, cNumberOfFormats> cFormatShapes = {{
-    {4, 3}, {16, 9}, {4, 3}, {4, 3}, {16, 9}, {4, 3}, {16, 9}, {4, 3}, {16, 9}, {4, 3},
-    {4, 3}, {16, 9}, {4, 3}, {16, 9}, {4, 3}, {4, 3}, {16, 9}, {16, 9}, {16, 9}, {0, 0},
+constexpr std::array<OutputFormat, cNumberOfFormats> kOutputFormats = {{
+    {"4:3 320x240", "scale=320:240", 0, k4x3},
+    {"16:9 320x180", "scale=320:180", 0, k16x9},
+    {"4:3 320x256", "scale=320:256", 0, k4x3},
+    {"4:3 480x360", "scale=480:360", 4, k4x3},
+    {"16:9 480x270", "scale=480:270", 2, k16x9},
+    {"4:3 512x384", "scale=512:384", 6, k4x3},
+    {"16:9 512x288", "scale=512:288", 2, k16x9},
+    {"4:3 576x432", "scale=576:432", 6, k4x3},
+    {"16:9  576x264", "scale=576:264", 4, k16x9},
+    {"4:3 640x480", "scale=640:480", 6, k4x3},
+    {"4:3 640x512", "scale=640:512", 6, k4x3},
+    {"16:9 640x360", "scale=640:360", 6, k16x9},
+    {"4:3 704x528", "scale=704:528", 6, k4x3},
+    {"16:9 704x396", "scale=704:396", 6, k16x9},
+    {"4:3 720x566", "scale=620:566", 6, k4x3},
+    {"4:3 752x564", "scale=752:564", 6, k4x3},
+    {"16:9 752x564", "scale=752:564", 6, k16x9},
+    {"16:9 1280x720", "scale=1280:720", 13, k16x9},
+    {"16:9 1920x1080", "scale=1920:1080", 13, k16x9},
+    {"Custom", "scale=%d:%d", 6, {0, 0}},
 }};
+
+// One column of the table; `Terminated` adds the null entry gadgets take.
+template <typename T, typename Field>
+constexpr std::array<T, cNumberOfFormats> Column(Field field)
+{
+    std::array<T, cNumberOfFormats> column{};
+    for (std::size_t i = 0; i < kOutputFormats.size(); ++i)
+        column[i] = kOutputFormats[i].*field;
+    return column;
+}
+
+template <typename Field>
+constexpr std::array<const char*, cNumberOfFormats + 1> Terminated(Field field)
+{
+    std::array<const char*, cNumberOfFormats + 1> column{};
+    for (std::size_t i = 0; i < kOutputFormats.size(); ++i)
+        column[i] = kOutputFormats[i].*field;
+    column[cNumberOfFormats] = nullptr;
+    return column;
+}
+
+} // namespace
+
+const std::array<OutputFormat, cNumberOfFormats> cOutputFormats = kOutputFormats;
+const std::array<const char*, cNumberOfFormats + 1> cFormatStrings = Terminated(&OutputFormat::label);
+const std::array<const char*, cNumberOfFormats + 1> cFormatParameters = Terminated(&OutputFormat::scale);
+const std::array<LONG, cNumberOfFormats> cDefaultBaud = Column<LONG>(&OutputFormat::defaultBaud);
+const std::array<FormatShape, cNumberOfFormats> cFormatShapes = Column<FormatShape>(&OutputFormat::shape);
 
 namespace {
 constexpr const char* kX264 = "-ovc x264 -x264encopts bitrate=%ld:preset=veryfast:subq=1:profile=high";

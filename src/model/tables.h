@@ -14,9 +14,6 @@ constexpr int cNumberOfFPS = 4;
 constexpr int cNumberOfCroutonEditorFPS = 19;
 constexpr int cNumberOfPreviews = 5;
 
-extern const std::array<const char*, cNumberOfFormats + 1> cFormatStrings;
-extern const std::array<const char*, cNumberOfFormats + 1> cFormatParameters;
-extern const std::array<LONG, cNumberOfFormats> cDefaultBaud;
 constexpr LONG cCustomFormatID = 19;
 // The shape each format's label names (4:3, 16:9), which the finished file
 // declares where its frame has another one; the custom format's is its own
@@ -25,6 +22,21 @@ struct FormatShape {
     LONG width;
     LONG height;
 };
+// One output frame format: its label in the format cycle, the scale filter
+// that makes its frame ("%d:%d" for the custom size), the bit-rate entry a
+// choice of it selects, and the shape its label names.
+struct OutputFormat {
+    const char* label;
+    const char* scale;
+    LONG defaultBaud;
+    FormatShape shape;
+};
+extern const std::array<OutputFormat, cNumberOfFormats> cOutputFormats;
+// The table's columns, as the gadgets and the render read them; the labels
+// and filters end with a null entry.
+extern const std::array<const char*, cNumberOfFormats + 1> cFormatStrings;
+extern const std::array<const char*, cNumberOfFormats + 1> cFormatParameters;
+extern const std::array<LONG, cNumberOfFormats> cDefaultBaud;
 extern const std::array<FormatShape, cNumberOfFormats> cFormatShapes;
 
 // What a render writes, by the output name's extension (compared without

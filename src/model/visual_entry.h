@@ -1,11 +1,21 @@
 // A crouton's entry in the visual list (gVisualList): its picture, owned by
-// the list, and the text that shows the picture's image slot.
+// the list, and the text that shows the picture's image slot; and how a
+// picture file is shown in an image gadget.
 #pragma once
 
 #include "model/crouton.h"
 #include "mui/mui.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
+
+// Shows a picture file in an image gadget; a file that does not exist shows
+// "NoImageAvailable.png"; none clears the picture.
+void SetButtonImage(mui::Object* button, std::optional<std::string_view> filename);
+// Shows the crouton's chosen still in its picture of the visual list; a
+// crouton without one shows "NoImageAvailable.png", never an empty entry.
+void ShowCroutonPicture(const Crouton* crouton);
 
 // The entry text that shows image slot `slot`.
 std::string ImageSlotText(LONG slot);

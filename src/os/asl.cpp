@@ -51,6 +51,14 @@ BOOL AslRequest(FileRequester& requester, const AslTags& tags)
 
 void FreeAslRequest(std::unique_ptr<FileRequester> requester) { requester.reset(); }
 
+std::optional<AslAnswer> ChooseFile(const AslTags& tags)
+{
+    std::unique_ptr<FileRequester> requester = AllocAslRequest(ASL_FileRequest);
+    if (!requester || !AslRequest(*requester, tags) || requester->fr_File.empty())
+        return std::nullopt;
+    return AslAnswer{requester->fr_Drawer, requester->fr_File};
+}
+
 void SetAslHandler(AslHandler handler) { Handler() = std::move(handler); }
 
 void QueueAslAnswer(std::optional<AslAnswer> answer) { Queue().push_back(std::move(answer)); }

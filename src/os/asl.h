@@ -43,6 +43,10 @@ std::unique_ptr<FileRequester> AllocAslRequest(ULONG type);
 // chose, FALSE when cancelled.
 BOOL AslRequest(FileRequester& requester, const AslTags& tags);
 void FreeAslRequest(std::unique_ptr<FileRequester> requester);
+// One file request, start to end: the requester is made, shown with `tags`
+// and freed on every path. The answer; none when the user cancelled or
+// chose no file name.
+std::optional<AslAnswer> ChooseFile(const AslTags& tags);
 
 // The front end answers a request: nullopt is a cancel.
 using AslHandler = std::function<std::optional<AslAnswer>(const AslTags&)>;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,8 @@ constexpr ULONG SIGBREAKF_CTRL_C = 0x1000;
 // Writes one formatted debug trace to the debug output (stderr unless a sink
 // is installed). Text is passed on exactly as formatted.
 void kprintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The text of a "%s" trace argument: a null text shows as glibc prints it.
+inline const char* TraceText(const std::optional<std::string>& text) { return text ? text->c_str() : "(null)"; }
 
 // Tests capture the trace by installing a sink; an empty sink restores stderr.
 using DebugSink = std::function<void(std::string_view)>;

@@ -3,12 +3,16 @@
 
 #include "gui/vocabulary.h"
 #include "model/project.h"
+#include "model/project_view.h"
 #include "support/test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -115,6 +119,43 @@ TEST_F(ProjectTest, DeletingWhereThereIsNoCroutonChangesNothing)
     EXPECT_THAT(ProjectNames(project_.get()), ElementsAre("P", "Q"));
     EXPECT_THAT(Entries(gCroutonList), ElementsAre("P", "Q"));
     EXPECT_EQ(project_->numberOfCroutons, 2);
+}
+
+// What the windows are told, through the project view's hooks, when the
+// model changes the list: one row per change.
+struct ViewCase {
+    const char* what;
+    std::function<void(std::unique_ptr<Project>&)> change;
+    std::vector<std::string> told;
+};
+
+TEST_F(ProjectTest, TheWindowsAreToldOfEveryChangeTheyFollow)
+{
+    const std::vector<ViewCase> cases = {
+        {"delete", [](auto& project) { DeleteCroutonFromProject(project.get(), 1); }, {"removed Q"}},
+        {"delete nothing", [](auto& project) { DeleteCroutonFromProject(project.get(), 5); }, {}},
+        {"move", [](auto& project) { MoveCroutonInProject(project.get(), 0, 2); }, {"moved"}},
+        {"destroy", [](auto& project) { DestroyProject(std::move(project)); },
+         {"removed P", "removed Q", "removed R"}},
+        {"new", [](auto& project) { project = NewProject(); }, {"shown"}},
+    };
+    const ProjectViewHooks installed = ProjectView();
+    for (const ViewCase& row : cases) {
+        SCOPED_TRACE(row.what);
+        if (project_)
+            DestroyProject(std::move(project_));
+        project_ = NewProject();
+        Fill({"P", "Q", "R"});
+        std::vector<std::string> told;
+        ProjectViewHooks hooks;
+        hooks.projectShown = [&told](Project*) { told.push_back("shown"); };
+        hooks.croutonsMoved = [&told] { told.push_back("moved"); };
+        hooks.croutonRemoved = [&told](const Crouton* crouton) { told.push_back("removed " + *crouton->name); };
+        SetProjectViewHooks(std::move(hooks));
+        row.change(project_);
+        SetProjectViewHooks(installed);
+        EXPECT_EQ(told, row.told);
+    }
 }
 
 struct MoveCase {

@@ -725,7 +725,7 @@ TEST_F(ProjectFileTest, VideoCroutonStartOnTheEncoderCommandLine)
     // An .avi render: the line the program always wrote.
     SetField(BUTTON_MAIN_OUTPUTFILENAME, Path("out.avi"));
     TraceCapture trace;
-    RenderCrouton(crouton.get(), Path("piece.avi"), FALSE);
+    RenderCrouton(gProject.get(), crouton.get(), Path("piece.avi"), FALSE);
     const std::string command =
         "Executing mencoder \"" + Path("GreatVideo.avi") + "\" -o \"" + Path("piece.avi") +
         "\" -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000 "

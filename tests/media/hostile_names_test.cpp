@@ -87,7 +87,7 @@ TEST_P(HostileNames, PreviewOfAVideoRefusesTheName)
     crouton->videoLength = 10;
     SetField(BUTTON_CROUTONEDITOR_VIDEO_FILENAME, folder_ / (GetParam().text + ".avi"));
     TraceCapture trace;
-    GrabPreviews_Video(crouton.get());
+    GrabPreviews_Video(crouton.get(), ReadPreviewInputs());
     ExpectNothingHandedOn(trace.Text());
 }
 
@@ -106,7 +106,7 @@ TEST_P(HostileNames, RenderingOfAPictureRefusesTheName)
 {
     Crouton* images = Append(Images(folder_ / (GetParam().text + ".png"), 6));
     TraceCapture trace;
-    RenderCrouton(images, "T:__TempVideo", FALSE);
+    RenderCrouton(gProject.get(), images, "T:__TempVideo", FALSE);
     ExpectNothingHandedOn(trace.Text());
 }
 
@@ -118,7 +118,7 @@ TEST_P(HostileNames, RenderingOfASequenceRefusesTheName)
     WriteHostFile(folder_ / ("frame2" + GetParam().text + ".png"), "");
     Crouton* images = Append(Images(folder_ / "frame#?.png", 6));
     TraceCapture trace;
-    RenderCrouton(images, "T:__TempVideo", FALSE);
+    RenderCrouton(gProject.get(), images, "T:__TempVideo", FALSE);
     ExpectNothingHandedOn(trace.Text());
 }
 

@@ -18,6 +18,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -332,12 +333,46 @@ TEST_F(PreviewGrab, AnnouncedButUnsavedScreenshotsLeaveTheStillsAlone)
         SetStretch(0, 3, 3);
         SetSource(folder_ / "clip.avi");
         TraceCapture trace;
-        GrabPreviews_Video(crouton_.get());
+        GrabPreviews_Video(crouton_.get(), ReadPreviewInputs());
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(crouton_->previewFilename[static_cast<std::size_t>(i)], "old" + std::to_string(i) + ".png");
         EXPECT_EQ(Count(trace.Text(), "Command: "), 5u);
         EXPECT_THAT(trace.Text(), Not(HasSubstr("No screenshot found.")));
         EXPECT_THAT(trace.Text(), Not(HasSubstr("Found screenshot")));
+    }
+}
+
+// A run that took no screenshot at all: the still has no key frame, and the
+// editor shows that at once, whether the still comes from a clip or a picture.
+TEST_F(PreviewGrab, NoScreenshotShowsNoKeyFrameInTheEditor)
+{
+    const std::string picture = folder_ / "one.png";
+    MakePicture(picture);
+    struct Row {
+        const char* what;
+        std::function<void(Crouton*)> grab;
+    };
+    const std::vector<Row> rows = {
+        {"clip", [this](Crouton* crouton) {
+             crouton->isVideo = TRUE;
+             crouton->videoLength = 3;
+             SetStretch(0, 3, 3);
+             SetSource(folder_ / "clip.avi");
+             GrabPreviews_Video(crouton, ReadPreviewInputs());
+         }},
+        {"picture", [&picture](Crouton* crouton) {
+             crouton->isVideo = FALSE;
+             GrabPreviewImage(crouton, picture + "\n", cTemporaryPreviewFilename[2], 2);
+         }},
+    };
+    FakePlayer player("Exiting... (Quit)\n");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        crouton_->previewFilename[2] = "old.png";
+        mui::nnset(gButtons[kEditorImages[2]], MUIA_NBitmap_Normal, std::string("Marked.png"));
+        row.grab(crouton_.get());
+        EXPECT_EQ(crouton_->previewFilename[2], "NoKeyFrame.png");
+        EXPECT_EQ(Picture(kEditorImages[2]), "NoKeyFrame.png");
     }
 }
 
@@ -390,7 +425,7 @@ TEST_F(PreviewGrab, ImageSequencePicksEveryOtherImageAndTheLastAtTheEnd)
         still = "kept.png";
     SetSliders({100, 10, 30, 50, 70});
     trace.Clear();
-    GrabPreviews_Images(crouton_.get());
+    GrabPreviews_Images(crouton_.get(), ReadPreviewInputs());
     for (const auto& still : crouton_->previewFilename)
         EXPECT_EQ(still, "kept.png");
     EXPECT_THAT(trace.Text(), Not(HasSubstr("Found screenshot")));

@@ -2,6 +2,7 @@
 // probes of tiny clips made here with ffmpeg.
 #include "media/probe.h"
 
+#include "gui/editor.h"
 #include "gui/vocabulary.h"
 #include "media_test_support.h"
 #include "model/crouton.h"
@@ -27,6 +28,14 @@ using cwtest::Address;
 using cwtest::HostFile;
 
 namespace {
+
+// The probe as the crouton editor's "_Load" runs it on its source field: a
+// clip's length reaches the editor's sliders.
+BOOL LoadFromEditor(Crouton* crouton, const std::string& source)
+{
+    mui::nnset(gButtons[BUTTON_CROUTONEDITOR_VIDEO_FILENAME], MUIA_String_Contents, source);
+    return CroutonEditor_LoadVideo(crouton);
+}
 
 std::string ExpectedCommands(const std::string& quotedName)
 {
@@ -242,7 +251,7 @@ TEST_F(ProbeClip, ClipWithSoundFillsEveryField)
     MakeClip(clip, true);
     auto crouton = MarkedCrouton();
     TraceCapture trace;
-    EXPECT_EQ(LoadVideoIntoCrouton(crouton.get(), clip), TRUE);
+    EXPECT_EQ(LoadFromEditor(crouton.get(), clip), TRUE);
 
     EXPECT_EQ(crouton->isVideo, TRUE);
     EXPECT_EQ(crouton->videoLength, 2);
@@ -312,7 +321,7 @@ TEST_F(ProbeClip, NameWithBlanksAndQuotesReachesTheTool)
 TEST_F(ProbeClip, MissingFileGivesZeroLengthAndStillSucceeds)
 {
     auto crouton = MarkedCrouton();
-    EXPECT_EQ(LoadVideoIntoCrouton(crouton.get(), folder_ / "nothing.avi"), TRUE);
+    EXPECT_EQ(LoadFromEditor(crouton.get(), folder_ / "nothing.avi"), TRUE);
     EXPECT_EQ(crouton->isVideo, TRUE);
     EXPECT_EQ(crouton->videoLength, 0);
     EXPECT_EQ(crouton->width, 0);
@@ -327,7 +336,7 @@ TEST_F(ProbeClip, MissingFileGivesZeroLengthAndStillSucceeds)
 TEST_F(ProbeClip, ImageLeavesTheSlidersAlone)
 {
     auto crouton = MarkedCrouton();
-    EXPECT_EQ(LoadVideoIntoCrouton(crouton.get(), folder_ / "img#?.png"), TRUE);
+    EXPECT_EQ(LoadFromEditor(crouton.get(), folder_ / "img#?.png"), TRUE);
     EXPECT_EQ(crouton->isVideo, FALSE);
     EXPECT_EQ(mui::XGetLong(startSlider_, MUIA_Disabled), TRUE);
     EXPECT_EQ(mui::XGetLong(endSlider_, MUIA_Disabled), TRUE);
@@ -364,7 +373,7 @@ protected:
     {
         media_test::WriteHostFile(folder_ / "answers", answers);
         auto crouton = CreateCrouton();
-        EXPECT_EQ(LoadVideoIntoCrouton(crouton.get(), folder_ / "clip.avi"), TRUE);
+        EXPECT_EQ(LoadFromEditor(crouton.get(), folder_ / "clip.avi"), TRUE);
         return crouton;
     }
 

@@ -38,7 +38,7 @@ protected:
     {
         cwtest::FakeTools tools;
         TraceCapture trace;
-        RenderCrouton(crouton, filename, silent);
+        RenderCrouton(gProject.get(), crouton, filename, silent);
         trace_ = trace.Text();
         const std::vector<std::string> lines = tools.Encoder();
         EXPECT_LE(lines.size(), 1u);

@@ -1,0 +1,56 @@
+// How the project shows in the windows. The main window's two lists mirror
+// the project's croutons entry for entry, and the model keeps them so; the
+// rest of the windows follow a change the model makes through the hooks,
+// which gui/ installs when it builds the windows (tests install their own).
+// Without hooks a change reaches only the model and the two lists.
+#pragma once
+
+#include "model/project.h"
+#include "mui/mui.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+// The crouton list and the visual list, valid while the windows stand (or
+// while a test's lists do); null otherwise.
+extern mui::Object* gCroutonList;
+extern mui::Object* gVisualList;
+
+// The main window's fields as the user left them, read as texts: a project
+// file keeps the custom rate as it was typed, and a render refuses a size
+// or rate in the words typed. A field without a gadget is none.
+struct ProjectFields {
+    std::optional<std::string> projectName;
+    std::optional<std::string> outputFileName;
+    std::optional<std::string> soundtrack;
+    std::optional<std::string> width;
+    std::optional<std::string> height;
+    std::optional<std::string> customFps;
+};
+
+struct ProjectViewHooks {
+    // A new or loaded project is in place: the fields show its settings.
+    std::function<void(Project*)> projectShown;
+    // A loaded project's cycle and text settings, before its croutons load.
+    std::function<void(const Project&)> settingsLoaded;
+    // The crouton list was reordered: the details show the active crouton.
+    std::function<void()> croutonsMoved;
+    // A crouton leaves the project: nothing may act on it any more.
+    std::function<void(const Crouton*)> croutonRemoved;
+    // A new crouton's source was probed as a video clip.
+    std::function<void(Crouton*)> clipProbed;
+    // The main window's fields.
+    std::function<ProjectFields()> readFields;
+};
+
+void SetProjectViewHooks(ProjectViewHooks hooks);
+const ProjectViewHooks& ProjectView();
+// The fields through the hook; all none without one.
+ProjectFields ReadProjectFields();
+
+// Rewrites entry `id` of the crouton list from the project's crouton there,
+// makes it the active entry and shows the crouton's picture.
+void UpdateGUIListEntry(Project* project, LONG id);
+// Every entry, in order.
+void UpdateGUIList(Project* project);
