@@ -10,7 +10,6 @@
 #include "os/command.h"
 #include "os/dos.h"
 #include "os/exec.h"
-#include "mui/mui.h"
 #include "os/work.h"
 
 #include <algorithm>

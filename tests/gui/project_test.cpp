@@ -137,7 +137,11 @@ TEST_F(ProjectTest, TheWindowsAreToldOfEveryChangeTheyFollow)
         {"move", [](auto& project) { MoveCroutonInProject(project.get(), 0, 2); }, {"moved"}},
         {"destroy", [](auto& project) { DestroyProject(std::move(project)); },
          {"removed P", "removed Q", "removed R"}},
-        {"new", [](auto& project) { project = NewProject(); }, {"shown"}},
+        {"replace", [](auto& project) {
+             DestroyProject(std::move(project));
+             project = NewProject();
+         },
+         {"removed P", "removed Q", "removed R", "shown"}},
     };
     const ProjectViewHooks installed = ProjectView();
     for (const ViewCase& row : cases) {
