@@ -369,34 +369,6 @@ std::optional<LONG> FileSize(std::string_view name)
     return info.fib_Size;
 }
 
-bool CopyDosFile(std::string_view from, std::string_view to)
-{
-    // A long copy lets the windows paint.
-    ToolWaitScope waiting;
-    FileHandle source = Open(from, MODE_OLDFILE);
-    if (!source)
-        return false;
-    FileHandle target = Open(to, MODE_NEWFILE);
-    if (!target)
-        return false;
-    bool good = CopyFileData(*source, *target);
-    Close(std::move(source));
-    if (!Close(std::move(target)))
-        good = false;
-    if (!good)
-        DeleteFile(to);
-    return good;
-}
-
-bool MoveDosFile(std::string_view from, std::string_view to)
-{
-    if (Rename(from, to))
-        return true;
-    if (!CopyDosFile(from, to))
-        return false;
-    DeleteFile(from);
-    return true;
-}
 
 } // namespace render_detail
 

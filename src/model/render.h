@@ -5,6 +5,7 @@
 #include "model/project.h"
 
 #include "os/command.h"
+#include "tools/render_support.h"
 
 #include <optional>
 #include <string>

@@ -7,6 +7,7 @@
 #include "tools/tool_plan_parts.h"
 
 #include "os/command.h"
+#include "tools/render_support.h"
 #include "os/dos.h"
 
 #include <cstdlib>
@@ -239,7 +240,7 @@ LONG CarryRun(const PlannedRun& planned)
 
 std::optional<PictureShape> ProbePictureShape(std::string_view path)
 {
-    const cwtools::SourceFacts facts = cwtools::ProbeSource(cwtools::ToolPath(path));
+    const cwtools::SourceFacts facts = cwtools::ProbeSource(ToolPath(path));
     if (!facts.hasVideo || facts.width <= 0 || facts.height <= 0)
         return std::nullopt;
     PictureShape shape;
