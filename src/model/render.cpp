@@ -217,6 +217,24 @@ std::string WithBitrate(const char* options, LONG bitrate)
 
 } // namespace
 
+std::string JoinCommand(std::string_view output, std::string_view assembled, std::string_view piece)
+{
+    return "mencoder -oac pcm -ovc lavc -o \"" + EscapeInQuotes(output) + "\" \"" + EscapeInQuotes(assembled) + "\" \""
+           + EscapeInQuotes(piece) + "\"\n";
+}
+
+std::string SoundtrackCommand(std::string_view silentVideo, std::string_view soundtrack, std::string_view output)
+{
+    return "mencoder -oac lavc -ovc copy " + std::string(silentVideo) + " -audiofile \"" + EscapeInQuotes(soundtrack)
+           + "\" -o " + QuoteIfNeeded(output);
+}
+
+std::string FinishCommand(std::string_view output, std::string_view finishVideo)
+{
+    return "mencoder " + std::string(OutputKindFor(output).finish) + " -o \"" + EscapeInQuotes(output) + "\" \""
+           + std::string(finishVideo) + "\"\n";
+}
+
 namespace render_detail {
 
 LONG RunRenderCommand(const std::string& command)

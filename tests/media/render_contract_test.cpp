@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -169,6 +170,92 @@ TEST_F(RenderContract, EveryCroutonLineIsPlannedAsItAsks)
         EXPECT_EQ(piece->sampleRate == 0, row.silent);
         EXPECT_EQ(plan->runs.back().output.empty(), false);
         DeleteFile("T:__TempVideo");
+    }
+}
+
+// The lines around the croutons' (the joins, the soundtrack, the finish):
+// for each output kind, the operation that takes it and what its plan does.
+TEST(RenderContractLines, JoinSoundtrackAndFinishArePlannedAsTheyAsk)
+{
+    struct Row {
+        const char* output;
+        const char* codec;     // the pieces' picture
+        const char* container; // the finished file's
+        const char* sound;     // the finished file's sound encoder
+    };
+    const Row rows[] = {
+        {"RAM:out.avi", "mpeg4", "avi", "libmp3lame"},
+        {"RAM:out.mp4", "h264", "mp4", "aac"},
+        {"RAM:out.m4v", "h264", "mp4", "aac"},
+        {"RAM:out.mov", "h264", "mov", "aac"},
+        {"RAM:out.mkv", "h264", "matroska", "aac"},
+        {"RAM:out.webm", "vp9", "webm", "libopus"},
+        {"RAM:out.video", "mpeg4", "avi", "libmp3lame"},
+    };
+    for (const Row& row : rows) {
+        const std::string output = row.output;
+        for (const auto& [operationName, command] : std::vector<std::pair<std::string, std::string>>{
+                 {"join", JoinCommand(output, "T:__TempVideo2", "T:__TempVideo")},
+                 {"soundtrack", SoundtrackCommand("T:__SilentVideo", "Work:tune.mp3", output)},
+                 {"finish", FinishCommand(output, "T:__FinishVideo")}}) {
+            SCOPED_TRACE(command);
+            ParsedCommand parsed;
+            ASSERT_TRUE(ParseCommandLine(command, parsed));
+            const auto line = cwtools::ReadMencoderLine(parsed.arguments, parsed.quoted);
+            ASSERT_TRUE(line);
+            const cwtools::MencoderOperation* operation = cwtools::RecogniseMencoderLine(*line);
+            ASSERT_TRUE(operation) << "the line would run the host's mencoder";
+            EXPECT_EQ(operation->name, operationName);
+
+            cwtools::LineFacts facts;
+            facts.hostPaths[*line->Value("-o")] = "/out/video";
+            for (const std::string& input : line->inputs) {
+                const std::string host = "/src/" + input;
+                facts.hostPaths[input] = host;
+                cwtools::FileFacts file;
+                file.path = host;
+                if (input.find(".mp3") != std::string::npos) {
+                    file.kind = cwtools::FileFacts::Kind::Foreign;
+                    file.source.readable = file.source.hasAudio = true;
+                    file.source.audioCodec = "mp3";
+                    file.source.duration = 60;
+                } else {
+                    file.kind = cwtools::FileFacts::Kind::Piece;
+                    file.piece = {.width = 640, .height = 480, .rate = {25, 1}, .frames = 100, .sampleRate = 44100,
+                        .samples = 176400, .codec = row.codec, .darNum = 0, .darDen = 0};
+                }
+                facts.files[host] = file;
+            }
+            if (const auto value = line->Value("-audiofile")) {
+                facts.hostPaths[*value] = "/src/tune.mp3";
+                cwtools::FileFacts tune;
+                tune.kind = cwtools::FileFacts::Kind::Foreign;
+                tune.path = "/src/tune.mp3";
+                tune.source.readable = tune.source.hasAudio = true;
+                tune.source.audioCodec = "mp3";
+                tune.source.duration = 60;
+                facts.files[tune.path] = tune;
+            }
+            facts.store = "/t/store";
+            facts.progress = "/t/progress";
+            facts.scratch = "/t/script";
+            const auto plan = operation->plan(*line, facts);
+            ASSERT_TRUE(plan) << "the tool refuses a line the render wrote";
+            if (operationName == "join") {
+                // Pieces of one format are listed, not encoded again.
+                EXPECT_TRUE(plan->assembly);
+                EXPECT_TRUE(plan->runs.empty());
+                continue;
+            }
+            ASSERT_FALSE(plan->runs.empty());
+            const std::vector<std::string>& argv = plan->runs.back().run.argv;
+            if (operationName == "finish") {
+                EXPECT_EQ(argv[argv.size() - 2], row.container);
+                EXPECT_NE(std::find(argv.begin(), argv.end(), row.sound), argv.end());
+            } else {
+                EXPECT_NE(std::find(argv.begin(), argv.end(), "/src/tune.mp3"), argv.end()) << "the tune is read";
+            }
+        }
     }
 }
 
