@@ -190,7 +190,12 @@ FileFacts ExamineFile(const std::string& hostPath)
         facts.pieces = std::move(*pieces);
         return facts;
     }
-    if (auto piece = ReadPieceTag(head)) {
+    // A piece is a file the tool wrote in this instance's T: folder; a file
+    // from elsewhere whose header happens to hold a piece's text is the
+    // ordinary file it is, and is probed.
+    const std::string temporary = TemporaryFolder();
+    const bool inTemporary = !temporary.empty() && hostPath.starts_with(temporary + "/");
+    if (auto piece = inTemporary ? ReadPieceTag(head) : std::nullopt) {
         facts.kind = FileFacts::Kind::Piece;
         facts.piece = *piece;
         facts.source.readable = true;
