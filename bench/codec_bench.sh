@@ -8,7 +8,7 @@
 # rate against the one asked, as ffprobe measures it.
 #
 #   bash bench/codec_bench.sh [BUILD_DIR] [COUNTS...]
-# BUILD_DIR defaults to build (cw_platform must be built there); COUNTS to 16.
+# BUILD_DIR defaults to build (the platform libraries must be built there); COUNTS to 16.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,13 +17,17 @@ shift || true
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(16)
 
-library=$build/src/libcw_platform.a
-[ -f "$library" ] || { echo "build cw_platform first: cmake --build $build --target cw_platform" >&2; exit 1; }
+# The platform layer's libraries, each before the ones it uses.
+libraries=()
+for layer in tools process mui os; do
+    libraries+=("$build/src/libcw_$layer.a")
+    [ -f "${libraries[-1]}" ] || { echo "build the platform libraries first: cmake --build $build --target cw_tools cw_mui" >&2; exit 1; }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/cw-codec-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 driver=$work/render_lines
-${CXX:-c++} -std=c++20 -O2 -I"$here/src" "$here/bench/driver/render_lines.cpp" "$library" -o "$driver"
+${CXX:-c++} -std=c++20 -O2 -I"$here/src" "$here/bench/driver/render_lines.cpp" "${libraries[@]}" -o "$driver"
 
 # Eight different moving clips of 4 s with a camera's grain, H.264 with AAC
 # sound, as a phone or camera gives them; croutons take them in turn.

@@ -10,7 +10,7 @@
 # machine).
 #
 #   bash bench/render_bench.sh [BUILD_DIR] [COUNTS...]
-# BUILD_DIR defaults to build (cw_platform must be built there).
+# BUILD_DIR defaults to build (the platform libraries must be built there).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,13 +19,17 @@ shift || true
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(8 16 32 64)
 
-library=$build/src/libcw_platform.a
-[ -f "$library" ] || { echo "build cw_platform first: cmake --build $build --target cw_platform" >&2; exit 1; }
+# The platform layer's libraries, each before the ones it uses.
+libraries=()
+for layer in tools process mui os; do
+    libraries+=("$build/src/libcw_$layer.a")
+    [ -f "${libraries[-1]}" ] || { echo "build the platform libraries first: cmake --build $build --target cw_tools cw_mui" >&2; exit 1; }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/cw-render-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 driver=$work/render_lines
-${CXX:-c++} -std=c++20 -O2 -I"$here/src" "$here/bench/driver/render_lines.cpp" "$library" -o "$driver"
+${CXX:-c++} -std=c++20 -O2 -I"$here/src" "$here/bench/driver/render_lines.cpp" "${libraries[@]}" -o "$driver"
 
 # Eight different clips of 4 s, H.264 with AAC sound; croutons take them in turn.
 for i in 1 2 3 4 5 6 7 8; do

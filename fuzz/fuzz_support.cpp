@@ -2,6 +2,7 @@
 
 #include "os/dos.h"
 #include "os/exec.h"
+#include "tools/tools.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -43,7 +44,7 @@ void SetUp()
     ::setenv("CLIPWEAVER_ASSIGN_WORK", Folder().c_str(), 1);
     if (::chdir(Folder().c_str()) != 0)
         std::abort();
-    InitVolumes();
+    cwtools::StartInstance();
 }
 
 std::string WriteFile(const std::string& name, std::string_view text)

@@ -9,6 +9,7 @@
 // AAC, as the program does for an .mp4 output.
 #include "os/command.h"
 #include "os/dos.h"
+#include "tools/tools.h"
 
 #include <chrono>
 #include <cstdio>
@@ -35,7 +36,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: render_lines OUTPUT SECONDS WIDTH HEIGHT CLIP...\n");
         return 2;
     }
-    InitVolumes();
+    cwtools::StartInstance();
     const std::string output = argv[1];
     const std::string seconds = argv[2];
     const std::string scale = std::string("scale=") + argv[3] + ":" + argv[4];

@@ -2,6 +2,7 @@
 // current folder with the user's actions taken from a script file.
 #include "gui/script.h"
 #include "os/dos.h"
+#include "tools/tools.h"
 
 #include <array>
 #include <cerrno>
@@ -73,7 +74,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::istringstream script(*text);
-    InitVolumes();
+    cwtools::StartInstance();
     InstallStopHandlers();
     return RunScript(script, std::cout, std::cerr);
 }

@@ -28,9 +28,6 @@ constexpr std::intptr_t kStackSize = 1024000;
 // Only this much of MPlayer's output is looked at.
 constexpr LONG kOutputLimit = 10239;
 
-// Every picture kind the file requesters offer is taken as a picture.
-bool HasImageExtension(std::string_view filename) { return IsPictureName(filename); }
-
 // A name holding wildcards names an image sequence; so does one that can't be
 // parsed as a pattern at all. A file of exactly that name ("holiday (1).mp4")
 // is that file.
@@ -133,7 +130,7 @@ BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
     if (!crouton)
         return FALSE;
 
-    if (HasImageExtension(filename) || IsImagePattern(filename))
+    if (IsPictureName(filename) || IsImagePattern(filename))
         return LoadImageIntoCrouton(crouton, filename);
 
     crouton->isVideo = TRUE;
@@ -160,7 +157,7 @@ BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
     const std::string output = ReadToolOutput(*outputFile);
     Close(std::move(outputFile));
 
-    crouton->videoLength = WholeSeconds(ReadFloatFromBuffer(output, "LENGTH") + 0.99);
+    crouton->videoLength = WholeSeconds(static_cast<float>(ReadLengthAnswer(output).value_or(0.0)) + 0.99);
     crouton->width = ReadIntFromBuffer(output, "width");
     crouton->height = ReadIntFromBuffer(output, "height");
     crouton->videoBitrate = ReadIntFromBuffer(output, "video_bitrate");
@@ -203,4 +200,43 @@ std::optional<std::string> ReadStringFromBuffer(std::string_view buffer, std::st
     if (!answer)
         return std::nullopt;
     return AnswerLine(*answer);
+}
+
+std::optional<double> ReadLengthAnswer(std::string_view buffer)
+{
+    const std::optional<std::string> line = ReadStringFromBuffer(buffer, "LENGTH");
+    if (!line)
+        return std::nullopt;
+    char* end = nullptr;
+    const double seconds = std::strtod(line->c_str(), &end);
+    if (end == line->c_str())
+        return 0.0; // as the probe has always read a length it cannot parse
+    return seconds;
+}
+
+std::optional<double> ProbeMediaLength(std::string_view path)
+{
+    // A name that would break the command file's line is not asked (and
+    // not traced: this is no probe the user started).
+    if (std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }))
+        return std::nullopt;
+    FileHandle commandFile = Open(kCommandFile, MODE_NEWFILE);
+    if (!commandFile)
+        return std::nullopt;
+    const std::string commands = "loadfile \"" + EscapeForSlave(path) + "\"\nget_time_length\nquit\n";
+    Write(*commandFile, commands.data(), static_cast<LONG>(commands.size()));
+    Close(std::move(commandFile));
+    // An answer left by an earlier probe must not pass for this one's.
+    DeleteFile(kOutputFile);
+    if (SystemTagList(kProbeCommand, {{NP_StackSize, kStackSize}}) != 0)
+        return std::nullopt;
+    FileHandle outputFile = Open(kOutputFile, MODE_OLDFILE);
+    if (!outputFile)
+        return std::nullopt;
+    const std::string output = ReadToolOutput(*outputFile);
+    Close(std::move(outputFile));
+    const std::optional<double> seconds = ReadLengthAnswer(output);
+    if (!seconds || !(*seconds >= 0))
+        return std::nullopt;
+    return seconds;
 }

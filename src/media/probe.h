@@ -17,3 +17,10 @@ BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename);
 int ReadIntFromBuffer(std::string_view buffer, std::string_view keyword);
 float ReadFloatFromBuffer(std::string_view buffer, std::string_view keyword);
 std::optional<std::string> ReadStringFromBuffer(std::string_view buffer, std::string_view keyword);
+// The length in seconds of a video (an AmigaDOS or host path), asked of
+// MPlayer's slave mode through the command runner as a probe asks it; none
+// when it cannot be told.
+std::optional<double> ProbeMediaLength(std::string_view path);
+// The length MPlayer answered in its output ("ANS_LENGTH="), the one reader
+// of it; none when it gave none.
+std::optional<double> ReadLengthAnswer(std::string_view buffer);

@@ -2,6 +2,8 @@
 // wildcard pattern covers, counted and listed in frame order.
 #include "model/imageseq.h"
 
+#include "os/pattern.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -171,29 +173,7 @@ LONG ImageCroutonLength(int count, float rate)
     return static_cast<LONG>(seconds);
 }
 
-int GetIDFromString(std::string_view string)
-{
-    const auto isDigit = [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte >= '0' && byte <= '9';
-    };
-    std::size_t end = string.size();
-    while (end > 0 && !isDigit(string[end - 1]))
-        --end;
-    if (end == 0)
-        return 0;
-    std::size_t begin = end;
-    while (begin > 0 && isDigit(string[begin - 1]))
-        --begin;
-    // Runs too long for an int are held at its largest value.
-    long long value = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-        value = value * 10 + (string[i] - '0');
-        if (value > INT_MAX)
-            return INT_MAX;
-    }
-    return static_cast<int>(value);
-}
+int GetIDFromString(std::string_view string) { return SequenceNumber(string); }
 
 int CompareFilename(const std::string& a, const std::string& b)
 {

@@ -214,6 +214,24 @@ std::string WithBitrate(const char* options, LONG bitrate)
 
 } // namespace
 
+std::string JoinCommand(std::string_view output, std::string_view assembled, std::string_view piece)
+{
+    return "mencoder -oac pcm -ovc lavc -o \"" + EscapeInQuotes(output) + "\" \"" + EscapeInQuotes(assembled) + "\" \""
+           + EscapeInQuotes(piece) + "\"\n";
+}
+
+std::string SoundtrackCommand(std::string_view silentVideo, std::string_view soundtrack, std::string_view output)
+{
+    return "mencoder -oac lavc -ovc copy " + std::string(silentVideo) + " -audiofile \"" + EscapeInQuotes(soundtrack)
+           + "\" -o " + QuoteIfNeeded(output);
+}
+
+std::string FinishCommand(std::string_view output, std::string_view finishVideo)
+{
+    return "mencoder " + std::string(OutputKindFor(output).finish) + " -o \"" + EscapeInQuotes(output) + "\" \""
+           + std::string(finishVideo) + "\"\n";
+}
+
 namespace render_detail {
 
 LONG RunRenderCommand(const std::string& command)
@@ -366,34 +384,6 @@ std::optional<LONG> FileSize(std::string_view name)
     return info.fib_Size;
 }
 
-bool CopyDosFile(std::string_view from, std::string_view to)
-{
-    // A long copy lets the windows paint.
-    ToolWaitScope waiting;
-    FileHandle source = Open(from, MODE_OLDFILE);
-    if (!source)
-        return false;
-    FileHandle target = Open(to, MODE_NEWFILE);
-    if (!target)
-        return false;
-    bool good = CopyFileData(*source, *target);
-    Close(std::move(source));
-    if (!Close(std::move(target)))
-        good = false;
-    if (!good)
-        DeleteFile(to);
-    return good;
-}
-
-bool MoveDosFile(std::string_view from, std::string_view to)
-{
-    if (Rename(from, to))
-        return true;
-    if (!CopyDosFile(from, to))
-        return false;
-    DeleteFile(from);
-    return true;
-}
 
 } // namespace render_detail
 

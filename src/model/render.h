@@ -5,6 +5,7 @@
 #include "model/project.h"
 
 #include "os/command.h"
+#include "tools/render_support.h"
 
 #include <optional>
 #include <string>
@@ -40,3 +41,11 @@ BOOL AppendVideo(std::string_view filename1, std::string_view filename2);
 // centred on black ("scale=480:360,expand=640:360"). A source of the
 // frame's shape, or of a shape not known, is scaled to the frame.
 std::string FrameFilters(LONG width, LONG height, double display, const std::optional<PictureShape>& source);
+// The render's lines besides each crouton's, built apart from running them:
+// the join of the video so far (moved aside to `assembled`) and the next
+// piece into `output`; the soundtrack laid under the silent video; the
+// finishing run from `finishVideo` into the container `output`'s name asks
+// for.
+std::string JoinCommand(std::string_view output, std::string_view assembled, std::string_view piece);
+std::string SoundtrackCommand(std::string_view silentVideo, std::string_view soundtrack, std::string_view output);
+std::string FinishCommand(std::string_view output, std::string_view finishVideo);

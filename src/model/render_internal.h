@@ -38,10 +38,6 @@ std::string FieldText(std::optional<std::string> ProjectFields::*field);
 
 // The size of a file, or none when it does not exist.
 std::optional<LONG> FileSize(std::string_view name);
-// Copies a file with dos reads and writes; no partial copy is left.
-bool CopyDosFile(std::string_view from, std::string_view to);
-// Moves a file: Rename, else a copy and a delete.
-bool MoveDosFile(std::string_view from, std::string_view to);
 
 // The host path of a name as the user should read it.
 std::string ShownPath(std::string_view name);

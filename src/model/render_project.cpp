@@ -458,8 +458,7 @@ private:
         WorkPart(parts_.joinEnd, parts_.soundtrackEnd);
         const std::string& soundtrack = *project_.soundtrack;
         kprintf("Rendering with soundtrack %s.\n", soundtrack.c_str());
-        const std::string command = "mencoder -oac lavc -ovc copy " + std::string(kSilentVideo) + " -audiofile \""
-                                    + EscapeInQuotes(soundtrack) + "\" -o " + QuoteIfNeeded(output_);
+        const std::string command = SoundtrackCommand(kSilentVideo, soundtrack, output_);
         kprintf("Command is %s.\n", command.c_str());
         DeleteFile(output_);
         const LONG code = RunRenderCommand(command);
@@ -485,9 +484,7 @@ private:
                        + " (is T: full?).";
             return;
         }
-        const std::string command = "mencoder " + std::string(OutputKindFor(output_).finish) + " -o \""
-                                    + EscapeInQuotes(output_) + "\" \""
-                                    + std::string(kFinishVideo) + "\"\n";
+        const std::string command = FinishCommand(output_, kFinishVideo);
         kprintf("Finishing: %s.\n", command.c_str());
         const LONG code = RunRenderCommand(command);
         const std::string reason = code != 0 || !BigEnough(output_) ? FailureReason(output_, {}, code) : "";
@@ -561,8 +558,7 @@ BOOL AppendVideo(std::string_view filename1, std::string_view filename2)
         DeleteFile(filename1);
     }
 
-    const std::string command = "mencoder -oac pcm -ovc lavc -o \"" + EscapeInQuotes(filename1) + "\" \""
-                                + EscapeInQuotes(kTempVideo2) + "\" \"" + EscapeInQuotes(filename2) + "\"\n";
+    const std::string command = JoinCommand(filename1, kTempVideo2, filename2);
     kprintf("Executing: %s.\n", command.c_str());
     const LONG code = RunRenderCommand(command);
 

@@ -2,6 +2,8 @@
 // disk and the tool's own last error line) and where the finished video is.
 #include "model/render_internal.h"
 
+#include "media/probe.h"
+
 #include "model/tables.h"
 #include "os/command.h"
 #include "os/dos.h"

@@ -3,6 +3,7 @@
 // script driver and in tests.
 #pragma once
 
+#include "os/dos.h"
 #include "os/exec.h"
 
 #include <functional>
@@ -72,10 +73,7 @@ std::string WithPatternExtension(const AslTags& tags, std::string name);
 // The kinds of media file the program takes, by extension (lower case; names
 // match in any case).
 extern const std::vector<std::string_view> kVideoExtensions;
-extern const std::vector<std::string_view> kPictureExtensions;
-// Whether a file name is a picture's (kPictureExtensions, in any case): only
-// pictures make a sequence.
-bool IsPictureName(std::string_view name);
+// (The pictures' kinds, kPictureExtensions and IsPictureName, are in dos.h.)
 // The pattern naming exactly the chosen files of a folder: their common
 // start, "#?", their common end; nullopt when there is none, that is when
 // every such pattern would also name other files of `folderFiles`.

@@ -210,20 +210,6 @@ std::string WithPatternExtension(const AslTags& tags, std::string name)
 
 const std::vector<std::string_view> kVideoExtensions = {".avi", ".mpg", ".mpeg", ".mp4", ".m4v", ".mov", ".mkv",
                                                         ".webm", ".ogv", ".flv", ".wmv", ".3gp", ".ts", ".mts"};
-const std::vector<std::string_view> kPictureExtensions = {".png", ".jpg",  ".jpeg", ".bmp",
-                                                          ".gif", ".tif", ".tiff", ".webp"};
-
-bool IsPictureName(std::string_view name)
-{
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos)
-        return false;
-    std::string extension(name.substr(dot));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return std::find(kPictureExtensions.begin(), kPictureExtensions.end(), extension) != kPictureExtensions.end();
-}
-
 std::optional<std::string> SequencePattern(const std::vector<std::string>& chosen,
                                            const std::vector<std::string>& folderFiles)
 {

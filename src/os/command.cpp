@@ -1,11 +1,10 @@
 // The command runner. A command line is read the way the AmigaDOS shell reads
-// it, and its command name picks one of the tools this program knows
-// (tools.h); nothing else on the host can be started through it.
+// it, and its command name picks one of the tools start-up handed in;
+// nothing else on the host can be started through it.
 
 #include "os/command.h"
 
 #include "os/dos.h"
-#include "tools/tools.h"
 #include "os/work.h"
 
 #include <algorithm>
@@ -159,6 +158,12 @@ CommandHook& InstalledHook()
     return hook;
 }
 
+std::span<const CommandTool>& InstalledTools()
+{
+    static std::span<const CommandTool> tools;
+    return tools;
+}
+
 // Each thread's own: runs beside each other keep their own error lines.
 std::string& CommandError()
 {
@@ -176,6 +181,35 @@ std::condition_variable gEnded;
 } // namespace
 
 void SetCommandHook(CommandHook hook) { InstalledHook() = std::move(hook); }
+
+void SetCommandTools(std::span<const CommandTool> tools) { InstalledTools() = tools; }
+
+const CommandTool* FindCommandTool(std::string_view command)
+{
+    const std::string name = Lower(command);
+    for (const CommandTool& tool : InstalledTools())
+        for (const std::string_view word : tool.commands)
+            if (!word.empty() && word == name)
+                return &tool;
+    return nullptr;
+}
+
+FileDescriptor::~FileDescriptor()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
 
 std::string LastCommandError() { return CommandError(); }
 
@@ -292,7 +326,6 @@ namespace {
 // cleared, a cancelled work's refusal, and the hook's answer.
 std::optional<HookAnswer> BeforeRun(std::string_view command)
 {
-    cwtools::ReapDetached();
     SetCommandError("");
     // Once the user has cancelled the running work nothing more is started
     // for it, whoever asks.
@@ -314,31 +347,22 @@ LONG RunLine(std::string_view command)
         return -1;
     }
 
-    const std::string name = Lower(parsed.name);
-    cwtools::Tool tool;
-    if (name == "mplayer" || name == "sys:utilities/mplayer")
-        tool = cwtools::Tool::MPlayer;
-    else if (name == "mencoder")
-        tool = cwtools::Tool::Mencoder;
-    else if (name == "c:copy")
-        tool = cwtools::Tool::Copy;
-    else if (name == "xdg-open")
-        tool = cwtools::Tool::DesktopOpen;
-    else {
+    const CommandTool* tool = FindCommandTool(parsed.name);
+    if (!tool) {
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
         return -1;
     }
 
-    cwtools::ToolCall call;
+    ToolCall call;
     call.arguments = std::move(parsed.arguments);
     call.quoted = std::move(parsed.quoted);
     call.detached = parsed.detached;
-    call.input = cwtools::FileDescriptor(parsed.input.empty()
+    call.input = FileDescriptor(parsed.input.empty()
             ? ::open("/dev/null", O_RDONLY | O_CLOEXEC)
             : OpenRedirection(parsed.input, O_RDONLY));
     if (!call.input.Valid())
         return -1;
-    call.output = cwtools::FileDescriptor(parsed.output.empty()
+    call.output = FileDescriptor(parsed.output.empty()
             ? ::open("/dev/null", O_WRONLY | O_CLOEXEC)
             : OpenRedirection(parsed.output, O_WRONLY | O_CREAT | (parsed.append ? O_APPEND : O_TRUNC)));
     if (!call.output.Valid())
@@ -346,17 +370,7 @@ LONG RunLine(std::string_view command)
 
     // The front end paints while the tool runs (copies and probes too).
     ToolWaitScope waiting;
-    switch (tool) {
-    case cwtools::Tool::MPlayer:
-        return cwtools::RunMPlayerTool(call);
-    case cwtools::Tool::Mencoder:
-        return cwtools::RunMencoderTool(call);
-    case cwtools::Tool::Copy:
-        return cwtools::RunCopyTool(call);
-    case cwtools::Tool::DesktopOpen:
-        return cwtools::RunDesktopOpenTool(call);
-    }
-    return -1;
+    return tool->run(call);
 }
 
 } // namespace
@@ -373,7 +387,7 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
     return RunLine(command);
 }
 
-bool cwtools::RunStopped() { return tStop && tStop->load(); }
+bool RunStopped() { return tStop && tStop->load(); }
 
 struct CommandRun::State {
     std::string command;
@@ -455,7 +469,7 @@ void CommandRun::End()
     if (state.answered) {
         if (state.waits > 0) {
             state.waits = 0;
-            state.code = cwtools::RETURN_FAIL;
+            state.code = RETURN_FAIL;
             if (state.ended)
                 state.ended();
         }

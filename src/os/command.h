@@ -1,14 +1,17 @@
 // The command runner: SystemTagList runs AmigaDOS command lines. Lines are
 // parsed the AmigaDOS way (blanks, double quotes with *" *N ** inside,
 // <file >file >>file redirections, a RUN prefix that detaches) and the
-// command name picks one of a fixed set of tools; host programs are started
-// with an argument vector, never through a shell.
+// command name picks one of the tools start-up hands the runner (a backend
+// table); host programs are started with an argument vector, never through a
+// shell.
 #pragma once
 
 #include "os/dos.h"
 #include "os/exec.h"
 
+#include <array>
 #include <memory>
+#include <span>
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +31,60 @@ struct TagItem {
     std::intptr_t ti_Data;
 };
 
+// The exit codes of AmigaDOS commands.
+constexpr LONG RETURN_OK = 0;
+constexpr LONG RETURN_ERROR = 10;
+constexpr LONG RETURN_FAIL = 20;
+
+// An owned host file descriptor.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor();
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// One command as the runner hands it to a tool: the arguments as parsed,
+// standard input and output already opened on the redirections (or the null
+// device), and whether it runs detached (RUN).
+struct ToolCall {
+    std::vector<std::string> arguments;
+    // For each argument, whether it stood in double quotes: a quoted word is
+    // never an option, even when it begins with "-" (a file "-dash.avi").
+    std::vector<bool> quoted;
+    bool detached = false;
+    FileDescriptor input;
+    FileDescriptor output;
+};
+
+// One tool the runner can start: its name, the command words (any case) a
+// line names it by, and what carries a line out.
+struct CommandTool {
+    std::string_view name;
+    std::array<std::string_view, 2> commands;
+    LONG (*run)(ToolCall& call);
+};
+// The tools the runner knows, handed in by the program's start-up; the
+// runner names none itself, and a line naming none of them fails as an
+// unknown command. The table must outlive every run.
+void SetCommandTools(std::span<const CommandTool> tools);
+// The tool a command word names; none for an unknown one.
+const CommandTool* FindCommandTool(std::string_view command);
+
+// Whether the command running on this thread was asked to end (a render
+// ends the encodes beside the one that failed); runs end then as on a
+// cancel.
+bool RunStopped();
+
 // Runs the command and waits for it (except under RUN). Returns the command's
 // exit code; an unknown command or a line that cannot be parsed returns -1
 // with the reason in IoErr().
@@ -40,27 +97,6 @@ std::string LastCommandError();
 // Sets that line: the runner does after each tool run, and a command hook
 // may, to stand in for a tool's error output.
 void SetCommandError(std::string_view line);
-
-// The length in seconds of a video or sound file (an AmigaDOS or host path),
-// read with ffprobe; none when it cannot be read.
-std::optional<double> ProbeMediaLength(std::string_view path);
-
-// How a video's or picture's picture is shown: its size once its pixels'
-// own shape and the turn it is stored with are applied, and that turn in
-// degrees clockwise (0, 90, 180 or 270).
-struct PictureShape {
-    double width = 0;
-    double height = 0;
-    int rotation = 0;
-};
-// Of a file (an AmigaDOS or host path), read with ffprobe once per file as
-// it stands; none when it holds no picture that can be read.
-std::optional<PictureShape> ProbePictureShape(std::string_view path);
-
-// Removes the pieces that joins of a render left on T: (a join lists its
-// pieces rather than copying them), for a render that failed or was
-// cancelled. A finished render's pieces are removed by its finishing run.
-void ForgetJoinedPieces();
 
 // What a hook answers for a line: its exit code and, for a line started
 // beside others (CommandRun), how many of the starter's waits

@@ -426,6 +426,44 @@ bool CopyFileData(DosFile& source, DosFile& target)
     }
 }
 
+bool CopyDosFile(std::string_view from, std::string_view to, bool linkFirst)
+{
+    if (linkFirst) {
+        const std::optional<std::string> fromHost = HostPath(from);
+        const std::optional<std::string> toHost = HostPath(to);
+        if (fromHost && toHost) {
+            ::unlink(toHost->c_str());
+            if (::link(fromHost->c_str(), toHost->c_str()) == 0)
+                return true;
+        }
+    }
+    // A long copy lets the windows paint.
+    ToolWaitScope waiting;
+    FileHandle source = Open(from, MODE_OLDFILE);
+    if (!source)
+        return false;
+    FileHandle target = Open(to, MODE_NEWFILE);
+    if (!target)
+        return false;
+    bool good = CopyFileData(*source, *target);
+    Close(std::move(source));
+    if (!Close(std::move(target)))
+        good = false;
+    if (!good)
+        DeleteFile(to);
+    return good;
+}
+
+bool MoveDosFile(std::string_view from, std::string_view to, bool linkFirst)
+{
+    if (Rename(from, to))
+        return true;
+    if (!CopyDosFile(from, to, linkFirst))
+        return false;
+    DeleteFile(from);
+    return true;
+}
+
 std::optional<std::string> FGets(DosFile& file) { return FGets(file, std::string::npos); }
 
 std::optional<std::string> FGets(DosFile& file, std::size_t limit)

@@ -87,6 +87,13 @@ LONG Write(DosFile& file, const void* buffer, LONG length);
 // false when a read or a write fails. Polls the tool-wait hook as it goes,
 // so a long copy inside a ToolWaitScope lets the windows paint.
 bool CopyFileData(DosFile& source, DosFile& target);
+// Copies a file, in place of whatever stood at `to`; no partial copy is
+// left. Where the two may share their data (a file nobody changes after,
+// such as a tool's piece) `linkFirst` tries a hard link before copying. The
+// windows paint while it copies.
+bool CopyDosFile(std::string_view from, std::string_view to, bool linkFirst = false);
+// Moves a file: Rename, else a copy (as above) and a delete.
+bool MoveDosFile(std::string_view from, std::string_view to, bool linkFirst = false);
 // The next line, whole, with its line feed when it has one; nullopt at the
 // end of the file.
 std::optional<std::string> FGets(DosFile& file);
@@ -169,10 +176,31 @@ std::optional<std::string> HostPath(std::string_view amigaPath);
 // spellings of one path included).
 BOOL SameFile(std::string_view a, std::string_view b);
 // Creates this instance's T: and removes the T: folders of instances that no
-// longer run. Called once at start-up; HostPath calls it on demand too.
-void InitVolumes();
+// longer run, finishing the file work they left half done. Start-up calls it
+// once, with what else must happen to a dead instance's folder before it
+// goes (its tools ended: the runner's tools are not the volumes' to know);
+// HostPath sets up the volumes on demand too, without that.
+using DeadInstanceCleanup = std::function<void(const std::string& folder)>;
+void InitVolumes(const DeadInstanceCleanup& cleanup = {});
 // The host folder of this instance's T: (created on demand).
 std::string TemporaryFolder();
+
+// AmigaDOS names as the host programs behind the command runner take them.
+// The absolute host path of an AmigaDOS path given to a tool. Besides the
+// AmigaDOS forms ("T:x", "RAM:x", "Work:x", "x") the tools' command lines
+// use a Unix-style form for volumes: "/T/x" is "T:x" and "/RAM/x" is "RAM:x"
+// (any volume that has no folder of the same name at the host's root). A
+// name whose volume is unknown is returned as it is.
+std::string ToolPath(std::string_view amigaPath);
+// For free words of a command line that may or may not be files: names with
+// a volume, a leading "/" or that exist are translated by ToolPath; anything
+// else (a number, an option value) stays as it is.
+std::string ArgumentPath(std::string_view word);
+// A host file in this instance's T: folder.
+std::string TemporaryHostFile(std::string_view name);
+// A scratch file of one tool run in T:: in a lane of T: (below) the lane's
+// own, so runs side by side never share one.
+std::string RunScratchFile(std::string_view name);
 
 // A lane of T: for work that runs beside other work of its kind (a
 // render's side-by-side encodes, whose command lines all name
@@ -196,6 +224,12 @@ private:
 };
 // The lane open on this thread; none outside lanes.
 const TemporaryLane* CurrentTemporaryLane();
+// The kinds of picture the program takes, by extension (lower case; names
+// match in any case).
+extern const std::vector<std::string_view> kPictureExtensions;
+// Whether a file name is a picture's (kPictureExtensions, in any case): only
+// pictures make a sequence.
+bool IsPictureName(std::string_view name);
 // A source name (a clip, a picture, a picture pattern) is a picture pattern
 // when it holds wildcards (or is no pattern at all) and no file of exactly
 // that name exists: "holiday (1).mp4" that exists is that video.

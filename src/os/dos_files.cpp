@@ -108,3 +108,16 @@ std::optional<std::string> SaveTarget(std::string_view name)
     return target;
 }
 
+const std::vector<std::string_view> kPictureExtensions = {".png", ".jpg",  ".jpeg", ".bmp",
+                                                          ".gif", ".tif", ".tiff", ".webp"};
+
+bool IsPictureName(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string extension(name.substr(dot));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return std::find(kPictureExtensions.begin(), kPictureExtensions.end(), extension) != kPictureExtensions.end();
+}

@@ -12,7 +12,6 @@
 #include "os/dos.h"
 
 #include "os/dos_unfinished.h"
-#include "process/tool_groups.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -106,7 +105,7 @@ void RemoveTree(const std::string& path)
 }
 
 // Removes the T: folders under root whose instance no longer runs.
-void RemoveStaleFolders(const std::string& root, const std::string& own)
+void RemoveStaleFolders(const std::string& root, const std::string& own, const DeadInstanceCleanup& cleanup)
 {
     DIR* dir = ::opendir(root.c_str());
     if (!dir)
@@ -131,7 +130,8 @@ void RemoveStaleFolders(const std::string& root, const std::string& own)
             // A T- folder always has its lock file; a Tnew- folder without
             // one may be another instance's T: in the making.
             if (errno == ENOENT && name.starts_with("T-")) {
-                cwtools::EndRecordedToolGroups(path);
+                if (cleanup)
+                    cleanup(path);
                 dosdetail::FinishUnfinishedWork(path);
                 RemoveTree(path);
             }
@@ -140,7 +140,8 @@ void RemoveStaleFolders(const std::string& root, const std::string& own)
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             // Nobody holds it: its instance is gone, and so must be its tools;
             // what it left half done is finished before its notes go.
-            cwtools::EndRecordedToolGroups(path);
+            if (cleanup)
+                cleanup(path);
             dosdetail::FinishUnfinishedWork(path);
             RemoveTree(path);
         }
@@ -209,7 +210,7 @@ VolumeState& State()
 
 // Makes sure the volumes of the current root exist; a changed root (a test
 // pointing CLIPWEAVER_TMPROOT elsewhere) starts afresh there.
-bool SetUpVolumes(bool clean)
+bool SetUpVolumes(bool clean, const DeadInstanceCleanup& cleanup = {})
 {
     VolumeState& state = State();
     const std::string root = TemporaryRoot();
@@ -225,7 +226,7 @@ bool SetUpVolumes(bool clean)
     if (state.temporary.empty() && !state.MakeTemporary())
         return false;
     if (clean)
-        RemoveStaleFolders(root, state.temporary);
+        RemoveStaleFolders(root, state.temporary, cleanup);
     return true;
 }
 
@@ -248,7 +249,7 @@ std::optional<std::string> Assign(std::string_view volume)
 
 } // namespace
 
-void InitVolumes() { SetUpVolumes(true); }
+void InitVolumes(const DeadInstanceCleanup& cleanup) { SetUpVolumes(true, cleanup); }
 
 std::string TemporaryFolder()
 {

@@ -1,6 +1,8 @@
 #include "os/format.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 std::string VFormat(const char* format, va_list args)
 {
@@ -36,4 +38,16 @@ std::string FormatClock(long long seconds)
     if (hours > 0)
         return Format("%lld:%02lld:%02lld", hours, minutes, rest);
     return Format("%lld:%02lld", minutes, rest);
+}
+
+std::optional<double> ParseNumber(std::string_view text)
+{
+    const std::string copy(text);
+    if (copy.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    if (end == copy.c_str() || *end != '\0' || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdarg>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // The text `format` gives with the arguments; empty when it gives none.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -10,3 +12,6 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 // on; below 0 shows as "0:00".
 std::string FormatClock(long long seconds);
 std::string VFormat(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
+// The whole text read as a finite decimal number ("25", "-1.5", "1e3");
+// none for an empty text, trailing characters, infinity or NaN.
+std::optional<double> ParseNumber(std::string_view text);

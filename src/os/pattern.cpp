@@ -15,6 +15,8 @@
 // pattern into directory and file-name parts, and it reads well in traces.
 #include "os/pattern.h"
 
+#include <climits>
+
 #include "os/dos.h"
 
 #include <algorithm>
@@ -267,4 +269,25 @@ BOOL MatchPatternNoCase(std::string_view tokenised, std::string_view name)
         return FALSE;
     }
     return pattern->Matches(name) ? TRUE : FALSE;
+}
+
+int SequenceNumber(std::string_view name)
+{
+    const auto isDigit = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= '0' && byte <= '9';
+    };
+    std::size_t end = name.size();
+    while (end > 0 && !isDigit(name[end - 1]))
+        --end;
+    std::size_t begin = end;
+    while (begin > 0 && isDigit(name[begin - 1]))
+        --begin;
+    long long value = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        value = value * 10 + (name[i] - '0');
+        if (value > INT_MAX)
+            return INT_MAX;
+    }
+    return static_cast<int>(value);
 }

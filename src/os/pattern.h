@@ -78,3 +78,9 @@ std::vector<char32_t> DecodeText(std::string_view text);
 char32_t FoldCase(char32_t c);
 
 } // namespace dospattern
+
+// The number that orders a picture in its sequence: the last run of decimal
+// digits in its name (0 when there is none), a run too long for an int held
+// at INT_MAX. The program's lists and the player's playlists both order by
+// it, so a sequence plays in the order it is shown.
+int SequenceNumber(std::string_view name);

@@ -6,7 +6,7 @@
 #include "process/tool_groups.h"
 
 #include "os/dos.h"
-#include "tools/tools.h"
+#include "process/process.h"
 
 #include <cerrno>
 #include <csignal>

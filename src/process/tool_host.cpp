@@ -1,7 +1,7 @@
 // Host process runs for the tools: waiting for a run under the no-progress
-// bound, and the translation of AmigaDOS paths to host paths.
+// bound, and the host files they read and write.
 
-#include "tools/tools.h"
+#include "process/process.h"
 
 #include "os/command.h"
 #include "os/dos.h"
@@ -14,7 +14,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -23,23 +22,6 @@
 #include <unistd.h>
 
 namespace cwtools {
-
-FileDescriptor::~FileDescriptor()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
-{
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
 
 namespace {
 
@@ -340,88 +322,6 @@ HostResult RunHost(const HostRun& run)
     return result;
 }
 
-bool TakesValue(std::string_view option)
-{
-    for (std::string_view known : kValueOptions)
-        if (known == option)
-            return true;
-    return false;
-}
-
-std::string FileArgument(std::string hostPath)
-{
-    // A relative name may also look like a protocol to ffmpeg ("x:y").
-    if (!hostPath.empty() && hostPath[0] != '/'
-        && (hostPath[0] == '-' || hostPath.find(':') != std::string::npos))
-        return "./" + hostPath;
-    return hostPath;
-}
-
-std::string TemporaryHostFile(std::string_view name)
-{
-    return TemporaryFolder() + "/" + std::string(name);
-}
-
-std::string RunScratchFile(std::string_view name)
-{
-    const TemporaryLane* lane = CurrentTemporaryLane();
-    if (!lane)
-        return TemporaryHostFile(name);
-    return TemporaryHostFile("__CWLane" + std::to_string(lane->number) + std::string(name));
-}
-
-namespace {
-
-std::string Absolute(const std::string& path)
-{
-    if (path.empty() || path[0] == '/')
-        return path;
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    if (error)
-        return path;
-    return (current / path).string();
-}
-
-bool HostRootEntryExists(const std::string& name)
-{
-    struct stat info {};
-    return ::lstat(("/" + name).c_str(), &info) == 0;
-}
-
-} // namespace
-
-std::string ToolPath(std::string_view amigaPath)
-{
-    const std::string path(amigaPath);
-    if (!path.empty() && path[0] == '/') {
-        const std::size_t slash = path.find('/', 1);
-        const std::string volume = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
-        if (!volume.empty() && volume.find(':') == std::string::npos && !HostRootEntryExists(volume)) {
-            const std::string rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-            if (const auto host = HostPath(volume + ":" + rest))
-                return Absolute(*host);
-        }
-        return path;
-    }
-    if (const auto host = HostPath(path))
-        return Absolute(*host);
-    return path;
-}
-
-std::string ArgumentPath(std::string_view word)
-{
-    const std::string text(word);
-    if (text.empty())
-        return text;
-    if (text[0] == '/' || text.find(':') != std::string::npos)
-        return ToolPath(text);
-    struct stat info {};
-    if (::stat(text.c_str(), &info) == 0)
-        return ToolPath(text);
-    return text;
-}
-
 std::optional<std::string> ReadHostFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -482,17 +382,3 @@ long long HostFileSize(const std::string& path)
 
 } // namespace cwtools
 
-std::optional<double> ProbeMediaLength(std::string_view path)
-{
-    cwtools::HostRun run;
-    run.argv = {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
-        "default=noprint_wrappers=1:nokey=1", cwtools::ToolPath(path)};
-    const cwtools::HostResult result = cwtools::RunHost(run);
-    if (result.code != 0)
-        return std::nullopt;
-    char* end = nullptr;
-    const double seconds = std::strtod(result.output.c_str(), &end);
-    if (end == result.output.c_str() || !(seconds >= 0))
-        return std::nullopt;
-    return seconds;
-}

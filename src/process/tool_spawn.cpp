@@ -17,7 +17,7 @@
 // The child also closes every descriptor but standard input, output and
 // error, whatever this program or a library opened without close-on-exec.
 
-#include "tools/tools.h"
+#include "process/process.h"
 
 #include "os/dos.h"
 #include "process/tool_groups.h"
@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <mutex>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -43,6 +44,14 @@ std::vector<pid_t>& DetachedChildren()
 {
     static std::vector<pid_t> children;
     return children;
+}
+
+// Detached runs are started and collected from whichever thread starts a
+// tool.
+std::mutex& DetachedGuard()
+{
+    static std::mutex guard;
+    return guard;
 }
 
 // The file execvp would run for `name`: a name with "/" as it is, else the
@@ -144,6 +153,8 @@ int HighestDescriptor()
 
 std::optional<int> SpawnHost(const HostRun& run, const SpawnStreams& streams)
 {
+    // Every start collects the detached runs that have ended meanwhile.
+    ReapDetached();
     if (run.argv.empty())
         return std::nullopt;
     const std::optional<std::string> program = FindProgram(run.argv[0]);
@@ -218,12 +229,14 @@ bool StartDetached(const HostRun& run, int outputFd)
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
         return false;
     }
+    const std::lock_guard<std::mutex> lock(DetachedGuard());
     DetachedChildren().push_back(*pid);
     return true;
 }
 
 void ReapDetached()
 {
+    const std::lock_guard<std::mutex> lock(DetachedGuard());
     auto& children = DetachedChildren();
     std::erase_if(children, [](pid_t pid) {
         int status = 0;

@@ -3,6 +3,7 @@
 #include "gui/main.h"
 #include "gui/vocabulary.h"
 #include "os/dos.h"
+#include "tools/tools.h"
 #include "qtview/qtview.h"
 
 #include <QApplication>
@@ -47,8 +48,9 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("clipweaver"));
 #endif
     QApplication::setWindowIcon(ProgramIcon());
-    // This instance's T:, and away with those of instances that have ended.
-    InitVolumes();
+    // The runner's tools, this instance's T:, and away with those of
+    // instances that have ended (and their tools).
+    cwtools::StartInstance();
     const qtview::Frontend frontend;
     qtview::RememberMainWindowPlace(QStringLiteral("Clipweaver.window"));
 #ifndef CLIPWEAVER_BASIC

@@ -56,17 +56,7 @@ LONG RunCopyTool(ToolCall& call)
     if (fromHost && toHost && ToolPath(from) == ToolPath(to))
         return HostFileExists(ToolPath(from)) ? RETURN_OK : RETURN_ERROR;
 
-    FileHandle source = Open(from, MODE_OLDFILE);
-    if (!source)
-        return RETURN_ERROR;
-    FileHandle target = Open(to, MODE_NEWFILE);
-    if (!target)
-        return RETURN_ERROR;
-
-    if (!CopyFileData(*source, *target))
-        return RETURN_ERROR;
-    Close(std::move(source));
-    if (!Close(std::move(target)))
+    if (!CopyDosFile(from, to))
         return RETURN_ERROR;
     return RETURN_OK;
 }

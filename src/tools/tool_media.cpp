@@ -13,21 +13,9 @@
 namespace cwtools {
 namespace {
 
-std::optional<double> Number(std::string_view text)
-{
-    const std::string copy(text);
-    if (copy.empty())
-        return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (end == copy.c_str() || *end != '\0' || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 std::optional<long long> Whole(std::string_view text)
 {
-    const auto value = Number(text);
+    const auto value = ParseNumber(text);
     if (!value || *value != std::floor(*value) || std::fabs(*value) > 1e15)
         return std::nullopt;
     return static_cast<long long>(*value);
@@ -75,7 +63,7 @@ std::optional<Rate> ParseRate(std::string_view text)
         const long long divisor = std::gcd(*num, *den);
         return Rate{*num / divisor, *den / divisor};
     }
-    const auto value = Number(text);
+    const auto value = ParseNumber(text);
     if (!value || *value <= 0 || *value > 1000)
         return std::nullopt;
     // The NTSC rates as the tables write them ("29.970030").

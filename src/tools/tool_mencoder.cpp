@@ -7,6 +7,7 @@
 #include "tools/tool_media.h"
 
 #include "os/command.h"
+#include "tools/render_support.h"
 #include "os/dos.h"
 
 #include <cerrno>
@@ -84,28 +85,6 @@ bool IsRegularFile(const std::string& path, nlink_t* links = nullptr)
     return true;
 }
 
-// A hard link, or a copy across file systems.
-bool PlaceFile(const std::string& from, const std::string& to)
-{
-    ::unlink(to.c_str());
-    if (::link(from.c_str(), to.c_str()) == 0)
-        return true;
-    std::error_code error;
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
-    return !error;
-}
-
-// Moves a file over another (a regular file or none).
-bool MoveFile(const std::string& from, const std::string& to)
-{
-    if (::rename(from.c_str(), to.c_str()) == 0)
-        return true;
-    if (!PlaceFile(from, to))
-        return false;
-    ::unlink(from.c_str());
-    return true;
-}
-
 LONG Carry(const ToolPlan& plan, const std::string& store)
 {
     std::error_code error;
@@ -116,7 +95,7 @@ LONG Carry(const ToolPlan& plan, const std::string& store)
         if (!WriteHostFile(path, text))
             return RETURN_FAIL;
     for (const PlannedLink& link : plan.links)
-        if (!PlaceFile(link.from, link.to))
+        if (!CopyDosFile(link.from, link.to, true))
             return RETURN_FAIL;
     for (const PlannedRun& run : plan.runs) {
         const LONG code = CarryRun(run);
@@ -124,7 +103,7 @@ LONG Carry(const ToolPlan& plan, const std::string& store)
             return code;
     }
     if (!plan.outputAfterRun.empty() && !plan.runs.empty()) {
-        if (IsRegularFile(plan.outputAfterRun) && !MoveFile(plan.runs.back().output, plan.outputAfterRun))
+        if (IsRegularFile(plan.outputAfterRun) && !MoveDosFile(plan.runs.back().output, plan.outputAfterRun, true))
             return RETURN_ERROR;
     }
     if (plan.assembly) {

@@ -14,22 +14,13 @@
 
 #include "tools/tool_plan_parts.h"
 
+#include "os/format.h"
+
 #include <cmath>
 #include <cstdlib>
 
 namespace cwtools {
 namespace planning {
-
-std::optional<double> Number(const std::string& text)
-{
-    if (text.empty())
-        return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 // A bigger value is no size, rate or bit rate anyone asks for.
 long long Whole(double value, long long largest)
@@ -178,8 +169,8 @@ std::optional<std::pair<int, int>> Size(const std::string& text)
     const std::vector<std::string> size = Split(text, ':');
     if (size.size() < 2)
         return std::nullopt;
-    return std::make_pair(static_cast<int>(Whole(Number(size[0]).value_or(0), 100000)),
-        static_cast<int>(Whole(Number(size[1]).value_or(0), 100000)));
+    return std::make_pair(static_cast<int>(Whole(ParseNumber(size[0]).value_or(0), 100000)),
+        static_cast<int>(Whole(ParseNumber(size[1]).value_or(0), 100000)));
 }
 
 std::optional<Filters> VideoFilters(const MencoderLine& line)
@@ -198,7 +189,7 @@ std::optional<Filters> VideoFilters(const MencoderLine& line)
                 filters.push_back(filter);
                 continue;
             }
-            if (filter.rfind("framestep=", 0) == 0 && Number(filter.substr(10)).value_or(0) >= 1) {
+            if (filter.rfind("framestep=", 0) == 0 && ParseNumber(filter.substr(10)).value_or(0) >= 1) {
                 filters.push_back(filter);
                 continue;
             }
@@ -272,7 +263,7 @@ std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
             const std::string key = option.substr(0, equals);
             const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
             if (key == "bitrate") {
-                const auto number = Number(value);
+                const auto number = ParseNumber(value);
                 if (!number || *number <= 0)
                     return std::nullopt;
                 bitrate = Whole(*number * 1000, 1000000000);
@@ -281,7 +272,7 @@ std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
                 preset = value;
             } else if (key == "profile" && (value == "baseline" || value == "main" || value == "high")) {
                 profile = value;
-            } else if (key == "subq" && Number(value) && value.find_first_not_of("0123456789") == std::string::npos
+            } else if (key == "subq" && ParseNumber(value) && value.find_first_not_of("0123456789") == std::string::npos
                 && value.size() <= 2) {
                 extra.insert(extra.end(), {"-subq", value});
             } else {
@@ -312,7 +303,7 @@ std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
             } else if (key == "trell") {
                 extra.insert(extra.end(), {"-trellis", "1"});
             } else if (key == "vbitrate") {
-                const auto number = Number(value);
+                const auto number = ParseNumber(value);
                 if (!number || *number <= 0)
                     return std::nullopt;
                 bitrate = Whole(*number > 16000 ? *number : *number * 1000, 1000000000);
@@ -325,7 +316,7 @@ std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
                 for (const std::string& setting : Split(value, ',')) {
                     if (setting == "deadline=realtime")
                         extra.insert(extra.end(), {"-deadline", "realtime"});
-                    else if (setting.rfind("cpu-used=", 0) == 0 && Number(setting.substr(9)))
+                    else if (setting.rfind("cpu-used=", 0) == 0 && ParseNumber(setting.substr(9)))
                         extra.insert(extra.end(), {"-cpu-used", setting.substr(9)});
                     else if (setting == "row-mt=1")
                         extra.insert(extra.end(), {"-row-mt", "1"});
@@ -406,7 +397,7 @@ std::optional<std::vector<std::string>> AudioFileInput(const MencoderLine& line,
             else if (key == "samplesize")
                 format = value == "1" ? "u8" : value == "2" ? "s16le" : value == "4" ? "s32le" : "";
         }
-        if (format.empty() || !Number(rate) || !Number(channels))
+        if (format.empty() || !ParseNumber(rate) || !ParseNumber(channels))
             return std::nullopt;
         input = {"-f", format, "-ar", rate, "-ac", channels};
     }
@@ -426,12 +417,12 @@ bool EncodesAlike(const MencoderLine& line)
     if (line.inputs.size() != 1 || (ovc != "lavc" && ovc != "x264") || !line.Has("-o") || !OnlyOptions(line, understood)
         || line.Has(ovc == "lavc" ? "-x264encopts" : "-lavcopts"))
         return false;
-    const std::optional<double> delay = Number(line.ValueOr("-audio-delay", "0"));
+    const std::optional<double> delay = ParseNumber(line.ValueOr("-audio-delay", "0"));
     const std::string oac = line.ValueOr("-oac", "pcm");
     return Picture(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25"))
         && (line.Has("-nosound") || oac == "pcm" || oac == "lavc" || oac == "mp3lame")
-        && Number(line.ValueOr("-srate", "44100")).value_or(0) >= 1000
-        && Number(line.ValueOr("-srate", "44100")).value_or(0) <= 384000;
+        && ParseNumber(line.ValueOr("-srate", "44100")).value_or(0) >= 1000
+        && ParseNumber(line.ValueOr("-srate", "44100")).value_or(0) <= 384000;
 }
 
 bool RecognisesVideo(const MencoderLine& line)
@@ -455,8 +446,8 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
         source.hasAudio = true; // as the line says: it names no other sound
     const PictureEncoding picture = *Picture(line);
     const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
-    const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
-    const double start = Number(line.ValueOr("-ss", "0")).value_or(0);
+    const auto sampleRate = Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000);
+    const double start = ParseNumber(line.ValueOr("-ss", "0")).value_or(0);
     const std::optional<Rate> forcedRate = line.Has("-fps") ? ParseRate(*line.Value("-fps")) : std::nullopt;
     if (line.Has("-fps") && !forcedRate)
         return std::nullopt;
@@ -474,7 +465,7 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
     }
     double seconds = available;
     if (const auto length = line.Value("-endpos")) {
-        const auto asked = Number(*length);
+        const auto asked = ParseNumber(*length);
         if (!asked || *asked <= 0)
             return std::nullopt;
         // A source that ends within a few frames of the stretch (a last
@@ -554,7 +545,7 @@ std::optional<ToolPlan> PlanImages(const MencoderLine& line, const LineFacts& fa
     // held for its 1/fps seconds): a player asked for a screenshot takes it
     // from the next frame that passes, which must not be a second away.
     const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
-    const auto sampleRate = Whole(*Number(line.ValueOr("-srate", "44100")), 384000);
+    const auto sampleRate = Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000);
     const PictureEncoding picture = *Picture(line);
     // Every image lasts 1/fps seconds, the last one included.
     const long long frames = FramesFor(static_cast<double>(facts.images.size()) / inputRate->Value(), rate);

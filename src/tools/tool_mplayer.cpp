@@ -21,6 +21,7 @@
 #include "os/command.h"
 #include "os/dos.h"
 #include "os/format.h"
+#include "os/pattern.h"
 
 #include <algorithm>
 #include <cctype>
@@ -113,23 +114,6 @@ std::string TranslateInputOption(const std::string& value, bool detached, SlaveC
     return prefix + copy;
 }
 
-bool IsImageName(std::string_view name) { return IsPictureName(name); }
-
-// The number that orders an image in its sequence: its last run of digits.
-long long SequenceNumber(std::string_view name)
-{
-    std::size_t end = name.size();
-    while (end > 0 && !std::isdigit(static_cast<unsigned char>(name[end - 1])))
-        --end;
-    std::size_t begin = end;
-    while (begin > 0 && std::isdigit(static_cast<unsigned char>(name[begin - 1])))
-        --begin;
-    if (begin == end)
-        return 0;
-    const std::string digits(name.substr(begin, std::min<std::size_t>(end - begin, 18)));
-    return std::stoll(digits);
-}
-
 // The host paths of the files that an AmigaDOS pattern matches, in numeric
 // order.
 std::vector<std::string> MatchingFiles(const std::string& pattern)
@@ -151,7 +135,7 @@ std::vector<std::string> MatchingFiles(const std::string& pattern)
         return {};
     const std::string hostDirectory = directory.empty() ? std::filesystem::current_path().string() : ToolPath(directory);
 
-    std::vector<std::pair<long long, std::string>> found;
+    std::vector<std::pair<int, std::string>> found;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(hostDirectory, error)) {
         const std::string name = entry.path().filename().string();
@@ -182,7 +166,7 @@ bool IsTextFile(const std::string& hostPath)
 std::vector<std::string> PlaylistArguments(const std::string& name, bool detached)
 {
     const bool pattern = IsSourcePattern(name);
-    if (pattern || IsImageName(name)) {
+    if (pattern || IsPictureName(name)) {
         const std::vector<std::string> images = pattern ? MatchingFiles(name) : std::vector<std::string>{ToolPath(name)};
         std::string list;
         for (const std::string& image : images)

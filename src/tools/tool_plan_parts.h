@@ -9,7 +9,6 @@ namespace cwtools::planning {
 
 inline constexpr long long kDefaultSampleRate = 44100;
 
-std::optional<double> Number(const std::string& text);
 // A number as a whole number within ±largest.
 long long Whole(double value, long long largest);
 std::vector<std::string> Split(const std::string& text, char separator);

@@ -7,6 +7,7 @@
 #include "tools/tool_plan_parts.h"
 
 #include "os/command.h"
+#include "tools/render_support.h"
 #include "os/dos.h"
 
 #include <cstdlib>
@@ -189,7 +190,12 @@ FileFacts ExamineFile(const std::string& hostPath)
         facts.pieces = std::move(*pieces);
         return facts;
     }
-    if (auto piece = ReadPieceTag(head)) {
+    // A piece is a file the tool wrote in this instance's T: folder; a file
+    // from elsewhere whose header happens to hold a piece's text is the
+    // ordinary file it is, and is probed.
+    const std::string temporary = TemporaryFolder();
+    const bool inTemporary = !temporary.empty() && hostPath.starts_with(temporary + "/");
+    if (auto piece = inTemporary ? ReadPieceTag(head) : std::nullopt) {
         facts.kind = FileFacts::Kind::Piece;
         facts.piece = *piece;
         facts.source.readable = true;
@@ -239,7 +245,7 @@ LONG CarryRun(const PlannedRun& planned)
 
 std::optional<PictureShape> ProbePictureShape(std::string_view path)
 {
-    const cwtools::SourceFacts facts = cwtools::ProbeSource(cwtools::ToolPath(path));
+    const cwtools::SourceFacts facts = cwtools::ProbeSource(ToolPath(path));
     if (!facts.hasVideo || facts.width <= 0 || facts.height <= 0)
         return std::nullopt;
     PictureShape shape;

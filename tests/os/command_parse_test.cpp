@@ -1,6 +1,7 @@
 // The command runner's reading of AmigaDOS command lines, its quoting
 // helpers, and what it refuses to run.
 #include "os/command.h"
+#include "tools/tools.h"
 
 #include "os/dos_test_support.h"
 
@@ -163,6 +164,38 @@ TEST_F(CommandLineRun, UnknownCommandsRunNothing)
     }
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_EQ(SystemTagList("C:copy \"open"), -1);
+}
+
+// The runner knows only the tools it is handed: each row a line and what a
+// table holding one stand-in ("Stand-In", also "SYS:StandIn") makes of it.
+TEST_F(CommandLineRun, TheToolComesFromTheTableHandedIn)
+{
+    static std::vector<std::string> seen;
+    static constexpr CommandTool kStandIn[] = {
+        {.name = "Stand-In", .commands = {"stand-in", "sys:standin"}, .run = [](ToolCall& call) -> LONG {
+             seen = call.arguments;
+             return 7;
+         }}};
+    struct Row {
+        const char* line;
+        LONG code;
+        std::vector<std::string> arguments;
+    };
+    const Row rows[] = {
+        {"stand-in a \"b c\"", 7, {"a", "b c"}},
+        {"STAND-IN x", 7, {"x"}},
+        {"SYS:StandIn", 7, {}},
+        {"mplayer -identify x", -1, {}},
+        {"C:Copy a b", -1, {}},
+        {"stand", -1, {}},
+    };
+    SetCommandTools(kStandIn);
+    for (const Row& row : rows) {
+        seen = {"(not run)"};
+        EXPECT_EQ(SystemTagList(row.line), row.code) << row.line;
+        EXPECT_EQ(seen, row.code == -1 ? std::vector<std::string>{"(not run)"} : row.arguments) << row.line;
+    }
+    SetCommandTools(cwtools::kCommandTools);
 }
 
 TEST_F(CommandLineRun, CopyTakesHostileNamesAsOneArgumentEach)

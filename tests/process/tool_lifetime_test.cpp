@@ -179,7 +179,7 @@ TEST_F(ToolLifetime, StartUpEndsToolsADeadInstanceLeft)
     ASSERT_TRUE(Running(grandchild)) << "the grandchild must survive the program for this test to mean anything";
 
     EnvGuard root("CLIPWEAVER_TMPROOT", deadRoot.Path());
-    InitVolumes();
+    StartInstance();
     EXPECT_TRUE(EndsSoon(grandchild));
 }
 
@@ -220,7 +220,7 @@ TEST_P(UnfinishedWork, NextStartUpFinishesIt)
     ::waitpid(program, &status, 0);
 
     EnvGuard root("CLIPWEAVER_TMPROOT", deadRoot.Path());
-    InitVolumes();
+    StartInstance();
     if (GetParam().output)
         EXPECT_EQ(cwtest::ReadHostFile(folder + "/out.avi"), GetParam().output);
     else

@@ -4,11 +4,13 @@
 #include "os/command.h"
 
 #include "os/dos_test_support.h"
+#include "tools/tool_media.h"
 #include "tools/tool_run_support.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <set>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +53,34 @@ TEST_F(ToolRun, ProbeAnswersForAClipWithSound)
     const std::size_t bitrate = output.find("ANS_audio_bitrate=");
     ASSERT_NE(bitrate, std::string::npos);
     EXPECT_GT(std::atoi(output.c_str() + bitrate + 18), 0);
+}
+
+// A piece is known by where the tool put it (T:), never by a text in a
+// file's header: a user's clip whose comment reads like a piece's tag is
+// probed as the clip it is.
+TEST_F(ToolRun, APieceIsKnownByItsPlaceNotByItsText)
+{
+    const std::string tag = "cwpiece 1 w=640 h=480 r=25/1 n=999 ar=44100 ns=1 end";
+    const std::string clip = scratch_ / "tagged.avi";
+    Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-t", "1", "-c:v", "mpeg4", "-metadata",
+        "comment=" + tag, clip});
+    const std::string inTemporary = TemporaryHostFile("__TempVideo");
+    std::filesystem::copy_file(clip, inTemporary, std::filesystem::copy_options::overwrite_existing);
+    struct Row {
+        std::string path;
+        cwtools::FileFacts::Kind kind;
+        int width;
+    };
+    const Row rows[] = {
+        {clip, cwtools::FileFacts::Kind::Foreign, 64},
+        {inTemporary, cwtools::FileFacts::Kind::Piece, 640},
+    };
+    for (const Row& row : rows) {
+        const cwtools::FileFacts facts = cwtools::ExamineFile(row.path);
+        EXPECT_EQ(facts.kind, row.kind) << row.path;
+        EXPECT_EQ(facts.source.width, row.width) << row.path;
+    }
+    std::filesystem::remove(inTemporary);
 }
 
 TEST_F(ToolRun, ProbeOfASilentClipAnswersNoAudioCodec)

@@ -1,0 +1,23 @@
+// What rendering asks of the tools beside command lines: the shape of a
+// source's picture, and the clean-up of a render that did not finish.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+// How a video's or picture's picture is shown: its size once its pixels'
+// own shape and the turn it is stored with are applied, and that turn in
+// degrees clockwise (0, 90, 180 or 270).
+struct PictureShape {
+    double width = 0;
+    double height = 0;
+    int rotation = 0;
+};
+// Of a file (an AmigaDOS or host path), read with ffprobe once per file as
+// it stands; none when it holds no picture that can be read.
+std::optional<PictureShape> ProbePictureShape(std::string_view path);
+
+// Removes the pieces that joins of a render left on T: (a join lists its
+// pieces rather than copying them), for a render that failed or was
+// cancelled. A finished render's pieces are removed by its finishing run.
+void ForgetJoinedPieces();

@@ -1,0 +1,36 @@
+// The tools' table and start-up, and what every reader of the tools'
+// command lines shares.
+
+#include "tools/tools.h"
+
+#include "os/dos.h"
+#include "process/tool_groups.h"
+
+namespace cwtools {
+
+void StartInstance()
+{
+    SetCommandTools(kCommandTools);
+    // A dead instance's tools go before its T: folder does: their groups
+    // are recorded there.
+    InitVolumes(EndRecordedToolGroups);
+}
+
+bool TakesValue(std::string_view option)
+{
+    for (std::string_view known : kValueOptions)
+        if (known == option)
+            return true;
+    return false;
+}
+
+std::string FileArgument(std::string hostPath)
+{
+    // A relative name may also look like a protocol to ffmpeg ("x:y").
+    if (!hostPath.empty() && hostPath[0] != '/'
+        && (hostPath[0] == '-' || hostPath.find(':') != std::string::npos))
+        return "./" + hostPath;
+    return hostPath;
+}
+
+} // namespace cwtools
