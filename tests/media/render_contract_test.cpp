@@ -102,7 +102,7 @@ TEST_F(RenderContract, EveryCroutonLineIsPlannedAsItAsks)
         std::string command;
         {
             cwtest::FakeTools tools;
-            RenderCrouton(crouton.get(), "T:__TempVideo", row.silent ? TRUE : FALSE);
+            RenderCrouton(gProject.get(), crouton.get(), "T:__TempVideo", row.silent ? TRUE : FALSE);
             ASSERT_EQ(tools.Encoder().size(), 1u);
             command = tools.Encoder().front();
         }
