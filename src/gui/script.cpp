@@ -7,12 +7,12 @@
 #include "model/project.h"
 #include "os/asl.h"
 #include "os/exec.h"
+#include "os/format.h"
 #include "mui/mui.h"
 #include "os/question.h"
 #include "os/work.h"
 
 #include <atomic>
-#include <charconv>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -247,15 +247,6 @@ std::optional<std::vector<Word>> SplitLine(const std::string& line, std::string&
     return words;
 }
 
-std::optional<LONG> Number(const std::string& text)
-{
-    LONG value = 0;
-    const char* end = text.data() + text.size();
-    const auto [last, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || last != end)
-        return std::nullopt;
-    return value;
-}
 
 std::atomic<bool> gStopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -482,7 +473,7 @@ private:
 
     std::optional<LONG> Argument(const Word& word)
     {
-        const auto value = Number(word.text);
+        const auto value = ParseWhole(word.text);
         if (!value)
             Complain(Quote(word.text) + " is not a number");
         return value;

@@ -1,5 +1,6 @@
 #include "os/format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,16 @@ std::string FormatClock(long long seconds)
     if (hours > 0)
         return Format("%lld:%02lld:%02lld", hours, minutes, rest);
     return Format("%lld:%02lld", minutes, rest);
+}
+
+std::optional<std::int32_t> ParseWhole(std::string_view text)
+{
+    std::int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || last != end)
+        return std::nullopt;
+    return value;
 }
 
 std::optional<double> ParseNumber(std::string_view text)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,3 +16,6 @@ std::string VFormat(const char* format, va_list args) __attribute__((format(prin
 // The whole text read as a finite decimal number ("25", "-1.5", "1e3");
 // none for an empty text, trailing characters, infinity or NaN.
 std::optional<double> ParseNumber(std::string_view text);
+// The whole text read as a whole number that fits a LONG ("25", "-3");
+// none for an empty text, a fraction, trailing characters or an overflow.
+std::optional<std::int32_t> ParseWhole(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,22 @@ TEST(FormatNumbers, ParseNumberTakesTheWholeTextOrNothing)
     };
     for (const Row& row : rows)
         EXPECT_EQ(ParseNumber(row.text), row.value) << '"' << row.text << '"';
+}
+
+// A script's counts and slider positions: a fraction or an overflow is no
+// number rather than a cut-off one.
+TEST(FormatNumbers, ParseWholeTakesTheWholeTextOrNothing)
+{
+    struct Row {
+        const char* text;
+        std::optional<std::int32_t> value;
+    };
+    const Row rows[] = {
+        {"25", 25}, {"-3", -3}, {"", std::nullopt}, {"2.5", std::nullopt}, {"7 ", std::nullopt},
+        {"2147483647", 2147483647}, {"2147483648", std::nullopt},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ParseWhole(row.text), row.value) << '"' << row.text << '"';
 }
 
 } // namespace
