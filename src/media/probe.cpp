@@ -4,6 +4,7 @@
 
 #include "media/probe.h"
 
+#include "model/imageseq.h"
 #include "model/tables.h"
 #include "os/asl.h"
 #include "os/command.h"
@@ -27,11 +28,6 @@ constexpr const char* kProbeCommand =
 constexpr std::intptr_t kStackSize = 1024000;
 // Only this much of MPlayer's output is looked at.
 constexpr LONG kOutputLimit = 10239;
-
-// A name holding wildcards names an image sequence; so does one that can't be
-// parsed as a pattern at all. A file of exactly that name ("holiday (1).mp4")
-// is that file.
-bool IsImagePattern(std::string_view filename) { return IsSourcePattern(filename); }
 
 // The text after the first "ANS_<keyword>=", up to the end of the buffer;
 // nullopt when the key does not occur.
@@ -110,19 +106,6 @@ LONG WholeSeconds(double seconds)
 
 } // namespace
 
-BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename)
-{
-    const std::string name(filename);
-    kprintf("Loading image %s into crouton %p.\n", name.c_str(), static_cast<void*>(crouton));
-    if (!crouton)
-        return FALSE;
-    crouton->isVideo = FALSE;
-    crouton->start = 0;
-    crouton->length = 1;
-    crouton->fps = cImageCroutonFPSID;
-    return TRUE;
-}
-
 BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
 {
     const std::string name(filename);
@@ -130,7 +113,7 @@ BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
     if (!crouton)
         return FALSE;
 
-    if (IsPictureName(filename) || IsImagePattern(filename))
+    if (NamesPictures(filename))
         return LoadImageIntoCrouton(crouton, filename);
 
     crouton->isVideo = TRUE;

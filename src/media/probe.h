@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/crouton.h"
+#include "model/imageseq.h"
 
 #include <optional>
 #include <string>
@@ -12,7 +13,6 @@
 // pattern) and for a video that MPlayer answered about; the caller shows a
 // video's length where it needs it (the crouton editor's sliders).
 BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename);
-BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename);
 // Answer lookup in MPlayer's output: the value after the first "ANS_<key>=".
 int ReadIntFromBuffer(std::string_view buffer, std::string_view keyword);
 float ReadFloatFromBuffer(std::string_view buffer, std::string_view keyword);

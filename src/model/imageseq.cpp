@@ -2,6 +2,9 @@
 // wildcard pattern covers, counted and listed in frame order.
 #include "model/imageseq.h"
 
+#include "model/tables.h"
+#include "os/dos.h"
+#include "os/exec.h"
 #include "os/pattern.h"
 
 #include <algorithm>
@@ -185,4 +188,19 @@ int CompareFilename(const std::string& a, const std::string& b)
     // every scan.
     const int byName = a.compare(b);
     return (byName > 0) - (byName < 0);
+}
+
+bool NamesPictures(std::string_view filename) { return IsPictureName(filename) || IsSourcePattern(filename); }
+
+BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename)
+{
+    const std::string name(filename);
+    kprintf("Loading image %s into crouton %p.\n", name.c_str(), static_cast<void*>(crouton));
+    if (!crouton)
+        return FALSE;
+    crouton->isVideo = FALSE;
+    crouton->start = 0;
+    crouton->length = 1;
+    crouton->fps = cImageCroutonFPSID;
+    return TRUE;
 }

@@ -7,6 +7,14 @@
 #include <string_view>
 #include <vector>
 
+// Whether a source names pictures rather than a video: a picture file, or a
+// pattern naming an image sequence (a name holding wildcards, or one that
+// can't be parsed as a pattern at all). A file of exactly that name
+// ("holiday (1).mp4") is that file.
+bool NamesPictures(std::string_view filename);
+// Makes the crouton a picture crouton of `filename`: no probe, one frame
+// long at the picture rate until its pictures are counted.
+BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename);
 int GetNumberOfFilesInImageCrouton(const Crouton* crouton);
 // The same for the picture or pattern `videoName`, whatever a crouton holds.
 int GetNumberOfFilesInImageSequence(std::string_view videoName);

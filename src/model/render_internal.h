@@ -1,4 +1,4 @@
-// Pieces shared by the rendering files (render.cpp encodes one crouton,
+// Pieces shared by the rendering files (render_crouton.cpp encodes one crouton,
 // render_project.cpp walks the project, render_report.cpp puts outcomes into
 // plain words). Not for use outside src/model.
 #pragma once
