@@ -61,6 +61,26 @@ LONG RunTool(const std::string& command)
     return SystemTagList(command, {{NP_StackSize, kToolStack}, {SYS_Input, 0}, {SYS_Output, 0}});
 }
 
+} // namespace
+
+std::string ScreenshotCommands(std::string_view source)
+{
+    return "loadfile \"" + EscapeForSlave(source) + "\"\npause\nscreenshot\nplay\nquit\n";
+}
+
+std::string ScreenshotCommand(std::optional<double> position, std::string_view filters)
+{
+    const std::string chain(filters);
+    if (position)
+        return Format("SYS:Utilities/MPlayer -nosound -ss %f -zoom -vf %s,screenshot "
+                      "-slave -idle -input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n",
+                      *position, chain.c_str());
+    return "SYS:Utilities/MPlayer -nosound -zoom -vf " + chain
+           + ",screenshot -slave -idle -input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n";
+}
+
+namespace {
+
 // The slave commands of one screenshot of `source`. False when the command
 // file cannot be created.
 bool WriteScreenshotCommands(std::string_view source)
@@ -70,11 +90,7 @@ bool WriteScreenshotCommands(std::string_view source)
     FileHandle file = Open(kCommandFile, MODE_NEWFILE);
     if (!file)
         return false;
-    FPuts(*file, "loadfile \"" + EscapeForSlave(source) + "\"\n");
-    FPuts(*file, "pause\n");
-    FPuts(*file, "screenshot\n");
-    FPuts(*file, "play\n");
-    FPuts(*file, "quit\n");
+    FPuts(*file, ScreenshotCommands(source));
     Close(std::move(file));
     return true;
 }
@@ -282,9 +298,7 @@ void GrabPreviews_Video(Crouton* crouton, const PreviewInputs& inputs)
             break;
         if (!WriteScreenshotCommands(source))
             break;
-        const std::string command = Format("SYS:Utilities/MPlayer -nosound -ss %f -zoom -vf %s,screenshot "
-                                           "-slave -idle -input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n",
-                                           static_cast<double>(position), filters.c_str());
+        const std::string command = ScreenshotCommand(static_cast<double>(position), filters);
         kprintf("Command: %s.\n", command.c_str());
         RunTool(command);
         if (WorkCancelled())
@@ -394,8 +408,7 @@ void GrabPreviewImage(Crouton* crouton, std::string_view inputFilename, std::str
 
     if (!WriteScreenshotCommands(kImageVideo))
         return;
-    const std::string grab = "SYS:Utilities/MPlayer -nosound -zoom -vf scale=160:90,screenshot -slave -idle "
-                             "-input file=/T/__MPlayerCommand -vo null >T:__Mplayer.out\n";
+    const std::string grab = ScreenshotCommand(std::nullopt, "scale=160:90");
     kprintf("Command: %s.\n", grab.c_str());
     RunTool(grab);
     kprintf("Done.\n");

@@ -37,6 +37,11 @@ void CopyStill(const std::string& from, const std::string& to, bool quiet);
 
 // Grabs the five stills of the crouton with the editor's inputs, as long
 // work, and shows them.
+// One still's MPlayer line and its slave commands, built apart from running
+// them: a video's at `position` seconds, a picture list's (none) at its
+// start; `filters` fit the picture into the still ("scale=160:90").
+std::string ScreenshotCommand(std::optional<double> position, std::string_view filters);
+std::string ScreenshotCommands(std::string_view source);
 void GeneratePreview(Crouton* crouton);
 void GrabPreviews_Video(Crouton* crouton, const PreviewInputs& inputs);
 void GrabPreviews_Images(Crouton* crouton, const PreviewInputs& inputs);

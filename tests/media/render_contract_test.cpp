@@ -2,9 +2,11 @@
 // the render writes for a crouton is taken by one of the tool's operations
 // (none falls through to the host's mencoder), and the plan made of it holds
 // what the line asks: the frame's size, the rate, the codec and the sound.
+#include "media/preview.h"
 #include "model/render.h"
 #include "model/tables.h"
 #include "os/command.h"
+#include "os/format.h"
 #include "render_support.h"
 #include "support/fake_tools.h"
 #include "tools/tool_media.h"
@@ -256,6 +258,43 @@ TEST(RenderContractLines, JoinSoundtrackAndFinishArePlannedAsTheyAsk)
                 EXPECT_NE(std::find(argv.begin(), argv.end(), "/src/tune.mp3"), argv.end()) << "the tune is read";
             }
         }
+    }
+}
+
+// Every still the preview grab asks for is taken by the MPlayer tool's
+// screenshot run (never the host's player), at the asked place, fitted as
+// the line says.
+TEST(StillContract, EveryStillLineIsTakenAsItAsks)
+{
+    struct Row {
+        const char* what;
+        std::optional<double> position; // none: a picture list's still
+        std::optional<PictureShape> shape;
+    };
+    const Row rows[] = {
+        {"video of the still's shape", 2.5, PictureShape{1280, 720, 0}},
+        {"video of unknown shape", 0.0, std::nullopt},
+        {"4:3 video", 59.96, PictureShape{640, 480, 0}},
+        {"portrait video", 1.0, PictureShape{1080, 1920, 0}},
+        {"video stored turned", 3.0, PictureShape{1920, 1080, 90}},
+        {"video stored upside down", 3.0, PictureShape{1920, 1080, 180}},
+        {"picture list", std::nullopt, std::nullopt},
+    };
+    const std::string source = "Work:clips/beach.avi";
+    for (const Row& row : rows) {
+        const std::string filters =
+            row.position ? FrameFilters(160, 90, 160.0 / 90.0, row.shape) : std::string("scale=160:90");
+        const std::string command = ScreenshotCommand(row.position, filters);
+        SCOPED_TRACE(std::string(row.what) + ": " + command);
+        ParsedCommand parsed;
+        ASSERT_TRUE(ParseCommandLine(command, parsed));
+        const auto ask = cwtools::ReadScreenshotAsk(parsed.arguments, {source}, ScreenshotCommands(source));
+        ASSERT_TRUE(ask) << "the line would run the host's player";
+        EXPECT_EQ(ask->file, source);
+        EXPECT_EQ(ask->position, row.position ? Format("%f", *row.position) : std::string("0"));
+        EXPECT_FALSE(ask->filters.empty());
+        EXPECT_EQ(ask->filters.find("screenshot"), std::string::npos);
+        EXPECT_EQ(ask->turns, row.shape && row.shape->rotation != 0);
     }
 }
 
