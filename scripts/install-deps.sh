@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
+          libmpv-dev
           mplayer mencoder ffmpeg xvfb xauth x11vnc fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
