@@ -262,6 +262,18 @@ std::string ConcatQuote(const std::string& path)
     return quoted + "'";
 }
 
+std::optional<std::string> FieldParity(const SourceFacts& source)
+{
+    // ffprobe names the coded field first, then the shown one ("tb": top
+    // coded first, bottom shown first); the deinterlacer wants the shown.
+    static const std::map<std::string, std::string> shownFirst = {
+        {"tt", "tff"}, {"bt", "tff"}, {"bb", "bff"}, {"tb", "bff"}};
+    const auto found = shownFirst.find(source.fieldOrder);
+    if (found == shownFirst.end())
+        return std::nullopt;
+    return found->second;
+}
+
 std::string Decimal(double value, int places)
 {
     return Format("%.*f", places, value);

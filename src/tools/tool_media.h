@@ -113,7 +113,18 @@ struct SourceFacts {
     double duration = 0;        // of the whole file, seconds; 0 when unknown
     double pictureDuration = 0; // of the picture where the file tells it, else the whole
     double pixelAspect = 0;     // width of a pixel against its height; 0 when unknown
+    // The file's own clock: the first picture's time stamp and the earliest
+    // of any stream, from which ffmpeg counts "-ss" (program and transport
+    // streams start at half a second or more).
+    double pictureStart = 0;
+    double fileStart = 0;
+    std::string container;      // ffprobe's format name ("mpeg", "mpegts", ...)
+    std::string fieldOrder;     // "progressive", "tt", "bb", "tb", "bt"; empty when unknown
 };
+
+// The deinterlacer's parity for the field shown first ("tff", "bff"); none
+// for a progressive picture or one that does not say.
+std::optional<std::string> FieldParity(const SourceFacts& source);
 
 // A file as the tool finds it: one of its pieces, an assembly, or a file
 // from elsewhere.

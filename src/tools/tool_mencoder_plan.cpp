@@ -84,11 +84,12 @@ std::vector<std::string> SilenceInput(long long sampleRate)
 // Sound that starts with the picture and lasts exactly `samples`: the
 // source's own start is kept at 0, a short sound is padded with silence and
 // a long one cut.
-std::vector<std::string> PieceSound(const std::string& map, long long sampleRate, long long samples)
+std::vector<std::string> PieceSound(const std::string& map, long long sampleRate, long long samples,
+    const std::string& first)
 {
     const std::string rate = std::to_string(sampleRate);
     return {"-map", map, "-af",
-        "aresample=" + rate + ":async=1:first_pts=0,aformat=sample_fmts=s16:channel_layouts=stereo,apad,atrim=end_sample="
+        first + "aresample=" + rate + ":async=1:first_pts=0,aformat=sample_fmts=s16:channel_layouts=stereo,apad,atrim=end_sample="
             + std::to_string(samples),
         "-c:a", "pcm_s16le", "-ar", rate, "-ac", "2"};
 }
@@ -408,6 +409,84 @@ std::optional<std::vector<std::string>> AudioFileInput(const MencoderLine& line,
 
 // ---- video ------------------------------------------------------------
 
+// Where a piece begins on its source's own clock: with the frame shown at
+// the line's start, counted from the first picture whatever its time stamp
+// (program streams start at half a second, transport streams later still,
+// and ffmpeg's "-ss" counts from the earliest stream's).
+struct Cut {
+    std::vector<std::string> input; // options before "-i"
+    std::string picture;            // filters the picture takes first
+    std::string sound;              // filters the source's sound takes first
+};
+
+// Containers that keep no index: a seek lands between keyframes and the
+// picture freezes until the next one, so a cut decodes from well before its
+// start (a keyframe comes at least every ten seconds) and trims to it.
+// Program streams stamp pictures only now and then, and ffmpeg guesses the
+// rest up to half a frame off after a seek: their cuts count frames from
+// the beginning.
+struct Unindexed {
+    bool countsFrames;
+};
+const std::map<std::string, Unindexed>& UnindexedContainers()
+{
+    static const std::map<std::string, Unindexed> containers = {
+        {"mpeg", {.countsFrames = true}},
+        {"mpegvideo", {.countsFrames = true}},
+        {"mpegts", {.countsFrames = false}},
+    };
+    return containers;
+}
+constexpr double kKeyframeReach = 10;
+
+Cut CutAt(const std::string& asked, double start, const SourceFacts& source, bool forcedRate)
+{
+    Cut cut;
+    if (forcedRate || !source.frameRate) {
+        if (start > 0)
+            cut.input = {"-ss", asked};
+        return cut;
+    }
+    // A start a millisecond short of a frame (a time written to three
+    // places) means that frame.
+    const double frame = 1 / source.frameRate->Value();
+    const double shown = std::floor((start + 0.001) / frame);
+    const double at = source.pictureStart - source.fileStart + shown * frame;
+    // Under half a frame the rate filter puts the first picture at zero (a
+    // seek would cost a WebM's Opus sound its first 80 ms).
+    const bool late = std::fabs(source.pictureStart - source.fileStart) >= frame / 2;
+    const auto unindexed = UnindexedContainers().find(source.container);
+    if (unindexed != UnindexedContainers().end() && (start > 0 || late)) {
+        const double before = unindexed->second.countsFrames ? 0 : std::max(0.0, at - kKeyframeReach);
+        if (before > 0)
+            cut.input = {"-ss", Decimal(before)};
+        cut.picture = (unindexed->second.countsFrames
+                              ? "trim=start_frame=" + std::to_string(static_cast<long long>(shown))
+                              : "trim=start=" + Decimal(std::max(0.0, at - before - 0.001)))
+            + ",setpts=PTS-STARTPTS,";
+        cut.sound = "atrim=start=" + Decimal(at - before) + ",asetpts=PTS-STARTPTS,";
+        return cut;
+    }
+    if (!late && std::fabs(shown * frame - start) < 1e-6) {
+        if (start > 0)
+            cut.input = {"-ss", asked};
+        return cut;
+    }
+    // Just before the frame, so that a time stamp rounded down keeps it.
+    const double seek = at - std::min(0.001, frame / 4);
+    if (seek > 0)
+        cut.input = {"-ss", Decimal(seek)};
+    return cut;
+}
+
+// The deinterlacer an interlaced source's picture takes before anything
+// else, one picture per frame in the field order the file names.
+std::string Deinterlace(const SourceFacts& source)
+{
+    const auto parity = FieldParity(source);
+    return parity ? "bwdif=mode=send_frame:parity=" + *parity + ":deint=all," : "";
+}
+
 bool EncodesAlike(const MencoderLine& line)
 {
     static const std::set<std::string> understood = {"-o", "-oac", "-ovc", "-lavcopts", "-x264encopts", "-vf", "-ofps", "-fps", "-mc",
@@ -487,8 +566,8 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
     plan.operation = "video";
     const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), {sourcePath}, facts);
     std::vector<std::string> argv = FfmpegStart(facts.progress);
-    if (start > 0)
-        Append(argv, {"-ss", *line.Value("-ss")});
+    const Cut cut = CutAt(line.ValueOr("-ss", "0"), start, source, forcedRate.has_value());
+    Append(argv, cut.input);
     if (forcedRate)
         Append(argv, {"-r", forcedRate->Text()});
     if (picture.filters.turns)
@@ -507,10 +586,10 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
         Append(argv, SilenceInput(sampleRate));
         soundMap = "1:a:0";
     }
-    Append(argv, PiecePicture(picture.chain, rate, frames));
+    Append(argv, PiecePicture(cut.picture + Deinterlace(source) + picture.chain, rate, frames));
     Append(argv, picture.encoding.arguments);
     if (sound)
-        Append(argv, PieceSound(soundMap, sampleRate, piece.samples));
+        Append(argv, PieceSound(soundMap, sampleRate, piece.samples, soundMap == "0:a:0" ? cut.sound : ""));
     else
         argv.push_back("-an");
     Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});

@@ -22,8 +22,10 @@ const FileFacts* FactsOf(const LineFacts& facts, const std::string& word);
 
 // Silence as an input, for a piece that must carry sound its source lacks.
 std::vector<std::string> SilenceInput(long long sampleRate);
-// Sound that starts with the picture and lasts exactly `samples`.
-std::vector<std::string> PieceSound(const std::string& map, long long sampleRate, long long samples);
+// Sound that starts with the picture and lasts exactly `samples`, after the
+// filters `first` (which end with a comma).
+std::vector<std::string> PieceSound(const std::string& map, long long sampleRate, long long samples,
+    const std::string& first = {});
 // A picture of exactly `frames` frames.
 std::vector<std::string> PiecePicture(const std::string& filters, const Rate& rate, long long frames);
 PlannedRun Planned(std::vector<std::string> argv, const std::string& output, const LineFacts& facts,

@@ -53,8 +53,8 @@ SourceFacts RunProbe(const std::string& hostPath)
 {
     HostRun run;
     run.argv = {"ffprobe", "-v", "error", "-show_entries",
-        "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration,sample_aspect_ratio"
-        ":stream_side_data=rotation:format=duration,bit_rate",
+        "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration,sample_aspect_ratio,"
+        "start_time,field_order:stream_side_data=rotation:format=duration,bit_rate,start_time,format_name",
         "-of", "compact", FileArgument(hostPath)};
     const HostResult result = RunHost(run);
     SourceFacts facts;
@@ -74,6 +74,8 @@ SourceFacts RunProbe(const std::string& hostPath)
         if (fields[0] == "format") {
             facts.duration = NumberOr(entry["duration"], 0);
             formatBitrate = WholeOr(entry["bit_rate"], 0);
+            facts.fileStart = NumberOr(entry["start_time"], 0);
+            facts.container = entry["format_name"];
         } else if (fields[0] == "stream" && entry["codec_type"] == "video" && !facts.hasVideo) {
             facts.hasVideo = true;
             facts.videoCodec = entry["codec_name"];
@@ -88,6 +90,8 @@ SourceFacts RunProbe(const std::string& hostPath)
             if (aspect.size() == 2 && NumberOr(aspect[0], 0) > 0 && NumberOr(aspect[1], 0) > 0)
                 facts.pixelAspect = NumberOr(aspect[0], 0) / NumberOr(aspect[1], 0);
             videoDuration = NumberOr(entry["duration"], 0);
+            facts.pictureStart = NumberOr(entry["start_time"], 0);
+            facts.fieldOrder = entry["field_order"];
             // "16:15"; "0:1" or none when the file does not say.
             const std::vector<std::string> sar = Split(entry["sample_aspect_ratio"], ':');
             if (sar.size() == 2) {
