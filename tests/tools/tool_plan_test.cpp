@@ -380,4 +380,44 @@ TEST(ToolPlan, ProbeAnswersAreWhatTheFileHolds)
     EXPECT_EQ(corrected, "ANS_LENGTH=6.01\nANS_width=160\nANS_video_bitrate=250000\nANS_audio_bitrate=192000\n");
 }
 
+struct CutRow {
+    const char* what;
+    const char* stretch;
+    double pictureStart;
+    const char* container;
+    const char* fieldOrder;
+    long long frames;
+    std::vector<std::string> texts; // each in some word of the run
+};
+
+// A piece starts at the frame shown at its start on the source's own clock,
+// lasts its stretch to the frame, and weaves an interlaced picture apart.
+TEST(ToolPlan, CutStartsAtTheFrameShown)
+{
+    const CutRow rows[] = {
+        {"fractional stretch", "-ss 3.48 -audio-delay 0 -endpos 4.2 ", 0, "avi", "progressive", 105, {"3.48"}},
+        {"start between frames", "-ss 3.47 -audio-delay 0 -endpos 4.2 ", 0, "avi", "", 105, {"3.439000"}},
+        {"time stamps from half a second", "-ss 2 -audio-delay 0 -endpos 1 ", 0.54, "mpeg", "", 25,
+            {"trim=start_frame=50,setpts=PTS-STARTPTS,", "atrim=start=2.540000,asetpts"}},
+        {"transport stream", "-ss 12 -audio-delay 0 -endpos 1 ", 1.4, "mpegts", "", 25, {"3.400000", "trim=start=9.999000,", "atrim=start=10.000000"}},
+        {"late start from zero", "-ss 0 -audio-delay 0 -endpos 1 ", 1.4, "mov,mp4,m4a,3gp,3g2,mj2", "", 25, {"1.399000"}},
+        {"top field first", "-ss 0 -audio-delay 0 -endpos 1 ", 0, "avi", "tt", 25, {"bwdif=mode=send_frame:parity=tff:deint=all,scale"}},
+        {"bottom field shown first", "-ss 0 -audio-delay 0 -endpos 1 ", 0, "dv", "tb", 25, {"parity=bff"}},
+    };
+    for (const CutRow& row : rows) {
+        const MencoderLine line = Line(VideoLine("25.000000", row.stretch));
+        LineFacts facts = FactsFor(line, 20, true);
+        SourceFacts& source = facts.files.begin()->second.source;
+        source.pictureStart = row.pictureStart;
+        source.container = row.container;
+        source.fieldOrder = row.fieldOrder;
+        const auto plan = RecogniseMencoderLine(line)->plan(line, facts);
+        ASSERT_TRUE(plan) << row.what;
+        EXPECT_EQ(plan->runs[0].expectedFrames, row.frames) << row.what;
+        for (const std::string& text : row.texts)
+            EXPECT_TRUE(HasText(plan->runs[0].run.argv, text)) << row.what << ": " << text;
+        EXPECT_EQ(HasText(plan->runs[0].run.argv, "bwdif"), std::string(row.fieldOrder).size() == 2) << row.what;
+    }
+}
+
 } // namespace
