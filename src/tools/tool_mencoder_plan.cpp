@@ -245,97 +245,144 @@ struct VideoEncoding {
     std::optional<Rate> dar; // from "-lavcopts aspect="
 };
 
+// An encoder option "key=value" of a line, taken by the row of its key.
+struct CodecOptions {
+    long long bitrate = 800000;
+    std::vector<std::string> extra;
+    std::string preset = "medium";
+    std::string profile = "high";
+};
+using OptionReader = bool (*)(const std::string& value, CodecOptions& options, VideoEncoding& encoding);
+
+bool ReadOptions(const std::string& text, const std::map<std::string, OptionReader>& readers, CodecOptions& options,
+    VideoEncoding& encoding)
+{
+    for (const std::string& option : Split(text, ':')) {
+        const std::size_t equals = option.find('=');
+        const auto reader = readers.find(option.substr(0, equals));
+        const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
+        if (reader == readers.end() || !reader->second(value, options, encoding))
+            return false;
+    }
+    return true;
+}
+
+// A bit rate in bit/s from kbit/s, or as it is above 16000 where `raw`.
+bool ReadBitrate(const std::string& value, bool raw, CodecOptions& options)
+{
+    const auto number = ParseNumber(value);
+    if (!number || *number <= 0)
+        return false;
+    options.bitrate = Whole(raw && *number > 16000 ? *number : *number * 1000, 1000000000);
+    return true;
+}
+
+bool Lowercase(const std::string& value)
+{
+    return !value.empty() && value.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos;
+}
+
+// "-x264encopts": H.264, its bitrate in kbit/s.
+const std::map<std::string, OptionReader>& X264Options()
+{
+    static const std::map<std::string, OptionReader> readers = {
+        {"bitrate", [](const std::string& value, CodecOptions& options, VideoEncoding&) {
+             return ReadBitrate(value, false, options);
+         }},
+        {"preset", [](const std::string& value, CodecOptions& options, VideoEncoding&) {
+             options.preset = value;
+             return Lowercase(value);
+         }},
+        {"profile", [](const std::string& value, CodecOptions& options, VideoEncoding&) {
+             options.profile = value;
+             return value == "baseline" || value == "main" || value == "high";
+         }},
+        {"subq", [](const std::string& value, CodecOptions& options, VideoEncoding&) {
+             options.extra.insert(options.extra.end(), {"-subq", value});
+             return ParseNumber(value) && value.find_first_not_of("0123456789") == std::string::npos && value.size() <= 2;
+         }},
+    };
+    return readers;
+}
+
+// The encoder's own settings of "-lavcopts o=": only VP9's speed ones.
+bool ReadEncoderSettings(const std::string& value, CodecOptions& options, VideoEncoding&)
+{
+    for (const std::string& setting : Split(value, ',')) {
+        if (setting == "deadline=realtime")
+            options.extra.insert(options.extra.end(), {"-deadline", "realtime"});
+        else if (setting.rfind("cpu-used=", 0) == 0 && ParseNumber(setting.substr(9)))
+            options.extra.insert(options.extra.end(), {"-cpu-used", setting.substr(9)});
+        else if (setting == "row-mt=1")
+            options.extra.insert(options.extra.end(), {"-row-mt", "1"});
+        else
+            return false;
+    }
+    return true;
+}
+
 // "-lavcopts": MPEG-4 or VP9. vbitrate is in kbit/s, or in bit/s above
-// 16000. "-x264encopts": H.264, its bitrate in kbit/s. The MPEG-4 encoder
-// keeps to its rate only within its tolerance, which by default is several
-// megabits: a short piece then ends far above the rate asked, so it is held
-// to a tenth of the rate.
+// 16000.
+const std::map<std::string, OptionReader>& LavcOptions()
+{
+    static const std::map<std::string, OptionReader> readers = {
+        {"vcodec", [](const std::string& value, CodecOptions&, VideoEncoding& encoding) {
+             if (value == "libvpx-vp9")
+                 encoding.codec = "vp9";
+             return value == "libvpx-vp9" || value == "mpeg4";
+         }},
+        {"mbd", [](const std::string& value, CodecOptions& options, VideoEncoding&) {
+             options.extra.insert(options.extra.end(), {"-mbd", value});
+             return true;
+         }},
+        {"trell", [](const std::string&, CodecOptions& options, VideoEncoding&) {
+             options.extra.insert(options.extra.end(), {"-trellis", "1"});
+             return true;
+         }},
+        {"vbitrate", [](const std::string& value, CodecOptions& options, VideoEncoding&) {
+             return ReadBitrate(value, true, options);
+         }},
+        {"aspect", [](const std::string& value, CodecOptions&, VideoEncoding& encoding) {
+             encoding.dar = DisplayShape(value);
+             return encoding.dar.has_value();
+         }},
+        {"o", ReadEncoderSettings},
+    };
+    return readers;
+}
+
+// A piece lasts seconds: the rate is held within a buffer of two seconds'
+// worth, else a piece whose start is easy spends its rest.
+std::vector<std::string> X264Arguments(const CodecOptions& options)
+{
+    return {"-c:v", "libx264", "-b:v", std::to_string(options.bitrate), "-maxrate",
+        std::to_string(options.bitrate * 3 / 2), "-bufsize", std::to_string(options.bitrate * 2), "-preset",
+        options.preset, "-profile:v", options.profile, "-pix_fmt", "yuv420p"};
+}
+
+// The MPEG-4 encoder keeps to its rate only within its tolerance, which by
+// default is several megabits: a short piece then ends far above the rate
+// asked, so it is held to a tenth of the rate.
+std::vector<std::string> LavcArguments(const std::string& codec, CodecOptions& options)
+{
+    if (codec == "vp9")
+        return {"-c:v", "libvpx-vp9", "-b:v", std::to_string(options.bitrate), "-pix_fmt", "yuv420p"};
+    options.extra.insert(options.extra.end(), {"-bt", std::to_string(std::max(1000LL, options.bitrate / 10))});
+    return {"-c:v", "mpeg4", "-b:v", std::to_string(options.bitrate)};
+}
+
 std::optional<VideoEncoding> VideoCodec(const MencoderLine& line)
 {
     VideoEncoding encoding;
-    long long bitrate = 800000;
-    std::vector<std::string> extra;
-    if (line.ValueOr("-ovc", "") == "x264") {
-        encoding.codec = "h264";
-        std::string preset = "medium";
-        std::string profile = "high";
-        for (const std::string& option : Split(line.ValueOr("-x264encopts", ""), ':')) {
-            const std::size_t equals = option.find('=');
-            const std::string key = option.substr(0, equals);
-            const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
-            if (key == "bitrate") {
-                const auto number = ParseNumber(value);
-                if (!number || *number <= 0)
-                    return std::nullopt;
-                bitrate = Whole(*number * 1000, 1000000000);
-            } else if (key == "preset" && !value.empty()
-                && value.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos) {
-                preset = value;
-            } else if (key == "profile" && (value == "baseline" || value == "main" || value == "high")) {
-                profile = value;
-            } else if (key == "subq" && ParseNumber(value) && value.find_first_not_of("0123456789") == std::string::npos
-                && value.size() <= 2) {
-                extra.insert(extra.end(), {"-subq", value});
-            } else {
-                return std::nullopt;
-            }
-        }
-        // A piece lasts seconds: the rate is held within a buffer of two
-        // seconds' worth, else a piece whose start is easy spends its rest.
-        encoding.arguments = {"-c:v", "libx264", "-b:v", std::to_string(bitrate), "-maxrate",
-            std::to_string(bitrate * 3 / 2), "-bufsize", std::to_string(bitrate * 2), "-preset", preset, "-profile:v",
-            profile, "-pix_fmt", "yuv420p"};
-        Append(encoding.arguments, extra);
-        return encoding;
-    }
-    encoding.codec = "mpeg4";
-    if (const auto options = line.Value("-lavcopts")) {
-        for (const std::string& option : Split(*options, ':')) {
-            const std::size_t equals = option.find('=');
-            const std::string key = option.substr(0, equals);
-            const std::string value = equals == std::string::npos ? std::string() : option.substr(equals + 1);
-            if (key == "vcodec") {
-                if (value == "libvpx-vp9")
-                    encoding.codec = "vp9";
-                else if (value != "mpeg4")
-                    return std::nullopt;
-            } else if (key == "mbd") {
-                extra.insert(extra.end(), {"-mbd", value});
-            } else if (key == "trell") {
-                extra.insert(extra.end(), {"-trellis", "1"});
-            } else if (key == "vbitrate") {
-                const auto number = ParseNumber(value);
-                if (!number || *number <= 0)
-                    return std::nullopt;
-                bitrate = Whole(*number > 16000 ? *number : *number * 1000, 1000000000);
-            } else if (key == "aspect") {
-                encoding.dar = DisplayShape(value);
-                if (!encoding.dar)
-                    return std::nullopt;
-            } else if (key == "o") {
-                // The encoder's own settings: only VP9's speed ones.
-                for (const std::string& setting : Split(value, ',')) {
-                    if (setting == "deadline=realtime")
-                        extra.insert(extra.end(), {"-deadline", "realtime"});
-                    else if (setting.rfind("cpu-used=", 0) == 0 && ParseNumber(setting.substr(9)))
-                        extra.insert(extra.end(), {"-cpu-used", setting.substr(9)});
-                    else if (setting == "row-mt=1")
-                        extra.insert(extra.end(), {"-row-mt", "1"});
-                    else
-                        return std::nullopt;
-                }
-            } else {
-                return std::nullopt;
-            }
-        }
-    }
-    if (encoding.codec == "vp9") {
-        encoding.arguments = {"-c:v", "libvpx-vp9", "-b:v", std::to_string(bitrate), "-pix_fmt", "yuv420p"};
-    } else {
-        encoding.arguments = {"-c:v", "mpeg4", "-b:v", std::to_string(bitrate)};
-        extra.insert(extra.end(), {"-bt", std::to_string(std::max(1000LL, bitrate / 10))});
-    }
-    Append(encoding.arguments, extra);
+    CodecOptions options;
+    const bool x264 = line.ValueOr("-ovc", "") == "x264";
+    encoding.codec = x264 ? "h264" : "mpeg4";
+    // MPEG-4 needs no options; H.264 without its own is none the tool knows.
+    const auto text = line.Value(x264 ? "-x264encopts" : "-lavcopts");
+    if ((text || x264) && !ReadOptions(text.value_or(""), x264 ? X264Options() : LavcOptions(), options, encoding))
+        return std::nullopt;
+    encoding.arguments = x264 ? X264Arguments(options) : LavcArguments(encoding.codec, options);
+    Append(encoding.arguments, options.extra);
     return encoding;
 }
 
@@ -405,6 +452,47 @@ std::optional<std::vector<std::string>> AudioFileInput(const MencoderLine& line,
     input.push_back("-i");
     input.push_back(FileArgument(HostOf(facts, *line.Value("-audiofile"))));
     return input;
+}
+
+// ---- the encodes -------------------------------------------------------
+
+// What every encode of a piece shares: its picture, rate and sound rate as
+// the line asks them, and the piece it writes once its length is known.
+struct PieceEncode {
+    PictureEncoding picture;
+    Rate rate;
+    long long sampleRate = 0;
+    PieceFacts piece;
+
+    // The piece of `frames`, with sound or without.
+    void Measure(long long frames, bool sound)
+    {
+        piece = PieceOf(picture, rate);
+        piece.frames = frames;
+        piece.sampleRate = sound ? sampleRate : 0;
+        piece.samples = sound ? SamplesFor(frames, rate, sampleRate) : 0;
+    }
+
+    // The run's output half: the picture through `filters`, the sound from
+    // `soundMap` (none: silent) through `soundFirst`, the tag and container.
+    void Finish(ToolPlan& plan, std::vector<std::string> argv, const std::string& filters, const std::string& soundMap,
+        const std::string& soundFirst, const std::string& output, const LineFacts& facts) const
+    {
+        Append(argv, PiecePicture(filters, rate, piece.frames));
+        Append(argv, picture.encoding.arguments);
+        if (soundMap.empty())
+            argv.push_back("-an");
+        else
+            Append(argv, PieceSound(soundMap, sampleRate, piece.samples, soundFirst));
+        Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
+        plan.runs.push_back(Planned(std::move(argv), output, facts, piece.frames, rate));
+    }
+};
+
+PieceEncode EncodeOf(const MencoderLine& line)
+{
+    return {*Picture(line), *ParseRate(line.ValueOr("-ofps", "25")),
+        Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000), {}};
 }
 
 // ---- video ------------------------------------------------------------
@@ -514,26 +602,12 @@ std::vector<std::string> VideoInputs(const MencoderLine& line)
     return {line.inputs[0]};
 }
 
-std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& facts)
+// The frames a crouton line asks of its source: "-endpos" from "-ss", or
+// what the source holds from there on. The start is a time of the source as
+// it is; at a forced rate the frames after it last longer or shorter.
+std::optional<long long> VideoFrames(const MencoderLine& line, const SourceFacts& source, double start,
+    const std::optional<Rate>& forcedRate, const Rate& rate)
 {
-    // A source that cannot be read is still handed to ffmpeg, whose own
-    // error then says what is wrong with it.
-    const FileFacts* sourceFacts = FactsOf(facts, line.inputs[0]);
-    const std::string sourcePath = sourceFacts ? sourceFacts->path : HostOf(facts, line.inputs[0]);
-    SourceFacts source = sourceFacts ? sourceFacts->source : SourceFacts{};
-    if (!source.readable)
-        source.hasAudio = true; // as the line says: it names no other sound
-    const PictureEncoding picture = *Picture(line);
-    const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
-    const auto sampleRate = Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000);
-    const double start = ParseNumber(line.ValueOr("-ss", "0")).value_or(0);
-    const std::optional<Rate> forcedRate = line.Has("-fps") ? ParseRate(*line.Value("-fps")) : std::nullopt;
-    if (line.Has("-fps") && !forcedRate)
-        return std::nullopt;
-
-    // What the source holds from the start on. The start is a time of the
-    // source as it is; at a forced rate the frames after it last longer or
-    // shorter.
     double available = 0;
     if (source.pictureDuration > 0) {
         available = source.pictureDuration - start;
@@ -555,12 +629,47 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
     const long long frames = FramesFor(seconds, rate);
     if (frames <= 0)
         return std::nullopt;
+    return frames;
+}
 
-    const bool sound = !line.Has("-nosound");
-    PieceFacts piece = PieceOf(picture, rate);
-    piece.frames = frames;
-    piece.sampleRate = sound ? sampleRate : 0;
-    piece.samples = sound ? SamplesFor(frames, rate, sampleRate) : 0;
+// The sound a crouton's piece carries, as the map of its input (added to
+// `argv`): the "-audiofile", the source's own, or silence; empty for none.
+std::optional<std::string> VideoSoundInput(const MencoderLine& line, const LineFacts& facts, bool sourceSound,
+    long long sampleRate, std::vector<std::string>& argv)
+{
+    if (line.Has("-nosound"))
+        return "";
+    if (line.Has("-audiofile")) {
+        const auto input = AudioFileInput(line, facts);
+        if (!input)
+            return std::nullopt;
+        Append(argv, *input);
+        return "1:a:0";
+    }
+    if (sourceSound)
+        return "0:a:0";
+    Append(argv, SilenceInput(sampleRate));
+    return "1:a:0";
+}
+
+std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& facts)
+{
+    // A source that cannot be read is still handed to ffmpeg, whose own
+    // error then says what is wrong with it.
+    const FileFacts* sourceFacts = FactsOf(facts, line.inputs[0]);
+    const std::string sourcePath = sourceFacts ? sourceFacts->path : HostOf(facts, line.inputs[0]);
+    SourceFacts source = sourceFacts ? sourceFacts->source : SourceFacts{};
+    if (!source.readable)
+        source.hasAudio = true; // as the line says: it names no other sound
+    PieceEncode encode = EncodeOf(line);
+    const double start = ParseNumber(line.ValueOr("-ss", "0")).value_or(0);
+    const std::optional<Rate> forcedRate = line.Has("-fps") ? ParseRate(*line.Value("-fps")) : std::nullopt;
+    if (line.Has("-fps") && !forcedRate)
+        return std::nullopt;
+    const auto frames = VideoFrames(line, source, start, forcedRate, encode.rate);
+    if (!frames)
+        return std::nullopt;
+    encode.Measure(*frames, !line.Has("-nosound"));
 
     ToolPlan plan;
     plan.operation = "video";
@@ -570,30 +679,14 @@ std::optional<ToolPlan> PlanVideo(const MencoderLine& line, const LineFacts& fac
     Append(argv, cut.input);
     if (forcedRate)
         Append(argv, {"-r", forcedRate->Text()});
-    if (picture.filters.turns)
+    if (encode.picture.filters.turns)
         argv.push_back("-noautorotate");
     Append(argv, {"-i", FileArgument(sourcePath)});
-    std::string soundMap;
-    if (sound && line.Has("-audiofile")) {
-        const auto input = AudioFileInput(line, facts);
-        if (!input)
-            return std::nullopt;
-        Append(argv, *input);
-        soundMap = "1:a:0";
-    } else if (sound && source.hasAudio) {
-        soundMap = "0:a:0";
-    } else if (sound) {
-        Append(argv, SilenceInput(sampleRate));
-        soundMap = "1:a:0";
-    }
-    Append(argv, PiecePicture(cut.picture + Deinterlace(source) + picture.chain, rate, frames));
-    Append(argv, picture.encoding.arguments);
-    if (sound)
-        Append(argv, PieceSound(soundMap, sampleRate, piece.samples, soundMap == "0:a:0" ? cut.sound : ""));
-    else
-        argv.push_back("-an");
-    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
-    plan.runs.push_back(Planned(std::move(argv), output, facts, frames, rate));
+    const auto soundMap = VideoSoundInput(line, facts, source.hasAudio, encode.sampleRate, argv);
+    if (!soundMap)
+        return std::nullopt;
+    encode.Finish(plan, std::move(argv), cut.picture + Deinterlace(source) + encode.picture.chain, *soundMap,
+        *soundMap == "0:a:0" ? cut.sound : "", output, facts);
     return plan;
 }
 
@@ -623,16 +716,10 @@ std::optional<ToolPlan> PlanImages(const MencoderLine& line, const LineFacts& fa
     // Without "-ofps" the clip still runs at 25 frames a second (each image
     // held for its 1/fps seconds): a player asked for a screenshot takes it
     // from the next frame that passes, which must not be a second away.
-    const Rate rate = *ParseRate(line.ValueOr("-ofps", "25"));
-    const auto sampleRate = Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000);
-    const PictureEncoding picture = *Picture(line);
+    PieceEncode encode = EncodeOf(line);
     // Every image lasts 1/fps seconds, the last one included.
-    const long long frames = FramesFor(static_cast<double>(facts.images.size()) / inputRate->Value(), rate);
     const bool sound = !line.Has("-nosound") && line.Has("-audiofile");
-    PieceFacts piece = PieceOf(picture, rate);
-    piece.frames = frames;
-    piece.sampleRate = sound ? sampleRate : 0;
-    piece.samples = sound ? SamplesFor(frames, rate, sampleRate) : 0;
+    encode.Measure(FramesFor(static_cast<double>(facts.images.size()) / inputRate->Value(), encode.rate), sound);
 
     ToolPlan plan;
     plan.operation = "images";
@@ -650,16 +737,10 @@ std::optional<ToolPlan> PlanImages(const MencoderLine& line, const LineFacts& fa
             return std::nullopt;
         Append(argv, *input);
     }
-    Append(argv, PiecePicture(picture.chain, rate, frames));
-    Append(argv, picture.encoding.arguments);
-    if (sound)
-        Append(argv, PieceSound("1:a:0", sampleRate, piece.samples));
-    else
-        argv.push_back("-an");
-    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
-    plan.runs.push_back(Planned(std::move(argv), output, facts, frames, rate));
+    encode.Finish(plan, std::move(argv), encode.picture.chain, sound ? "1:a:0" : "", "", output, facts);
     return plan;
 }
+
 std::vector<std::string> FirstInput(const MencoderLine& line)
 {
     return {line.inputs.front()};

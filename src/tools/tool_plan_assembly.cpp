@@ -180,16 +180,34 @@ bool RecognisesSoundtrack(const MencoderLine& line)
         && OnlyOptions(line, {"-o", "-oac", "-ovc", "-audiofile"});
 }
 
-std::optional<ToolPlan> PlanSoundtrack(const MencoderLine& line, const LineFacts& facts)
+// The start of a plan that writes one file from the line's video: the file,
+// the plan and how ffmpeg reads the video.
+struct VideoPlan {
+    const FileFacts* file;
+    ToolPlan plan;
+    VideoInput video;
+};
+
+std::optional<VideoPlan> OpenVideoPlan(const MencoderLine& line, const LineFacts& facts, const char* operation)
 {
     const FileFacts* file = FactsOf(facts, line.inputs[0]);
     if (!file)
         return std::nullopt;
     ToolPlan plan;
-    plan.operation = "soundtrack";
-    const auto video = ReadVideo(*file, plan, facts);
-    if (!video || video->format.frames <= 0)
+    plan.operation = operation;
+    auto video = ReadVideo(*file, plan, facts);
+    if (!video)
         return std::nullopt;
+    return VideoPlan{file, std::move(plan), std::move(*video)};
+}
+
+std::optional<ToolPlan> PlanSoundtrack(const MencoderLine& line, const LineFacts& facts)
+{
+    auto opened = OpenVideoPlan(line, facts, "soundtrack");
+    if (!opened || opened->video.format.frames <= 0)
+        return std::nullopt;
+    ToolPlan& plan = opened->plan;
+    const VideoInput* video = &opened->video;
     PieceFacts piece = video->format;
     piece.sampleRate = kDefaultSampleRate;
     piece.samples = SamplesFor(piece.frames, piece.rate, piece.sampleRate);
@@ -206,7 +224,7 @@ std::optional<ToolPlan> PlanSoundtrack(const MencoderLine& line, const LineFacts
     Append(argv, {"-map_metadata", "-1", "-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec),
         output});
     plan.runs.push_back(Planned(std::move(argv), output, facts, piece.frames, piece.rate));
-    return plan;
+    return std::move(plan);
 }
 
 bool RecognisesFinish(const MencoderLine& line)
@@ -222,14 +240,12 @@ bool RecognisesFinish(const MencoderLine& line)
 
 std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& facts)
 {
-    const FileFacts* file = FactsOf(facts, line.inputs[0]);
-    if (!file)
+    auto opened = OpenVideoPlan(line, facts, "finish");
+    if (!opened)
         return std::nullopt;
-    ToolPlan plan;
-    plan.operation = "finish";
-    const auto video = ReadVideo(*file, plan, facts);
-    if (!video)
-        return std::nullopt;
+    ToolPlan& plan = opened->plan;
+    const VideoInput* video = &opened->video;
+    const FileFacts* file = opened->file;
     const std::string container = ContainerForName(*line.Value("-o"));
     const std::string codec = container == "avi" ? "mp3" : container == "webm" ? "opus" : "aac";
     const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), video->reads, facts);
@@ -267,7 +283,7 @@ std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& fa
     if (file->kind == FileFacts::Kind::Assembly)
         for (const AssemblyPiece& piece : file->pieces)
             plan.consumed.push_back(piece.path);
-    return plan;
+    return std::move(plan);
 }
 
 } // namespace cwtools::planning
