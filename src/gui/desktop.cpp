@@ -1,5 +1,9 @@
 #include "gui/desktop.h"
 
+#include "gui/gui.h"
+#include "gui/loop.h"
+#include "gui/main.h"
+
 #include "gui/vocabulary.h"
 #include "model/tables.h"
 #include "os/asl.h"
@@ -265,3 +269,59 @@ BOOL AddDroppedMedia(Project* project, const MediaChoice& media)
         return std::optional<AslAnswer>(AslAnswer{drawer, name});
     });
 }
+
+namespace {
+
+void Browse(LoopState&, LONG) { BrowseOutputFile(); }
+
+// Files dropped on the main window: a project is loaded (and nothing else of
+// the drop is added to the project it replaces); croutons, videos and
+// slideshows are added at the end, the last of them chosen.
+void DropSteps(LoopState& loop, LONG)
+{
+    const DroppedFiles dropped =
+        SortDroppedFiles(DroppedPaths(mui::XGetString(gWindows[WINDOW_MAIN], MUIA_AppMessage).value_or("")));
+    if (dropped.project) {
+        LoadSteps(loop, dropped.project);
+        return;
+    }
+    bool added = false;
+    const LONG before = gProject->numberOfCroutons;
+    for (const std::string& crouton : dropped.croutons)
+        added = AddOldCroutonFromFile(gProject.get(), crouton) || added;
+    for (const MediaChoice& media : dropped.media)
+        added = AddDroppedMedia(gProject.get(), media) || added;
+    if (added) {
+        MakeActive(gCroutonList, gProject->numberOfCroutons - 1);
+        for (LONG position = before; position < gProject->numberOfCroutons; ++position)
+            loop.history.CroutonAdded(position);
+        ShowHighlightedCrouton();
+    }
+}
+
+#ifndef CLIPWEAVER_BASIC
+void OpenRecent(LoopState& loop, LONG id)
+{
+    if (const std::optional<std::string> path = RecentProject(id))
+        LoadSteps(loop, path);
+}
+#endif
+
+const ReturnIdRow kRows[] = {
+    {GADMSG_MAIN_BROWSEOUTPUT, Browse},
+    {GADMSG_MAIN_DROPPEDFILES, DropSteps},
+#ifndef CLIPWEAVER_BASIC
+    {MEN_RECENT_FIRST, OpenRecent},
+    {MEN_RECENT_FIRST + 1, OpenRecent},
+    {MEN_RECENT_FIRST + 2, OpenRecent},
+    {MEN_RECENT_FIRST + 3, OpenRecent},
+    {MEN_RECENT_FIRST + 4, OpenRecent},
+    {MEN_RECENT_FIRST + 5, OpenRecent},
+    {MEN_RECENT_FIRST + 6, OpenRecent},
+    {MEN_RECENT_LAST, OpenRecent},
+#endif
+};
+
+} // namespace
+
+std::span<const ReturnIdRow> DesktopReturnIds() { return kRows; }

@@ -4,6 +4,8 @@
 #include "gui/editor.h"
 
 #include "gui/gui.h"
+#include "gui/loop.h"
+#include "gui/main.h"
 #include "gui/vocabulary.h"
 #include "media/preview.h"
 #include "media/probe.h"
@@ -322,3 +324,51 @@ std::vector<std::string> LoadCroutonStrings(Project* project)
     }
     return strings;
 }
+
+namespace {
+
+void SaveSteps(LoopState& loop, Crouton* crouton)
+{
+    CroutonEditor_Save(crouton);
+    UpdateGUIListEntry(gProject.get(), loop.selected);
+    UpdateGUIPreview();
+    MakeActive(gCroutonList, loop.selected);
+}
+
+void LoadVideoSteps(LoopState&, Crouton* crouton)
+{
+    UpdateCroutonFromGUI(crouton);
+    CroutonEditor_LoadVideo(crouton);
+}
+
+void Start(LoopState&, Crouton* crouton) { ChangeStart(crouton); }
+void End(LoopState&, Crouton* crouton) { ChangeEnd(crouton); }
+void Stills(LoopState&, Crouton* crouton) { GeneratePreview(crouton); }
+void Play(LoopState&, Crouton* crouton) { CroutonEditor_RunMPlayer(crouton); }
+void SelectRate(LoopState&, Crouton* crouton) { CroutonEditor_SelectFPS(crouton); }
+
+// The editor acts only on a crouton that is still in the project.
+template <void (*Act)(LoopState&, Crouton*)>
+void OnEditedCrouton(LoopState& loop, LONG)
+{
+    if (gEditingCrouton)
+        Act(loop, gEditingCrouton);
+}
+
+// Closing an editor that shows no crouton is harmless.
+void Cancel(LoopState&, LONG) { CroutonEditor_Cancel(); }
+
+const ReturnIdRow kRows[] = {
+    {GADMSG_CROUTONEDITOR_CANCEL, Cancel},
+    {GADMSG_CROUTONEDITOR_SAVE, OnEditedCrouton<SaveSteps>},
+    {GADMSG_CROUTONEDITOR_LOADVIDEO, OnEditedCrouton<LoadVideoSteps>},
+    {GADMSG_CROUTONEDITOR_START, OnEditedCrouton<Start>},
+    {GADMSG_CROUTONEDITOR_END, OnEditedCrouton<End>},
+    {GADMSG_CROUTONEDITOR_GENERATEPREVIEW, OnEditedCrouton<Stills>},
+    {GADMSG_CROUTONEDITOR_MPLAYER, OnEditedCrouton<Play>},
+    {GADMSG_CROUTONEDITOR_SELECTFPS, OnEditedCrouton<SelectRate>},
+};
+
+} // namespace
+
+std::span<const ReturnIdRow> EditorReturnIds() { return kRows; }

@@ -2,6 +2,9 @@
 // the desktop's default handler through the command runner.
 #include "gui/help.h"
 
+#include "gui/loop.h"
+#include "gui/vocabulary.h"
+
 #include "os/command.h"
 #include "os/exec.h"
 #include "os/question.h"
@@ -52,3 +55,31 @@ BOOL OpenManual()
     }
     return TRUE;
 }
+
+#ifndef CLIPWEAVER_BASIC
+namespace {
+
+void ShowAbout(LoopState&, LONG) { mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{TRUE}); }
+void CloseAbout(LoopState&, LONG) { mui::set(gWindows[WINDOW_ABOUT], MUIA_Window_Open, LONG{FALSE}); }
+
+// The installed manual; where it is missing the About window says where
+// help is.
+void ShowHelp(LoopState& loop, LONG id)
+{
+    if (!OpenManual())
+        ShowAbout(loop, id);
+}
+
+const ReturnIdRow kRows[] = {
+    {MEN_ABOUT, ShowAbout},
+    {MEN_HELP, ShowHelp},
+    {GADMSG_ABOUT_OK, CloseAbout},
+};
+
+} // namespace
+
+std::span<const ReturnIdRow> HelpReturnIds() { return kRows; }
+#else
+// ClipweaverBasic has neither the About window nor the menu.
+std::span<const ReturnIdRow> HelpReturnIds() { return {}; }
+#endif

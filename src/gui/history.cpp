@@ -2,6 +2,9 @@
 #include "gui/history.h"
 
 #include "gui/gui.h"
+#include "gui/loop.h"
+#include "gui/main.h"
+#include "gui/script_actions.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
 #include "model/visual_entry.h"
@@ -237,3 +240,43 @@ void ProjectHistory::Apply(Step& step, bool forward, Project* project)
         break;
     }
 }
+
+namespace {
+
+void UndoStep(LoopState& loop, LONG)
+{
+    if (loop.history.Undo(gProject.get()))
+        ShowHighlightedCrouton();
+}
+
+void RedoStep(LoopState& loop, LONG)
+{
+    if (loop.history.Redo(gProject.get()))
+        ShowHighlightedCrouton();
+}
+
+const ReturnIdRow kRows[] = {
+    {cUndoReturnID, UndoStep},
+    {cRedoReturnID, RedoStep},
+};
+
+// As the Edit menu's items or their keys; ClipweaverBasic has neither, so
+// its scripts reach Undo and Redo this way.
+template <LONG kReturnId>
+std::optional<ULONG> RaiseReturnId(ScriptLine& line)
+{
+    if (!line.Expect(0))
+        return std::nullopt;
+    mui::Application_ReturnID(mui::CurrentApplication(), kReturnId);
+    return MUI_APPLICATION_SIGNAL;
+}
+
+const ScriptAction kScriptActions[] = {
+    {"undo", RaiseReturnId<cUndoReturnID>},
+    {"redo", RaiseReturnId<cRedoReturnID>},
+};
+
+} // namespace
+
+std::span<const ReturnIdRow> HistoryReturnIds() { return kRows; }
+std::span<const ScriptAction> HistoryScriptActions() { return kScriptActions; }

@@ -3,6 +3,7 @@
 #include "gui/script.h"
 
 #include "gui/main.h"
+#include "gui/script_actions.h"
 #include "gui/vocabulary.h"
 #include "model/project.h"
 #include "os/asl.h"
@@ -23,45 +24,7 @@ namespace {
 
 // ---- dump ----------------------------------------------------------------
 
-// A text in double quotes; \ and " escaped, ESC as \e, other control
-// characters as \n, \t or \xNN.
-std::string Quote(std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            quoted += "\\\"";
-            break;
-        case '\\':
-            quoted += "\\\\";
-            break;
-        case '\x1b':
-            quoted += "\\e";
-            break;
-        case '\n':
-            quoted += "\\n";
-            break;
-        case '\t':
-            quoted += "\\t";
-            break;
-        default:
-            if (byte < 0x20 || byte == 0x7f) {
-                quoted += "\\x";
-                quoted += kHex[byte >> 4];
-                quoted += kHex[byte & 15];
-            } else {
-                quoted += c;
-            }
-        }
-    }
-    quoted += '"';
-    return quoted;
-}
-
-std::string QuoteOrNone(const std::optional<std::string>& text) { return text ? Quote(*text) : "none"; }
+std::string QuoteOrNone(const std::optional<std::string>& text) { return text ? QuoteText(*text) : "none"; }
 
 // The slot number of a visual entry text "\eo[n]"; 0 when it is none.
 LONG SlotOfEntry(const std::string& entry)
@@ -91,7 +54,7 @@ void DumpGadget(std::ostream& out, LONG slot)
         const LONG active = mui::XGetLong(object, tag);
         out << " active=" << active;
         if (active >= 0 && static_cast<std::size_t>(active) < object->entries().size())
-            out << ' ' << Quote(object->entries()[static_cast<std::size_t>(active)]);
+            out << ' ' << QuoteText(object->entries()[static_cast<std::size_t>(active)]);
         break;
     }
     case mui::Kind::Slider:
@@ -119,7 +82,7 @@ void DumpList(std::ostream& out, const char* name, const mui::Object* list, bool
     out << "list " << name << " entries=" << entries.size()
         << " active=" << list->GetLong(MUIA_NList_Active, MUIV_NList_Active_Off) << '\n';
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        out << "entry " << name << ' ' << i << ' ' << Quote(entries[i]);
+        out << "entry " << name << ' ' << i << ' ' << QuoteText(entries[i]);
         if (pictures) {
             const LONG slot = SlotOfEntry(entries[i]);
             if (slot > 0) {
@@ -143,7 +106,7 @@ void DumpProject(std::ostream& out)
         out << "project none\n";
         return;
     }
-    out << "project name=" << Quote(project->projectName) << " croutons=" << project->numberOfCroutons
+    out << "project name=" << QuoteText(project->projectName) << " croutons=" << project->numberOfCroutons
         << " parameters=" << project->parameters << " baudrate=" << project->baudrate << " fps=" << project->fps
         << '\n';
     LONG id = 0;
@@ -202,23 +165,18 @@ WorkFace ScriptWorkFace()
 
 // ---- script lines --------------------------------------------------------
 
-struct Word {
-    std::string text;
-    bool quoted = false;
-};
-
 // Splits a line into words: blanks separate them, a word that begins with #
 // starts a comment, texts in double quotes may hold blanks, \" and \\.
-std::optional<std::vector<Word>> SplitLine(const std::string& line, std::string& problem)
+std::optional<std::vector<ScriptWord>> SplitLine(const std::string& line, std::string& problem)
 {
-    std::vector<Word> words;
+    std::vector<ScriptWord> words;
     std::size_t i = 0;
     while (true) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
             ++i;
         if (i >= line.size() || line[i] == '#')
             break;
-        Word word;
+        ScriptWord word;
         if (line[i] == '"') {
             word.quoted = true;
             ++i;
@@ -247,6 +205,49 @@ std::optional<std::vector<Word>> SplitLine(const std::string& line, std::string&
     return words;
 }
 
+
+std::optional<ULONG> Break(ScriptLine& line)
+{
+    if (!line.Expect(0))
+        return std::nullopt;
+    return SIGBREAKF_CTRL_C;
+}
+
+// Cancels the next render when the piece counted from 1 starts.
+std::optional<ULONG> CancelAtPiece(ScriptLine& line)
+{
+    if (!line.Expect(1))
+        return std::nullopt;
+    const auto piece = line.Number(1);
+    if (!piece)
+        return std::nullopt;
+    if (*piece < 1) {
+        line.Complain("cancel takes a piece number counted from 1");
+        return std::nullopt;
+    }
+    Work().cancelAtPiece = static_cast<int>(*piece);
+    return MUI_APPLICATION_SIGNAL;
+}
+
+std::optional<ULONG> Dump(ScriptLine& line)
+{
+    if (!line.Expect(0))
+        return std::nullopt;
+    DumpState(line.Out());
+    return MUI_APPLICATION_SIGNAL;
+}
+
+const ScriptAction kDriverActions[] = {
+    {"break", Break},
+    {"cancel", CancelAtPiece},
+    {"dump", Dump},
+};
+
+const std::span<const ScriptAction> kScriptActionTables[] = {
+    ScriptInputActions(),
+    ScriptDriverActions(),
+    HistoryScriptActions(),
+};
 
 std::atomic<bool> gStopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -288,195 +289,15 @@ private:
 
     // The signal to answer with, or none when the line was refused (the next
     // line follows at once).
-    std::optional<ULONG> Perform(const std::vector<Word>& words)
+    std::optional<ULONG> Perform(const std::vector<ScriptWord>& words)
     {
-        const std::string& action = words[0].text;
-        const std::size_t arguments = words.size() - 1;
-        auto expect = [&](std::size_t count) {
-            if (arguments == count)
-                return true;
-            Complain(action + " takes " + std::to_string(count) + (count == 1 ? " argument" : " arguments"));
-            return false;
-        };
-        auto done = [&](bool accepted, const std::string& what) -> std::optional<ULONG> {
-            if (!accepted) {
-                Complain(what + " was ignored (missing, disabled, in a closed window or out of range)");
-                return std::nullopt;
-            }
-            return MUI_APPLICATION_SIGNAL;
-        };
-
-        if (action == "press") {
-            if (!expect(1))
-                return std::nullopt;
-            mui::Object* gadget = Gadget(words[1].text);
-            if (!gadget)
-                return std::nullopt;
-            // A file field's pop-up button asks its file requester.
-            return done(mui::UserPress(gadget), "press " + words[1].text);
-        }
-        if (action == "type") {
-            if (!expect(2))
-                return std::nullopt;
-            mui::Object* gadget = Gadget(words[1].text);
-            if (!gadget)
-                return std::nullopt;
-            return done(mui::UserType(gadget, words[2].text), "type " + words[1].text);
-        }
-        if (action == "cycle" || action == "slider" || action == "radio") {
-            if (!expect(2))
-                return std::nullopt;
-            mui::Object* gadget = Gadget(words[1].text);
-            const auto value = Argument(words[2]);
-            if (!gadget || !value)
-                return std::nullopt;
-            const bool accepted = action == "cycle"    ? mui::UserCycle(gadget, *value)
-                                  : action == "slider" ? mui::UserSlide(gadget, *value)
-                                                       : mui::UserRadio(gadget, *value);
-            return done(accepted, action + " " + words[1].text);
-        }
-        if (action == "select" || action == "doubleclick") {
-            if (!expect(2))
-                return std::nullopt;
-            mui::Object* list = List(words[1].text);
-            const auto entry = Argument(words[2]);
-            if (!list || !entry)
-                return std::nullopt;
-            const bool accepted =
-                action == "select" ? mui::UserClick(list, *entry) : mui::UserDoubleClick(list, *entry);
-            return done(accepted, action + " " + words[1].text);
-        }
-        if (action == "drag") {
-            if (!expect(3))
-                return std::nullopt;
-            mui::Object* list = List(words[1].text);
-            const auto from = Argument(words[2]);
-            const auto to = Argument(words[3]);
-            if (!list || !from || !to)
-                return std::nullopt;
-            // The click on the entry is handled before the drop, as a user's.
-            return done(mui::UserDrag(list, *from, *to), "drag " + words[1].text);
-        }
-        if (action == "menu") {
-            if (!expect(1))
-                return std::nullopt;
-#ifndef CLIPWEAVER_BASIC
-            const LONG id = MenuFromName(words[1].text);
-            if (id < 0) {
-                Complain("unknown menu item " + Quote(words[1].text));
-                return std::nullopt;
-            }
-            return done(mui::UserChooseMenu(mui::CurrentApplication(), id), "menu " + words[1].text);
-#else
-            Complain("this program has no menu");
-            return std::nullopt;
-#endif
-        }
-        if (action == "close") {
-            if (!expect(1))
-                return std::nullopt;
-            const LONG window = WindowFromName(words[1].text);
-            if (window < 0) {
-                Complain("unknown window " + Quote(words[1].text));
-                return std::nullopt;
-            }
-            return done(mui::UserCloseWindow(gWindows[static_cast<std::size_t>(window)]), "close " + words[1].text);
-        }
-        if (action == "undo" || action == "redo") {
-            // As the Edit menu's items or their keys; ClipweaverBasic has
-            // neither, so its scripts reach Undo and Redo this way.
-            if (!expect(0))
-                return std::nullopt;
-            mui::Application_ReturnID(mui::CurrentApplication(), action == "undo" ? cUndoReturnID : cRedoReturnID);
-            return MUI_APPLICATION_SIGNAL;
-        }
-        if (action == "break") {
-            if (!expect(0))
-                return std::nullopt;
-            return SIGBREAKF_CTRL_C;
-        }
-        if (action == "requester") {
-            if (arguments == 1 && !words[1].quoted && words[1].text == "cancel") {
-                QueueAslAnswer(std::nullopt);
-                return MUI_APPLICATION_SIGNAL;
-            }
-            if (arguments != 2) {
-                Complain("requester takes \"drawer\" \"file\" or cancel");
-                return std::nullopt;
-            }
-            QueueAslAnswer(AslAnswer{words[1].text, words[2].text});
-            return MUI_APPLICATION_SIGNAL;
-        }
-        if (action == "cancel") {
-            if (!expect(1))
-                return std::nullopt;
-            const auto piece = Argument(words[1]);
-            if (!piece)
-                return std::nullopt;
-            if (*piece < 1) {
-                Complain("cancel takes a piece number counted from 1");
-                return std::nullopt;
-            }
-            Work().cancelAtPiece = static_cast<int>(*piece);
-            return MUI_APPLICATION_SIGNAL;
-        }
-        if (action == "answer") {
-            // The answer to the next question the program asks, by its
-            // button's text ("Save") or its number counted from 0.
-            if (!expect(1))
-                return std::nullopt;
-            QueueQuestionAnswer(words[1].text);
-            return MUI_APPLICATION_SIGNAL;
-        }
-        if (action == "told") {
-            // The questions and messages put to the user since the last "told".
-            if (!expect(0))
-                return std::nullopt;
-            for (const Told& told : ToldLog())
-                out_ << (told.question ? "question " : "message ") << Quote(told.title) << ' ' << Quote(told.text)
-                     << (told.question ? " -> " + Quote(told.answer) : std::string()) << '\n';
-            ClearToldLog();
-            return MUI_APPLICATION_SIGNAL;
-        }
-        if (action == "dump") {
-            if (!expect(0))
-                return std::nullopt;
-            DumpState(out_);
-            return MUI_APPLICATION_SIGNAL;
-        }
-        Complain("unknown action " + Quote(action));
+        ScriptLine line(words, out_, errors_, lineNumber_);
+        for (const std::span<const ScriptAction> table : ScriptActionTables())
+            for (const ScriptAction& action : table)
+                if (action.name == line.Action())
+                    return action.perform(line);
+        Complain("unknown action " + QuoteText(line.Action()));
         return std::nullopt;
-    }
-
-    mui::Object* Gadget(const std::string& name)
-    {
-        const LONG slot = HexButtonFromName(name);
-        if (slot < 0) {
-            Complain("unknown gadget " + Quote(name));
-            return nullptr;
-        }
-        mui::Object* gadget = gButtons[static_cast<std::size_t>(slot)];
-        if (!gadget)
-            Complain(name + " does not exist");
-        return gadget;
-    }
-
-    mui::Object* List(const std::string& name)
-    {
-        if (name == "gCroutonList")
-            return gCroutonList;
-        if (name == "gVisualList")
-            return gVisualList;
-        Complain("unknown list " + Quote(name));
-        return nullptr;
-    }
-
-    std::optional<LONG> Argument(const Word& word)
-    {
-        const auto value = ParseWhole(word.text);
-        if (!value)
-            Complain(Quote(word.text) + " is not a number");
-        return value;
     }
 
     std::istream& script_;
@@ -486,6 +307,107 @@ private:
 };
 
 } // namespace
+
+// A text in double quotes; \ and " escaped, ESC as \e, other control
+// characters as \n, \t or \xNN.
+std::string QuoteText(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            quoted += "\\\"";
+            break;
+        case '\\':
+            quoted += "\\\\";
+            break;
+        case '\x1b':
+            quoted += "\\e";
+            break;
+        case '\n':
+            quoted += "\\n";
+            break;
+        case '\t':
+            quoted += "\\t";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7f) {
+                quoted += "\\x";
+                quoted += kHex[byte >> 4];
+                quoted += kHex[byte & 15];
+            } else {
+                quoted += c;
+            }
+        }
+    }
+    quoted += '"';
+    return quoted;
+}
+
+ScriptLine::ScriptLine(const std::vector<ScriptWord>& words, std::ostream& out, std::ostream& errors, int lineNumber)
+    : words_(words), out_(out), errors_(errors), lineNumber_(lineNumber)
+{
+}
+
+void ScriptLine::Complain(const std::string& message)
+{
+    errors_ << "script: line " << lineNumber_ << ": " << message << '\n';
+}
+
+bool ScriptLine::Expect(std::size_t count)
+{
+    if (Arguments() == count)
+        return true;
+    Complain(Action() + " takes " + std::to_string(count) + (count == 1 ? " argument" : " arguments"));
+    return false;
+}
+
+std::optional<ULONG> ScriptLine::Done(bool accepted, const std::string& what)
+{
+    if (!accepted) {
+        Complain(what + " was ignored (missing, disabled, in a closed window or out of range)");
+        return std::nullopt;
+    }
+    return MUI_APPLICATION_SIGNAL;
+}
+
+mui::Object* ScriptLine::Gadget(std::size_t i)
+{
+    const std::string& name = words_[i].text;
+    const LONG slot = HexButtonFromName(name);
+    if (slot < 0) {
+        Complain("unknown gadget " + QuoteText(name));
+        return nullptr;
+    }
+    mui::Object* gadget = gButtons[static_cast<std::size_t>(slot)];
+    if (!gadget)
+        Complain(name + " does not exist");
+    return gadget;
+}
+
+mui::Object* ScriptLine::List(std::size_t i)
+{
+    const std::string& name = words_[i].text;
+    if (name == "gCroutonList")
+        return gCroutonList;
+    if (name == "gVisualList")
+        return gVisualList;
+    Complain("unknown list " + QuoteText(name));
+    return nullptr;
+}
+
+std::optional<LONG> ScriptLine::Number(std::size_t i)
+{
+    const auto value = ParseWhole(words_[i].text);
+    if (!value)
+        Complain(QuoteText(words_[i].text) + " is not a number");
+    return value;
+}
+
+std::span<const ScriptAction> ScriptDriverActions() { return kDriverActions; }
+std::span<const std::span<const ScriptAction>> ScriptActionTables() { return kScriptActionTables; }
 
 void DumpState(std::ostream& out)
 {
@@ -504,7 +426,7 @@ void DumpState(std::ostream& out)
     DumpList(out, "gCroutonList", gCroutonList, false);
     DumpList(out, "gVisualList", gVisualList, true);
     DumpProject(out);
-    out << "render " << Work().lastOutcome << ' ' << Quote(Work().lastMessage) << '\n';
+    out << "render " << Work().lastOutcome << ' ' << QuoteText(Work().lastMessage) << '\n';
     out << "end\n";
     out.flush();
 }

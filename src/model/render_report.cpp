@@ -98,9 +98,9 @@ std::string FinishedMessage(std::string_view output)
     message += " " + Size(FileSize(output).value_or(0));
     // An .avi name says what it is; any other name is told its kind, which
     // a name of no known kind would not show.
-    const OutputKind& kind = OutputKindFor(output);
-    if (!kind.extension || std::string_view(kind.extension) != ".avi")
-        message += ", " + std::string(kind.description);
+    const OutputKind* known = KnownOutputKind(output);
+    if (!known || std::string_view(known->extension) != ".avi")
+        message += ", " + std::string(OutputKindFor(output).description);
     return message;
 }
 

@@ -64,42 +64,56 @@ constexpr const char* kX264 = "-ovc x264 -x264encopts bitrate=%ld:preset=veryfas
 constexpr const char* kVP9 = "-ovc lavc -lavcopts vcodec=libvpx-vp9:vbitrate=%ld:o=deadline=realtime,cpu-used=8,row-mt=1";
 } // namespace
 
-// The .avi entry and the last one are the lines the program always wrote.
+// The .avi row holds the lines the program always wrote; a name of no known
+// kind is rendered as it says.
 const std::array<OutputKind, cNumberOfOutputKinds> cOutputKinds = {{
-    {".avi", "an AVI file (MPEG-4 video, MP3 sound)",
-        "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=%ld", 1000, "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell",
-        true, true, "-oac lavc -ovc copy"},
-    {".mp4", "an MP4 file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
-        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
-    {".m4v", "an MP4 file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
-        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
-    {".mov", "a QuickTime file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
-        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mov"},
-    {".mkv", "a Matroska file (H.264 video, AAC sound)", kX264, 1, kX264, false, false,
-        "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=matroska"},
-    {".webm", "a WebM file (VP9 video, Opus sound)", kVP9, 1000, kVP9, false, true,
-        "-oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc copy -of lavf -lavfopts format=webm"},
-    {nullptr, "an AVI file (MPEG-4 video, MP3 sound)",
-        "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=%ld", 1000, "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell",
-        true, true, "-oac lavc -ovc copy"},
+    {.extension = ".avi",
+        .description = "an AVI file (MPEG-4 video, MP3 sound)",
+        .videoEncoder = "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=%ld",
+        .bitrateUnit = 1000,
+        .imageEncoder = "-ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell",
+        .framestep = true,
+        .aspectInLavcopts = true,
+        .finish = "-oac lavc -ovc copy"},
+    {.extension = ".mp4", .description = "an MP4 file (H.264 video, AAC sound)", .videoEncoder = kX264,
+        .bitrateUnit = 1, .imageEncoder = kX264, 
+        .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
+    {.extension = ".m4v", .description = "an MP4 file (H.264 video, AAC sound)", .videoEncoder = kX264,
+        .bitrateUnit = 1, .imageEncoder = kX264, 
+        .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
+    {.extension = ".mov", .description = "a QuickTime file (H.264 video, AAC sound)", .videoEncoder = kX264,
+        .bitrateUnit = 1, .imageEncoder = kX264, 
+        .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mov"},
+    {.extension = ".mkv", .description = "a Matroska file (H.264 video, AAC sound)", .videoEncoder = kX264,
+        .bitrateUnit = 1, .imageEncoder = kX264, 
+        .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=matroska"},
+    {.extension = ".webm", .description = "a WebM file (VP9 video, Opus sound)", .videoEncoder = kVP9,
+        .bitrateUnit = 1000, .imageEncoder = kVP9, .aspectInLavcopts = true,
+        .finish = "-oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc copy -of lavf -lavfopts format=webm"},
 }};
 
-const OutputKind& OutputKindFor(std::string_view name)
+const OutputKind* KnownOutputKind(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');
     const std::size_t folder = name.find_last_of("/:");
-    if (dot != std::string_view::npos && (folder == std::string_view::npos || dot > folder)) {
-        const std::string_view extension = name.substr(dot);
-        for (const OutputKind& kind : cOutputKinds) {
-            if (!kind.extension || std::string_view(kind.extension).size() != extension.size())
-                continue;
-            if (std::equal(extension.begin(), extension.end(), kind.extension, [](char a, char b) {
-                    return std::tolower(static_cast<unsigned char>(a)) == b;
-                }))
-                return kind;
-        }
+    if (dot == std::string_view::npos || (folder != std::string_view::npos && dot < folder))
+        return nullptr;
+    const std::string_view extension = name.substr(dot);
+    for (const OutputKind& kind : cOutputKinds) {
+        if (std::string_view(kind.extension).size() != extension.size())
+            continue;
+        if (std::equal(extension.begin(), extension.end(), kind.extension, [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            }))
+            return &kind;
     }
-    return cOutputKinds.back();
+    return nullptr;
+}
+
+const OutputKind& OutputKindFor(std::string_view name)
+{
+    const OutputKind* kind = KnownOutputKind(name);
+    return kind ? *kind : cOutputKinds.front();
 }
 
 const std::array<const char*, cNumberOfBaudRates + 1> cBaudStrings = {

@@ -43,18 +43,21 @@ extern const std::array<FormatShape, cNumberOfFormats> cFormatShapes;
 // case). Each crouton's line names its encoder; the finishing run's options
 // name the sound's compression and the container.
 struct OutputKind {
-    const char* extension;    // ".mp4"; nullptr: any other name
-    const char* description;  // for the finished render's message
-    const char* videoEncoder; // the encoder options of a video crouton; "%ld": the bit rate
-    LONG bitrateUnit;         // the bit rate written is kbit/s times this
-    const char* imageEncoder; // of an image crouton; "%ld" as above where it has one
-    bool framestep;           // video croutons keep every other source picture only
-    bool aspectInLavcopts;    // the declared shape goes in -lavcopts (aspect=), else in -vf (dsize=)
-    const char* finish;       // the finishing run's options before "-o"
+    const char* extension = "";        // ".mp4"
+    const char* description = "";      // for the finished render's message
+    const char* videoEncoder = "";     // the encoder options of a video crouton; "%ld": the bit rate
+    LONG bitrateUnit = 1;              // the bit rate written is kbit/s times this
+    const char* imageEncoder = "";     // of an image crouton; "%ld" as above where it has one
+    bool framestep = false;            // video croutons keep every other source picture only
+    bool aspectInLavcopts = false;     // the declared shape goes in -lavcopts (aspect=), else in -vf (dsize=)
+    const char* finish = "";           // the finishing run's options before "-o"
 };
-constexpr int cNumberOfOutputKinds = 7;
+constexpr int cNumberOfOutputKinds = 6;
 extern const std::array<OutputKind, cNumberOfOutputKinds> cOutputKinds;
-// The kind for an output name: its extension's, else the last entry's.
+// The kind of an output name's extension; null for a name of no known kind.
+const OutputKind* KnownOutputKind(std::string_view name);
+// The kind an output name is rendered as: its extension's, else the first
+// row's (.avi).
 const OutputKind& OutputKindFor(std::string_view name);
 
 extern const std::array<const char*, cNumberOfBaudRates + 1> cBaudStrings;

@@ -7,6 +7,7 @@
 #include "os/command.h"
 #include "os/exec.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,22 +32,41 @@ struct HostRun {
     double expectedSeconds = 0;
 };
 
+// Asked before a run starts and at each look at it whether it is to end.
+struct RunCancel {
+    std::function<bool()> requested; // empty: never
+    bool Requested() const { return requested && requested(); }
+};
+// The cancel of the command running on this thread: its long work was
+// cancelled by the user (WorkCancelled) or the runner stops the command
+// (RunStopped).
+RunCancel CommandCancel();
+
+// How a run ended.
+enum class HostOutcome {
+    Finished,      // it exited (or was ended after its closing summary)
+    FailedToStart, // it could not be started
+    Cancelled,     // ended by the cancel, or not started because of it
+    Stalled,       // ended for making no progress
+    Crashed,       // killed by a signal not ours, or lost
+};
+
 struct HostResult {
-    LONG code = -1;         // exit code; -1 when the program could not start
-    bool ended = false;     // ended by us for making no progress
-    bool cancelled = false; // ended by us because the user cancelled the work
-    std::string output;     // what it wrote to standard output
+    HostOutcome outcome = HostOutcome::FailedToStart;
+    LONG code = -1;     // exit code; -1 when the program did not start
+    std::string error;  // why it was ended, else the last line of its error output
+    std::string output; // what it wrote to standard output
 };
 
 // Runs the program and waits for it. Standard output is captured (and
 // returned), standard error goes to a file in T: so it never mixes with the
-// debug trace; its last line becomes LastCommandError(). A run that shows no
-// progress (no growth of its output, error output or watched files) for
+// debug trace; its last line becomes the result's error. A run that shows
+// no progress (no growth of its output, error output or watched files) for
 // ToolTimeoutSeconds() is ended and fails. While it waits it polls the
 // tool-wait hook, reports the progress file's newest "out_time_us=" as
-// WorkWithin, and ends the run when the running work is cancelled (SIGTERM
-// to its process group, SIGKILL a second later); such a run fails.
-HostResult RunHost(const HostRun& run);
+// WorkWithin, and ends the run when the cancel asks (SIGTERM to its process
+// group, SIGKILL a second later); such a run fails.
+HostResult RunHost(const HostRun& run, const RunCancel& cancel);
 // The last non-empty line of a tool's error output, leaving out the
 // progress lines ("frame=...", "size=...") that ffmpeg's -stats keeps
 // rewriting with carriage returns.

@@ -214,15 +214,148 @@ private:
 
 } // namespace
 
-HostResult RunHost(const HostRun& run)
+namespace {
+
+// How a run ended and its exit code.
+struct Ending {
+    HostOutcome outcome;
+    LONG code;
+};
+
+// One running program watched between two looks: its exit, a cancel, the
+// growth of its files (no growth for the bound ends it), its progress file
+// and, for mencoder, its closing summary.
+class RunWatch {
+public:
+    RunWatch(const HostRun& run, int pid, const std::string& outputPath, const std::string& errorPath)
+        : run_(run), pid_(pid), outputPath_(outputPath), program_(run.argv.empty() ? std::string() : run.argv[0]),
+          within_(run), exit_(pid)
+    {
+        watched_ = run.watch;
+        watched_.push_back(outputPath);
+        watched_.push_back(errorPath);
+        if (!run.progressFile.empty())
+            watched_.push_back(run.progressFile);
+        lastSizes_ = Sizes();
+    }
+
+    // Looks until the run ends; how it ended.
+    Ending Watch(const RunCancel& cancel)
+    {
+        while (true) {
+            if (const std::optional<Ending> ending = Look(cancel))
+                return *ending;
+            PollToolWait();
+            exit_.Wait(std::chrono::milliseconds(20));
+        }
+    }
+
+    void ReadProgress() { within_.Poll(); }
+
+private:
+    std::optional<Ending> Look(const RunCancel& cancel)
+    {
+        int status = 0;
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_)
+            return Ending{WIFEXITED(status) ? HostOutcome::Finished : HostOutcome::Crashed, ExitCode(status)};
+        if (done < 0 && errno != EINTR)
+            return Ending{HostOutcome::Crashed, RETURN_FAIL};
+        if (cancel.Requested()) {
+            kprintf("%s ended: the work was cancelled.\n", program_.c_str());
+            EndCancelledRun(pid_);
+            return Ending{HostOutcome::Cancelled, RETURN_FAIL};
+        }
+        const Clock::time_point now = Clock::now();
+        NoteProgress(now);
+        within_.Poll();
+        if (SummaryOverdue(now)) {
+            kprintf("%s wrote its output but did not exit; ended.\n", program_.c_str());
+            EndProcess(pid_);
+            WaitFor(pid_);
+            return Ending{HostOutcome::Finished, RETURN_OK};
+        }
+        if (std::chrono::duration<double>(now - lastProgress_).count() > timeout_) {
+            kprintf("%s made no progress for %g seconds; ended.\n", program_.c_str(), timeout_);
+            EndProcess(pid_);
+            WaitFor(pid_);
+            return Ending{HostOutcome::Stalled, RETURN_FAIL};
+        }
+        return std::nullopt;
+    }
+
+    std::vector<long long> Sizes() const
+    {
+        std::vector<long long> sizes;
+        for (const std::string& file : watched_)
+            sizes.push_back(HostFileSize(file));
+        return sizes;
+    }
+
+    void NoteProgress(Clock::time_point now)
+    {
+        std::vector<long long> sizes = Sizes();
+        if (sizes != lastSizes_) {
+            lastSizes_ = std::move(sizes);
+            lastProgress_ = now;
+        }
+    }
+
+    // mencoder's closing summary was out three seconds ago and it still runs.
+    bool SummaryOverdue(Clock::time_point now)
+    {
+        if (run_.endAfterSummary && !summarySeen_) {
+            // Only the new part is read, with an overlap for a summary
+            // split between two looks.
+            const long long from = std::max(0LL, scannedSize_ - 16);
+            const std::string text = ReadHostFileFrom(outputPath_, from);
+            if (text.find("Video stream:") != std::string::npos)
+                summarySeen_ = now;
+            scannedSize_ = from + static_cast<long long>(text.size());
+        }
+        return summarySeen_ && now - *summarySeen_ > std::chrono::seconds(3);
+    }
+
+    const HostRun& run_;
+    int pid_;
+    std::string outputPath_;
+    std::string program_;
+    std::vector<std::string> watched_;
+    std::vector<long long> lastSizes_;
+    const double timeout_ = ToolTimeoutSeconds();
+    Clock::time_point lastProgress_ = Clock::now();
+    std::optional<Clock::time_point> summarySeen_;
+    long long scannedSize_ = 0; // how much of the output was searched for the summary
+    ProgressReader within_;
+    const ExitWatch exit_;
+};
+
+// What went wrong, in words: why the run was ended, else the tool's own
+// last error line.
+std::string ErrorText(HostOutcome outcome, const std::string& program, const std::string& errorPath)
+{
+    if (outcome == HostOutcome::Stalled)
+        return program + " made no progress for " + Format("%g", ToolTimeoutSeconds()) + " seconds and was stopped";
+    if (outcome == HostOutcome::Cancelled)
+        return program + " was stopped: the work was cancelled";
+    return LastErrorLine(ReadHostFile(errorPath).value_or(std::string()));
+}
+
+} // namespace
+
+RunCancel CommandCancel()
+{
+    return RunCancel{[] { return WorkCancelled() || RunStopped(); }};
+}
+
+HostResult RunHost(const HostRun& run, const RunCancel& cancel)
 {
     HostResult result;
     const std::string outputPath = RunScratchFile("__CWTool.out");
     const std::string errorPath = RunScratchFile("__CWTool.err");
     const std::string program = run.argv.empty() ? std::string() : run.argv[0];
-
-    if (WorkCancelled() || RunStopped()) {
-        result.cancelled = true;
+    if (cancel.Requested()) {
+        result.outcome = HostOutcome::Cancelled;
         return result;
     }
     // A progress file left by an earlier run would show its end at once.
@@ -232,93 +365,17 @@ HostResult RunHost(const HostRun& run)
     ToolWaitScope waiting;
     const std::optional<int> pid = SpawnHost(run, SpawnStreams{outputPath, errorPath, -1});
     if (!pid) {
-        SetIoErr(ERROR_OBJECT_NOT_FOUND);
-        SetCommandError(program + " could not be started");
+        result.error = program + " could not be started";
         return result;
     }
-
-    std::vector<std::string> watched = run.watch;
-    watched.push_back(outputPath);
-    watched.push_back(errorPath);
-    if (!run.progressFile.empty())
-        watched.push_back(run.progressFile);
-    auto progress = [&watched] {
-        std::vector<long long> sizes;
-        for (const std::string& file : watched)
-            sizes.push_back(HostFileSize(file));
-        return sizes;
-    };
-
-    const double timeout = ToolTimeoutSeconds();
-    std::vector<long long> lastSizes = progress();
-    Clock::time_point lastProgress = Clock::now();
-    std::optional<Clock::time_point> summarySeen;
-    long long scannedSize = 0; // how much of the output was searched for the summary
-    ProgressReader within(run);
-    const ExitWatch exit(*pid);
-    int status = 0;
-
-    while (true) {
-        const pid_t done = ::waitpid(*pid, &status, WNOHANG);
-        if (done == *pid) {
-            result.code = ExitCode(status);
-            break;
-        }
-        if (done < 0 && errno != EINTR) {
-            result.code = RETURN_FAIL;
-            break;
-        }
-        if (WorkCancelled() || RunStopped()) {
-            kprintf("%s ended: the work was cancelled.\n", program.c_str());
-            EndCancelledRun(*pid);
-            result.code = RETURN_FAIL;
-            result.cancelled = true;
-            break;
-        }
-        const Clock::time_point now = Clock::now();
-        std::vector<long long> sizes = progress();
-        if (sizes != lastSizes) {
-            lastSizes = std::move(sizes);
-            lastProgress = now;
-        }
-        within.Poll();
-        if (run.endAfterSummary && !summarySeen) {
-            // Only the new part is read, with an overlap for a summary
-            // split between two looks.
-            const long long from = std::max(0LL, scannedSize - 16);
-            const std::string text = ReadHostFileFrom(outputPath, from);
-            if (text.find("Video stream:") != std::string::npos)
-                summarySeen = now;
-            scannedSize = from + static_cast<long long>(text.size());
-        }
-        if (summarySeen && now - *summarySeen > std::chrono::seconds(3)) {
-            kprintf("%s wrote its output but did not exit; ended.\n", program.c_str());
-            EndProcess(*pid);
-            WaitFor(*pid);
-            result.code = RETURN_OK;
-            break;
-        }
-        if (std::chrono::duration<double>(now - lastProgress).count() > timeout) {
-            kprintf("%s made no progress for %g seconds; ended.\n", program.c_str(), timeout);
-            EndProcess(*pid);
-            WaitFor(*pid);
-            result.code = RETURN_FAIL;
-            result.ended = true;
-            break;
-        }
-        PollToolWait();
-        exit.Wait(std::chrono::milliseconds(20));
-    }
-    if (!result.cancelled)
-        within.Poll();
+    RunWatch watch(run, *pid, outputPath, errorPath);
+    const Ending ending = watch.Watch(cancel);
+    result.outcome = ending.outcome;
+    result.code = ending.code;
+    if (result.outcome != HostOutcome::Cancelled)
+        watch.ReadProgress();
     result.output = ReadHostFile(outputPath).value_or(std::string());
-    const std::string error = LastErrorLine(ReadHostFile(errorPath).value_or(std::string()));
-    if (result.ended)
-        SetCommandError(program + " made no progress for " + Format("%g", timeout) + " seconds and was stopped");
-    else if (result.cancelled)
-        SetCommandError(program + " was stopped: the work was cancelled");
-    else if (!error.empty())
-        SetCommandError(error);
+    result.error = ErrorText(result.outcome, program, errorPath);
     return result;
 }
 

@@ -9,8 +9,13 @@
 // make async-signal-safe calls: everything that allocates (the argument and
 // environment arrays, the program's path, the opened streams) is prepared
 // before the fork, and the child makes plain system calls only. The kernel
-// sends the signal when the thread that started the tool ends, so tools are
-// started from the program's main thread. Grandchildren a tool starts are
+// sends the signal when the thread that started the tool ends, not the whole
+// program: tools are started from the program's thread and from the threads
+// of side-by-side encodes (CommandRun, os/command.h), and each of those
+// threads waits for its tool to end before it ends itself, so the signal
+// never reaches a tool at work; detached runs (the player, the desktop's
+// opener) start from the program's thread, which lasts as long as the
+// program. Grandchildren a tool starts are
 // not covered; the tool groups recorded in T: (tool_groups.h) let the next
 // start-up end those.
 //

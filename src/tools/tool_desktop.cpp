@@ -23,7 +23,7 @@ LONG RunDesktopOpenTool(ToolCall& call)
     run.argv = {"xdg-open", file};
     if (call.detached)
         return StartDetached(run, call.output.Get()) ? RETURN_OK : RETURN_FAIL;
-    const HostResult result = RunHost(run);
+    const HostResult result = RunTool(run);
     return result.code < 0 ? RETURN_FAIL : result.code;
 }
 

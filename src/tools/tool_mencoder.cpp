@@ -157,7 +157,7 @@ LONG RunHostMencoder(const std::vector<std::string>& arguments, const std::vecto
         }
         run.argv.push_back(FileArgument(wasQuoted ? ToolPath(word) : ArgumentPath(word)));
     }
-    const HostResult result = RunHost(run);
+    const HostResult result = RunTool(run);
     return result.code < 0 ? -1 : result.code;
 }
 

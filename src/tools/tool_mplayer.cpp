@@ -221,7 +221,7 @@ LONG TakeScreenshot(const ScreenshotAsk& ask, int outputFd)
 {
     const std::string name = FreeScreenshotName();
     const std::string target = TemporaryHostFile(name);
-    const HostResult result = RunHost(ScreenshotRun(ask, ToolPath(ask.file), target));
+    const HostResult result = RunTool(ScreenshotRun(ask, ToolPath(ask.file), target));
     if (result.code < 0)
         return -1;
     std::string output;
@@ -309,7 +309,7 @@ LONG RunMPlayerTool(ToolCall& call)
     if (call.detached)
         return StartDetached(run, call.output.Get()) ? RETURN_OK : -1;
 
-    HostResult result = RunHost(run);
+    HostResult result = RunTool(run);
     if (result.code < 0)
         return -1;
     result.output += ScreenshotLines(result.output);

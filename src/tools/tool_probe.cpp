@@ -56,7 +56,7 @@ SourceFacts RunProbe(const std::string& hostPath)
         "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration,sample_aspect_ratio,"
         "start_time,field_order:stream_side_data=rotation:format=duration,bit_rate,start_time,format_name",
         "-of", "compact", FileArgument(hostPath)};
-    const HostResult result = RunHost(run);
+    const HostResult result = RunTool(run);
     SourceFacts facts;
     if (result.code != 0)
         return facts;
@@ -223,7 +223,7 @@ LONG CarryRun(const PlannedRun& planned)
 {
     if (!planned.run.progressFile.empty())
         ::unlink(planned.run.progressFile.c_str());
-    const HostResult result = RunHost(planned.run);
+    const HostResult result = RunTool(planned.run);
     if (result.code < 0)
         return -1;
     if (result.code != 0)

@@ -33,4 +33,14 @@ std::string FileArgument(std::string hostPath)
     return hostPath;
 }
 
+HostResult RunTool(const HostRun& run)
+{
+    HostResult result = RunHost(run, CommandCancel());
+    if (result.outcome == HostOutcome::FailedToStart)
+        SetIoErr(ERROR_OBJECT_NOT_FOUND);
+    if (!result.error.empty())
+        SetCommandError(result.error);
+    return result;
+}
+
 } // namespace cwtools

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 using namespace dostest;
@@ -52,19 +54,52 @@ TEST_F(ToolHost, OutputIsCapturedAndArgumentsArriveWhole)
     HostRun run;
     run.argv = {"printf", "%s|%s|", "a b;$(touch pwned)", "`id`\"*"};
     run.workingDirectory = scratch_.Path();
-    const HostResult result = RunHost(run);
+    const HostResult result = RunHost(run, CommandCancel());
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.output, "a b;$(touch pwned)|`id`\"*|");
     EXPECT_FALSE(std::filesystem::exists(scratch_ / "pwned"));
+}
+
+struct OutcomeRow {
+    std::vector<std::string> argv;
+    HostOutcome outcome;
+    LONG code;
+    const char* error;
+};
+
+// Each way a run ends is told apart, with its words.
+TEST_F(ToolHost, OneOutcomePerRun)
+{
+    const OutcomeRow rows[] = {
+        {{"true"}, HostOutcome::Finished, 0, ""},
+        {{"sh", "-c", "echo broken >&2; exit 3"}, HostOutcome::Finished, 3, "broken"},
+        {{"no-such-program-here"}, HostOutcome::FailedToStart, -1, "no-such-program-here could not be started"},
+        {{"sh", "-c", "echo dying >&2; kill -KILL $$"}, HostOutcome::Crashed, RETURN_FAIL, "dying"},
+    };
+    for (const OutcomeRow& row : rows) {
+        SCOPED_TRACE(row.argv.back());
+        HostRun run;
+        run.argv = row.argv;
+        const HostResult result = RunHost(run, RunCancel{});
+        EXPECT_EQ(result.outcome, row.outcome);
+        EXPECT_EQ(result.code, row.code);
+        EXPECT_EQ(result.error, row.error);
+    }
+    // A cancel asked before the start starts nothing.
+    HostRun run;
+    run.argv = {"sh", "-c", "echo ran > \"$0\"", scratch_ / "ran"};
+    const HostResult result = RunHost(run, RunCancel{[] { return true; }});
+    EXPECT_EQ(result.outcome, HostOutcome::Cancelled);
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "ran"));
 }
 
 TEST_F(ToolHost, ExitCodesAndMissingPrograms)
 {
     HostRun run;
     run.argv = {"false"};
-    EXPECT_EQ(RunHost(run).code, 1);
+    EXPECT_EQ(RunHost(run, CommandCancel()).code, 1);
     run.argv = {"no-such-program-here"};
-    EXPECT_EQ(RunHost(run).code, -1);
+    EXPECT_EQ(RunHost(run, CommandCancel()).code, -1);
 }
 
 TEST_F(ToolHost, RunThatMakesNoProgressIsEnded)
@@ -73,8 +108,8 @@ TEST_F(ToolHost, RunThatMakesNoProgressIsEnded)
     HostRun run;
     run.argv = {"sleep", "600"};
     TraceCapture trace;
-    const HostResult result = RunHost(run);
-    EXPECT_TRUE(result.ended);
+    const HostResult result = RunHost(run, CommandCancel());
+    EXPECT_EQ(result.outcome, HostOutcome::Stalled);
     EXPECT_NE(result.code, 0);
     EXPECT_EQ(trace.Text(), "sleep made no progress for 0.5 seconds; ended.\n");
 }
@@ -87,8 +122,8 @@ TEST_F(ToolHost, GrowingFilesCountAsProgress)
     // bound, but never quiet for that long.
     run.argv = {"sh", "-c", "for i in 1 2 3 4 5 6 7 8; do echo $i >> \"$0\"; sleep 0.3; done", scratch_ / "log"};
     run.watch = {scratch_ / "log"};
-    const HostResult result = RunHost(run);
-    EXPECT_FALSE(result.ended);
+    const HostResult result = RunHost(run, CommandCancel());
+    EXPECT_NE(result.outcome, HostOutcome::Stalled);
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(dostest::ReadHostFile(scratch_ / "log"), "1\n2\n3\n4\n5\n6\n7\n8\n");
 }
@@ -101,9 +136,9 @@ TEST_F(ToolHost, EncoderThatHangsAfterItsSummaryIsEnded)
     run.argv = {"sh", "-c", "echo 'Video stream: 100 kbit/s'; echo 'Audio stream: 1411 kbit/s'; exec sleep 600"};
     run.endAfterSummary = true;
     TraceCapture trace;
-    const HostResult result = RunHost(run);
+    const HostResult result = RunHost(run, CommandCancel());
     EXPECT_EQ(result.code, 0);
-    EXPECT_FALSE(result.ended);
+    EXPECT_NE(result.outcome, HostOutcome::Stalled);
     EXPECT_NE(result.output.find("Audio stream:"), std::string::npos);
     EXPECT_EQ(trace.Text(), "sh wrote its output but did not exit; ended.\n");
 }

@@ -71,7 +71,7 @@ TEST_F(ToolWaitTest, HostRunsAndCopiesAreOneWaitEach)
     WaitLog log;
     HostRun run;
     run.argv = {"sleep", "0.2"};
-    EXPECT_EQ(RunHost(run).code, 0);
+    EXPECT_EQ(RunHost(run, CommandCancel()).code, 0);
     EXPECT_EQ(log.phases, (std::vector<std::string>{"Begin", "Poll", "End"}));
 
     log.phases.clear();
@@ -103,9 +103,9 @@ TEST_F(ToolWaitTest, CancelEndsTheRunningTool)
         HostRun run;
         run.argv = row.argv;
         TraceCapture trace;
-        const HostResult result = RunHost(run);
-        EXPECT_TRUE(result.cancelled);
-        EXPECT_FALSE(result.ended);
+        const HostResult result = RunHost(run, CommandCancel());
+        EXPECT_EQ(result.outcome, HostOutcome::Cancelled);
+        EXPECT_NE(result.outcome, HostOutcome::Stalled);
         EXPECT_NE(result.code, 0);
         EXPECT_EQ(trace.Text(), row.argv[0] + " ended: the work was cancelled.\n");
         EXPECT_EQ(log.phases.back(), "End");
@@ -114,13 +114,13 @@ TEST_F(ToolWaitTest, CancelEndsTheRunningTool)
         cwtest::FakeTools tools;
         EXPECT_NE(SystemTagList("mencoder -o T:x in.avi\n"), 0);
         EXPECT_TRUE(tools.Lines().empty());
-        EXPECT_NE(RunHost(run).code, 0);
+        EXPECT_NE(RunHost(run, CommandCancel()).code, 0);
     }
     // Outside long work a cancel means nothing.
     CancelWork();
     HostRun run;
     run.argv = {"true"};
-    EXPECT_EQ(RunHost(run).code, 0);
+    EXPECT_EQ(RunHost(run, CommandCancel()).code, 0);
 }
 
 TEST_F(ToolWaitTest, ProgressFileMovesTheBar)
@@ -135,7 +135,7 @@ TEST_F(ToolWaitTest, ProgressFileMovesTheBar)
                 "for t in 250000 500000 N/A 1500000; do printf 'frame=1\\nout_time_us=%s\\nprogress=continue\\n' $t "
                 ">> \"$0\"; sleep 0.1; done",
                 run.progressFile};
-    EXPECT_EQ(RunHost(run).code, 0);
+    EXPECT_EQ(RunHost(run, CommandCancel()).code, 0);
     ASSERT_FALSE(face.within.empty());
     for (std::size_t i = 1; i < face.within.size(); ++i)
         EXPECT_GT(face.within[i], face.within[i - 1]);
@@ -182,7 +182,7 @@ TEST_F(ToolWaitTest, LastCommandErrorIsTheToolsLastLine)
 {
     HostRun run;
     run.argv = {"sh", "-c", "echo first >&2; echo 'out.avi: No space left on device' >&2; exit 1"};
-    EXPECT_EQ(RunHost(run).code, 1);
+    EXPECT_EQ(RunTool(run).code, 1);
     EXPECT_EQ(LastCommandError(), "out.avi: No space left on device");
     // Each command starts afresh; a stand-in may set the line.
     {
@@ -195,7 +195,7 @@ TEST_F(ToolWaitTest, LastCommandErrorIsTheToolsLastLine)
     EXPECT_NE(SystemTagList("nosuchcommand x\n"), 0);
     EXPECT_EQ(LastCommandError(), "");
     run.argv = {"no-such-program-here"};
-    RunHost(run);
+    RunTool(run);
     EXPECT_EQ(LastCommandError(), "no-such-program-here could not be started");
 }
 
