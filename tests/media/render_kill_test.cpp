@@ -58,14 +58,16 @@ protected:
     {
         WriteHostFile(folder_ / "run.script", script);
         const std::string program = std::string(CW_BINARY_DIR) + "/src/clipweaver-script";
-        std::vector<char*> argv = media_test::ArgumentVector({program, folder_ / "run.script"});
+        const std::vector<std::string> arguments{program, folder_ / "run.script"};
+        std::vector<char*> argv = media_test::ArgumentVector(arguments);
         ::setenv("CLIPWEAVER_TMPROOT", root_.c_str(), 1);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
-        posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::unsetenv("CLIPWEAVER_TMPROOT");
         return pid;
@@ -106,6 +108,7 @@ TEST_F(RenderKill, OldOutputComesBackAfterKillAndClearedRootUnlessTheUserWroteTh
         WriteHostFile(Output(), kOld);
         const pid_t render = Start("requester \"" + folder_.path() + "\" \"p.cwproj\"\npress BUTTON_MAIN_LOAD\n"
                                    "type BUTTON_MAIN_OUTPUTFILENAME \"" + Output() + "\"\npress BUTTON_MAIN_RENDER\n");
+        ASSERT_GT(render, 0);
         const bool caught = Await(render, [&] {
             return std::filesystem::exists(Aside()) && (!row.partial || std::filesystem::exists(Output()));
         });
@@ -120,6 +123,7 @@ TEST_F(RenderKill, OldOutputComesBackAfterKillAndClearedRootUnlessTheUserWroteTh
             WriteHostFile(Output(), "the user's own file");
         }
         const pid_t next = Start("dump\n");
+        ASSERT_GT(next, 0);
         ::waitpid(next, nullptr, 0);
         if (row.userWrites) {
             EXPECT_EQ(ReadHostFile(Output()), "the user's own file");

@@ -105,7 +105,7 @@ TEST_F(RenderOutputSafety, OutputsNoRenderMayTakeAreRefusedBeforeAnythingRuns)
         RecordedWork work;
         RenderProject(gProject.get());
         EXPECT_EQ(work.outcome, WorkOutcome::Failed);
-        EXPECT_NE(work.message.find(output + row.said), std::string::npos) << work.message;
+        EXPECT_NE(work.message.find(HostPath(output).value_or(output) + row.said), std::string::npos) << work.message;
         EXPECT_TRUE(tools.Encoder().empty());
         EXPECT_EQ(Files(), before);
         if (held >= 0)
