@@ -18,6 +18,20 @@
 
 namespace {
 
+// An entry read before from the same file as `path` (any spelling of it),
+// and its position.
+std::pair<Crouton*, LONG> EarlierCroutonOfFile(const Project& project, const std::string& path)
+{
+    LONG position = 0;
+    for (const ListNode* node = project.croutons.get(); node; node = node->next.get(), ++position) {
+        Crouton* crouton = node->node.get();
+        if (crouton && !crouton->loadProblem && crouton->filename
+            && SameFile(BuildFullPath(crouton->directory.value_or(""), *crouton->filename), path))
+            return {crouton, position};
+    }
+    return {nullptr, -1};
+}
+
 constexpr const char* kProjectDrawer = "Projects";
 constexpr const char* kProjectPattern = "#?.cwproj";
 
@@ -299,7 +313,20 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
     std::unique_ptr<ListNode>* tail = &project->croutons;
     for (const std::string& line : contents->croutonPaths) {
         CroutonLoadFailure failure = CroutonLoadFailure::None;
+        // A file listed twice is read twice: its first entry's lock is let
+        // go for the reading, and the first entry alone holds it after.
+        const auto [first, firstPosition] = EarlierCroutonOfFile(*project, line);
+        if (first)
+            UnlockCrouton(first);
         std::unique_ptr<Crouton> crouton = LoadCrouton(line, &failure);
+        if (first) {
+            LockCrouton(first);
+            if (crouton)
+                TellUser("Load Project", "The crouton file " + line + " is listed twice in the project, as crouton "
+                                             + std::to_string(firstPosition + 1) + " and crouton "
+                                             + std::to_string(project->numberOfCroutons + 1)
+                                             + "; it is rendered at both places.");
+        }
         if (!crouton) {
             crouton = UnloadedCrouton(line, failure);
             if (!crouton)
@@ -314,7 +341,7 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
         tail = &(*tail)->next;
         ++project->numberOfCroutons;
         mui::NList_InsertSingle(gCroutonList, added->name.value_or(""), MUIV_NList_Insert_Bottom);
-        if (!added->loadProblem)
+        if (!added->loadProblem && !first)
             LockCrouton(added);
     }
 

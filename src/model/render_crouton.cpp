@@ -145,21 +145,26 @@ std::optional<ImageList> WriteImageList(const Crouton& crouton)
         Close(std::move(list));
         return std::nullopt;
     }
+    bool written = true;
     if (!wildcards) {
-        FPuts(*list, videoName);
-        FPuts(*list, "\n");
+        written = FPuts(*list, videoName) == 0 && FPuts(*list, "\n") == 0;
         listed = 1;
     } else {
         for (const std::string& entry : entries) {
-            FPuts(*list, entry);
+            written = FPuts(*list, entry) == 0 && written;
             ++listed;
         }
     }
-    Close(std::move(list));
-    ImageList written{listed, wildcards ? std::string() : videoName};
+    // A list whose end never reached the disk would encode fewer pictures.
+    if (!Close(std::move(list)) || !written) {
+        kprintf("Couldn't write list file.\n");
+        DeleteFile(kListFilename);
+        return std::nullopt;
+    }
+    ImageList made{listed, wildcards ? std::string() : videoName};
     if (wildcards && !entries.empty())
-        written.first = entries.front().substr(0, entries.front().find('\n'));
-    return written;
+        made.first = entries.front().substr(0, entries.front().find('\n'));
+    return made;
 }
 
 // Whether two shapes differ by more than 1 %.
@@ -290,7 +295,10 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
             return run;
         }
         // No rate (or a rate of 0) gives no length, so the silence is empty.
-        GenerateSilence(cSilenceFilename, GetCroutonLength(crouton, listed->count));
+        if (!WriteSilence(cSilenceFilename, GetCroutonLength(crouton, listed->count))) {
+            run.refusal = "its silence could not be written on T:";
+            return run;
+        }
         if (!listed->first.empty())
             sourceShape = ProbePictureShape(listed->first);
     }
@@ -387,7 +395,7 @@ std::optional<LONG> FileSize(std::string_view name)
 
 } // namespace render_detail
 
-void GenerateSilence(std::string_view filename, float length)
+bool render_detail::WriteSilence(std::string_view filename, float length)
 {
     // The byte count, truncated toward zero; a length that is not a positive
     // finite number (a sequence without a rate) gives no bytes.
@@ -398,16 +406,23 @@ void GenerateSilence(std::string_view filename, float length)
 
     FileHandle file = Open(filename, MODE_NEWFILE);
     if (!file)
-        return;
+        return false;
     const std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min(count, kCopyChunk)), kSilenceValue);
-    for (LONG left = count; left > 0;) {
+    bool written = true;
+    for (LONG left = count; left > 0 && written;) {
         const LONG part = std::min(left, kCopyChunk);
-        if (Write(*file, buffer.data(), part) != part)
-            break;
+        written = Write(*file, buffer.data(), part) == part;
         left -= part;
     }
-    Close(std::move(file));
+    // A short silence would end the sound before the picture.
+    if (!Close(std::move(file)) || !written) {
+        DeleteFile(filename);
+        return false;
+    }
+    return true;
 }
+
+void GenerateSilence(std::string_view filename, float length) { render_detail::WriteSilence(filename, length); }
 
 void RenderCrouton(const Project* project, Crouton* crouton, std::string_view filename, BOOL silent)
 {

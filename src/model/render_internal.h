@@ -29,6 +29,10 @@ CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_v
 // that runs the line beside others.
 CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent);
 
+// GenerateSilence that says whether the whole file reached the disk; a
+// file that did not is removed.
+bool WriteSilence(std::string_view filename, float length);
+
 // Runs a rendering command with the rendering's tags; its exit code.
 LONG RunRenderCommand(const std::string& command);
 

@@ -7,13 +7,17 @@
 #include "model/line_file.h"
 #include "model/render_internal.h"
 #include "model/tables.h"
+#include "media/preview.h"
 #include "os/dos.h"
 #include "os/format.h"
 #include "os/question.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace render_detail {
 
@@ -60,6 +64,92 @@ void CheckRoom(const std::string& folder, double needed, std::vector<std::string
                               ShownPath(folder).c_str(), needed / 1e6, static_cast<double>(*free) / 1e6));
 }
 
+// A name as the file system has it (links in its folders followed), for
+// names of files that need not exist yet.
+std::string NameKey(std::string_view name)
+{
+    const std::optional<std::string> host = HostPath(name);
+    if (!host)
+        return {};
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(*host, error);
+    return error ? std::filesystem::absolute(*host, error).lexically_normal().string() : path.string();
+}
+
+// What must never be written over by a render, each with the words that
+// name it: the project's own file, and per crouton its file, its stills
+// and icon beside it, and every picture of its picture sequence.
+struct ProjectFile {
+    std::string name;
+    std::string role; // "the file of crouton 2 (beach)"
+};
+
+void AddCroutonFiles(int index, const Crouton& crouton, std::vector<ProjectFile>& files)
+{
+    const std::string who = "crouton " + std::to_string(index) + " (" + CroutonLabel(&crouton) + ")";
+    if (crouton.filename && !crouton.filename->empty())
+        files.push_back({BuildFullPath(crouton.directory.value_or(""), *crouton.filename), "the file of " + who});
+    if (crouton.loadProblem)
+        return;
+    for (int still = 1; still <= 5; ++still)
+        files.push_back({PreviewStillName(&crouton, still), "a still of " + who});
+    for (const std::optional<std::string>& still : crouton.previewFilename)
+        if (still && !still->empty())
+            files.push_back({*still, "a still of " + who});
+    files.push_back({PreviewIconName(&crouton), "the icon of " + who});
+    if (crouton.isVideo || !crouton.videoName || !IsSourcePattern(*crouton.videoName))
+        return;
+    std::string tokenised;
+    ParsePatternNoCase(*crouton.videoName, tokenised, 1023);
+    const int count = GetNumberOfFilesInImageCrouton(&crouton);
+    for (std::string picture : BuildFileList(&crouton, tokenised, count)) {
+        if (!picture.empty() && picture.back() == '\n')
+            picture.pop_back();
+        files.push_back({picture, "a picture of " + who});
+    }
+}
+
+std::vector<ProjectFile> FilesOfProject(const Project& project)
+{
+    std::vector<ProjectFile> files;
+    if (!project.filename.empty())
+        files.push_back({BuildFullPath(project.directory, project.filename), "the project's own file"});
+    int index = 1;
+    for (const ListNode* node = project.croutons.get(); node; node = node->next.get(), ++index)
+        if (node->node)
+            AddCroutonFiles(index, *node->node, files);
+    return files;
+}
+
+// What the output name is when it is no file a render may write: a device,
+// a folder, a pipe, a name on T:, or one of the project's own files.
+std::optional<std::string> OutputRoleProblem(const Project& project, const std::string& outputName)
+{
+    const std::string shown = ShownPath(outputName);
+    const std::optional<std::string> host = HostPath(outputName);
+    struct stat st {};
+    if (host && ::stat(host->c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (S_ISDIR(st.st_mode))
+            return "The output name " + shown + " is a folder: type a file name into the output field.";
+        if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+            return "The output name " + shown + " is a device, not a file: type a file name into the output field.";
+        return "The output name " + shown + " is a pipe or socket, not a file: type a file name into the output "
+               "field.";
+    }
+    const std::string key = NameKey(outputName);
+    const std::string temporary = NameKey("T:");
+    if (!temporary.empty() && key.starts_with(temporary + "/"))
+        return "The output name " + shown + " is on T:, which is emptied when Clipweaver quits: choose a folder of "
+               "your own.";
+    const std::optional<FileIdentity> output = IdentityOf(outputName);
+    for (const ProjectFile& file : FilesOfProject(project)) {
+        const bool same = output ? IdentityOf(file.name) == output : NameKey(file.name) == key;
+        if (same)
+            return "The output file " + shown + " is " + file.role + ": choose another output name.";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 // Every problem that would stop the render, found before anything is
@@ -70,9 +160,8 @@ std::vector<std::string> RenderPreflight(const Project& project, const std::stri
     const std::string shown = ShownPath(outputName);
     if (std::string problem = LineBreakProblem("The output name", outputName); !problem.empty())
         problems.push_back(std::move(problem));
-    FileInfoBlock info;
-    if (FileLock lock = Lock(outputName, SHARED_LOCK); lock && Examine(*lock, info) && info.fib_DirEntryType > 0) {
-        problems.push_back("The output name " + shown + " is a folder: type a file name into the output field.");
+    if (std::optional<std::string> problem = OutputRoleProblem(project, outputName)) {
+        problems.push_back(std::move(*problem));
         return problems;
     }
     const std::string folder = SplitPath(outputName).directory;

@@ -13,6 +13,7 @@
 #include "os/dos.h"
 #include "os/exec.h"
 #include "os/format.h"
+#include "os/question.h"
 #include "os/work.h"
 
 #include <algorithm>
@@ -45,82 +46,112 @@ bool BigEnough(std::string_view name)
 // The file that stood at the output name before the render. It is renamed
 // to a hidden file beside it: a rename in the same folder is instant even
 // for a large video, needs no room on T:, and leaves the old file on disk.
-// Before anything moves, a note in T: says how to undo it, so that the
-// start-up after a crash or a kill puts the old file back (or removes a
-// half-made one) should the program die before it can itself.
+// Before anything moves, the render's note (ClaimOutput, in the user's
+// state folder) says how to undo it, so that the start-up after a crash, a
+// kill or a reboot puts the old file back should the program die before it
+// can itself.
 class KeptOutput {
 public:
     KeptOutput() = default;
     KeptOutput(const KeptOutput&) = delete;
     KeptOutput& operator=(const KeptOutput&) = delete;
-    ~KeptOutput() { ForgetUnfinished(note_); }
 
-    // False when an old file exists but could not be moved aside.
-    bool MoveAside(const std::string& output)
+    // Empty when the output name is the render's to write; else why not, in
+    // plain words. Nothing is moved unless the note says so first.
+    std::string MoveAside(const std::string& output, OutputClaimHandle claim)
     {
         output_ = output;
-        if (!Lock(output, SHARED_LOCK)) {
-            note_ = NoteOutputAside(output, "");
+        claim_ = std::move(claim);
+        if (!NameTaken(output)) {
+            if (!NoteOutputKept(*claim_, ""))
+                return NoteProblem();
             active_ = true;
-            return true;
+            return {};
         }
-        const PathParts parts = SplitPath(output);
-        const std::string base = BuildFullPath(parts.directory, "." + parts.file + ".clipweaver-old");
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = attempt == 0 ? base : base + std::to_string(attempt);
-            if (Lock(name, SHARED_LOCK))
-                continue; // left by a render that never ended; not ours to replace
-            note_ = NoteOutputAside(output, name);
+            const std::string name = OutputAsideName(output, attempt);
+            if (NameTaken(name)) {
+                // Left by a render that never ended; not ours to replace.
+                if (attempt == 0)
+                    TellUser("Render", "An earlier render of " + ShownPath(output) + " that never ended left the file "
+                                           "that stood there before as " + ShownPath(name) + "; it is kept there.");
+                continue;
+            }
+            if (!NoteOutputKept(*claim_, name))
+                return NoteProblem();
             if (!Rename(output, name)) {
-                ForgetUnfinished(note_);
-                note_ = 0;
-                return false;
+                const LONG error = IoErr();
+                kprintf("Couldn't move %s aside.\n", output.c_str());
+                if (error == ERROR_OBJECT_IN_USE)
+                    return ShownPath(output) + " is in use by another program (it holds a lock on it), so nothing "
+                                               "was rendered: close it there, or choose another output name.";
+                return "The file " + ShownPath(output) + " that is there now could not be moved aside, so nothing "
+                       "was rendered; check that its folder may be written to.";
             }
             aside_ = name;
             active_ = true;
             kprintf("Moved %s aside to %s.\n", output.c_str(), name.c_str());
-            return true;
+            return {};
         }
-        return false;
+        return "The file " + ShownPath(output) + " that is there now could not be moved aside, so nothing was "
+               "rendered: its folder holds 100 old files of earlier renders that never ended.";
+    }
+    // The render's tools write the output name from now on, or have written
+    // it (what stands there is the render's own).
+    void Writing(bool writing)
+    {
+        if (active_ && claim_)
+            NoteOutputWritten(*claim_, writing);
     }
     // The render failed or was cancelled: the old file (or no file) again.
-    void PutBack()
+    // Empty, or where the old file is when it could not be put back.
+    std::string PutBack()
     {
         // Before the output was ours, what stands there is the user's.
-        if (!active_)
-            return;
+        if (!active_) {
+            claim_.reset();
+            return {};
+        }
         active_ = false;
         DeleteFile(output_);
+        std::string kept;
         if (!aside_.empty()) {
-            if (Rename(aside_, output_))
+            if (Rename(aside_, output_)) {
                 kprintf("Put %s back.\n", output_.c_str());
-            else
+            } else {
                 kprintf("Couldn't put %s back; it is kept as %s.\n", output_.c_str(), aside_.c_str());
+                kept = " The file that stood at " + ShownPath(output_) + " before could not be put back; it is "
+                       "kept as " + ShownPath(aside_) + ".";
+            }
             aside_.clear();
         }
-        ForgetUnfinished(note_);
-        note_ = 0;
+        claim_.reset();
+        return kept;
     }
-    // The render succeeded: the old file goes. The note goes last: without
-    // the kept file it puts nothing back.
+    // The render succeeded: the note goes first (without it, a crash leaves
+    // at worst the old file hidden, and the next render tells of it), then
+    // the old file.
     void Drop()
     {
         active_ = false;
-        if (aside_.empty()) {
-            ForgetUnfinished(note_);
-            note_ = 0;
-            return;
-        }
-        DeleteFile(aside_);
+        claim_.reset();
+        if (!aside_.empty())
+            DeleteFile(aside_);
         aside_.clear();
-        ForgetUnfinished(note_);
-        note_ = 0;
     }
 
 private:
+    static std::string NoteProblem()
+    {
+        const std::string folder = StateFolder();
+        kprintf("Couldn't write the render's note.\n");
+        return "Nothing was rendered: the note that lets Clipweaver put the old file back after a crash could not "
+               "be written in " + (folder.empty() ? std::string("the state folder (is HOME set?)") : folder) + ".";
+    }
+
     std::string output_;
     std::string aside_;
-    LONG note_ = 0;
+    OutputClaimHandle claim_;
     bool active_ = false; // the output name is the render's to write and clean
 };
 
@@ -180,8 +211,9 @@ std::vector<std::string> SourcesOf(const Crouton* crouton)
 // One rendering from start to end.
 class ProjectRender {
 public:
-    ProjectRender(Project& project, std::string output, int count)
-        : project_(project), output_(std::move(output)), count_(count), silent_(project.soundtrack.has_value())
+    ProjectRender(Project& project, std::string output, int count, OutputClaimHandle claim)
+        : project_(project), output_(std::move(output)), count_(count), silent_(project.soundtrack.has_value()),
+          claim_(std::move(claim))
     {
     }
 
@@ -199,10 +231,8 @@ public:
             return;
         }
 
-        if (!kept_.MoveAside(output_)) {
-            kprintf("Couldn't move %s aside.\n", output_.c_str());
-            failure_ = "The file " + ShownPath(output_) + " that is there now could not be moved aside, so nothing "
-                       "was rendered; check that its folder may be written to.";
+        failure_ = kept_.MoveAside(output_, std::move(claim_));
+        if (!failure_.empty()) {
             End();
             return;
         }
@@ -395,6 +425,8 @@ private:
                        + FailureReason(target, SourcesOf(crouton), run.code) + ".";
             return;
         }
+        if (target == output_)
+            kept_.Writing(false);
         WorkWithin(1.0);
     }
 
@@ -417,7 +449,11 @@ private:
         }
         WorkWithin(1.0);
         WorkPart(parts_.encodeEnd, parts_.joinEnd);
+        if (target == output_)
+            kept_.Writing(true);
         const bool joined = AppendVideo(target, kTempVideo) != FALSE;
+        if (joined && target == output_)
+            kept_.Writing(false);
         DeleteFile(kTempVideo);
         if (CheckCancel())
             return;
@@ -460,6 +496,7 @@ private:
         kprintf("Rendering with soundtrack %s.\n", soundtrack.c_str());
         const std::string command = SoundtrackCommand(kSilentVideo, soundtrack, output_);
         kprintf("Command is %s.\n", command.c_str());
+        kept_.Writing(true);
         DeleteFile(output_);
         const LONG code = RunRenderCommand(command);
         if (CheckCancel() || count_ == 0)
@@ -477,6 +514,7 @@ private:
     void Finish()
     {
         WorkPart(parts_.soundtrackEnd, 1.0);
+        kept_.Writing(true);
         DeleteFile(kFinishVideo);
         if (!MoveDosFile(output_, kFinishVideo)) {
             kprintf("Couldn't move %s to %s.\n", output_.c_str(), kFinishVideo);
@@ -513,14 +551,16 @@ private:
         for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo, kSilentVideo})
             DeleteFile(piece);
         ForgetJoinedPieces();
-        kept_.PutBack();
+        const std::string kept = kept_.PutBack();
         if (cancelled_) {
             kprintf("Rendering cancelled.\n");
-            EndWork(WorkOutcome::Cancelled, "Rendering was cancelled; " + ShownPath(output_) + " is as it was before.");
+            EndWork(WorkOutcome::Cancelled, kept.empty() ? "Rendering was cancelled; " + ShownPath(output_)
+                                                               + " is as it was before."
+                                                         : "Rendering was cancelled." + kept);
             return;
         }
         kprintf("Rendering failed.\n");
-        EndWork(WorkOutcome::Failed, failure_);
+        EndWork(WorkOutcome::Failed, failure_ + kept);
     }
 
     Project& project_;
@@ -531,6 +571,7 @@ private:
     std::vector<bool> busy_ = std::vector<bool>(lanes_.size(), false);
     std::deque<Piece> pieces_;
     int current_ = 0; // the crouton the progress shows
+    OutputClaimHandle claim_; // until the kept output takes it
     KeptOutput kept_;
     StepParts parts_;
     std::string failure_;
@@ -607,6 +648,23 @@ void RenderProject(Project* project)
         EndWork(WorkOutcome::Failed, "There is no output file name: type one into the output field.");
         return;
     }
+    // One output, one render: a second one is refused before anything is
+    // asked or moved.
+    OutputClaimHandle claim = ClaimOutput(output);
+    if (!claim) {
+        const bool busy = IoErr() == ERROR_OBJECT_IN_USE;
+        BeginWork("Rendering", count);
+        kprintf("Rendering failed.\n");
+        if (busy)
+            kprintf("%s is being rendered by another Clipweaver.\n", output.c_str());
+        if (busy)
+            EndWork(WorkOutcome::Failed, ShownPath(output) + " is being rendered by another Clipweaver");
+        else
+            EndWork(WorkOutcome::Failed, "Nothing was rendered: the note that lets Clipweaver put the old file back "
+                                         "after a crash could not be written in the state folder "
+                                         + (StateFolder().empty() ? std::string("(is HOME set?)") : StateFolder()) + ".");
+        return;
+    }
     std::vector<std::string> problems = RenderPreflight(*project, output);
     if (problems.empty() && !MayReplaceOutput(*project, output)) {
         // The user keeps the file: nothing was begun.
@@ -614,5 +672,5 @@ void RenderProject(Project* project)
         return;
     }
     BeginWork("Rendering", count);
-    ProjectRender(*project, output, count).Run(std::move(problems));
+    ProjectRender(*project, output, count, std::move(claim)).Run(std::move(problems));
 }

@@ -243,6 +243,8 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 std::optional<FileIdentity> IdentityOf(std::string_view name);
+// Whether anything (a file, a link, even one to nowhere) stands at a name.
+bool NameTaken(std::string_view name);
 // Whether a folder exists and files may be made in it.
 bool FolderWritable(std::string_view folder);
 // Bytes free for this user in the file system holding `folder`; none when
@@ -274,6 +276,33 @@ LONG NoteUnfinishedFile(std::string_view temporary);
 // own name (or, without one, its unfinished output removed).
 LONG NoteOutputAside(std::string_view output, std::string_view aside);
 void ForgetUnfinished(LONG note);
+
+// One render's hold on its output name, with the note that says how to undo
+// it. Both live in the user's state folder (StateFolder), which a reboot
+// leaves; letting the claim go ends the hold and drops the note.
+class OutputClaim;
+struct OutputClaimDeleter {
+    void operator()(OutputClaim* claim) const;
+};
+using OutputClaimHandle = std::unique_ptr<OutputClaim, OutputClaimDeleter>;
+// Claims the output name for one render. Null with IoErr
+// ERROR_OBJECT_IN_USE while another render, in this instance or another,
+// holds it; with another error when its note cannot be written.
+OutputClaimHandle ClaimOutput(std::string_view output);
+// Notes, before it is moved, that the old file at the output name goes to
+// `aside` (empty: there is none); from here on the render's tools may write
+// the output name. FALSE when the note could not be written.
+BOOL NoteOutputKept(OutputClaim& claim, std::string_view aside);
+// Notes that the render's tools write the output name from now (`writing`),
+// or that what stands there now is the render's own (its identity noted).
+BOOL NoteOutputWritten(OutputClaim& claim, bool writing);
+// The hidden name beside the output that keeps its old file during a render
+// (".NAME.clipweaver-old", then "...-old1" and on), never longer than a file
+// system takes: a long NAME is cut.
+std::string OutputAsideName(std::string_view output, int attempt);
+// $XDG_STATE_HOME/clipweaver, else ~/.local/state/clipweaver (made when
+// missing); empty when there is none.
+std::string StateFolder();
 // Replaces `target` with `source` in one step (host rename). Used where a
 // file must never be seen half-written. Fails with ERROR_OBJECT_IN_USE while
 // either file is locked or open (release the target's lock first).

@@ -30,6 +30,13 @@ std::optional<FileIdentity> IdentityOf(std::string_view name)
     return FileIdentity{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
 }
 
+bool NameTaken(std::string_view name)
+{
+    const auto host = HostPath(name);
+    struct stat st {};
+    return host && ::lstat(host->c_str(), &st) == 0;
+}
+
 bool FolderWritable(std::string_view folder)
 {
     const auto host = HostPath(folder.empty() ? std::string_view(".") : folder);

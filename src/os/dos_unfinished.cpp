@@ -1,6 +1,8 @@
 // Unfinished file work. Before an operation leaves a file half done on disk
-// (a save's temporary file, an output moved aside while a render writes a new
-// one), it notes in this instance's T: how to undo it. A note is one file of
+// (a save's temporary file), it notes in this instance's T: how to undo it.
+// (Renders note their outputs in the state folder: dos_output_claim.cpp;
+// an output note of an older Clipweaver found here only puts an old file
+// back where nothing stands at the output name.) A note is one file of
 // its own, written whole under a pending name and renamed into place, and
 // removed when the operation has ended its own way. The start-up that clears
 // the T: of an instance that died reads its notes first and finishes what
@@ -12,6 +14,7 @@
 #include "os/dos.h"
 
 #include "os/dos_unfinished.h"
+#include "os/question.h"
 
 #include <atomic>
 #include <cerrno>
@@ -132,19 +135,18 @@ void Finish(const std::vector<std::string>& fields)
         return;
     const std::string& output = fields[1];
     const std::string& aside = fields[2];
-    if (aside.empty()) {
-        // There was no file at the output name: what stands there now is
-        // the dead render's unfinished work.
-        if (IsRegularFile(output) && ::unlink(output.c_str()) == 0)
-            kprintf("Removed the unfinished %s.\n", output.c_str());
+    // A note of this kind says nothing of the file the render itself left
+    // at the output name, so whatever stands there now may be the user's:
+    // it is never removed or replaced. Only a missing output gets its old
+    // file back.
+    if (aside.empty() || !IsRegularFile(aside))
+        return;
+    if (Exists(output)) {
+        kprintf("Couldn't put %s back; it is kept as %s.\n", output.c_str(), aside.c_str());
+        TellUserWhenShown("Render", "Clipweaver stopped while it rendered " + output + "; the file that stood there "
+                                        "before is kept as " + aside + ".");
         return;
     }
-    // Without the kept file the render had not moved it yet, or had
-    // finished and dropped it: the output name holds the right file.
-    if (!IsRegularFile(aside))
-        return;
-    if (Exists(output) && !IsRegularFile(output))
-        return; // something else has taken the name since; the kept file stays
     if (::rename(aside.c_str(), output.c_str()) == 0)
         kprintf("Put %s back.\n", output.c_str());
     else

@@ -10,5 +10,8 @@ namespace dosdetail {
 // runs, say was left half done: removes temporary files and puts outputs
 // that were moved aside back under their own names.
 void FinishUnfinishedWork(const std::string& folder);
+// Undoes what renders that no longer run left at their outputs, as their
+// notes in the state folder say (dos_output_claim.cpp).
+void FinishUnfinishedRenders();
 
 } // namespace dosdetail

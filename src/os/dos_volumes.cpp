@@ -249,7 +249,12 @@ std::optional<std::string> Assign(std::string_view volume)
 
 } // namespace
 
-void InitVolumes(const DeadInstanceCleanup& cleanup) { SetUpVolumes(true, cleanup); }
+void InitVolumes(const DeadInstanceCleanup& cleanup)
+{
+    SetUpVolumes(true, cleanup);
+    // Renders note their outputs where a reboot leaves them, not in T:.
+    dosdetail::FinishUnfinishedRenders();
+}
 
 std::string TemporaryFolder()
 {

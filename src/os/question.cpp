@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <deque>
+#include <utility>
 
 namespace {
 
@@ -11,6 +12,7 @@ struct QuestionState {
     MessageHandler message;
     std::deque<std::string> queued;
     std::vector<Told> log;
+    std::vector<std::pair<std::string, std::string>> held; // told before a face was there
 };
 
 QuestionState& State()
@@ -60,7 +62,15 @@ void Record(QuestionState& state, Told told)
 } // namespace
 
 void SetQuestionHandler(QuestionHandler handler) { State().handler = std::move(handler); }
-void SetMessageHandler(MessageHandler handler) { State().message = std::move(handler); }
+void SetMessageHandler(MessageHandler handler)
+{
+    QuestionState& state = State();
+    state.message = std::move(handler);
+    if (!state.message)
+        return;
+    for (const auto& [title, text] : std::exchange(state.held, {}))
+        state.message(title, text);
+}
 
 std::string AnswerLabel(std::string_view answer)
 {
@@ -96,6 +106,17 @@ void TellUser(std::string_view title, std::string_view text)
     Record(state, {false, std::string(title), std::string(text), {}});
     if (state.message)
         state.message(title, text);
+}
+
+void TellUserWhenShown(std::string_view title, std::string_view text)
+{
+    QuestionState& state = State();
+    if (state.message) {
+        TellUser(title, text);
+        return;
+    }
+    Record(state, {false, std::string(title), std::string(text), {}});
+    state.held.emplace_back(title, text);
 }
 
 void QueueQuestionAnswer(std::string answer) { State().queued.push_back(std::move(answer)); }

@@ -34,6 +34,9 @@ void SetMessageHandler(MessageHandler handler);
 int AskQuestion(const Question& question);
 // Tells the user something they caused or must act on, with "_OK".
 void TellUser(std::string_view title, std::string_view text);
+// The same for what the program finds before its face is there (at
+// start-up): held until a face is installed, then shown.
+void TellUserWhenShown(std::string_view title, std::string_view text);
 
 // Scripted answers: given in order to the next questions, by index or by
 // button text without its underscore ("Save"); a question with none queued

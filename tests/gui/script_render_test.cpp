@@ -4,6 +4,7 @@
 #include "gui/script.h"
 #include "model/crouton.h"
 #include "os/asl.h"
+#include "os/question.h"
 #include "support/fake_tools.h"
 #include "support/test_support.h"
 
@@ -115,6 +116,30 @@ TEST_F(ScriptRender, CancelTakesAPieceNumber)
     cwtest::FakeTools tools;
     const std::string dump = Run(folder_ / "out.avi", "cancel 0\ncancel x\npress BUTTON_MAIN_RENDER\ndump\n");
     EXPECT_THAT(RenderLines(dump).front(), HasSubstr("render finished "));
+}
+
+} // namespace
+
+namespace {
+
+// A project that lists one crouton file twice loads it twice, says so, and
+// renders it at both places.
+TEST_F(ScriptRender, CroutonListedTwiceRendersTwice)
+{
+    const std::string twice = cwtest::ReadHostFile(folder_ / "p.cwproj") + folder_ / "a.cwcrouton\n";
+    std::string project = twice;
+    project.replace(project.find("\n3\n"), 3, "\n4\n");
+    cwtest::WriteHostFile(folder_ / "p.cwproj", project);
+    cwtest::FakeTools tools;
+    ClearToldLog();
+    const std::string dump = Run(folder_ / "out.avi", "press BUTTON_MAIN_RENDER\ndump\n");
+    EXPECT_THAT(RenderLines(dump).front(), HasSubstr("render finished "));
+    EXPECT_EQ(tools.Encoder().size(), 4u + 3u + 1u); // four encodes, three joins, the finish
+    std::string told;
+    for (const Told& each : ToldLog())
+        told += each.text + "\n";
+    EXPECT_THAT(told, HasSubstr("is listed twice in the project, as crouton 1 and crouton 4"));
+    EXPECT_THAT(trace_, Not(HasSubstr("in use by another Clipweaver")));
 }
 
 } // namespace

@@ -229,26 +229,47 @@ TEST_P(UnfinishedWork, NextStartUpFinishesIt)
     EXPECT_EQ(std::filesystem::exists(folder + "/p.cwproj.cwtmp"), GetParam().temporaryRemains);
 }
 
+// The render's claim lives until the instance is killed.
+OutputClaim& HeldClaim(const std::string& output)
+{
+    static OutputClaimHandle claim;
+    claim = ClaimOutput(output);
+    return *claim;
+}
+
 const UnfinishedCase kUnfinished[] = {
     {"render_moved_the_old_output_aside", [](const std::string& folder) {
-         NoteOutputAside(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         NoteOutputKept(HeldClaim(folder + "/out.avi"), folder + "/.out.avi.clipweaver-old");
          Rename(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
          cwtest::WriteHostFile(folder + "/out.avi", "half made");
      }, "old", false},
+    {"render_left_its_own_file_between_runs", [](const std::string& folder) {
+         OutputClaim& claim = HeldClaim(folder + "/out.avi");
+         NoteOutputKept(claim, folder + "/.out.avi.clipweaver-old");
+         Rename(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         cwtest::WriteHostFile(folder + "/out.avi", "a first piece");
+         NoteOutputWritten(claim, false);
+     }, "old", false},
     {"render_died_before_moving_it", [](const std::string& folder) {
-         NoteOutputAside(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         NoteOutputKept(HeldClaim(folder + "/out.avi"), folder + "/.out.avi.clipweaver-old");
      }, "old", false},
     {"render_without_an_old_output", [](const std::string& folder) {
          DeleteFile(folder + "/out.avi");
-         NoteOutputAside(folder + "/out.avi", "");
+         NoteOutputKept(HeldClaim(folder + "/out.avi"), "");
          cwtest::WriteHostFile(folder + "/out.avi", "half made");
      }, nullptr, false},
     {"finished_render_dropped_the_old_file", [](const std::string& folder) {
-         NoteOutputAside(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         OutputClaimHandle claim = ClaimOutput(folder + "/out.avi");
+         NoteOutputKept(*claim, folder + "/.out.avi.clipweaver-old");
          Rename(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
          cwtest::WriteHostFile(folder + "/out.avi", "new");
+         claim.reset();
          DeleteFile(folder + "/.out.avi.clipweaver-old");
      }, "new", false},
+    {"a_render_of_an_older_clipweaver_noted_in_t", [](const std::string& folder) {
+         NoteOutputAside(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+         Rename(folder + "/out.avi", folder + "/.out.avi.clipweaver-old");
+     }, "old", false},
     {"save_left_its_temporary_file", [](const std::string& folder) {
          NoteUnfinishedFile(folder + "/p.cwproj.cwtmp");
          cwtest::WriteHostFile(folder + "/p.cwproj.cwtmp", "half a project");
