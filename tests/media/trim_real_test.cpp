@@ -1,0 +1,108 @@
+// Lengths that tell the truth, with the real tools on clips the tests make:
+// a whole clip is its real length, a trim to the frame renders exactly its
+// frames, and the total and size the main window shows match the render.
+#include "gui/desktop.h"
+#include "media/probe.h"
+#include "model/crouton_time.h"
+#include "model/render.h"
+#include "render_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+using media_test::Ffmpeg;
+using render_test::SetField;
+
+namespace {
+
+class TrimRender : public render_test::RenderFixture {
+protected:
+    // A clip of `frames` pictures at `rate` that moves and has detail in
+    // every frame, as a camera's has, with sound.
+    std::string Clip(const std::string& name, const std::string& rate, int frames, const std::string& sound)
+    {
+        const std::string clip = folder_ / name;
+        EXPECT_EQ(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=" + rate, "-f", "lavfi", "-i",
+                          "sine=frequency=440:duration=30", "-vf", "noise=alls=12:allf=t", "-frames:v",
+                          std::to_string(frames), "-c:a", sound, "-shortest", clip}),
+                  0);
+        return clip;
+    }
+
+    Crouton* Probed(const std::string& clip)
+    {
+        Crouton* crouton = Append(Video(clip, 0, 0));
+        EXPECT_EQ(LoadVideoIntoCrouton(crouton, clip), TRUE);
+        crouton->length = crouton->videoLength;
+        return crouton;
+    }
+
+    std::optional<render_test::Probed> Render(const std::string& extension)
+    {
+        output_ = folder_ / ("out" + extension);
+        SetField(BUTTON_MAIN_OUTPUTFILENAME, output_);
+        RenderProject(gProject.get());
+        return render_test::Probe(output_);
+    }
+};
+
+TEST_F(TrimRender, AWholeClipIsItsRealLength)
+{
+    const struct {
+        const char* rate;
+        LONG projectRate; // the output at the source's own rate
+        int frames;
+        const char* name;
+        const char* sound;
+        double seconds;
+        LONG shown;
+    } rows[] = {
+        {"30000/1001", 0, 300, "ntsc.mkv", "aac", 10.01, 10},
+        {"24000/1001", 1, 240, "film.webm", "libopus", 10.01, 10},
+        {"25", 2, 201, "pal.mp4", "aac", 8.04, 8},
+    };
+    for (const auto& row : rows) {
+        DestroyProject(std::move(gProject));
+        gProject = NewProject();
+        gProject->fps = row.projectRate;
+        Crouton* crouton = Probed(Clip(row.name, row.rate, row.frames, row.sound));
+        EXPECT_NEAR(crouton->videoLength, row.seconds, 0.001) << row.name;
+        EXPECT_EQ(NearestSecond(crouton->videoLength), row.shown) << row.name;
+        const auto probed = Render(".mp4");
+        ASSERT_TRUE(probed) << row.name;
+        // No frame repeated or invented at the end.
+        EXPECT_EQ(probed->frameHashes.size(), static_cast<std::size_t>(row.frames)) << row.name;
+    }
+}
+
+// The total shown against ffprobe's length of the render, and the estimate
+// against the file's size, for each kind of output.
+TEST_F(TrimRender, TotalsMatchTheRender)
+{
+    const std::string pal = Clip("pal.avi", "25", 201, "mp2");
+    const struct {
+        const char* extension;
+    } rows[] = {{".mp4"}, {".webm"}, {".avi"}};
+    for (const auto& row : rows) {
+        DestroyProject(std::move(gProject));
+        gProject = NewProject();
+        gProject->fps = 2;        // 25 frames a second
+        gProject->parameters = 11; // 640x360
+        gProject->baudrate = 7;   // 1024 kbit/s
+        Crouton* trimmed = Probed(pal);
+        trimmed->start = 3.0;
+        trimmed->length = 4.2;
+        Probed(pal);
+        const auto probed = Render(row.extension);
+        ASSERT_TRUE(probed) << row.extension;
+        // 3.00 to 7.20 s of a 25 fps source is 105 frames, then the whole clip.
+        EXPECT_EQ(probed->frameHashes.size(), 105u + 201u) << row.extension;
+        EXPECT_NEAR(ProjectRenderedSeconds(*gProject), probed->duration, 1.0 / 25) << row.extension;
+        const double size = static_cast<double>(std::filesystem::file_size(output_));
+        EXPECT_NEAR(EstimatedOutputBytes(*gProject) / size, 1.0, 0.25) << row.extension << " " << size;
+    }
+}
+
+} // namespace
