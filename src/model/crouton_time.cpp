@@ -6,6 +6,7 @@
 #include "model/imageseq.h"
 #include "model/project_view.h"
 #include "model/tables.h"
+#include "os/exec.h"
 #include "os/format.h"
 
 #include <algorithm>
@@ -157,7 +158,14 @@ double RenderedSeconds(const Crouton& crouton, double outputRate)
         const double rate = CroutonRate(crouton.fps, crouton.customFPS);
         if (!(rate > 0.0) || !std::isfinite(rate))
             return 0.0;
-        seconds = static_cast<double>(GetNumberOfFilesInImageCrouton(&crouton)) / rate;
+        int pictures = 0;
+        {
+            // The totals are no operation of the user's: the count is
+            // made without a trace.
+            TraceHold quiet;
+            pictures = GetNumberOfFilesInImageCrouton(&crouton);
+        }
+        seconds = static_cast<double>(pictures) / rate;
     } else if (crouton.fps == cCroutonEditorInheritFPSID && crouton.videoLength > 0.0) {
         // The encode stops where the source does.
         seconds = std::min(seconds, std::max(0.0, crouton.videoLength - crouton.start));

@@ -4,6 +4,7 @@
 
 #include "gui/editor.h"
 #include "gui/vocabulary.h"
+#include "model/crouton_time.h"
 #include "os/question.h"
 
 #include <gtest/gtest.h>
