@@ -165,6 +165,9 @@ void CroutonEditor_ShowClipTrim(const Crouton& crouton)
     trim.source = std::max(crouton.videoLength, 0.0);
     trim.rate = SourceFrameRate(crouton);
     trim.end = trim.source;
+    // The start keeps what the slider shows, within the new clip.
+    if (SliderMoved(false))
+        trim.start = static_cast<double>(mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value));
     trim.start = std::clamp(SnapToFrame(trim.start, trim.rate), 0.0, std::max(trim.end - FrameStep(trim), 0.0));
     for (const HexButtons slot : {BUTTON_CROUTONEDITOR_STARTTIME, BUTTON_CROUTONEDITOR_ENDTIME})
         Quietly(slot, MUIA_Disabled, LONG{FALSE});
