@@ -90,6 +90,14 @@ TEST_F(EditorTrimTest, TypedTimesAndSlidersGoThroughTheSetter)
     EXPECT_DOUBLE_EQ(CroutonEditor_Trim().first, 5.0);
 }
 
+TEST_F(EditorTrimTest, StillsAreTakenWithinTheStretchToTheFrame)
+{
+    Open(3.04, 4.16);
+    const PreviewInputs inputs = CroutonEditor_PreviewInputs();
+    EXPECT_DOUBLE_EQ(inputs.start, 3.04);
+    EXPECT_DOUBLE_EQ(inputs.end, 7.2);
+}
+
 TEST_F(EditorTrimTest, ATimeThatIsNoTimeKeepsTheCroutonUnsaved)
 {
     Open(1, 2);

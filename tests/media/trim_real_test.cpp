@@ -5,6 +5,7 @@
 #include "media/probe.h"
 #include "model/crouton_time.h"
 #include "model/render.h"
+#include "model/render_internal.h"
 #include "render_support.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,34 @@ TEST_F(TrimRender, TotalsMatchTheRender)
         EXPECT_NEAR(ProjectRenderedSeconds(*gProject), probed->duration, 1.0 / 25) << row.extension;
         const double size = static_cast<double>(std::filesystem::file_size(output_));
         EXPECT_NEAR(EstimatedOutputBytes(*gProject) / size, 1.0, 0.25) << row.extension << " " << size;
+    }
+}
+
+// A trim to the frame writes its seconds with their fraction; whole seconds
+// keep the line they always had.
+TEST_F(TrimRender, TheLineCarriesTheFraction)
+{
+    const struct {
+        double start, length;
+        const char* trace;
+        const char* cut;
+    } rows[] = {
+        {10, 20, "from 10 to 30.\n", "-ss 10 -audio-delay 0 -endpos 20 "},
+        {3.0, 4.2, "from 3 to 7.2.\n", "-ss 3 -audio-delay 0 -endpos 4.2 "},
+        {3.04, 4.16, "from 3.04 to 7.2.\n", "-ss 3.04 -audio-delay 0 -endpos 4.16 "},
+        {0.033367, 10.01, "from 0.033367 to 10.043367.\n", "-ss 0.033367 -audio-delay 0 -endpos 10.01 "},
+    };
+    for (const auto& row : rows) {
+        auto crouton = Video("RAM:GreatVideo.avi", 0, 0, "mp3");
+        crouton->start = row.start;
+        crouton->length = row.length;
+        TraceCapture trace;
+        const render_detail::CroutonRun run = render_detail::PlanCroutonEncode(*gProject, crouton.get(),
+                                                                              "T:__TempVideo", false);
+        EXPECT_NE(trace.Text().find(row.trace), std::string::npos) << trace.Text();
+#ifndef CLIPWEAVER_BASIC
+        EXPECT_TRUE(run.command.ends_with(row.cut)) << run.command;
+#endif
     }
 }
 
