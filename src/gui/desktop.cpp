@@ -5,6 +5,7 @@
 #include "gui/main.h"
 
 #include "gui/vocabulary.h"
+#include "model/crouton_time.h"
 #include "model/tables.h"
 #include "os/asl.h"
 #include "os/dos.h"
@@ -71,13 +72,19 @@ std::string FormatTotalLength(long long seconds)
     return Format("%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
+std::string FormatRenderedLength(double seconds)
+{
+    if (!(seconds > 0.0))
+        return FormatTotalLength(0);
+    const long long hundredths = std::llround(std::min(seconds, 1e12) * 100.0);
+    if (hundredths % 100 == 0)
+        return FormatTotalLength(hundredths / 100);
+    return FormatTotalLength(hundredths / 100) + Format(".%02lld", hundredths % 100);
+}
+
 double EstimatedOutputBytes(const Project& project)
 {
-    double seconds = 0;
-    for (const ListNode* node = project.croutons.get(); node != nullptr; node = node->next.get()) {
-        if (node->node)
-            seconds += std::max<LONG>(0, node->node->length);
-    }
+    const double seconds = ProjectRenderedSeconds(project);
     const double video = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * 1000.0;
     return seconds * (video + kSoundBitsPerSecond) / 8.0;
 }
@@ -86,12 +93,8 @@ void ShowProjectTotals(const Project* project)
 {
     if (!project)
         return;
-    long long seconds = 0;
-    for (const ListNode* node = project->croutons.get(); node != nullptr; node = node->next.get()) {
-        if (node->node)
-            seconds += std::max<LONG>(0, node->node->length);
-    }
-    mui::set(gButtons[BUTTON_MAIN_TOTALLENGTH], MUIA_Text_Contents, "\x1b" "l" + FormatTotalLength(seconds));
+    const double seconds = ProjectRenderedSeconds(*project);
+    mui::set(gButtons[BUTTON_MAIN_TOTALLENGTH], MUIA_Text_Contents, "\x1b" "l" + FormatRenderedLength(seconds));
     const double bytes = EstimatedOutputBytes(*project);
     const std::string size = bytes < 100000 ? Format("about %.0f KB", bytes / 1000.0) : Format("about %.1f MB", bytes / 1e6);
     mui::set(gButtons[BUTTON_MAIN_OUTPUTSIZE], MUIA_Text_Contents, "\x1b" "l" + size);

@@ -13,6 +13,9 @@
 
 // "h:mm:ss", the project's total length as the window shows it.
 std::string FormatTotalLength(long long seconds);
+// The rendered length: "h:mm:ss", with hundredths when it is not whole
+// ("0:00:10.01"), as frames at the output rate make it.
+std::string FormatRenderedLength(double seconds);
 // The output's size in bytes as a render at the project's bit rate and the
 // finished sound's 192 kbit/s will make it, roughly.
 double EstimatedOutputBytes(const Project& project);

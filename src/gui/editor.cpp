@@ -9,6 +9,7 @@
 #include "gui/vocabulary.h"
 #include "media/preview.h"
 #include "media/probe.h"
+#include "model/crouton_time.h"
 #include "model/imageseq.h"
 #include "model/tables.h"
 #include "os/command.h"
@@ -84,10 +85,12 @@ void CroutonEditor_Update(Crouton* crouton)
     mui::Object* start = Gadget(BUTTON_CROUTONEDITOR_START);
     mui::Object* end = Gadget(BUTTON_CROUTONEDITOR_END);
     if (crouton->isVideo) {
-        mui::set(start, MUIA_Numeric_Max, crouton->videoLength);
-        mui::set(end, MUIA_Numeric_Max, crouton->videoLength);
-        mui::set(start, MUIA_Numeric_Value, crouton->start);
-        mui::set(end, MUIA_Numeric_Value, crouton->start + crouton->length);
+        // The trims first, so that the sliders' moves find them in place.
+        CroutonEditor_ShowTrim(*crouton);
+        mui::set(start, MUIA_Numeric_Max, NearestSecond(crouton->videoLength));
+        mui::set(end, MUIA_Numeric_Max, NearestSecond(crouton->videoLength));
+        mui::set(start, MUIA_Numeric_Value, NearestSecond(crouton->start));
+        mui::set(end, MUIA_Numeric_Value, NearestSecond(crouton->start + crouton->length));
         mui::set(Gadget(BUTTON_CROUTONEDITOR_PREVIEWSELECTER), MUIA_Radio_Active, crouton->previewFrame);
         for (int i = 0; i < cNumberOfPreviews; ++i) {
             if (crouton->previewFilename[i]) {
@@ -110,6 +113,7 @@ void CroutonEditor_Update(Crouton* crouton)
         Enable(BUTTON_CROUTONEDITOR_FPS_CYCLER, true);
         Enable(BUTTON_CROUTONEDITOR_CUSTOMFPS, false);
     } else {
+        CroutonEditor_ShowTrim(*crouton);
         Enable(BUTTON_CROUTONEDITOR_START, false);
         Enable(BUTTON_CROUTONEDITOR_END, false);
         mui::set(start, MUIA_Numeric_Min, LONG{0});
@@ -117,7 +121,7 @@ void CroutonEditor_Update(Crouton* crouton)
         mui::set(start, MUIA_Numeric_Value, LONG{0});
         mui::set(end, MUIA_Numeric_Min, LONG{1});
         mui::set(end, MUIA_Numeric_Max, LONG{100});
-        mui::set(end, MUIA_Numeric_Value, crouton->length);
+        mui::set(end, MUIA_Numeric_Value, NearestSecond(crouton->length));
         Enable(BUTTON_CROUTONEDITOR_FPS_CYCLER, true);
         Enable(BUTTON_CROUTONEDITOR_CUSTOMFPS, true);
         mui::set(Gadget(BUTTON_CROUTONEDITOR_PREVIEWSELECTER), MUIA_Radio_Active, crouton->previewFrame);
@@ -163,18 +167,6 @@ BOOL CroutonEditor_LoadVideo(Crouton* crouton)
     return loaded;
 }
 
-PreviewInputs CroutonEditor_PreviewInputs()
-{
-    PreviewInputs inputs;
-    if (mui::Object* field = Gadget(BUTTON_CROUTONEDITOR_VIDEO_FILENAME))
-        inputs.source = mui::XGetString(field, MUIA_String_Contents).value_or("");
-    inputs.start = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value);
-    inputs.end = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_END), MUIA_Numeric_Value);
-    for (std::size_t i = 0; i < inputs.positions.size(); ++i)
-        inputs.positions[i] = mui::XGetLong(Gadget(cPreviewSliderButtons[i]), MUIA_Numeric_Value);
-    return inputs;
-}
-
 void CroutonEditor_ShowStill(int still, std::string_view file)
 {
     if (still >= 0 && still < cNumberOfPreviews)
@@ -189,9 +181,10 @@ void CroutonEditor_ShowClip(Crouton* crouton)
     mui::Object* endSlider = Gadget(BUTTON_CROUTONEDITOR_END);
     mui::set(startSlider, MUIA_Disabled, LONG{FALSE});
     mui::set(endSlider, MUIA_Disabled, LONG{FALSE});
-    mui::set(startSlider, MUIA_Numeric_Max, crouton->videoLength);
-    mui::set(endSlider, MUIA_Numeric_Max, crouton->videoLength);
-    mui::set(endSlider, MUIA_Numeric_Value, crouton->videoLength);
+    mui::set(startSlider, MUIA_Numeric_Max, NearestSecond(crouton->videoLength));
+    mui::set(endSlider, MUIA_Numeric_Max, NearestSecond(crouton->videoLength));
+    mui::set(endSlider, MUIA_Numeric_Value, NearestSecond(crouton->videoLength));
+    CroutonEditor_ShowClipTrim(*crouton);
     ChangeStart(crouton);
     ChangeEnd(crouton);
 }
@@ -225,11 +218,8 @@ BOOL CroutonEditor_Save(Crouton* crouton)
                                             "with the source field's button. Nothing was saved.");
         return FALSE;
     }
-    crouton->start = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value);
-    const long long length =
-        static_cast<long long>(mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_END), MUIA_Numeric_Value)) - crouton->start;
-    crouton->length = static_cast<LONG>(std::clamp<long long>(length, std::numeric_limits<LONG>::min(),
-                                                              std::numeric_limits<LONG>::max()));
+    if (!CroutonEditor_TakeTrim(crouton))
+        return FALSE;
 
     crouton->customFPS = ReadRate(FieldText(BUTTON_CROUTONEDITOR_CUSTOMFPS).value_or(""));
     crouton->fps = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_FPS_CYCLER), MUIA_Cycle_Active);
@@ -295,16 +285,6 @@ void CroutonEditor_Cancel()
         SetButtonImage(Gadget(cEditorImageButtons[i]), std::string_view("Loading.png"));
         DeleteFile(cTemporaryPreviewFilename[i]);
     }
-}
-
-void ChangeStart(Crouton* crouton)
-{
-    ChangeParameter(crouton, Gadget(BUTTON_CROUTONEDITOR_START), Gadget(BUTTON_CROUTONEDITOR_IMAGE), 0);
-}
-
-void ChangeEnd(Crouton* crouton)
-{
-    ChangeParameter(crouton, Gadget(BUTTON_CROUTONEDITOR_END), Gadget(BUTTON_CROUTONEDITOR_IMAGE2), 1);
 }
 
 // Moving a slider changes nothing until "_Save" or "_Generate Preview".

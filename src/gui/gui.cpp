@@ -7,6 +7,7 @@
 #include "gui/main.h"
 #include "media/preview.h"
 #include "gui/vocabulary.h"
+#include "model/crouton_time.h"
 #include "model/line_file.h"
 #include "model/tables.h"
 #include "os/dos.h"
@@ -126,7 +127,7 @@ void UpdateGUIPreview()
         return;
     auto text = [](HexButtons slot, std::string value) { mui::set(gButtons[slot], MUIA_Text_Contents, std::move(value)); };
 
-    text(BUTTON_MAIN_LENGTH, Format("%d Seconds", crouton->length));
+    text(BUTTON_MAIN_LENGTH, LengthText(crouton->length) + " Seconds");
     if (crouton->isVideo == TRUE) {
         text(BUTTON_MAIN_CROUTON_WIDTH, Format("%d", crouton->width));
         text(BUTTON_MAIN_CROUTON_HEIGHT, Format("%d", crouton->height));

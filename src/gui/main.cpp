@@ -50,6 +50,8 @@ void InstallNotifications(mui::Object* app)
         {button(BUTTON_CROUTONEDITOR_GENERATEPREVIEW), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_GENERATEPREVIEW},
         {button(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value, MUIV_EveryTime, GADMSG_CROUTONEDITOR_START},
         {button(BUTTON_CROUTONEDITOR_END), MUIA_Numeric_Value, MUIV_EveryTime, GADMSG_CROUTONEDITOR_END},
+        {button(BUTTON_CROUTONEDITOR_STARTTIME), MUIA_String_Contents, MUIV_EveryTime, GADMSG_CROUTONEDITOR_START},
+        {button(BUTTON_CROUTONEDITOR_ENDTIME), MUIA_String_Contents, MUIV_EveryTime, GADMSG_CROUTONEDITOR_END},
         {gCroutonList, MUIA_NList_InsertPosition, MUIV_EveryTime, GADMSG_MAIN_DRAGGEDCROUTON},
         {gCroutonList, MUIA_NList_Active, MUIV_EveryTime, GADMSG_MAIN_SELECTCROUTON},
         {gVisualList, MUIA_NList_InsertPosition, MUIV_EveryTime, GADMSG_MAIN_DRAGGEDVISUAL},

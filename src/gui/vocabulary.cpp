@@ -80,6 +80,8 @@ constexpr const char* kHexButtonNames[] = {
     "BUTTON_MAIN_OUTPUTFILENAME_BROWSE",
     "BUTTON_MAIN_TOTALLENGTH",
     "BUTTON_MAIN_OUTPUTSIZE",
+    "BUTTON_CROUTONEDITOR_STARTTIME",
+    "BUTTON_CROUTONEDITOR_ENDTIME",
 };
 static_assert(std::size(kHexButtonNames) == ALL_BUTTON_SLOTS,
               "every HexButtons slot needs its name, in enumeration order");

@@ -83,6 +83,9 @@ enum HexButtons : LONG {
     BUTTON_MAIN_OUTPUTFILENAME_BROWSE = MAIN_NUMBER_OF_BUTTONS,
     BUTTON_MAIN_TOTALLENGTH,
     BUTTON_MAIN_OUTPUTSIZE,
+    // The crouton editor's typed start and end times beside its sliders.
+    BUTTON_CROUTONEDITOR_STARTTIME,
+    BUTTON_CROUTONEDITOR_ENDTIME,
     ALL_BUTTON_SLOTS
 };
 

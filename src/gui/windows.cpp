@@ -269,6 +269,12 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
     return With(mui::MakeWindow("Clipweaver    0.8", std::move(root)), {{MUIA_Window_AppWindow, LONG{TRUE}}});
 }
 
+// A typed time beside a trim slider.
+ObjectPtr TimeField(const char* help)
+{
+    return With(String("0:00.000"), {{MUIA_ShortHelp, std::string(help)}});
+}
+
 // Preview image k of the editor above its slider.
 ObjectPtr PreviewColumn(HexButtons image, HexButtons slider, ObjectPtr picture)
 {
@@ -304,8 +310,10 @@ ObjectPtr BuildCroutonEditorWindow()
         HGroup({
             mui::MakeLabel("Start time"),
             Slot(BUTTON_CROUTONEDITOR_START, Slider()),
+            Slot(BUTTON_CROUTONEDITOR_STARTTIME, TimeField("The start, to the frame: 12.48, 0:12.48 or 1:02:03.5")),
             mui::MakeLabel("End time"),
             Slot(BUTTON_CROUTONEDITOR_END, Slider()),
+            Slot(BUTTON_CROUTONEDITOR_ENDTIME, TimeField("The end, to the frame: 12.48, 0:12.48 or 1:02:03.5")),
         }),
         HGroup({
             mui::MakeLabel("Video Frames Per Second "),

@@ -282,8 +282,8 @@ void GrabPreviews_Video(Crouton* crouton, const PreviewInputs& inputs)
 {
     if (!crouton)
         return;
-    const LONG start = inputs.start;
-    const LONG end = inputs.end;
+    const double start = inputs.start;
+    const double end = inputs.end;
     const std::string source = EditorSource(crouton, inputs);
     // The still keeps the picture's shape inside its 160x90.
     const std::string filters = FrameFilters(160, 90, 160.0 / 90.0, ProbePictureShape(source));

@@ -15,8 +15,8 @@
 // positions, the stretch's and the five previews'.
 struct PreviewInputs {
     std::optional<std::string> source;
-    LONG start = 0;
-    LONG end = 0;
+    double start = 0; // seconds of the source, to its frame
+    double end = 0;
     std::array<LONG, cNumberOfPreviews> positions{};
 };
 // How a grab meets the crouton editor; gui/ sets it when it builds the

@@ -4,6 +4,7 @@
 
 #include "media/probe.h"
 
+#include "model/crouton_time.h"
 #include "model/imageseq.h"
 #include "model/tables.h"
 #include "os/asl.h"
@@ -90,18 +91,13 @@ std::string ReadToolOutput(DosFile& file)
     return output;
 }
 
-// The integer part of a length in seconds; a value outside LONG's range (or
-// not a number at all) is held at the range's end (or 0) instead of being
-// converted undefined.
-LONG WholeSeconds(double seconds)
+// A length the player answered, on the source's frames; one that is no
+// length (negative, not a number, beyond LONG's seconds) is none.
+double ClipLength(double seconds, double rate)
 {
-    if (std::isnan(seconds))
-        return 0;
-    if (seconds >= 2147483647.0)
-        return std::numeric_limits<LONG>::max();
-    if (seconds <= -2147483648.0)
-        return std::numeric_limits<LONG>::min();
-    return static_cast<LONG>(seconds);
+    if (!std::isfinite(seconds) || seconds <= 0.0)
+        return 0.0;
+    return SnapToFrame(std::min(seconds, 2147483647.0), rate);
 }
 
 } // namespace
@@ -140,7 +136,6 @@ BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
     const std::string output = ReadToolOutput(*outputFile);
     Close(std::move(outputFile));
 
-    crouton->videoLength = WholeSeconds(static_cast<float>(ReadLengthAnswer(output).value_or(0.0)) + 0.99);
     crouton->width = ReadIntFromBuffer(output, "width");
     crouton->height = ReadIntFromBuffer(output, "height");
     crouton->videoBitrate = ReadIntFromBuffer(output, "video_bitrate");
@@ -150,6 +145,9 @@ BOOL LoadVideoIntoCrouton(Crouton* crouton, std::string_view filename)
     crouton->customFPS = ReadFloatFromBuffer(output, "fps");
     crouton->videoCodec = ReadStringFromBuffer(output, "video_codec");
     crouton->audioCodec = ReadStringFromBuffer(output, "audio_codec");
+    // The clip's real length, to its frame: a clip a little longer than a
+    // whole second is not a second longer.
+    crouton->videoLength = ClipLength(ReadLengthAnswer(output).value_or(0.0), SourceFrameRate(*crouton));
 
     kprintf("Crouton is video: %d.\n", crouton->isVideo);
     return TRUE;

@@ -20,9 +20,11 @@ struct Crouton {
     std::optional<std::string> videoName;
     std::optional<std::string> directory;
     std::optional<std::string> filename;
-    LONG start = 0;
-    LONG length = 0;
-    LONG videoLength = 0;
+    // Seconds of the source, down to one of its frames: where the crouton
+    // starts, how long it lasts, and how long the whole source is.
+    double start = 0;
+    double length = 0;
+    double videoLength = 0;
     std::array<std::optional<std::string>, 5> previewFilename;
     FileLock lock; // exclusive lock on the crouton file; empty when none is held
     std::optional<std::string> previewImageText;

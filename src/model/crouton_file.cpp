@@ -1,9 +1,12 @@
 // The crouton file: one value per line, known by its position.
 #include "model/crouton.h"
+#include "model/crouton_time.h"
 #include "model/line_file.h"
 #include "model/tables.h"
+#include "os/format.h"
 #include "os/question.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -15,6 +18,56 @@ std::string FormatInt(LONG value) { return std::to_string(value); }
 
 // A text on its line; an absent one gives an empty line.
 std::string LineText(const std::optional<std::string>& text) { return OneLine(text.value_or("")); }
+
+// The whole seconds an older reader finds: the nearest to the start, the
+// end and the source's length.
+struct WholeSecondTrim {
+    LONG start = 0;
+    LONG length = 0;
+    LONG videoLength = 0;
+};
+
+WholeSecondTrim WholeSecondsOf(double start, double length, double videoLength)
+{
+    WholeSecondTrim whole;
+    whole.start = NearestSecond(start);
+    const long long end = NearestSecond(start + length);
+    whole.length = IsWholeSecond(length) && IsWholeSecond(start)
+                       ? NearestSecond(length)
+                       : static_cast<LONG>(std::clamp<long long>(end - whole.start, 0, 2147483647LL));
+    whole.videoLength = NearestSecond(videoLength);
+    return whole;
+}
+
+WholeSecondTrim WholeSecondsOf(const Crouton& crouton)
+{
+    return WholeSecondsOf(crouton.start, crouton.length, crouton.videoLength);
+}
+
+// The times to the frame after the last line an older reader knows, taken
+// when each agrees with its whole-second line.
+void ReadExactTimes(LineReader& reader, Crouton& crouton)
+{
+    const std::optional<double> start = reader.NextNumber();
+    const std::optional<double> length = reader.NextNumber();
+    const std::optional<double> videoLength = reader.NextNumber();
+    if (!start || !length || !videoLength || *start < 0 || *length < 0 || *videoLength < 0)
+        return;
+    const double rate = SourceFrameRate(crouton);
+    const double exactStart = SnapToFrame(*start, rate);
+    const double exactLength = SnapToFrame(*start + *length, rate) - exactStart;
+    const double exactSource = SnapToFrame(*videoLength, rate);
+    const WholeSecondTrim whole = WholeSecondsOf(exactStart, exactLength, exactSource);
+    if (whole.start != NearestSecond(crouton.start) || whole.length != NearestSecond(crouton.length)
+        || whole.videoLength != NearestSecond(crouton.videoLength)) {
+        kprintf("Crouton times %f %f %f do not match its whole seconds; kept the whole seconds.\n", *start, *length,
+                *videoLength);
+        return;
+    }
+    crouton.start = exactStart;
+    crouton.length = exactLength;
+    crouton.videoLength = exactSource;
+}
 
 // The lines of a crouton file, in order.
 std::vector<std::string> CroutonLines(const Crouton& crouton)
@@ -29,9 +82,10 @@ std::vector<std::string> CroutonLines(const Crouton& crouton)
     } else {
         lines.emplace_back(kNoFile);
     }
-    lines.push_back(FormatInt(crouton.start));
-    lines.push_back(FormatInt(crouton.length));
-    lines.push_back(FormatInt(crouton.videoLength));
+    const WholeSecondTrim whole = WholeSecondsOf(crouton);
+    lines.push_back(FormatInt(whole.start));
+    lines.push_back(FormatInt(whole.length));
+    lines.push_back(FormatInt(whole.videoLength));
     lines.push_back(FormatInt(crouton.width));
     lines.push_back(FormatInt(crouton.height));
     lines.push_back(FormatInt(crouton.previewFrame));
@@ -46,6 +100,12 @@ std::vector<std::string> CroutonLines(const Crouton& crouton)
     lines.push_back(LineText(crouton.audioCodec));
     lines.push_back(LineText(crouton.soundtrack));
     lines.push_back(FormatFloat(crouton.customFPS));
+    // Times to the frame follow every line an older reader knows, which
+    // takes the whole seconds above; a crouton of whole seconds has none.
+    if (!IsWholeSecond(crouton.start) || !IsWholeSecond(crouton.length) || !IsWholeSecond(crouton.videoLength)) {
+        for (double seconds : {crouton.start, crouton.length, crouton.videoLength})
+            lines.push_back(Format("%.6f", seconds));
+    }
     return lines;
 }
 
@@ -118,12 +178,20 @@ bool HoldsACrouton(FileHandle file)
     // crouton without a source, or stills named by numbers). A file of a
     // whole crouton's length that ends in its frame rate, as every saved
     // crouton does, is a crouton.
+    // Times to the frame add three lines after the rate.
     constexpr std::size_t kWithSource = 27;
     constexpr std::size_t kWithoutSource = 22;
-    if ((lines.size() == kWithSource || lines.size() == kWithoutSource) && !lines.back().empty() &&
-        lines.back().find('.') != std::string::npos &&
-        lines.back().find_first_not_of("0123456789.-") == std::string::npos)
-        return true;
+    constexpr std::size_t kExactTimes = 3;
+    const auto isRate = [](const std::string& line) {
+        return !line.empty() && line.find('.') != std::string::npos
+               && line.find_first_not_of("0123456789.-") == std::string::npos;
+    };
+    for (const std::size_t whole : {kWithSource, kWithoutSource}) {
+        if (lines.size() == whole && isRate(lines.back()))
+            return true;
+        if (lines.size() == whole + kExactTimes && isRate(lines[whole - 1]))
+            return true;
+    }
     return !LooksLikeProjectFile(lines);
 }
 
@@ -148,7 +216,7 @@ BOOL SaveCrouton(Crouton* crouton)
 {
     if (!crouton)
         return FALSE;
-    kprintf("Crouton length is %d.\n", crouton->length);
+    kprintf("Crouton length is %d.\n", WholeSecondsOf(*crouton).length);
     const std::string path = BuildFullPath(crouton->directory.value_or(""), crouton->filename.value_or(""));
     // An entry whose file could not be loaded knows nothing of the file's
     // content: writing it would destroy the crouton.
@@ -270,9 +338,9 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailu
         }
     }
 
-    crouton->start = reader.NextInt(crouton->start);
-    crouton->length = reader.NextInt(crouton->length);
-    crouton->videoLength = reader.NextInt(crouton->videoLength);
+    crouton->start = reader.NextInt(NearestSecond(crouton->start));
+    crouton->length = reader.NextInt(NearestSecond(crouton->length));
+    crouton->videoLength = reader.NextInt(NearestSecond(crouton->videoLength));
     crouton->width = reader.NextInt(crouton->width);
     crouton->height = reader.NextInt(crouton->height);
     // Indices from a file are brought into their table's range.
@@ -293,6 +361,7 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailu
     if (!crouton->soundtrack)
         kprintf("No soundtrack.\n");
     crouton->customFPS = reader.NextFloat(crouton->customFPS);
+    ReadExactTimes(reader, *crouton);
     if (reader.Damaged()) {
         kprintf("Crouton file %s is damaged; not loaded.\n", path.c_str());
         Close(std::move(file));
@@ -310,7 +379,7 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailu
 
     kprintf("Crouton %s has directory %s, filename %s.\n", TraceText(crouton->name), crouton->directory->c_str(),
             crouton->filename->c_str());
-    kprintf("Crouton start is %d, length is %d.\n", crouton->start, crouton->length);
+    kprintf("Crouton start is %d, length is %d.\n", NearestSecond(crouton->start), NearestSecond(crouton->length));
     kprintf("Crouton address is %p.\n", static_cast<const void*>(crouton.get()));
     Close(std::move(file));
     return crouton;

@@ -3,6 +3,7 @@
 // keep the project's list, gCroutonList and gVisualList in step.
 
 #include "model/project.h"
+#include "model/crouton_time.h"
 
 #include "media/probe.h"
 #include "model/imageseq.h"
@@ -151,7 +152,7 @@ BOOL AddNewCroutonFromMedia(Project* project, const std::string& mediaDrawer, co
     if (added->isVideo) {
         added->start = 0;
         added->length = added->videoLength;
-        kprintf("Setting crouton length to %d.\n", added->length);
+        kprintf("Setting crouton length to %s.\n", LengthText(added->length).c_str());
     } else {
         // A sequence lasts as long as its pictures at the crouton's rate,
         // reckoned as the crouton editor's save reckons it, so that the main

@@ -5,6 +5,7 @@
 
 #include "model/render_internal.h"
 
+#include "model/crouton_time.h"
 #include "model/imageseq.h"
 #include "model/tables.h"
 #include "os/command.h"
@@ -273,9 +274,12 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     }
     const std::string& videoName = *crouton->videoName;
     const bool isVideo = crouton->isVideo != FALSE;
-    const LONG startPos = crouton->start;
-    const LONG endPos = crouton->start + crouton->length;
-    kprintf("Rendering %s %s from %d to %d.\n", isVideo ? "video" : "images", videoName.c_str(), startPos, endPos);
+    // Whole seconds are written as they always were; a trim to the frame
+    // carries its fraction.
+    const std::string startPos = SecondsText(crouton->start);
+    const std::string lengthText = SecondsText(crouton->length);
+    kprintf("Rendering %s %s from %s to %s.\n", isVideo ? "video" : "images", videoName.c_str(), startPos.c_str(),
+            SecondsText(crouton->start + crouton->length).c_str());
 
     const std::optional<std::string> rateText = RateText(project);
     if (!rateText) {
@@ -354,11 +358,11 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
         if (crouton->fps != cCroutonEditorInheritFPSID)
             command += "-fps " + FormatFloat(static_cast<double>(croutonRate)) + " -mc 0 ";
 #ifdef CLIPWEAVER_BASIC
-        command += "-ss " + std::to_string(startPos) + " ";
+        command += "-ss " + startPos + " ";
 #else
-        command += "-ss " + std::to_string(startPos) + " -audio-delay 0 ";
+        command += "-ss " + startPos + " -audio-delay 0 ";
 #endif
-        command += "-endpos " + std::to_string(endPos - startPos) + " ";
+        command += "-endpos " + lengthText + " ";
     } else {
         command = "mencoder ";
         command += std::string(kListInput) + " -mf w=" + std::to_string(project.width) + ":h="

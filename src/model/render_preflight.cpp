@@ -190,7 +190,7 @@ std::vector<std::string> RenderPreflight(const Project& project, const std::stri
                                + ".");
             continue;
         }
-        seconds += std::max<LONG>(crouton->length, 0);
+        seconds += std::max(crouton->length, 0.0);
         for (const std::string& source : ReadsOf(crouton)) {
             if (!IdentityOf(source))
                 problems.push_back(prefix + ": " + ShownPath(source) + " is missing.");

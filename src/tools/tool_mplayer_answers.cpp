@@ -135,6 +135,13 @@ std::string PlayerCodec(const std::string& probed, std::span<const CodecName> ta
     return "ff" + probed;
 }
 
+// A clip lasts as long as its picture: a sound that runs on past the last
+// frame adds no frame to it.
+double ClipSeconds(const SourceFacts& facts)
+{
+    return facts.hasVideo && facts.pictureDuration > 0 ? facts.pictureDuration : facts.duration;
+}
+
 } // namespace
 
 std::optional<std::string> ProbeAnswers(std::string_view commands, const SourceFacts& facts)
@@ -154,7 +161,7 @@ std::optional<std::string> ProbeAnswers(std::string_view commands, const SourceF
             continue;
         }
         if (command == "get_time_length") {
-            output += "ANS_LENGTH=" + Decimal(facts.duration, 2) + "\n";
+            output += "ANS_LENGTH=" + Decimal(ClipSeconds(facts), 2) + "\n";
             continue;
         }
         if (command.rfind("get_property ", 0) != 0)
@@ -201,7 +208,7 @@ std::string CorrectAnswers(std::string_view output, const SourceFacts& facts)
         auto answer = [&line](std::string_view key) { return line.rfind(std::string("ANS_") + std::string(key) + "=", 0) == 0; };
         auto value = [&line]() { return std::atoll(line.c_str() + line.find('=') + 1); };
         if (answer("LENGTH") && facts.duration > 0) {
-            line = "ANS_LENGTH=" + Decimal(facts.duration, 2);
+            line = "ANS_LENGTH=" + Decimal(ClipSeconds(facts), 2);
         } else if (answer("video_bitrate")) {
             const long long bits = facts.videoBitrate > 0 ? facts.videoBitrate : value() * 8;
             line = "ANS_video_bitrate=" + std::to_string(bits);

@@ -49,6 +49,20 @@ std::optional<FileKey> KeyOf(const std::string& hostPath)
     return FileKey{info.st_dev, info.st_ino, info.st_size, time};
 }
 
+// The length of the first picture stream as its frames at `rate` make it,
+// read by counting its packets (no decoding); 0 when it cannot be told.
+double CountedPictureSeconds(const std::string& hostPath, const Rate& rate)
+{
+    HostRun run;
+    run.argv = {"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+        "stream=nb_read_packets", "-of", "csv=p=0", FileArgument(hostPath)};
+    const HostResult result = RunHost(run);
+    if (result.code != 0)
+        return 0;
+    const double packets = NumberOr(result.output, 0);
+    return packets > 0 ? packets / rate.Value() : 0;
+}
+
 SourceFacts RunProbe(const std::string& hostPath)
 {
     HostRun run;
@@ -111,6 +125,11 @@ SourceFacts RunProbe(const std::string& hostPath)
             facts.audioBitrate = WholeOr(entry["bit_rate"], 0);
         }
     }
+    // A container that keeps no length per stream (Matroska, WebM) gives
+    // the whole file's, which a longer sound stretches: the picture lasts
+    // its frames.
+    if (facts.hasVideo && !(videoDuration > 0) && facts.frameRate)
+        videoDuration = CountedPictureSeconds(hostPath, *facts.frameRate);
     facts.pictureDuration = videoDuration > 0 ? videoDuration : facts.duration;
     // A container that keeps no rate per stream: the picture has what the
     // sound leaves of the whole.

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using media_test::MakeClip;
@@ -381,17 +382,19 @@ protected:
     std::string oldPath_;
 };
 
-TEST_F(ProbeCannedAnswers, LengthIsRoundedUpToWholeSeconds)
+// A clip is its own length, not the next whole second; the sliders show
+// the nearest whole second.
+TEST_F(ProbeCannedAnswers, LengthIsTheClipsOwnAndTheSlidersRoundIt)
 {
-    const std::vector<std::pair<std::string, LONG>> cases{
-        {"ANS_LENGTH=59.99\n", 60}, {"ANS_LENGTH=60.00\n", 60}, {"ANS_LENGTH=12.01\n", 13},
-        {"ANS_LENGTH=12.5\n", 13},  {"ANS_LENGTH=0.005\n", 0},  {"ANS_ERROR=PROPERTY_UNAVAILABLE\n", 0},
-        {"", 0},                    {"ANS_LENGTH=1e30\n", 2147483647},
+    const std::vector<std::tuple<std::string, double, LONG>> cases{
+        {"ANS_LENGTH=59.99\n", 59.99, 60}, {"ANS_LENGTH=60.00\n", 60, 60}, {"ANS_LENGTH=12.01\n", 12.01, 12},
+        {"ANS_LENGTH=12.5\n", 12.5, 13},   {"ANS_LENGTH=0.005\n", 0.005, 0}, {"ANS_ERROR=PROPERTY_UNAVAILABLE\n", 0, 0},
+        {"", 0, 0},                        {"ANS_LENGTH=1e30\n", 2147483647, 2147483647},
     };
-    for (const auto& [answers, length] : cases) {
+    for (const auto& [answers, seconds, length] : cases) {
         SCOPED_TRACE(answers);
         auto crouton = Probe(answers);
-        EXPECT_EQ(crouton->videoLength, length);
+        EXPECT_NEAR(crouton->videoLength, seconds, 1e-9);
         EXPECT_EQ(mui::XGetLong(gButtons[BUTTON_CROUTONEDITOR_START], MUIA_Numeric_Max), length);
         EXPECT_EQ(mui::XGetLong(gButtons[BUTTON_CROUTONEDITOR_END], MUIA_Numeric_Max), length);
         EXPECT_EQ(mui::XGetLong(gButtons[BUTTON_CROUTONEDITOR_END], MUIA_Numeric_Value), length);
@@ -405,7 +408,8 @@ TEST_F(ProbeCannedAnswers, EveryAnswerGoesToItsField)
                          "ANS_video_bitrate=800000\nANS_audio_bitrate=128000\nANS_aspect=1.777778\n"
                          "ANS_fps=29.970\nANS_video_codec=ffh264\nANS_audio_codec=\n"
                          "ANS_width=1\n");
-    EXPECT_EQ(crouton->videoLength, 4);
+    // 3.20 s on the frames of a 29.97 fps clip.
+    EXPECT_NEAR(crouton->videoLength, 3.2, 1 / 29.97);
     EXPECT_EQ(crouton->width, 720);
     EXPECT_EQ(crouton->height, 576);
     EXPECT_EQ(crouton->videoBitrate, 800000);
