@@ -56,7 +56,7 @@ double CountedPictureSeconds(const std::string& hostPath, const Rate& rate)
     HostRun run;
     run.argv = {"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
         "stream=nb_read_packets", "-of", "csv=p=0", FileArgument(hostPath)};
-    const HostResult result = RunHost(run);
+    const HostResult result = RunTool(run);
     if (result.code != 0)
         return 0;
     const double packets = NumberOr(result.output, 0);
