@@ -3,6 +3,7 @@
 // the first entries of the crouton list.
 #include "gui/editor.h"
 
+#include "gui/editor_close.h"
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "media/preview.h"
@@ -58,6 +59,7 @@ void EditCrouton(Crouton* crouton)
     CroutonEditor_Clear();
     mui::set(gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_Open, LONG{TRUE});
     CroutonEditor_Update(crouton);
+    NoteEditorOpened();
 }
 
 void CroutonEditor_Clear()
@@ -155,6 +157,10 @@ BOOL CroutonEditor_LoadVideo(Crouton* crouton)
     if (!source)
         return FALSE;
     kprintf("Loading video %s.\n", source->c_str());
+    if (const std::string problem = SourceNameProblem(*source); !problem.empty()) {
+        TellUser("Source not taken", problem);
+        return FALSE;
+    }
     const BOOL loaded = LoadVideoIntoCrouton(crouton, *source);
     if (loaded && crouton->isVideo)
         CroutonEditor_ShowClip(crouton);
@@ -221,6 +227,11 @@ BOOL CroutonEditor_Save(Crouton* crouton)
         TellUser("Crouton not saved", "The source \"" + source
                                           + "\" names no file and no picture sequence: choose a video or pictures "
                                             "with the source field's button. Nothing was saved.");
+        return FALSE;
+    }
+    if (const std::string problem = SourceNameProblem(source); !problem.empty()) {
+        kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
+        TellUser("Crouton not saved", problem + " Nothing was saved.");
         return FALSE;
     }
     crouton->start = mui::XGetLong(Gadget(BUTTON_CROUTONEDITOR_START), MUIA_Numeric_Value);

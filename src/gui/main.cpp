@@ -4,9 +4,11 @@
 
 #include "gui/desktop.h"
 #include "gui/editor.h"
+#include "gui/editor_close.h"
 #include "gui/gui.h"
 #include "gui/help.h"
 #include "gui/history.h"
+#include "gui/saving.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
 #include "media/preview.h"
@@ -42,7 +44,7 @@ void InstallNotifications(mui::Object* app)
     auto button = [](HexButtons slot) { return gButtons[slot]; };
     const NotificationEntry table[] = {
         {gWindows[WINDOW_MAIN], MUIA_Window_CloseRequest, TRUE, MUIV_Application_ReturnID_Quit},
-        {gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CANCEL},
+        {gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CLOSE},
         {button(BUTTON_CROUTONEDITOR_LOADVIDEO), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_LOADVIDEO},
         {button(BUTTON_CROUTONEDITOR_CANCEL), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_CANCEL},
         {button(BUTTON_CROUTONEDITOR_SAVE), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_SAVE},
@@ -229,18 +231,13 @@ private:
             break;
 #ifndef CLIPWEAVER_BASIC
         case MEN_SAVE_PROJECT:
-#endif
-        case GADMSG_MAIN_SAVE: {
-            UpdateProjectFromGUI(gProject.get());
-            std::string saved;
-            bool written = false;
-            // Only a save that reports success takes the changed mark away.
-            if (SaveProject(gProject.get(), &written, &saved) && written) {
-                history_.MarkSaved();
-                NoteRecentProject(saved);
-            }
+            SaveProjectSteps(history_, SaveWay::ToItsFile);
             break;
-        }
+        case MEN_SAVE_PROJECT_AS:
+#endif
+        case GADMSG_MAIN_SAVE:
+            SaveProjectSteps(history_, SaveWay::Asking);
+            break;
         case GADMSG_MAIN_BROWSEOUTPUT:
             BrowseOutputFile();
             break;
@@ -336,6 +333,10 @@ private:
         case GADMSG_CROUTONEDITOR_CANCEL:
             // Closing an editor that shows no crouton is harmless.
             CroutonEditor_Cancel();
+            break;
+        case GADMSG_CROUTONEDITOR_CLOSE:
+            if (const EditorClose close = gEditingCrouton ? AskEditorClose() : EditorClose::Discard; close != EditorClose::Keep)
+                Dispatch(close == EditorClose::Save ? GADMSG_CROUTONEDITOR_SAVE : GADMSG_CROUTONEDITOR_CANCEL);
             break;
         case GADMSG_CROUTONEDITOR_SAVE:
         case GADMSG_CROUTONEDITOR_LOADVIDEO:
@@ -496,24 +497,16 @@ private:
         const std::string name = ReadMainSettings().projectName;
         enum { kSave, kDiscard, kCancel };
         const int answer = AskQuestion({"Unsaved changes", Format("Save changes to %s before %s?", name.c_str(), going),
-                                        {"_Save", "_Discard", "_Cancel"}, kDiscard, kCancel});
+                                        {"_Save", "_Discard", "_Cancel"}, kDiscard, kCancel, kSave});
         if (answer == kDiscard)
             return true;
-        if (answer != kSave)
-            return false;
-        UpdateProjectFromGUI(gProject.get());
-        bool written = false;
-        if (!SaveProject(gProject.get(), &written) || !written)
-            return false;
-        history_.MarkSaved();
-        return true;
+        return answer == kSave && SaveProjectSteps(history_, SaveWay::ToItsFile);
     }
 
     // The main window's title names the project and marks unsaved changes.
     void ShowTitle()
     {
-        const std::string title =
-            (history_.Changed() ? "*" : "") + ReadMainSettings().projectName + " - " + baseTitle_;
+        const std::string title = MainTitle(ReadMainSettings().projectName, history_.Changed(), baseTitle_);
         if (mui::XGetString(gWindows[WINDOW_MAIN], MUIA_Window_Title) != title)
             mui::set(gWindows[WINDOW_MAIN], MUIA_Window_Title, title);
     }

@@ -262,6 +262,8 @@ public:
     ULONG Step(ULONG signals)
     {
         const ULONG appSignal = (signals & ~SIGBREAKF_CTRL_C) ? (signals & ~SIGBREAKF_CTRL_C) : MUI_APPLICATION_SIGNAL;
+        ReportUnmatchedAnswers();
+        TellWaitingMessages();
         if (gStopRequested.load())
             return SIGBREAKF_CTRL_C;
         std::string line;
@@ -281,6 +283,19 @@ public:
         }
         // The end of the script: the program shuts down its own way.
         return SIGBREAKF_CTRL_C;
+    }
+
+    // An answer that matched no button of its question is the line's fault,
+    // told once the question has taken its fallback.
+    void ReportUnmatchedAnswers()
+    {
+        for (const UnmatchedAnswer& unmatched : TakeUnmatchedAnswers()) {
+            std::string buttons;
+            for (const std::string& button : unmatched.buttons)
+                buttons += (buttons.empty() ? "" : ", ") + Quote(button);
+            errors_ << "script: line " << unmatched.origin << ": answer " << Quote(unmatched.answer)
+                    << " matches no button of " << Quote(unmatched.title) << " (" << buttons << ")\n";
+        }
     }
 
 private:
@@ -425,7 +440,7 @@ private:
             // button's text ("Save") or its number counted from 0.
             if (!expect(1))
                 return std::nullopt;
-            QueueQuestionAnswer(words[1].text);
+            QueueQuestionAnswer(words[1].text, lineNumber_);
             return MUI_APPLICATION_SIGNAL;
         }
         if (action == "told") {
@@ -524,6 +539,7 @@ int RunScript(std::istream& script, std::ostream& out, std::ostream& errors)
             CancelWork();
     });
     const int result = ClipweaverMain();
+    runner.ReportUnmatchedAnswers();
     SetToolWaitHook({});
     SetWaitHook({});
     SetWorkFace({});

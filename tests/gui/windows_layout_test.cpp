@@ -481,7 +481,7 @@ TEST_F(WindowsLayout, FileFieldsAndTheirPopUpButtons)
         EXPECT_EQ(string->kind(), Kind::String);
         EXPECT_EQ(button->kind(), Kind::PopButton);
         EXPECT_EQ(string->GetString(MUIA_ControlChar), "o");
-        EXPECT_EQ(string->GetLong(MUIA_String_MaxLen), 256);
+        EXPECT_EQ(string->GetLong(MUIA_String_MaxLen), 4096);
         if (const_cast<Object*>(field)->window() == gWindows[WINDOW_CROUTONEDITOR])
             ++inEditor;
     }
@@ -652,7 +652,8 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
     };
     const std::vector<Row> items = {
         {"New Project", MEN_NEW_PROJECT, "Ctrl+N"}, {"Load Project...", MEN_LOAD_PROJECT, "Ctrl+O"},
-        {"Save Project...", MEN_SAVE_PROJECT, "Ctrl+S"}, {"Render!", MEN_RENDER, "Ctrl+R"},
+        {"Save Project", MEN_SAVE_PROJECT, "Ctrl+S"}, {"Save Project As...", MEN_SAVE_PROJECT_AS, "Ctrl+Shift+S"},
+        {"Render!", MEN_RENDER, "Ctrl+R"},
         {"About", MEN_ABOUT, std::nullopt}, {"Quit", MEN_QUIT, "Ctrl+Q"},
     };
     ASSERT_EQ(menu->children().size(), items.size());
