@@ -164,7 +164,7 @@ BOOL SaveCrouton(Crouton* crouton)
         return FALSE;
     }
     // A crouton of no length renders nothing and fails the render later.
-    if (crouton->length <= 0) {
+    if (crouton->length == 0) {
         kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
         TellUser(kSaveTitle, "The crouton file " + path + " was not saved: the crouton is " + std::to_string(crouton->length)
                                  + " seconds long. Its source may not be a video or pictures the tools can read.");

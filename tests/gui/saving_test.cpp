@@ -118,8 +118,9 @@ TEST(SavingTest, TheEditorsCloseGadgetAsksAboutEdits)
                               EXPECT_EQ(std::filesystem::exists(folder / "p.cwcrouton"), std::string(row.name) == "Renamed");
                               const bool asked = !ToldLog().empty() && ToldLog().front().question;
                               EXPECT_EQ(asked, row.asked);
-                              if (asked)
+                              if (asked) {
                                   EXPECT_EQ(ToldLog().front().text, "Save changes to crouton Renamed?");
+                              }
                           })});
     }
 }
