@@ -102,13 +102,7 @@ void ShowProjectTotals(const Project* project)
 
 std::string ProjectPath(const Project& project)
 {
-    if (project.filename.empty())
-        return {};
-#ifdef CLIPWEAVER_BASIC
-    return project.filename;
-#else
-    return BuildFullPath(project.directory, project.filename);
-#endif
+    return project.hasFile ? ProjectFilePath(project) : std::string();
 }
 
 void SetRecentProjectsFile(std::string file) { RecentFile() = std::move(file); }
@@ -193,6 +187,7 @@ void BrowseOutputFile()
     tags.initialFile = current.file;
     tags.initialPattern = kOutputPattern;
     tags.doPatterns = true;
+    tags.folderKind = "output";
     if (AslRequest(*requester, tags) && !requester->fr_File.empty())
         mui::set(gButtons[BUTTON_MAIN_OUTPUTFILENAME], MUIA_String_Contents,
                  BuildFullPath(requester->fr_Drawer, requester->fr_File));

@@ -3,6 +3,7 @@
 // the first entries of the crouton list.
 #include "gui/editor.h"
 
+#include "gui/editor_close.h"
 #include "gui/gui.h"
 #include "gui/loop.h"
 #include "gui/main.h"
@@ -61,6 +62,7 @@ void EditCrouton(Crouton* crouton)
     CroutonEditor_Clear();
     mui::set(gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_Open, LONG{TRUE});
     CroutonEditor_Update(crouton);
+    NoteEditorOpened();
 }
 
 void CroutonEditor_Clear()
@@ -161,6 +163,10 @@ BOOL CroutonEditor_LoadVideo(Crouton* crouton)
     if (!source)
         return FALSE;
     kprintf("Loading video %s.\n", source->c_str());
+    if (const std::string problem = SourceNameProblem(*source); !problem.empty()) {
+        TellUser("Source not taken", problem);
+        return FALSE;
+    }
     const BOOL loaded = LoadVideoIntoCrouton(crouton, *source);
     if (loaded && crouton->isVideo)
         CroutonEditor_ShowClip(crouton);
@@ -216,6 +222,11 @@ BOOL CroutonEditor_Save(Crouton* crouton)
         TellUser("Crouton not saved", "The source \"" + source
                                           + "\" names no file and no picture sequence: choose a video or pictures "
                                             "with the source field's button. Nothing was saved.");
+        return FALSE;
+    }
+    if (const std::string problem = SourceNameProblem(source); !problem.empty()) {
+        kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
+        TellUser("Crouton not saved", problem + " Nothing was saved.");
         return FALSE;
     }
     if (!CroutonEditor_TakeTrim(crouton))
@@ -338,8 +349,19 @@ void OnEditedCrouton(LoopState& loop, LONG)
 // Closing an editor that shows no crouton is harmless.
 void Cancel(LoopState&, LONG) { CroutonEditor_Cancel(); }
 
+// The close gadget asks before edits go; Save saves as the button does.
+void Close(LoopState& loop, LONG id)
+{
+    const EditorClose close = gEditingCrouton ? AskEditorClose() : EditorClose::Discard;
+    if (close == EditorClose::Save)
+        OnEditedCrouton<SaveSteps>(loop, id);
+    else if (close == EditorClose::Discard)
+        Cancel(loop, id);
+}
+
 const ReturnIdRow kRows[] = {
     {GADMSG_CROUTONEDITOR_CANCEL, Cancel},
+    {GADMSG_CROUTONEDITOR_CLOSE, Close},
     {GADMSG_CROUTONEDITOR_SAVE, OnEditedCrouton<SaveSteps>},
     {GADMSG_CROUTONEDITOR_LOADVIDEO, OnEditedCrouton<LoadVideoSteps>},
     {GADMSG_CROUTONEDITOR_START, OnEditedCrouton<Start>},

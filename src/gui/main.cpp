@@ -4,10 +4,12 @@
 
 #include "gui/desktop.h"
 #include "gui/editor.h"
+#include "gui/editor_close.h"
 #include "gui/gui.h"
 #include "gui/help.h"
 #include "gui/history.h"
 #include "gui/loop.h"
+#include "gui/saving.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
 #include "media/preview.h"
@@ -42,7 +44,7 @@ void InstallNotifications(mui::Object* app)
     auto button = [](HexButtons slot) { return gButtons[slot]; };
     const NotificationEntry table[] = {
         {gWindows[WINDOW_MAIN], MUIA_Window_CloseRequest, TRUE, MUIV_Application_ReturnID_Quit},
-        {gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CANCEL},
+        {gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CLOSE},
         {button(BUTTON_CROUTONEDITOR_LOADVIDEO), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_LOADVIDEO},
         {button(BUTTON_CROUTONEDITOR_CANCEL), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_CANCEL},
         {button(BUTTON_CROUTONEDITOR_SAVE), MUIA_Pressed, kReleased, GADMSG_CROUTONEDITOR_SAVE},
@@ -139,8 +141,7 @@ private:
     // The main window's title names the project and marks unsaved changes.
     void ShowTitle()
     {
-        const std::string title =
-            (state_.history.Changed() ? "*" : "") + ReadMainSettings().projectName + " - " + baseTitle_;
+        const std::string title = MainTitle(ReadMainSettings().projectName, state_.history.Changed(), baseTitle_);
         if (mui::XGetString(gWindows[WINDOW_MAIN], MUIA_Window_Title) != title)
             mui::set(gWindows[WINDOW_MAIN], MUIA_Window_Title, title);
     }

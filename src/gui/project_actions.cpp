@@ -5,6 +5,7 @@
 #include "gui/loop.h"
 #include "gui/main.h"
 #include "gui/main_settings.h"
+#include "gui/saving.h"
 #include "gui/vocabulary.h"
 #include "model/render.h"
 #include "os/asl.h"
@@ -45,17 +46,11 @@ void NewProjectSteps(LoopState& loop, LONG)
 // was, its chosen crouton included.
 void LoadChosen(LoopState& loop, LONG) { LoadSteps(loop, std::nullopt); }
 
-void Save(LoopState& loop, LONG)
-{
-    UpdateProjectFromGUI(gProject.get());
-    std::string saved;
-    bool written = false;
-    // Only a save that reports success takes the changed mark away.
-    if (SaveProject(gProject.get(), &written, &saved) && written) {
-        loop.history.MarkSaved();
-        NoteRecentProject(saved);
-    }
-}
+void Save(LoopState& loop, LONG) { SaveProjectSteps(loop.history, SaveWay::Asking); }
+
+#ifndef CLIPWEAVER_BASIC
+void SaveToItsFile(LoopState& loop, LONG) { SaveProjectSteps(loop.history, SaveWay::ToItsFile); }
+#endif
 
 void Render(LoopState&, LONG)
 {
@@ -73,7 +68,8 @@ const ReturnIdRow kRows[] = {
     {MEN_QUIT, QuitFromMenu},
     {MEN_NEW_PROJECT, NewProjectSteps},
     {MEN_LOAD_PROJECT, LoadChosen},
-    {MEN_SAVE_PROJECT, Save},
+    {MEN_SAVE_PROJECT, SaveToItsFile},
+    {MEN_SAVE_PROJECT_AS, Save},
     {MEN_RENDER, Render},
 #endif
 };
@@ -112,15 +108,8 @@ bool ChangesMayGo(LoopState& loop, const char* going)
     const std::string name = ReadMainSettings().projectName;
     enum { kSave, kDiscard, kCancel };
     const int answer = AskQuestion({"Unsaved changes", Format("Save changes to %s before %s?", name.c_str(), going),
-                                    {"_Save", "_Discard", "_Cancel"}, kDiscard, kCancel});
+                                    {"_Save", "_Discard", "_Cancel"}, kDiscard, kCancel, kSave});
     if (answer == kDiscard)
         return true;
-    if (answer != kSave)
-        return false;
-    UpdateProjectFromGUI(gProject.get());
-    bool written = false;
-    if (!SaveProject(gProject.get(), &written) || !written)
-        return false;
-    loop.history.MarkSaved();
-    return true;
+    return answer == kSave && SaveProjectSteps(loop.history, SaveWay::ToItsFile);
 }

@@ -263,6 +263,8 @@ public:
     ULONG Step(ULONG signals)
     {
         const ULONG appSignal = (signals & ~SIGBREAKF_CTRL_C) ? (signals & ~SIGBREAKF_CTRL_C) : MUI_APPLICATION_SIGNAL;
+        ReportUnmatchedAnswers();
+        TellWaitingMessages();
         if (gStopRequested.load())
             return SIGBREAKF_CTRL_C;
         std::string line;
@@ -282,6 +284,19 @@ public:
         }
         // The end of the script: the program shuts down its own way.
         return SIGBREAKF_CTRL_C;
+    }
+
+    // An answer that matched no button of its question is the line's fault,
+    // told once the question has taken its fallback.
+    void ReportUnmatchedAnswers()
+    {
+        for (const UnmatchedAnswer& unmatched : TakeUnmatchedAnswers()) {
+            std::string buttons;
+            for (const std::string& button : unmatched.buttons)
+                buttons += (buttons.empty() ? "" : ", ") + QuoteText(button);
+            errors_ << "script: line " << unmatched.origin << ": answer " << QuoteText(unmatched.answer)
+                    << " matches no button of " << QuoteText(unmatched.title) << " (" << buttons << ")\n";
+        }
     }
 
 private:
@@ -446,6 +461,7 @@ int RunScript(std::istream& script, std::ostream& out, std::ostream& errors)
             CancelWork();
     });
     const int result = ClipweaverMain();
+    runner.ReportUnmatchedAnswers();
     SetToolWaitHook({});
     SetWaitHook({});
     SetWorkFace({});

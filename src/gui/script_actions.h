@@ -34,6 +34,7 @@ public:
     // The argument counted from 1.
     const ScriptWord& Word(std::size_t i) const { return words_[i]; }
     std::ostream& Out() { return out_; }
+    int LineNumber() const { return lineNumber_; }
 
     void Complain(const std::string& message);
     // True when the line has `count` arguments; complains otherwise.

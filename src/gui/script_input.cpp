@@ -119,7 +119,7 @@ std::optional<ULONG> Answer(ScriptLine& line)
 {
     if (!line.Expect(1))
         return std::nullopt;
-    QueueQuestionAnswer(line.Word(1).text);
+    QueueQuestionAnswer(line.Word(1).text, line.LineNumber());
     return MUI_APPLICATION_SIGNAL;
 }
 

@@ -123,8 +123,9 @@ constexpr const char* kMenuNames[] = {
     "MEN_RECENT_8",
     "MEN_CROUTON",
     "MEN_HELP_MENU",
+    "MEN_SAVE_PROJECT_AS",
 };
-static_assert(std::size(kMenuNames) == MEN_HELP_MENU + 1,
+static_assert(std::size(kMenuNames) == MEN_SAVE_PROJECT_AS + 1,
               "every menu identifier needs its name, in enumeration order");
 #endif
 

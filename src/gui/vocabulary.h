@@ -139,6 +139,9 @@ enum HexMsgs : LONG {
     // Return IDs beyond the original window's.
     GADMSG_MAIN_BROWSEOUTPUT,
     GADMSG_MAIN_DROPPEDFILES,
+    // The editor's close gadget, which asks about unsaved edits where its
+    // "_Cancel" button drops them.
+    GADMSG_CROUTONEDITOR_CLOSE,
 };
 
 #ifndef CLIPWEAVER_BASIC
@@ -162,6 +165,7 @@ enum {
     MEN_RECENT_LAST = MEN_RECENT_FIRST + 7,
     MEN_CROUTON,
     MEN_HELP_MENU,
+    MEN_SAVE_PROJECT_AS,
 };
 #endif
 

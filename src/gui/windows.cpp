@@ -6,6 +6,7 @@
 #include "gui/gui.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
+#include "os/asl.h"
 
 #include <initializer_list>
 #include <string>
@@ -31,7 +32,8 @@ const std::vector<mui::NewMenu> gMenuData = {
     {mui::NM_TITLE, "Project", MEN_PROJECT},
     {mui::NM_ITEM, "New Project", MEN_NEW_PROJECT, "Ctrl+N"},
     {mui::NM_ITEM, "Load Project...", MEN_LOAD_PROJECT, "Ctrl+O"},
-    {mui::NM_ITEM, "Save Project...", MEN_SAVE_PROJECT, "Ctrl+S"},
+    {mui::NM_ITEM, "Save Project", MEN_SAVE_PROJECT, "Ctrl+S"},
+    {mui::NM_ITEM, "Save Project As...", MEN_SAVE_PROJECT_AS, "Ctrl+Shift+S"},
     {mui::NM_ITEM, "Render!", MEN_RENDER, "Ctrl+R"},
     {mui::NM_ITEM, "About", MEN_ABOUT},
     {mui::NM_ITEM, "Quit", MEN_QUIT, "Ctrl+Q"},
@@ -160,10 +162,17 @@ ObjectPtr SourceField(ObjectPtr field)
                                    {ASLFR_HintText, std::string(cSequenceHint)}});
 }
 
-// The string of a file field: room for 256 characters, shortcut "o".
+// A soundtrack's field asks for sound files and videos.
+ObjectPtr SoundtrackField(ObjectPtr field)
+{
+    return With(std::move(field), {{ASLFR_InitialPattern, SoundtrackPattern()}, {ASLFR_DoPatterns, LONG{TRUE}}});
+}
+
+// The string of a file field: room for the longest path the host takes, as
+// the output field has, shortcut "o".
 ObjectPtr FileString()
 {
-    return With(mui::MakeString("", 256),
+    return With(mui::MakeString("", 4096),
                 {{MUIA_Frame, kFrameString}, {MUIA_ControlChar, std::string("o")}});
 }
 
@@ -241,8 +250,8 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
                 mui::MakeLabel("Custom "),
                 Slot(BUTTON_MAIN_CUSTOMFPS, DisabledString("30")),
                 mui::MakeLabel("Soundtrack: "),
-                FileField(Slot(BUTTON_MAIN_SOUNDTRACK, FileString()),
-                          Slot(BUTTON_MAIN_SOUNDTRACK_POPUP, mui::MakePopButton())),
+                SoundtrackField(FileField(Slot(BUTTON_MAIN_SOUNDTRACK, FileString()),
+                                          Slot(BUTTON_MAIN_SOUNDTRACK_POPUP, mui::MakePopButton()))),
             }),
             mui::MakeLabel("\x1b" "lPreview: "),
             With(HGroup({
@@ -321,7 +330,7 @@ ObjectPtr BuildCroutonEditorWindow()
             mui::MakeLabel("Custom "),
             Slot(BUTTON_CROUTONEDITOR_CUSTOMFPS, DisabledString("30")),
             mui::MakeLabel("Soundtrack"),
-            FileField(Slot(BUTTON_CROUTONEDITOR_SOUNDTRACK, FileString()), mui::MakePopButton()),
+            SoundtrackField(FileField(Slot(BUTTON_CROUTONEDITOR_SOUNDTRACK, FileString()), mui::MakePopButton())),
         }),
         Slot(BUTTON_CROUTONEDITOR_GENERATEPREVIEW, Button("_Generate Preview", "Take the five stills at the sliders' positions")),
         HGroup({

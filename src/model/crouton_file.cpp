@@ -231,6 +231,13 @@ BOOL SaveCrouton(Crouton* crouton)
         TellUser(kSaveTitle, "The crouton file " + path + " was not saved. " + problem);
         return FALSE;
     }
+    // A crouton of no length renders nothing and fails the render later.
+    if (crouton->length == 0) {
+        kprintf("Couldn't create crouton %s.\n", TraceText(crouton->filename));
+        TellUser(kSaveTitle, "The crouton file " + path + " was not saved: the crouton is " + std::to_string(crouton->length)
+                                 + " seconds long. Its source may not be a video or pictures the tools can read.");
+        return FALSE;
+    }
     // Our own exclusive lock would keep the file from being rewritten.
     const bool wasLocked = crouton->lock != nullptr;
     UnlockCrouton(crouton);

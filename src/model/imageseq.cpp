@@ -3,6 +3,7 @@
 #include "model/imageseq.h"
 
 #include "model/tables.h"
+#include "os/command.h"
 #include "os/dos.h"
 #include "os/exec.h"
 #include "os/pattern.h"
@@ -203,4 +204,21 @@ BOOL LoadImageIntoCrouton(Crouton* crouton, std::string_view filename)
     crouton->length = 1;
     crouton->fps = cImageCroutonFPSID;
     return TRUE;
+}
+
+std::string SourceNameProblem(std::string_view source)
+{
+    if (std::string problem = ControlCharacterProblem(source); !problem.empty() || !IsSourcePattern(source))
+        return problem;
+    std::string tokenised;
+    if (ParsePatternNoCase(std::string(source), tokenised, 1023) < 0)
+        return {};
+    for (std::string picture :
+         BuildSequenceFileList(source, tokenised, GetNumberOfFilesInImageSequence(source))) {
+        if (picture.ends_with('\n'))
+            picture.pop_back();
+        if (std::string problem = ControlCharacterProblem(picture); !problem.empty())
+            return problem;
+    }
+    return {};
 }

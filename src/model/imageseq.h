@@ -24,6 +24,10 @@ int GetNumberOfFilesInImageSequence(std::string_view videoName);
 std::vector<std::string> BuildFileList(const Crouton* crouton, std::string_view parsedFilename, int numberOfFiles);
 std::vector<std::string> BuildSequenceFileList(std::string_view videoName, std::string_view parsedFilename,
                                                int numberOfFiles);
+// Why a source chosen for a crouton cannot be taken: its name, or for a
+// pattern the name of one of its pictures, holds a control character (see
+// ControlCharacterProblem); empty when all are fine.
+std::string SourceNameProblem(std::string_view source);
 // The length in seconds of an image crouton of `count` pictures shown at
 // `rate` pictures a second: whole seconds, truncated, at least 1. Without a
 // usable rate (the source's own, which a picture does not have) it is 1.

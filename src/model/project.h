@@ -21,6 +21,9 @@ struct ListNode {
 struct Project {
     std::string directory;
     std::string filename;
+    // Whether directory and filename name the file this project was loaded
+    // from or last saved to: then Save writes there without asking.
+    bool hasFile = false;
     std::string projectName;
     std::string outputFileName;
     std::optional<std::string> soundtrack;
@@ -74,7 +77,12 @@ std::string ProposeCroutonName(bool isVideo, std::string_view drawer, std::strin
 // `written`, when given, says whether the file was written (a failure is
 // told to the user, and the old file stays as it was); `savedPath` receives
 // the path of the file written.
+// A written file becomes the project's file.
 BOOL SaveProject(Project* project, bool* written = nullptr, std::string* savedPath = nullptr);
+// Save without a requester once the project has a file; SaveProject until then.
+BOOL SaveProjectToItsFile(Project* project, bool* written = nullptr, std::string* savedPath = nullptr);
+// The host or AmigaDOS path of the project's file (proposed when it has none).
+std::string ProjectFilePath(const Project& project);
 // The current project afterwards: a new one when a file was loaded, else the
 // one passed in. `loaded`, when given, says which.
 std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* loaded = nullptr);

@@ -11,6 +11,7 @@
 #include "model/tables.h"
 #include "model/visual_entry.h"
 #include "os/asl.h"
+#include "os/command.h"
 #include "os/dos.h"
 #include "os/exec.h"
 #include "os/format.h"
@@ -114,6 +115,10 @@ BOOL AddNewCroutonFromMedia(Project* project, const std::string& mediaDrawer, co
     if (!project)
         return FALSE;
     const std::string mediaPath = BuildFullPath(mediaDrawer, mediaFile);
+    if (const std::string problem = SourceNameProblem(mediaPath); !problem.empty()) {
+        TellUser("Source not taken", problem);
+        return FALSE;
+    }
 
     std::unique_ptr<Crouton> crouton = CreateCrouton();
     if (!crouton)
@@ -161,9 +166,12 @@ BOOL AddNewCroutonFromMedia(Project* project, const std::string& mediaDrawer, co
                                            CroutonRate(added->fps, added->customFPS));
     }
 
-    // A crouton whose file couldn't be written stays in the project; saving
-    // it from the crouton editor writes it later.
-    SaveCrouton(added);
+    // A crouton whose file couldn't be written (told to the user) is not
+    // kept: the project would list a file that is not there.
+    if (!SaveCrouton(added)) {
+        DeleteCroutonFromProject(project, project->numberOfCroutons - 1);
+        return FALSE;
+    }
     return TRUE;
 }
 

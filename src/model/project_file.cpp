@@ -211,6 +211,43 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
 
 } // namespace
 
+std::string ProjectFilePath(const Project& project)
+{
+#ifdef CLIPWEAVER_BASIC
+    return project.filename;
+#else
+    return BuildFullPath(project.directory, project.filename);
+#endif
+}
+
+namespace {
+
+// Writes the project to `path`; once written, that file is the project's.
+BOOL WriteAndKeep(Project* project, const std::string& path, bool* written, std::string* savedPath)
+{
+    kprintf("Project filename is %s.\n", path.c_str());
+    // A file that can't be written is told to the user; the result still
+    // says only that a name was chosen, `written` whether the file was.
+    const bool saved = WriteProjectFile(*project, path);
+    if (written)
+        *written = saved;
+    if (!saved)
+        return TRUE;
+    if (savedPath)
+        *savedPath = path;
+#ifdef CLIPWEAVER_BASIC
+    project->filename = path;
+#else
+    const PathParts parts = SplitPath(path);
+    project->directory = parts.directory;
+    project->filename = parts.file;
+#endif
+    project->hasFile = true;
+    return TRUE;
+}
+
+} // namespace
+
 BOOL SaveProject(Project* project, bool* written, std::string* savedPath)
 {
     if (written)
@@ -219,28 +256,29 @@ BOOL SaveProject(Project* project, bool* written, std::string* savedPath)
     if (!project)
         return FALSE;
 
+    // A project with a file proposes it; a new one its proposed name in the
+    // projects' drawer.
+    const PathParts own = SplitPath(ProjectFilePath(*project));
     AslTags tags;
     tags.doSaveMode = true;
-    tags.initialDrawer = project->directory;
+    tags.initialDrawer = project->hasFile ? own.directory : project->directory;
     tags.initialPattern = kProjectPattern;
-    tags.initialFile = project->filename;
+    tags.initialFile = project->hasFile ? own.file : project->filename;
     tags.doPatterns = true;
     const std::optional<AslAnswer> chosen = ChooseFile(tags);
     if (!chosen)
         return FALSE;
+    return WriteAndKeep(project, BuildFullPath(chosen->drawer, chosen->file), written, savedPath);
+}
 
-    const std::string path = BuildFullPath(chosen->drawer, chosen->file);
-    kprintf("Project filename is %s.\n", path.c_str());
-    // The project keeps its directory and file name: the next save proposes
-    // them again.
-    // A file that can't be written is told to the user; the result still
-    // says only that a name was chosen, `written` whether the file was.
-    const bool saved = WriteProjectFile(*project, path);
+BOOL SaveProjectToItsFile(Project* project, bool* written, std::string* savedPath)
+{
+    if (!project || !project->hasFile)
+        return SaveProject(project, written, savedPath);
     if (written)
-        *written = saved;
-    if (saved && savedPath)
-        *savedPath = path;
-    return TRUE;
+        *written = false;
+    kprintf("Saving project.\n");
+    return WriteAndKeep(project, ProjectFilePath(*project), written, savedPath);
 }
 
 std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* loaded)
@@ -291,6 +329,7 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
     project->filename = chosen;
     project->directory = drawer;
 #endif
+    project->hasFile = true;
 
     kprintf("Loading project.\n");
     project->projectName = contents->projectName;

@@ -11,6 +11,7 @@
 #include "os/command.h"
 #include "os/dos.h"
 #include "os/exec.h"
+#include "os/format.h"
 #include "os/work.h"
 
 #include <algorithm>
@@ -122,10 +123,31 @@ struct ImageList {
     std::string first; // the first picture listed
 };
 
-// Writes the list of an image crouton's pictures; the number listed and the
-// first of them, or none when the list file could not be made.
-std::optional<ImageList> WriteImageList(const Crouton& crouton)
+// A name as the user can read it in a message: line breaks and other
+// control characters as \n, \t, \xNN.
+std::string Readable(std::string_view name)
 {
+    std::string readable;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n')
+            readable += "\\n";
+        else if (c == '\r')
+            readable += "\\r";
+        else if (byte < 0x20 || byte == 0x7f)
+            readable += Format("\\x%02X", byte);
+        else
+            readable += c;
+    }
+    return readable;
+}
+
+// Writes the list of an image crouton's pictures; the number listed and the
+// first of them, or none when the list file could not be made (`problem`
+// then says why, naming the picture when a name was at fault).
+std::optional<ImageList> WriteImageList(const Crouton& crouton, std::string& problem)
+{
+    problem = "the list of its pictures could not be written on T:";
     FileHandle list = Open(kListFilename, MODE_NEWFILE);
     if (!list) {
         kprintf("Couldn't open list file for writing.\n");
@@ -142,8 +164,16 @@ std::optional<ImageList> WriteImageList(const Crouton& crouton)
     int listed = 0;
     const std::vector<std::string> entries = wildcards ? BuildFileList(&crouton, tokenised, count) : std::vector<std::string>{};
     // A name that would spill onto a line of its own is not listed at all.
-    if (!(wildcards ? std::all_of(entries.begin(), entries.end(), FitsOnOneLine) : FitsOnOneLine(videoName))) {
+    const auto spills = [](const std::string& name) { return !FitsOnOneLine(name); };
+    const auto spilling = std::find_if(entries.begin(), entries.end(), spills);
+    if (wildcards ? spilling != entries.end() : spills(videoName)) {
         Close(std::move(list));
+        std::string_view name = wildcards ? *spilling : videoName;
+        if (name.ends_with('\n'))
+            name.remove_suffix(1);
+        const bool lineBreak = name.find_first_of("\n\r") != std::string_view::npos;
+        problem = "the picture \"" + Readable(name) + "\" holds " + (lineBreak ? "a line break" : "a control character")
+                  + " in its name, which the list of pictures given to the encoder cannot hold: rename the picture";
         return std::nullopt;
     }
     bool written = true;
@@ -293,9 +323,10 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     const float croutonRate = CroutonRate(crouton->fps, crouton->customFPS);
     std::optional<PictureShape> sourceShape;
     if (!isVideo) {
-        const std::optional<ImageList> listed = WriteImageList(*crouton);
+        std::string problem;
+        const std::optional<ImageList> listed = WriteImageList(*crouton, problem);
         if (!listed) {
-            run.refusal = "the list of its pictures could not be written on T:";
+            run.refusal = problem;
             return run;
         }
         // No rate (or a rate of 0) gives no length, so the silence is empty.

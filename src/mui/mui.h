@@ -32,8 +32,8 @@
 //    ignored);
 //  - MUIA_Window_Open stays FALSE for a window that is not part of an
 //    application (it cannot be shown);
-//  - MUIA_String_MaxLen limits what a user types (at most MaxLen - 1 bytes,
-//    cut at a character boundary); texts that code sets are kept whole.
+//  - MUIA_String_MaxLen limits what a user types (at most MaxLen - 1 bytes; a
+//    longer text is refused whole); texts that code sets are kept whole.
 #pragma once
 
 #include "os/exec.h"
@@ -404,7 +404,8 @@ void SetApplicationHook(std::function<void(Object& application)> hook);
 // a release over the button). Pressing a file field's pop-up button is
 // UserPopRequester.
 bool UserPress(Object* button);
-// The user's edit ends with the field holding text, cut to MaxLen - 1 bytes.
+// The user's edit ends with the field holding text; a text of MaxLen bytes or
+// more is refused whole (told to the user): it is never cut short.
 bool UserType(Object* string, std::string_view text);
 bool UserCycle(Object* cycle, LONG entry);
 bool UserSlide(Object* slider, LONG value);  // value within min..max

@@ -1,6 +1,7 @@
 // The user's actions on the gadgets. The Qt view turns every edit into one
 // of these calls, and tests drive the windows through them.
 #include "os/asl.h"
+#include "os/command.h"
 #include "mui/internal.h"
 #include "os/question.h"
 
@@ -66,16 +67,10 @@ std::string JoinPath(const std::string& drawer, const std::string& file)
     return last == ':' || last == '/' ? drawer + file : drawer + "/" + file;
 }
 
-// The text a user can type into a field of MaxLen bytes (with its end mark):
-// at most MaxLen - 1 bytes, never ending inside a UTF-8 character.
-std::string Typed(std::string_view text, LONG maxLength)
+// Whether a text fits a field of MaxLen bytes (with its end mark).
+bool Fits(std::string_view text, LONG maxLength)
 {
-    if (maxLength <= 0 || text.size() < static_cast<std::size_t>(maxLength))
-        return std::string(text);
-    std::size_t cut = static_cast<std::size_t>(maxLength) - 1;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(text.substr(0, cut));
+    return maxLength <= 0 || text.size() < static_cast<std::size_t>(maxLength);
 }
 
 } // namespace
@@ -94,7 +89,14 @@ bool UserType(Object* string, std::string_view text)
 {
     if (!Reachable(string, Kind::String))
         return false;
-    string->SetAttrs({{MUIA_String_Contents, Typed(text, string->GetLong(MUIA_String_MaxLen))}});
+    // A text cut short would name another file: it is refused whole.
+    const LONG maxLength = string->GetLong(MUIA_String_MaxLen);
+    if (!Fits(text, maxLength)) {
+        TellUser("Text too long", "The text typed is " + std::to_string(text.size()) + " bytes long; the field holds "
+                                      + std::to_string(maxLength - 1) + ". It was not taken.");
+        return false;
+    }
+    string->SetAttrs({{MUIA_String_Contents, std::string(text)}});
     return true;
 }
 
@@ -257,6 +259,8 @@ bool UserPopRequester(Object* popasl)
         else if (chosen.find_first_of("\n\r") != std::string::npos)
             TellUser("Name not taken", "The name chosen holds a line break, which a file name cannot hold here: "
                                        "choose a name without one.");
+        else if (const std::string problem = ControlCharacterProblem(chosen); !problem.empty())
+            TellUser("Name not taken", problem);
         else
             string->SetAttrs({{MUIA_String_Contents, chosen}});
     }

@@ -32,6 +32,9 @@ struct AslTags {
     // pictures chosen together; and a line the requester shows its user.
     std::optional<bool> doSequences;
     std::optional<std::string> hintText;
+    // Ours too: the kind whose folder the request remembers ("output",
+    // "soundtrack") where its pattern does not tell it.
+    std::optional<std::string> folderKind;
 };
 
 struct AslAnswer {
@@ -73,6 +76,10 @@ std::string WithPatternExtension(const AslTags& tags, std::string name);
 // The kinds of media file the program takes, by extension (lower case; names
 // match in any case).
 extern const std::vector<std::string_view> kVideoExtensions;
+// The sound files a soundtrack may be (videos may be too).
+extern const std::vector<std::string_view> kSoundExtensions;
+// The pattern of a soundtrack request: every sound and video kind.
+std::string SoundtrackPattern();
 // (The pictures' kinds, kPictureExtensions and IsPictureName, are in dos.h.)
 // The pattern naming exactly the chosen files of a folder: their common
 // start, "#?", their common end; nullopt when there is none, that is when
@@ -92,7 +99,7 @@ struct UserFolders {
     std::string home, videos, pictures, music; // host folders; empty: none
 };
 // The kind a requester's folder is remembered for: "projects", "croutons",
-// "media" or "files".
+// "media", "soundtrack", the tags' own folderKind ("output"), or "files".
 std::string RequesterFolderKind(const AslTags& tags);
 // The host folder the requester opens in; `isFolder` tells which host folders
 // exist.

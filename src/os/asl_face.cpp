@@ -24,6 +24,7 @@ struct FileKind {
     std::string_view folderKind; // the kind its last folder is remembered for
     std::string_view drawer;     // the program's own drawer for the kind; "" none
     bool media = false;
+    bool sound = false;
 };
 constexpr FileKind kFileKinds[] = {
     {.extension = ".cwproj", .filterName = "Projects", .loadTitle = "Load Project", .saveTitle = "Save Project",
@@ -34,6 +35,8 @@ constexpr FileKind kFileKinds[] = {
      .folderKind = "media", .drawer = "", .media = true},
     {.extension = ".mp4", .filterName = "Videos and pictures", .loadTitle = "Add Crouton", .saveTitle = "Add Crouton",
      .folderKind = "media", .drawer = "", .media = true},
+    {.extension = ".mp3", .filterName = "Sounds and videos", .loadTitle = "Choose the soundtrack",
+     .saveTitle = "Choose the soundtrack", .folderKind = "soundtrack", .drawer = "", .sound = true},
 };
 constexpr std::string_view kOtherFolderKind = "files";
 constexpr std::string_view kRememberedFoldersFile = "Clipweaver.folders";
@@ -163,19 +166,26 @@ std::vector<std::string> RequesterFilters(const AslTags& tags)
     };
     const std::vector<std::string> globs = Globs(tags);
     const FileKind* kind = KindOf(globs);
-    if (kind && kind->media) {
-        const auto star = [](const std::vector<std::string_view>& extensions) {
-            std::vector<std::string> all;
-            for (const std::string_view extension : extensions)
-                all.push_back("*" + std::string(extension));
-            return all;
-        };
-        std::vector<std::string> both = star(kVideoExtensions);
-        for (std::string& glob : star(kPictureExtensions))
+    const auto star = [](const std::vector<std::string_view>& extensions) {
+        std::vector<std::string> all;
+        for (const std::string_view extension : extensions)
+            all.push_back("*" + std::string(extension));
+        return all;
+    };
+    // Both kinds together, then each alone.
+    const auto pair = [&](std::string_view name, const std::vector<std::string_view>& first,
+                          const std::vector<std::string_view>& second, std::string_view secondName) {
+        std::vector<std::string> both = star(first);
+        for (std::string& glob : star(second))
             both.push_back(std::move(glob));
-        named(kind->filterName, both);
-        named("Videos", star(kVideoExtensions));
-        named("Pictures", star(kPictureExtensions));
+        named(name, both);
+        named(name.substr(0, name.find(' ')), star(first));
+        named(secondName, star(second));
+    };
+    if (kind && kind->media) {
+        pair(kind->filterName, kVideoExtensions, kPictureExtensions, "Pictures");
+    } else if (kind && kind->sound) {
+        pair(kind->filterName, kSoundExtensions, kVideoExtensions, "Videos");
     } else if (!globs.empty()) {
         named(kind ? kind->filterName : kOtherFiles, globs);
     }
@@ -210,6 +220,18 @@ std::string WithPatternExtension(const AslTags& tags, std::string name)
 
 const std::vector<std::string_view> kVideoExtensions = {".avi", ".mpg", ".mpeg", ".mp4", ".m4v", ".mov", ".mkv",
                                                         ".webm", ".ogv", ".flv", ".wmv", ".3gp", ".ts", ".mts"};
+const std::vector<std::string_view> kSoundExtensions = {".mp3", ".ogg", ".opus", ".flac", ".wav", ".m4a", ".aac"};
+
+std::string SoundtrackPattern()
+{
+    std::string pattern;
+    for (const auto* kinds : {&kSoundExtensions, &kVideoExtensions}) {
+        for (const std::string_view extension : *kinds)
+            pattern += (pattern.empty() ? "(#?" : "|#?") + std::string(extension);
+    }
+    return pattern + ")";
+}
+
 std::optional<std::string> SequencePattern(const std::vector<std::string>& chosen,
                                            const std::vector<std::string>& folderFiles)
 {
@@ -286,6 +308,8 @@ std::string Environment(const char* name)
 
 std::string RequesterFolderKind(const AslTags& tags)
 {
+    if (tags.folderKind && !tags.folderKind->empty())
+        return *tags.folderKind;
     const FileKind* kind = KindOf(Globs(tags));
     return std::string(kind ? kind->folderKind : kOtherFolderKind);
 }

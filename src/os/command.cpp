@@ -320,6 +320,35 @@ bool FitsOnOneLine(std::string_view name)
     return false;
 }
 
+std::string ControlCharacterProblem(std::string_view path)
+{
+    struct Named {
+        char c;
+        const char* shown;
+        const char* name;
+    };
+    static constexpr Named kNamed[] = {
+        {'\t', "\\t", "a TAB"}, {'\x1b', "\\e", "an ESC"}, {'\n', "\\n", "a line break"}, {'\r', "\\r", "a line break"}};
+    std::string shown;
+    std::string first;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 32) {
+            shown += c;
+            continue;
+        }
+        const auto named = std::find_if(std::begin(kNamed), std::end(kNamed), [c](const Named& n) { return n.c == c; });
+        static constexpr char kHex[] = "0123456789abcdef";
+        shown += named != std::end(kNamed) ? std::string(named->shown) : std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+        if (first.empty())
+            first = named != std::end(kNamed) ? named->name : "a control character";
+    }
+    if (first.empty())
+        return {};
+    return "The name of \"" + shown + "\" holds " + first
+           + ", which the tools cannot be given: rename the file and choose it again.";
+}
+
 namespace {
 
 // Everything before a line runs: ended children collected, the error line

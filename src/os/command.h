@@ -190,3 +190,8 @@ std::string EscapeForSlave(std::string_view name);
 // with a trace that says why, and the caller writes nothing. A list entry's
 // own closing line feed is not part of the name.
 bool FitsOnOneLine(std::string_view name);
+// Why a chosen source, picture or soundtrack cannot be taken: its name holds
+// a control character (TAB, ESC, a line break, another C0 character), which
+// the tools' lists and lines cannot carry. The message names the file, its
+// control characters shown as \t, \e, \n, \xNN; empty when the name is fine.
+std::string ControlCharacterProblem(std::string_view path);

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <deque>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -10,9 +11,10 @@ namespace {
 struct QuestionState {
     QuestionHandler handler;
     MessageHandler message;
-    std::deque<std::string> queued;
+    std::deque<std::pair<std::string, int>> queued;
     std::vector<Told> log;
     std::vector<std::pair<std::string, std::string>> held; // told before a face was there
+    std::vector<UnmatchedAnswer> unmatched;
 };
 
 QuestionState& State()
@@ -86,10 +88,16 @@ int AskQuestion(const Question& question)
     QuestionState& state = State();
     int answer = ValidAnswer(question, question.fallback) ? question.fallback : 0;
     if (!state.queued.empty()) {
-        const std::string queued = state.queued.front();
+        const auto [queued, origin] = state.queued.front();
         state.queued.pop_front();
-        if (const auto index = QueuedAnswer(question, queued))
+        if (const auto index = QueuedAnswer(question, queued)) {
             answer = *index;
+        } else {
+            UnmatchedAnswer unmatched{origin, queued, question.title, {}};
+            for (const std::string& button : question.answers)
+                unmatched.buttons.push_back(AnswerLabel(button));
+            state.unmatched.push_back(std::move(unmatched));
+        }
     } else if (state.handler) {
         if (const auto index = state.handler(question); index && ValidAnswer(question, *index))
             answer = *index;
@@ -119,7 +127,65 @@ void TellUserWhenShown(std::string_view title, std::string_view text)
     state.held.emplace_back(title, text);
 }
 
-void QueueQuestionAnswer(std::string answer) { State().queued.push_back(std::move(answer)); }
-void ClearQuestionAnswers() { State().queued.clear(); }
+int DefaultAnswer(const Question& question)
+{
+    if (ValidAnswer(question, question.defaultAnswer))
+        return question.defaultAnswer;
+    return ValidAnswer(question, question.fallback) ? question.fallback : 0;
+}
+
+namespace {
+
+struct LaterMessages {
+    std::mutex guard;
+    std::vector<std::pair<std::string, std::string>> waiting;
+    std::function<void()> wakeUp;
+};
+
+LaterMessages& Later()
+{
+    static LaterMessages later;
+    return later;
+}
+
+} // namespace
+
+void TellUserLater(std::string title, std::string text)
+{
+    std::function<void()> wakeUp;
+    {
+        const std::lock_guard<std::mutex> lock(Later().guard);
+        Later().waiting.emplace_back(std::move(title), std::move(text));
+        wakeUp = Later().wakeUp;
+    }
+    if (wakeUp)
+        wakeUp();
+}
+
+void TellWaitingMessages()
+{
+    std::vector<std::pair<std::string, std::string>> waiting;
+    {
+        const std::lock_guard<std::mutex> lock(Later().guard);
+        waiting.swap(Later().waiting);
+    }
+    for (const auto& [title, text] : waiting)
+        TellUser(title, text);
+}
+
+void SetTellLaterWakeUp(std::function<void()> wakeUp)
+{
+    const std::lock_guard<std::mutex> lock(Later().guard);
+    Later().wakeUp = std::move(wakeUp);
+}
+
+void QueueQuestionAnswer(std::string answer, int origin) { State().queued.emplace_back(std::move(answer), origin); }
+void ClearQuestionAnswers()
+{
+    State().queued.clear();
+    State().unmatched.clear();
+}
+
+std::vector<UnmatchedAnswer> TakeUnmatchedAnswers() { return std::exchange(State().unmatched, {}); }
 const std::vector<Told>& ToldLog() { return State().log; }
 void ClearToldLog() { State().log.clear(); }

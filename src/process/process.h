@@ -91,10 +91,14 @@ void EndProcess(int pid);
 int WaitFor(int pid);
 
 // Starts the program detached, its standard output on outputFd, and returns
-// at once. False when it cannot be started.
-bool StartDetached(const HostRun& run, int outputFd);
-// Collects detached programs that have ended.
+// at once. False when it cannot be started. A thread of the runner waits for
+// it, so that it is collected the moment it ends and never left a zombie;
+// `ended`, when given, is then called on that thread with its wait status.
+bool StartDetached(const HostRun& run, int outputFd, std::function<void(int status)> ended = {});
+// Lets go of the waiting threads of detached programs that have ended.
 void ReapDetached();
+// How many detached programs have not ended yet.
+std::size_t DetachedRunning();
 
 // The no-progress bound in seconds: CLIPWEAVER_TOOL_TIMEOUT, else 30.
 double ToolTimeoutSeconds();

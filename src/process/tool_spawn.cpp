@@ -32,6 +32,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <thread>
+#include <memory>
+#include <atomic>
+#include <algorithm>
 #include <mutex>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -45,9 +49,34 @@ extern char** environ;
 namespace cwtools {
 namespace {
 
-std::vector<pid_t>& DetachedChildren()
+// A detached program and the thread that waits for it.
+struct DetachedChild {
+    pid_t pid = 0;
+    std::thread waiter;
+    std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
+    // Set when the program ends it on its way out: nobody is told then.
+    std::shared_ptr<std::atomic<bool>> silenced = std::make_shared<std::atomic<bool>>(false);
+};
+
+// The detached programs; at the program's end those still running are ended
+// (they would die with it anyway) and their waiters joined.
+struct DetachedChildren {
+    std::vector<DetachedChild> children;
+    ~DetachedChildren()
+    {
+        for (DetachedChild& child : children) {
+            child.silenced->store(true);
+            if (!child.ended->load())
+                EndProcess(child.pid);
+            if (child.waiter.joinable())
+                child.waiter.join();
+        }
+    }
+};
+
+DetachedChildren& Detached()
 {
-    static std::vector<pid_t> children;
+    static DetachedChildren children;
     return children;
 }
 
@@ -227,27 +256,42 @@ int WaitFor(int pid)
     return status;
 }
 
-bool StartDetached(const HostRun& run, int outputFd)
+bool StartDetached(const HostRun& run, int outputFd, std::function<void(int status)> ended)
 {
     const std::optional<int> pid = SpawnHost(run, SpawnStreams{{}, {}, outputFd});
     if (!pid) {
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
         return false;
     }
+    DetachedChild child;
+    child.pid = *pid;
+    child.waiter = std::thread([pid = *pid, done = child.ended, silenced = child.silenced, ended = std::move(ended)] {
+        const int status = WaitFor(pid);
+        if (ended && !silenced->load())
+            ended(status);
+        done->store(true);
+    });
     const std::lock_guard<std::mutex> lock(DetachedGuard());
-    DetachedChildren().push_back(*pid);
+    Detached().children.push_back(std::move(child));
     return true;
 }
 
 void ReapDetached()
 {
     const std::lock_guard<std::mutex> lock(DetachedGuard());
-    auto& children = DetachedChildren();
-    std::erase_if(children, [](pid_t pid) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        return done == pid || (done < 0 && errno == ECHILD);
+    std::erase_if(Detached().children, [](DetachedChild& child) {
+        if (!child.ended->load())
+            return false;
+        child.waiter.join();
+        return true;
     });
+}
+
+std::size_t DetachedRunning()
+{
+    const std::lock_guard<std::mutex> lock(DetachedGuard());
+    return static_cast<std::size_t>(std::count_if(Detached().children.begin(), Detached().children.end(),
+                                                  [](const DetachedChild& child) { return !child.ended->load(); }));
 }
 
 } // namespace cwtools

@@ -12,13 +12,54 @@
 #include <QLabel>
 #include <QSortFilterProxyModel>
 
+#include <QFile>
+
 #include <algorithm>
+#include <filesystem>
 
 namespace qtview {
 
 namespace {
 
 QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+
+using PathParts = std::pair<std::string, std::string>;
+// A host path's folder and name.
+PathParts SplitHostPath(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {std::string(), path};
+    return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The bytes of a host path the dialog names. Qt shows a name that is not
+// UTF-8 with replacement characters, from which its bytes cannot be made
+// again: each such part is found again among its folder's entries, as the
+// file system has them.
+std::string HostBytes(const QString& path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    std::string bytes(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+    if (!path.contains(QChar::ReplacementCharacter) || !path.startsWith(QLatin1Char('/')))
+        return bytes;
+    std::filesystem::path resolved("/");
+    for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const QByteArray named = QFile::encodeName(part);
+        std::filesystem::path next = resolved / std::string(named.constData(), static_cast<std::size_t>(named.size()));
+        std::error_code error;
+        if (part.contains(QChar::ReplacementCharacter)) {
+            for (const auto& entry : std::filesystem::directory_iterator(resolved, error)) {
+                if (QFile::decodeName(QByteArray::fromStdString(entry.path().filename().string())) == part) {
+                    next = entry.path();
+                    break;
+                }
+            }
+        }
+        resolved = std::move(next);
+    }
+    return resolved.string();
+}
 
 class PatternFilter final : public QSortFilterProxyModel {
 public:
@@ -144,7 +185,7 @@ std::optional<AslAnswer> RequesterDialog::TypedPattern() const
     std::string tokenised;
     if (ParsePatternNoCase(pattern, tokenised) != 1)
         return std::nullopt;
-    return AslAnswer{info.absolutePath().toStdString(), pattern};
+    return AslAnswer{HostBytes(info.absolutePath()), pattern};
 }
 
 void RequesterDialog::accept()
@@ -181,7 +222,7 @@ bool RequesterDialog::AcceptWithExtension()
         if (AskQuestion(replace) != 0)
             return true;
     }
-    answer_ = AslAnswer{typed.absolutePath().toStdString(), named};
+    answer_ = AslAnswer{HostBytes(typed.absolutePath()), named};
     QDialog::accept();
     return true;
 }
@@ -236,7 +277,7 @@ bool RequesterDialog::AcceptSequence()
                "frame#?.png."));
         return true;
     }
-    answer_ = AslAnswer{folder.toStdString(), *pattern};
+    answer_ = AslAnswer{HostBytes(folder), *pattern};
     QDialog::accept();
     return true;
 }
@@ -252,7 +293,8 @@ std::optional<AslAnswer> RequestFile(const AslTags& tags)
         if (chosen.isEmpty())
             return std::nullopt;
         const QFileInfo info(chosen.front());
-        answer = AslAnswer{info.absolutePath().toStdString(), info.fileName().toStdString()};
+        const PathParts parts = SplitHostPath(HostBytes(info.absoluteFilePath()));
+        answer = AslAnswer{parts.first, parts.second};
     }
     RememberRequesterFolder(tags, answer->drawer);
     return answer;

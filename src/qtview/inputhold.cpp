@@ -18,6 +18,7 @@
 #include "os/question.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -54,6 +55,7 @@ public:
     bool Holding() const { return busy_ || !held_.empty(); }
     bool Dropping() const { return workBusy_; }
     bool Greyed(const QWidget* widget) const;
+    bool Greyed(const QAction* action) const;
     bool QuitPending() const { return quitsHeld_ > 0; }
     void SetToolDepth(int change);
     void SetWorkBusy(bool busy);
@@ -63,6 +65,7 @@ public:
 private:
     void UpdateBusy();
     void Grey(bool grey);
+    void GreyMenuItem(const mui::Object& item);
     bool MayQuit();
     void ApplyCursor();
 
@@ -79,7 +82,9 @@ private:
     bool cursorShown_ = false;
     bool cursorExempt_ = false;
     bool asking_ = false;
+    bool grey_ = false;
     std::vector<QPointer<QWidget>> greyed_;
+    std::vector<std::pair<QPointer<QAction>, const mui::Object*>> greyedItems_;
 };
 
 std::unique_ptr<InputHold>& TheHold()
@@ -316,18 +321,41 @@ bool InputHold::Greyed(const QWidget* widget) const
     return std::any_of(greyed_.begin(), greyed_.end(), [widget](const QPointer<QWidget>& w) { return w == widget; });
 }
 
-// The gadgets the user edits with, in every window of the program; the
-// "_Quit" button stays as it is.
+bool InputHold::Greyed(const QAction* action) const
+{
+    return std::any_of(greyedItems_.begin(), greyedItems_.end(), [action](const auto& item) { return item.first == action; });
+}
+
+// A menu item looks as its gadget does: greyed, unless it quits.
+void InputHold::GreyMenuItem(const mui::Object& item)
+{
+    QAction* action = ActionOf(&item);
+    if (action == nullptr || !action->isEnabled() || detail::IsQuitId(item.GetLong(MUIA_UserData)))
+        return;
+    action->setEnabled(false);
+    greyedItems_.emplace_back(action, &item);
+}
+
+// The gadgets the user edits with and the menu items, in every window of
+// the program; the "_Quit" button and the Quit item stay as they are.
 void InputHold::Grey(bool grey)
 {
-    if (grey == !greyed_.empty())
+    if (grey == grey_)
         return;
+    grey_ = grey;
     if (!grey) {
         std::vector<QPointer<QWidget>> greyed = std::move(greyed_);
         greyed_.clear();
         for (const QPointer<QWidget>& widget : greyed) {
             if (const mui::Object* object = widget ? detail::ObjectOf(widget) : nullptr)
                 widget->setEnabled(object->GetLong(MUIA_Disabled) == 0);
+        }
+        auto items = std::move(greyedItems_);
+        greyedItems_.clear();
+        for (const auto& [action, object] : items) {
+            // The item's object is looked up again: it may have gone.
+            if (action && ActionOf(object) == action)
+                action->setEnabled(object->GetLong(MUIA_Disabled) == 0);
         }
         return;
     }
@@ -349,6 +377,9 @@ void InputHold::Grey(bool grey)
         case mui::Kind::Radio:
         case mui::Kind::NList:
             break;
+        case mui::Kind::Menuitem:
+            GreyMenuItem(*object);
+            continue;
         default:
             continue;
         }
@@ -447,6 +478,8 @@ bool HoldingInput() { return TheHold() && TheHold()->Holding(); }
 bool EditsDropped() { return TheHold() && TheHold()->Dropping(); }
 
 bool GreyedForWork(const QWidget* widget) { return TheHold() && TheHold()->Greyed(widget); }
+
+bool GreyedForWork(const QAction* action) { return TheHold() && TheHold()->Greyed(action); }
 
 void HoldAction(std::function<void()> action, bool quits)
 {

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QAction;
 class QWidget;
 
 namespace qtview::detail {
@@ -30,6 +31,8 @@ bool EditsDropped();
 // Whether a widget is greyed for the running work: the view keeps it grey
 // whatever the model says until the work has ended.
 bool GreyedForWork(const QWidget* widget);
+// The same for a menu item's action: every item but Quit is greyed.
+bool GreyedForWork(const QAction* action);
 
 // Whether the user's input to the program's windows is held now: while a
 // tool or long work runs, and until everything held has been handed over.

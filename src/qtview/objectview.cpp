@@ -91,6 +91,7 @@ public:
     void Attach(Object& application);
     void DetachAll();
     QWidget* WidgetOf(const Object* object) const;
+    QAction* ActionOf(const Object* object) const;
     Object* ObjectOf(const QWidget* widget) const;
     WindowWidget* MainWindow() const { return mainWindow_; }
 
@@ -180,6 +181,12 @@ QWidget* View::WidgetOf(const Object* object) const
 {
     auto it = bindings_.find(object);
     return it == bindings_.end() ? nullptr : it->second.outer.data();
+}
+
+QAction* View::ActionOf(const Object* object) const
+{
+    auto it = bindings_.find(object);
+    return it == bindings_.end() ? nullptr : it->second.action.data();
 }
 
 Object* View::ObjectOf(const QWidget* widget) const
@@ -521,7 +528,7 @@ void View::Sync(Object& object, Tag attribute)
     if (wants(MUIA_Disabled)) {
         const bool enabled = object.GetLong(MUIA_Disabled) == 0;
         if (binding->action)
-            binding->action->setEnabled(enabled);
+            binding->action->setEnabled(enabled && !detail::GreyedForWork(binding->action));
         else if (binding->menu)
             binding->menu->setEnabled(enabled);
         else if (binding->outer && object.kind() != Kind::Window)
@@ -622,6 +629,8 @@ void ReportAction(std::string_view action)
 } // namespace detail
 
 QWidget* WidgetOf(const mui::Object* object) { return TheView().WidgetOf(object); }
+
+QAction* ActionOf(const mui::Object* object) { return TheView().ActionOf(object); }
 
 void RememberMainWindowPlace(const QString& file) { PlaceFile() = file; }
 

@@ -56,10 +56,11 @@ int main(int argc, char* argv[])
 #ifndef CLIPWEAVER_BASIC
     qtview::SetQuitReturnIds({MEN_QUIT});
 #endif
-    // "clipweaver FILE.cwproj" (a file manager's double-click) opens it.
-    const QStringList arguments = QApplication::arguments();
+    // "clipweaver FILE.cwproj" (a file manager's double-click) opens it,
+    // its name kept as the bytes the file system has (which need not be
+    // UTF-8); Qt has taken its own options out of argv.
     std::optional<std::string> project;
-    if (arguments.size() > 1)
-        project = arguments.at(1).toStdString();
+    if (argc > 1 && argv[1] != nullptr)
+        project = std::string(argv[1]);
     return ClipweaverMain(project);
 }

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+class QAction;
 class QObject;
 class QSortFilterProxyModel;
 class QWidget;
@@ -41,6 +42,8 @@ public:
 // container, a string's line edit, a list's QListWidget...); null when it has
 // none.
 QWidget* WidgetOf(const mui::Object* object);
+// The menu action a menu item shows as; null when it has none.
+QAction* ActionOf(const mui::Object* object);
 
 // Keeps the main window's place and size in `file` when it goes and gives
 // them back when it first opens (the program's own working folder holds the

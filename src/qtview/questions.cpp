@@ -8,7 +8,9 @@
 #include "qtview/qtview.h"
 #include "os/question.h"
 
+#include <QCoreApplication>
 #include <QMainWindow>
+#include <QMetaObject>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -27,8 +29,8 @@ std::optional<int> Ask(const Question& question)
     for (const std::string& answer : question.answers)
         buttons.push_back(box.addButton(ButtonText(answer), QMessageBox::ActionRole));
     const auto index = [&](int i) { return static_cast<std::size_t>(i); };
-    if (question.fallback >= 0 && index(question.fallback) < buttons.size())
-        box.setDefaultButton(buttons[index(question.fallback)]);
+    if (!buttons.empty())
+        box.setDefaultButton(buttons[index(DefaultAnswer(question))]);
     const int cancel = question.cancel >= 0 ? question.cancel : question.fallback;
     if (cancel >= 0 && index(cancel) < buttons.size())
         box.setEscapeButton(buttons[index(cancel)]);
@@ -59,10 +61,17 @@ void InstallQuestions()
 {
     SetQuestionHandler(Ask);
     SetMessageHandler(Tell);
+    // Messages from other threads are told on the program's thread, when
+    // its loop comes to them.
+    SetTellLaterWakeUp([] {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, [] { TellWaitingMessages(); }, Qt::QueuedConnection);
+    });
 }
 
 void RemoveQuestions()
 {
+    SetTellLaterWakeUp({});
     SetQuestionHandler({});
     SetMessageHandler({});
 }

@@ -277,6 +277,9 @@ void Begin(std::string_view title, int count)
 {
     FaceState& state = State();
     delete state.progress.data();
+    // The last work's outcome ("... cancelled.") is not this one's.
+    if (QMainWindow* main = MainWindow())
+        main->statusBar()->clearMessage();
     state.title = FromView(title);
     state.progress = new ProgressWindow(MainWindow(), state.title, count);
     state.progress->show();

@@ -6,8 +6,42 @@
 #include "tools/tools.h"
 
 #include "os/dos.h"
+#include "os/question.h"
+
+#include <sys/wait.h>
 
 namespace cwtools {
+
+namespace {
+
+// What xdg-open's exit codes mean, in the user's words.
+struct OpenFailure {
+    int code;
+    const char* why;
+};
+constexpr OpenFailure kOpenFailures[] = {
+    {1, "the desktop's opener did not understand the request"},
+    {2, "the file is not there"},
+    {3, "no program to open it was found: the desktop has no handler for this kind of file"},
+    {4, "the program the desktop chose for it could not open it"},
+};
+
+// A detached xdg-open that failed is told in a window of its own.
+void TellOpenOutcome(const std::string& file, int status)
+{
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return;
+    std::string why = "it ended with exit code " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    for (const OpenFailure& failure : kOpenFailures) {
+        if (WIFEXITED(status) && WEXITSTATUS(status) == failure.code)
+            why = failure.why;
+    }
+    if (WIFSIGNALED(status))
+        why = "the opener was ended by signal " + std::to_string(WTERMSIG(status));
+    TellUserLater("Could not open", file + " could not be opened: " + why + ".");
+}
+
+} // namespace
 
 LONG RunDesktopOpenTool(ToolCall& call)
 {
@@ -22,7 +56,9 @@ LONG RunDesktopOpenTool(ToolCall& call)
         file = "./" + file;
     run.argv = {"xdg-open", file};
     if (call.detached)
-        return StartDetached(run, call.output.Get()) ? RETURN_OK : RETURN_FAIL;
+        return StartDetached(run, call.output.Get(), [file](int status) { TellOpenOutcome(file, status); })
+            ? RETURN_OK
+            : RETURN_FAIL;
     const HostResult result = RunTool(run);
     return result.code < 0 ? RETURN_FAIL : result.code;
 }

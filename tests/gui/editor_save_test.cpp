@@ -137,6 +137,7 @@ TEST_F(EditorSaveTest, StillsAreCopiedBesideTheCroutonFileAndTheTemporariesGo)
     ASSERT_FALSE(ownPicture.empty());
     crouton_->isVideo = TRUE;
     crouton_->videoLength = 60;
+    crouton_->length = 60; // a crouton of no length is never saved
     crouton_->videoName = Clip();
     crouton_->previewFilename[0] = first;
     crouton_->previewFilename[1] = "NoKeyFrame.png";

@@ -128,7 +128,7 @@ TEST(MainTest, NotificationsRaiseTheirReturnIds)
         EXPECT_THAT(rows(gWindows[WINDOW_MAIN]), ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, kQuit},
                                                              Row{MUIA_AppMessage, MUIV_EveryTime, GADMSG_MAIN_DROPPEDFILES}));
         EXPECT_THAT(rows(gWindows[WINDOW_CROUTONEDITOR]),
-                    ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CANCEL}));
+                    ElementsAre(Row{MUIA_Window_CloseRequest, TRUE, GADMSG_CROUTONEDITOR_CLOSE}));
         const std::pair<HexButtons, LONG> buttons[] = {
             {BUTTON_CROUTONEDITOR_LOADVIDEO, GADMSG_CROUTONEDITOR_LOADVIDEO},
             {BUTTON_CROUTONEDITOR_CANCEL, GADMSG_CROUTONEDITOR_CANCEL},

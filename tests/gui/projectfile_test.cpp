@@ -245,15 +245,16 @@ TEST_F(ProjectFileTest, CancellingOrAnEmptyNameSavesNothing)
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
 }
 
-TEST_F(ProjectFileTest, SavingUnderANewNameKeepsProposingTheOldPlace)
+// The file saved is the project's file: the next request proposes it.
+TEST_F(ProjectFileTest, SavingUnderANewNameMakesItTheProjectsFile)
 {
     EXPECT_EQ(SaveAs("Other.cwproj"), TRUE);
-    EXPECT_EQ(gProject->directory, "Projects");
-    EXPECT_EQ(gProject->filename, "NewProject.cwproj");
+    EXPECT_TRUE(gProject->hasFile);
+    EXPECT_EQ(ProjectFilePath(*gProject), dir_ + "/Other.cwproj");
     EXPECT_EQ(SaveAs("Third.cwproj"), TRUE);
     ASSERT_EQ(AslRequestLog().size(), 2u);
-    EXPECT_EQ(AslRequestLog()[1].initialDrawer, std::optional<std::string>("Projects"));
-    EXPECT_EQ(AslRequestLog()[1].initialFile, std::optional<std::string>("NewProject.cwproj"));
+    EXPECT_EQ(AslRequestLog()[1].initialDrawer, std::optional<std::string>(dir_));
+    EXPECT_EQ(AslRequestLog()[1].initialFile, std::optional<std::string>("Other.cwproj"));
 }
 
 // A save that can't be completed is not reported, still counts as chosen,

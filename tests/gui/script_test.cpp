@@ -216,3 +216,34 @@ TEST(ScriptProgramTest, RunsAScriptFileAndDumpsToStandardOutput)
 }
 
 } // namespace
+
+// An answer that matches no button, and a name longer than its field, are
+// the script's errors, told on the line that gave them; nothing is cut.
+TEST(ScriptTest, UnmatchedAnswersAndOverlongNamesAreLineErrors)
+{
+    const std::string longest(4095, 'a');
+    const struct {
+        const char* what;
+        std::string script;
+        std::string error; // none: no error
+        std::string dumped;
+    } rows[] = {
+        {"answer Svae", "type BUTTON_MAIN_PROJECTNAME \"Trip\"\nanswer \"Svae\"\npress BUTTON_MAIN_NEW\ndump\n",
+         "script: line 2: answer \"Svae\" matches no button of \"Unsaved changes\" (\"Save\", \"Discard\", \"Cancel\")\n",
+         "text=\"New Project\""},
+        {"soundtrack of 4095 bytes", "type BUTTON_MAIN_SOUNDTRACK \"" + longest + "\"\ndump\n", "", longest + "\""},
+        {"soundtrack of 4096 bytes", "type BUTTON_MAIN_SOUNDTRACK \"" + longest + "b\"\ndump\n",
+         "script: line 1: type BUTTON_MAIN_SOUNDTRACK was ignored", "BUTTON_MAIN_SOUNDTRACK String enabled text=\"\""},
+        {"output of 4097 bytes", "type BUTTON_MAIN_OUTPUTFILENAME \"" + longest + "bb\"\ndump\n",
+         "script: line 1: type BUTTON_MAIN_OUTPUTFILENAME was ignored", "RAM:GreatVideo.avi"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const ScriptResult result = RunText(row.script);
+        if (row.error.empty())
+            EXPECT_EQ(result.errors, "");
+        else
+            EXPECT_THAT(result.errors, HasSubstr(row.error));
+        EXPECT_THAT(result.out, HasSubstr(row.dumped));
+    }
+}

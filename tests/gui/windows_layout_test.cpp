@@ -211,7 +211,7 @@ TEST_F(WindowsLayout, MainWindowIsLaidOutInFull)
         "        String BUTTON_MAIN_CUSTOMFPS \"30\" frame=4 maxlen=256 disabled\n"
         "        Label \"Soundtrack: \"\n"
         "        Popasl\n"
-        "          String BUTTON_MAIN_SOUNDTRACK \"\" frame=4 maxlen=256 key=o\n"
+        "          String BUTTON_MAIN_SOUNDTRACK \"\" frame=4 maxlen=4096 key=o\n"
         "          PopButton BUTTON_MAIN_SOUNDTRACK_POPUP\n"
         "      Label \"\\elPreview: \"\n"
         "      Group horizontal maxwidth=240\n"
@@ -243,7 +243,7 @@ TEST_F(WindowsLayout, CroutonEditorIsLaidOutInFull)
         "    Group horizontal\n"
         "      Label \"Source Video: \"\n"
         "      Popasl\n"
-        "        String BUTTON_CROUTONEDITOR_VIDEO_FILENAME \"\" frame=4 maxlen=256 key=o\n"
+        "        String BUTTON_CROUTONEDITOR_VIDEO_FILENAME \"\" frame=4 maxlen=4096 key=o\n"
         "        PopButton BUTTON_CROUTONEDITOR_VIDEO_FILENAME_POPUP\n"
         "      Button BUTTON_CROUTONEDITOR_LOADVIDEO \"_Load\"\n"
         "    Group horizontal\n"
@@ -279,7 +279,7 @@ TEST_F(WindowsLayout, CroutonEditorIsLaidOutInFull)
         "      String BUTTON_CROUTONEDITOR_CUSTOMFPS \"30\" frame=4 maxlen=256 disabled\n"
         "      Label \"Soundtrack\"\n"
         "      Popasl\n"
-        "        String BUTTON_CROUTONEDITOR_SOUNDTRACK \"\" frame=4 maxlen=256 key=o\n"
+        "        String BUTTON_CROUTONEDITOR_SOUNDTRACK \"\" frame=4 maxlen=4096 key=o\n"
         "        PopButton\n"
         "    Button BUTTON_CROUTONEDITOR_GENERATEPREVIEW \"_Generate Preview\"\n"
         "    Group horizontal\n"
@@ -483,7 +483,7 @@ TEST_F(WindowsLayout, FileFieldsAndTheirPopUpButtons)
         EXPECT_EQ(string->kind(), Kind::String);
         EXPECT_EQ(button->kind(), Kind::PopButton);
         EXPECT_EQ(string->GetString(MUIA_ControlChar), "o");
-        EXPECT_EQ(string->GetLong(MUIA_String_MaxLen), 256);
+        EXPECT_EQ(string->GetLong(MUIA_String_MaxLen), 4096);
         if (const_cast<Object*>(field)->window() == gWindows[WINDOW_CROUTONEDITOR])
             ++inEditor;
     }
@@ -654,7 +654,8 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
     };
     const std::vector<Row> items = {
         {"New Project", MEN_NEW_PROJECT, "Ctrl+N"}, {"Load Project...", MEN_LOAD_PROJECT, "Ctrl+O"},
-        {"Save Project...", MEN_SAVE_PROJECT, "Ctrl+S"}, {"Render!", MEN_RENDER, "Ctrl+R"},
+        {"Save Project", MEN_SAVE_PROJECT, "Ctrl+S"}, {"Save Project As...", MEN_SAVE_PROJECT_AS, "Ctrl+Shift+S"},
+        {"Render!", MEN_RENDER, "Ctrl+R"},
         {"About", MEN_ABOUT, std::nullopt}, {"Quit", MEN_QUIT, "Ctrl+Q"},
     };
     ASSERT_EQ(menu->children().size(), items.size());

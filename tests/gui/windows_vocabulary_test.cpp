@@ -113,6 +113,7 @@ TEST(WindowsVocabulary, MenuNamesRoundTrip)
         {MEN_NEW_PROJECT, "MEN_NEW_PROJECT"}, {MEN_LOAD_PROJECT, "MEN_LOAD_PROJECT"},
         {MEN_SAVE_PROJECT, "MEN_SAVE_PROJECT"}, {MEN_RENDER, "MEN_RENDER"}, {MEN_QUIT, "MEN_QUIT"},
         {MEN_EDIT, "MEN_EDIT"}, {MEN_UNDO, "MEN_UNDO"}, {MEN_REDO, "MEN_REDO"},
+        {MEN_SAVE_PROJECT_AS, "MEN_SAVE_PROJECT_AS"},
     };
     for (const auto& [id, name] : menus) {
         ASSERT_NE(MenuName(id), nullptr) << id;
@@ -120,7 +121,7 @@ TEST(WindowsVocabulary, MenuNamesRoundTrip)
         EXPECT_EQ(MenuFromName(name), id);
     }
     EXPECT_EQ(MenuName(0), nullptr);
-    EXPECT_EQ(MenuName(MEN_HELP_MENU + 1), nullptr);
+    EXPECT_EQ(MenuName(MEN_SAVE_PROJECT_AS + 1), nullptr);
     EXPECT_EQ(MenuName(-1), nullptr);
     EXPECT_EQ(MenuFromName("MEN_SETTINGS"), -1);
     EXPECT_EQ(MenuFromName(""), -1);
