@@ -23,6 +23,9 @@ BOOL CroutonEditor_Save(Crouton* crouton);
 void CroutonEditor_Cancel();
 void ChangeStart(Crouton* crouton);
 void ChangeEnd(Crouton* crouton);
+// Sets the start (or the end) of the crouton under edit to `seconds` of its
+// source, as the player's "Set Start" and "Set End" do.
+void CroutonEditor_SetTrimSeconds(bool isEnd, double seconds);
 void ChangeParameter(Crouton* crouton, mui::Object* slider, mui::Object* image, int id);
 // The crouton names of a project, in order: the first entries of the crouton
 // list.

@@ -7,6 +7,7 @@
 #include "gui/gui.h"
 #include "gui/help.h"
 #include "gui/history.h"
+#include "gui/player_actions.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
 #include "media/preview.h"
@@ -57,6 +58,7 @@ void InstallNotifications(mui::Object* app)
         {gCroutonList, MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITCROUTON},
         {gVisualList, MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITVISUAL},
         {button(BUTTON_MAIN_RENDER), MUIA_Pressed, kReleased, GADMSG_MAIN_RENDER},
+        {button(BUTTON_MAIN_PREVIEW), MUIA_Pressed, kReleased, GADMSG_MAIN_PREVIEW},
         {button(BUTTON_MAIN_SAVE), MUIA_Pressed, kReleased, GADMSG_MAIN_SAVE},
         {button(BUTTON_MAIN_LOAD), MUIA_Pressed, kReleased, GADMSG_MAIN_LOAD},
         {button(BUTTON_MAIN_NEW), MUIA_Pressed, kReleased, GADMSG_MAIN_NEW},
@@ -147,7 +149,9 @@ public:
             // cycle gadget's event and the bit rate its handler picks are one.
             if (id != GADMSG_MAIN_SELECTFORMAT && id != GADMSG_MAIN_SELECTBAUDRATE && id != GADMSG_MAIN_SELECTFPS)
                 history_.NoteSettings();
+            PlayerBeforeEvent(id);
             Dispatch(id);
+            PlayerAfterEvent(id);
             history_.NoteSettings();
             ShowTitle();
             if (id != 0)
@@ -253,6 +257,12 @@ private:
         case GADMSG_MAIN_RENDER:
             UpdateProjectFromGUI(gProject.get());
             RenderProject(gProject.get());
+            break;
+#ifndef CLIPWEAVER_BASIC
+        case MEN_PREVIEW_PROJECT:
+#endif
+        case GADMSG_MAIN_PREVIEW:
+            PreviewProject();
             break;
         case GADMSG_MAIN_NEWCROUTON:
         case GADMSG_MAIN_ADDCROUTON: {
@@ -572,6 +582,7 @@ int ClipweaverMain(std::optional<std::string> projectToOpen)
         loop.Run();
         kprintf("Quitting.\n");
     }
+    PlayerQuit();
 
     for (int i = 0; i < cNumberOfPreviews; ++i)
         SetButtonImage(gButtons[BUTTON_MAIN_PREVIEWIMAGE + i], std::string_view("NoImageLoaded.png"));

@@ -3,6 +3,7 @@
 #include "gui/script.h"
 
 #include "gui/main.h"
+#include "gui/player_actions.h"
 #include "gui/vocabulary.h"
 #include "model/project.h"
 #include "os/asl.h"
@@ -444,6 +445,16 @@ private:
             DumpState(out_);
             return MUI_APPLICATION_SIGNAL;
         }
+        if (action == "player" || action == "preview") {
+            std::vector<std::string> texts;
+            for (const Word& word : words)
+                texts.push_back(word.text);
+            if (const std::optional<std::string> complaint = PerformPlayerAction(texts)) {
+                Complain(*complaint);
+                return std::nullopt;
+            }
+            return MUI_APPLICATION_SIGNAL;
+        }
         Complain("unknown action " + Quote(action));
         return std::nullopt;
     }
@@ -499,6 +510,7 @@ void DumpState(std::ostream& out)
             out << ' ' << (mui::XGetLong(object, MUIA_Window_Open) ? "open" : "closed") << ' '
                 << QuoteOrNone(mui::XGetString(object, MUIA_Window_Title)) << '\n';
     }
+    DumpPlayer(out);
     for (LONG slot = 0; slot < ALL_BUTTON_SLOTS; ++slot)
         DumpGadget(out, slot);
     DumpList(out, "gCroutonList", gCroutonList, false);

@@ -80,6 +80,7 @@ constexpr const char* kHexButtonNames[] = {
     "BUTTON_MAIN_OUTPUTFILENAME_BROWSE",
     "BUTTON_MAIN_TOTALLENGTH",
     "BUTTON_MAIN_OUTPUTSIZE",
+    "BUTTON_MAIN_PREVIEW",
 };
 static_assert(std::size(kHexButtonNames) == ALL_BUTTON_SLOTS,
               "every HexButtons slot needs its name, in enumeration order");
@@ -121,8 +122,9 @@ constexpr const char* kMenuNames[] = {
     "MEN_RECENT_8",
     "MEN_CROUTON",
     "MEN_HELP_MENU",
+    "MEN_PREVIEW_PROJECT",
 };
-static_assert(std::size(kMenuNames) == MEN_HELP_MENU + 1,
+static_assert(std::size(kMenuNames) == MEN_PREVIEW_PROJECT + 1,
               "every menu identifier needs its name, in enumeration order");
 #endif
 

@@ -83,6 +83,8 @@ enum HexButtons : LONG {
     BUTTON_MAIN_OUTPUTFILENAME_BROWSE = MAIN_NUMBER_OF_BUTTONS,
     BUTTON_MAIN_TOTALLENGTH,
     BUTTON_MAIN_OUTPUTSIZE,
+    // "Preview Project" beside "_Render".
+    BUTTON_MAIN_PREVIEW,
     ALL_BUTTON_SLOTS
 };
 
@@ -136,6 +138,7 @@ enum HexMsgs : LONG {
     // Return IDs beyond the original window's.
     GADMSG_MAIN_BROWSEOUTPUT,
     GADMSG_MAIN_DROPPEDFILES,
+    GADMSG_MAIN_PREVIEW,
 };
 
 #ifndef CLIPWEAVER_BASIC
@@ -159,6 +162,7 @@ enum {
     MEN_RECENT_LAST = MEN_RECENT_FIRST + 7,
     MEN_CROUTON,
     MEN_HELP_MENU,
+    MEN_PREVIEW_PROJECT,
 };
 #endif
 
