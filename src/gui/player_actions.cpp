@@ -176,7 +176,7 @@ void PlayerBeforeEvent(LONG id)
 void PlayerAfterEvent(LONG id)
 {
     SetPlayerListener(FollowPreview);
-    if (!PlayerIsOpen())
+    if (id == 0 || !PlayerIsOpen())
         return;
     if (!PlayerCurrent().preview) {
         if (!EditorOpen())

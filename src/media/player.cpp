@@ -5,7 +5,6 @@
 // controls, so no lock is held while mpv works.
 #include "media/player.h"
 
-#include "os/exec.h"
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -184,7 +183,6 @@ void Ended(Player& player, const mpv_event_end_file& end)
     if (end.reason != MPV_END_FILE_REASON_ERROR)
         return;
     player.state.problem = "The player cannot open " + player.media.shownName + ": " + mpv_error_string(end.error) + ".";
-    kprintf("%s\n", player.state.problem.c_str());
 }
 
 void HandleEvent(Player& player, const mpv_event& event)
@@ -317,8 +315,9 @@ void PlayerOpen(PlayerMedia media)
     state.problem = player->media.problem;
     if (state.problem.empty())
         state.problem = Start(*player);
+    // A problem is told in the player's window (and the dump), not in the
+    // trace, which stays what "_Run MPlayer" always wrote.
     if (!state.problem.empty()) {
-        kprintf("%s\n", state.problem.c_str());
         player->loaded = true;
         player->seeking = false;
     }
@@ -393,6 +392,14 @@ void PlayerSetLoop(bool loop)
 void PlayerSetVolume(double volume)
 {
     Command({"set", "volume", Number(std::clamp(volume, 0.0, 130.0))});
+}
+
+std::optional<double> PlayerProperty(const char* name)
+{
+    double value = 0.0;
+    if (!gPlayer || !gPlayer->mpv || mpv_get_property(gPlayer->mpv, name, MPV_FORMAT_DOUBLE, &value) < 0)
+        return std::nullopt;
+    return value;
 }
 
 void PlayerSetMute(bool mute) { Command({"set", "mute", mute ? "yes" : "no"}); }

@@ -77,6 +77,10 @@ void PlayerSetLoop(bool loop);
 void PlayerSetVolume(double volume);
 void PlayerSetMute(bool mute);
 
+// A number mpv tells about its playback ("frame-drop-count", ...); none
+// without a player or when mpv has none.
+std::optional<double> PlayerProperty(const char* name);
+
 // Waits (for scripts and tests) until mpv has shown the frame asked for.
 void PlayerSettle();
 // Plays `seconds` of media time from the position, then stops there.

@@ -281,12 +281,11 @@ void InstallPlayerFace()
         if (Window())
             Window()->Refresh();
     };
+    // The window may be handling the event that closed the player: it is
+    // hidden, and kept for the next opening.
     face.closed = [] {
-        // The window may be handling the event that closed the player.
-        if (PlayerWindow* window = Window().release()) {
-            window->hide();
-            window->deleteLater();
-        }
+        if (Window())
+            Window()->hide();
     };
     SetPlayerFace(std::move(face));
 }

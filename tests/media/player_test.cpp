@@ -71,6 +71,14 @@ protected:
         return {static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1]),
                 static_cast<unsigned char>(bytes[2])};
     }
+    PlayerMedia Media(const std::string& name)
+    {
+        PlayerMedia media;
+        media.shownName = name;
+        media.url = work_ / ("media/" + name);
+        media.end = 4.0;
+        return media;
+    }
     static std::vector<std::string> PlayerLines(const std::string& out)
     {
         std::vector<std::string> lines;
@@ -171,7 +179,7 @@ TEST_F(PlayerTest, ProblemsAreToldAndTheProgramGoesOn)
     }
     // A file the player cannot read.
     WriteHostFile(work_ / "media/junk.avi", "this is no video");
-    PlayerOpen(PlayerMedia{.shownName = "junk.avi", .url = work_ / "media/junk.avi", .end = 1.0});
+    PlayerOpen(Media("junk.avi"));
     PlayerSettle();
     EXPECT_THAT(PlayerCurrent().problem, HasSubstr("cannot open junk.avi"));
     PlayerClose();
@@ -202,7 +210,7 @@ TEST_F(PlayerTest, LeavesNoThreadWhenClosedQuitOrOpenedTwice)
         EXPECT_EQ(Threads(), before) << row.ending;
     }
     // Quitting while it plays.
-    PlayerOpen(PlayerMedia{.shownName = "flash.avi", .url = work_ / "media/flash.avi", .end = 4.0});
+    PlayerOpen(Media("flash.avi"));
     PlayerSettle();
     PlayerSetPlaying(true);
     PlayerClose();
