@@ -138,6 +138,8 @@ void PlayerWindow::Build()
     view_ = new FrameView(this);
     layout->addWidget(view_, 1);
     scrub_ = new ScrubBar(this);
+    // The keys are the window's own: arrows step the player, not a slider.
+    scrub_->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(scrub_);
     connect(scrub_, &QSlider::sliderMoved, this, [](int millis) { PlayerSeek(millis / 1000.0); });
 
