@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -46,13 +47,21 @@ std::optional<std::string> PictureList(std::string_view source, int number, int*
     if (files.empty())
         return std::nullopt;
     const std::string list = Host("T:__CWPlayerList" + std::to_string(number) + ".lst");
-    std::ofstream out(list, std::ios::trunc);
+    std::string text;
     for (std::string file : files) {
         if (!file.empty() && file.back() == '\n')
             file.pop_back();
-        out << Host(file) << '\n';
+        text += Host(file) + '\n';
     }
     *count = static_cast<int>(files.size());
+    // mpv may be reading the list the player plays: it is rewritten only
+    // when the pictures changed.
+    std::ifstream in(list, std::ios::binary);
+    const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (old == text)
+        return list;
+    std::ofstream out(list, std::ios::trunc | std::ios::binary);
+    out << text;
     return out.flush() ? std::optional<std::string>(list) : std::nullopt;
 }
 
