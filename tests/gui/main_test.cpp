@@ -95,9 +95,9 @@ TEST(MainTest, StartUpStateOfTheWindows)
         EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
 #ifndef CLIPWEAVER_BASIC
         EXPECT_FALSE(IsOpen(WINDOW_ABOUT));
-        EXPECT_EQ(CountNotifications(*App()), 34u);
+        EXPECT_EQ(CountNotifications(*App()), 35u);
 #else
-        EXPECT_EQ(CountNotifications(*App()), 32u);
+        EXPECT_EQ(CountNotifications(*App()), 33u);
 #endif
         // The field was made after the project, so it keeps its own text.
         EXPECT_EQ(Text(BUTTON_MAIN_OUTPUTFILENAME), "RAM:GreatVideo.avi");

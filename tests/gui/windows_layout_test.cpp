@@ -225,7 +225,7 @@ TEST_F(WindowsLayout, MainWindowIsLaidOutInFull)
 #endif
         "      Group horizontal\n"
         "        Button BUTTON_MAIN_RENDER \"_Render\"\n"
-        "        Button BUTTON_MAIN_PREVIEW \"_Preview Project\"\n"
+        "        Button \"_Preview Project\"\n"
         "      Group horizontal\n"
         "        Button BUTTON_MAIN_NEW \"_New Project\"\n"
         "        Button BUTTON_MAIN_LOAD \"_Load Project\"\n"

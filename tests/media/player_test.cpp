@@ -49,7 +49,7 @@ protected:
     std::string NewCrouton(const std::string& name, int position)
     {
         return "requester \"" + work_.path() + "/media\" \"" + name + "\"\nrequester \"" + work_.path()
-               + "/Croutons\" \"" + name + ".cwcrouton\"\npress BUTTON_MAIN_NEWCROUTON\nselect gCroutonList "
+               + "/Croutons\" \"crouton" + std::to_string(position) + ".cwcrouton\"\npress BUTTON_MAIN_NEWCROUTON\nselect gCroutonList "
                + std::to_string(position) + "\n";
     }
     std::string Run(const std::string& script)
