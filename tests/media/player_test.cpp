@@ -13,7 +13,6 @@
 #include <sstream>
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 using namespace media_test;
 
 namespace {
@@ -153,27 +152,6 @@ TEST_F(PlayerTest, PreviewPlaysTheCroutonsInOrderWithoutGaps)
         EXPECT_THAT(lines.back(), HasSubstr(row.crouton)) << row.at;
         // The list follows the crouton playing.
         EXPECT_THAT(out, HasSubstr(std::string("list gCroutonList entries=3 active=") + (row.crouton + 8)));
-    }
-}
-
-// Pictures play at their crouton's rate (a new picture crouton shows each
-// for 1.5 s), before a video in the same timeline.
-TEST_F(PlayerTest, PreviewPlaysPicturesAtTheirRate)
-{
-    ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "color=red:size=160x120", "-frames:v", "1", work_ / "media/pic1.png"}), 0);
-    ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "color=0x00ff00:size=160x120", "-frames:v", "1", work_ / "media/pic2.png"}),
-              0);
-    MakeColourClip("blue.avi", "blue");
-    const std::string croutons = NewCrouton("pic#?.png", 0) + NewCrouton("blue.avi", 1);
-    const std::pair<const char*, int> rows[] = {{"1.4", 0}, {"1.6", 1}, {"2.9", 1}, {"3.1", 2}};
-    for (const auto& [at, channel] : rows) {
-        const std::string png = work_ / "shown.png";
-        const std::string out = Run(croutons + "preview\nplayer seek " + at + "\nplayer frame \"" + png + "\"\ndump\n");
-        const Colour middle = Middle(png);
-        const int channels[] = {middle.r, middle.g, middle.b};
-        for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(channels[c] > 128, c == channel) << "at " << at << " channel " << c;
-        EXPECT_THAT(out, Not(HasSubstr("problem=")));
     }
 }
 
