@@ -8,6 +8,7 @@
 #include "gui/gui.h"
 #include "gui/help.h"
 #include "gui/history.h"
+#include "gui/player_actions.h"
 #include "gui/loop.h"
 #include "gui/saving.h"
 #include "gui/vocabulary.h"
@@ -61,6 +62,7 @@ void InstallNotifications(mui::Object* app)
         {gCroutonList, MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITCROUTON},
         {gVisualList, MUIA_NList_DoubleClick, 0, GADMSG_MAIN_EDITVISUAL},
         {button(BUTTON_MAIN_RENDER), MUIA_Pressed, kReleased, GADMSG_MAIN_RENDER},
+        {button(BUTTON_MAIN_PREVIEW), MUIA_Pressed, kReleased, GADMSG_MAIN_PREVIEW},
         {button(BUTTON_MAIN_SAVE), MUIA_Pressed, kReleased, GADMSG_MAIN_SAVE},
         {button(BUTTON_MAIN_LOAD), MUIA_Pressed, kReleased, GADMSG_MAIN_LOAD},
         {button(BUTTON_MAIN_NEW), MUIA_Pressed, kReleased, GADMSG_MAIN_NEW},
@@ -88,7 +90,7 @@ void InstallNotifications(mui::Object* app)
 
 const std::span<const ReturnIdRow> kReturnIdTables[] = {
     ProjectReturnIds(), CroutonListReturnIds(), SettingsReturnIds(), EditorReturnIds(),
-    DesktopReturnIds(), HelpReturnIds(),        HistoryReturnIds(),
+    DesktopReturnIds(), HelpReturnIds(),        HistoryReturnIds(), PlayerReturnIds(),
 };
 
 // The event loop: waits, dispatches each return ID to its feature's handler,
@@ -120,7 +122,9 @@ public:
             // cycle gadget's event and the bit rate its handler picks are one.
             if (id != GADMSG_MAIN_SELECTFORMAT && id != GADMSG_MAIN_SELECTBAUDRATE && id != GADMSG_MAIN_SELECTFPS)
                 state_.history.NoteSettings();
+            PlayerBeforeEvent(id);
             Dispatch(id);
+            PlayerAfterEvent(id);
             state_.history.NoteSettings();
             ShowTitle();
             if (id != 0)
@@ -214,6 +218,7 @@ int ClipweaverMain(std::optional<std::string> projectToOpen)
         loop.Run();
         kprintf("Quitting.\n");
     }
+    PlayerQuit();
 
     for (int i = 0; i < cNumberOfPreviews; ++i)
         SetButtonImage(gButtons[BUTTON_MAIN_PREVIEWIMAGE + i], std::string_view("NoImageLoaded.png"));

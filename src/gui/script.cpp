@@ -247,6 +247,7 @@ const std::span<const ScriptAction> kScriptActionTables[] = {
     ScriptInputActions(),
     ScriptDriverActions(),
     HistoryScriptActions(),
+    PlayerScriptActions(),
 };
 
 std::atomic<bool> gStopRequested{false};
@@ -436,6 +437,7 @@ void DumpState(std::ostream& out)
             out << ' ' << (mui::XGetLong(object, MUIA_Window_Open) ? "open" : "closed") << ' '
                 << QuoteOrNone(mui::XGetString(object, MUIA_Window_Title)) << '\n';
     }
+    DumpPlayer(out);
     for (LONG slot = 0; slot < ALL_BUTTON_SLOTS; ++slot)
         DumpGadget(out, slot);
     DumpList(out, "gCroutonList", gCroutonList, false);

@@ -64,6 +64,7 @@ struct ScriptAction {
 std::span<const ScriptAction> ScriptInputActions();   // gui/script_input.cpp
 std::span<const ScriptAction> ScriptDriverActions();  // gui/script.cpp
 std::span<const ScriptAction> HistoryScriptActions(); // gui/history.cpp
+std::span<const ScriptAction> PlayerScriptActions();  // gui/player_actions.cpp
 // All of them, in the order they are searched.
 std::span<const std::span<const ScriptAction>> ScriptActionTables();
 

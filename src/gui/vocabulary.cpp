@@ -82,6 +82,7 @@ constexpr const char* kHexButtonNames[] = {
     "BUTTON_MAIN_OUTPUTSIZE",
     "BUTTON_CROUTONEDITOR_STARTTIME",
     "BUTTON_CROUTONEDITOR_ENDTIME",
+    "BUTTON_MAIN_PREVIEW",
 };
 static_assert(std::size(kHexButtonNames) == ALL_BUTTON_SLOTS,
               "every HexButtons slot needs its name, in enumeration order");
@@ -124,8 +125,9 @@ constexpr const char* kMenuNames[] = {
     "MEN_CROUTON",
     "MEN_HELP_MENU",
     "MEN_SAVE_PROJECT_AS",
+    "MEN_PREVIEW_PROJECT",
 };
-static_assert(std::size(kMenuNames) == MEN_SAVE_PROJECT_AS + 1,
+static_assert(std::size(kMenuNames) == MEN_PREVIEW_PROJECT + 1,
               "every menu identifier needs its name, in enumeration order");
 #endif
 

@@ -86,6 +86,8 @@ enum HexButtons : LONG {
     // The crouton editor's typed start and end times beside its sliders.
     BUTTON_CROUTONEDITOR_STARTTIME,
     BUTTON_CROUTONEDITOR_ENDTIME,
+    // "Preview Project" beside "_Render".
+    BUTTON_MAIN_PREVIEW,
     ALL_BUTTON_SLOTS
 };
 
@@ -142,6 +144,7 @@ enum HexMsgs : LONG {
     // The editor's close gadget, which asks about unsaved edits where its
     // "_Cancel" button drops them.
     GADMSG_CROUTONEDITOR_CLOSE,
+    GADMSG_MAIN_PREVIEW,
 };
 
 #ifndef CLIPWEAVER_BASIC
@@ -166,6 +169,7 @@ enum {
     MEN_CROUTON,
     MEN_HELP_MENU,
     MEN_SAVE_PROJECT_AS,
+    MEN_PREVIEW_PROJECT,
 };
 #endif
 

@@ -35,6 +35,7 @@ const std::vector<mui::NewMenu> gMenuData = {
     {mui::NM_ITEM, "Save Project", MEN_SAVE_PROJECT, "Ctrl+S"},
     {mui::NM_ITEM, "Save Project As...", MEN_SAVE_PROJECT_AS, "Ctrl+Shift+S"},
     {mui::NM_ITEM, "Render!", MEN_RENDER, "Ctrl+R"},
+    {mui::NM_ITEM, "Preview Project", MEN_PREVIEW_PROJECT, "Ctrl+P"},
     {mui::NM_ITEM, "About", MEN_ABOUT},
     {mui::NM_ITEM, "Quit", MEN_QUIT, "Ctrl+Q"},
     {mui::NM_TITLE, "Edit", MEN_EDIT},
@@ -265,7 +266,11 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
 #endif
                  }),
                  {{MUIA_MaxWidth, LONG{240}}}),
-            Slot(BUTTON_MAIN_RENDER, Button("_Render", "Make the output video from every crouton in order")),
+            HGroup({
+                Slot(BUTTON_MAIN_RENDER, Button("_Render", "Make the output video from every crouton in order")),
+                Slot(BUTTON_MAIN_PREVIEW,
+                     Button("_Preview Project", "Play the whole project as the render would make it, without encoding")),
+            }),
             HGroup({
                 Slot(BUTTON_MAIN_NEW, Button("_New Project", "Start an empty project")),
                 Slot(BUTTON_MAIN_LOAD, Button("_Load Project", "Open a saved project (.cwproj)")),

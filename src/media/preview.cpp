@@ -4,6 +4,7 @@
 // mencoder first). The stills wait in the temporary preview files until the
 // crouton editor saves. "_Run MPlayer" plays the crouton's source.
 #include "media/preview.h"
+#include "media/player_media.h"
 
 #include "model/imageseq.h"
 #include "model/project_view.h"
@@ -432,5 +433,11 @@ void CroutonEditor_RunMPlayer(Crouton* crouton)
     const std::string command =
         Format("RUN <NIL: >NIL: MPlayer -gui -playlist %s\n", QuoteIfNeeded(*crouton->videoName).c_str());
     kprintf("Command: %s.\n", command.c_str());
-    SystemTagList(command);
+    // The line stays what it was; the crouton plays in the program's own
+    // player, its stretch of the source the editor shows.
+    const PreviewInputs inputs = ReadPreviewInputs();
+    const std::string source = inputs.source.value_or(*crouton->videoName);
+    const double end = inputs.source ? static_cast<double>(inputs.end) : static_cast<double>(crouton->start + crouton->length);
+    const double start = inputs.source ? static_cast<double>(inputs.start) : static_cast<double>(crouton->start);
+    PlayerOpen(CroutonMedia(*crouton, source, start, end, PlayerOutputFrame()));
 }

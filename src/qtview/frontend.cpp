@@ -4,6 +4,7 @@
 #include "qtview/eventloop.h"
 #include "qtview/inputhold.h"
 #include "qtview/objectview.h"
+#include "qtview/playerwindow.h"
 #include "qtview/qtview.h"
 #include "qtview/questions.h"
 #include "qtview/workwindows.h"
@@ -25,10 +26,12 @@ Frontend::Frontend()
     SetToolWaitHook(detail::OnToolWait);
     SetWorkFace(detail::QtWorkFace());
     detail::InstallQuestions();
+    detail::InstallPlayerFace();
 }
 
 Frontend::~Frontend()
 {
+    detail::RemovePlayerFace();
     detail::RemoveQuestions();
     SetWorkFace({});
     SetToolWaitHook({});

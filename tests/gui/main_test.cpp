@@ -95,9 +95,9 @@ TEST(MainTest, StartUpStateOfTheWindows)
         EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
 #ifndef CLIPWEAVER_BASIC
         EXPECT_FALSE(IsOpen(WINDOW_ABOUT));
-        EXPECT_EQ(CountNotifications(*App()), 36u); // with the editor's two time fields
+        EXPECT_EQ(CountNotifications(*App()), 37u); // with the editor's two time fields and Preview Project
 #else
-        EXPECT_EQ(CountNotifications(*App()), 34u);
+        EXPECT_EQ(CountNotifications(*App()), 35u);
 #endif
         // The field was made after the project, so it keeps its own text.
         EXPECT_EQ(Text(BUTTON_MAIN_OUTPUTFILENAME), "RAM:GreatVideo.avi");

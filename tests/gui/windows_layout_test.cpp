@@ -223,7 +223,9 @@ TEST_F(WindowsLayout, MainWindowIsLaidOutInFull)
 #ifndef CLIPWEAVER_BASIC
         "        NBitmap \"BlankSpacer.png\"\n"
 #endif
-        "      Button BUTTON_MAIN_RENDER \"_Render\"\n"
+        "      Group horizontal\n"
+        "        Button BUTTON_MAIN_RENDER \"_Render\"\n"
+        "        Button \"_Preview Project\"\n"
         "      Group horizontal\n"
         "        Button BUTTON_MAIN_NEW \"_New Project\"\n"
         "        Button BUTTON_MAIN_LOAD \"_Load Project\"\n"
@@ -655,7 +657,7 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
     const std::vector<Row> items = {
         {"New Project", MEN_NEW_PROJECT, "Ctrl+N"}, {"Load Project...", MEN_LOAD_PROJECT, "Ctrl+O"},
         {"Save Project", MEN_SAVE_PROJECT, "Ctrl+S"}, {"Save Project As...", MEN_SAVE_PROJECT_AS, "Ctrl+Shift+S"},
-        {"Render!", MEN_RENDER, "Ctrl+R"},
+        {"Render!", MEN_RENDER, "Ctrl+R"}, {"Preview Project", MEN_PREVIEW_PROJECT, "Ctrl+P"},
         {"About", MEN_ABOUT, std::nullopt}, {"Quit", MEN_QUIT, "Ctrl+Q"},
     };
     ASSERT_EQ(menu->children().size(), items.size());
