@@ -3,6 +3,7 @@
 #include "gui/script.h"
 
 #include "gui/main.h"
+#include "gui/player_actions.h"
 #include "gui/script_actions.h"
 #include "gui/vocabulary.h"
 #include "model/project.h"
