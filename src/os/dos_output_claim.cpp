@@ -232,6 +232,11 @@ void Undo(const RenderNote& note, long long lastAlive)
     const OutputFacts now = FactsOf(output);
     const bool own = now.present && IsRenderOwn(note, now, lastAlive);
     const OutputFacts kept = note.aside.empty() ? OutputFacts{} : FactsOf(note.aside);
+    // The old file is moved aside before any tool writes at its name: a note
+    // that names a place aside where nothing stands was left before the move,
+    // so what stands at the name is still the user's own file.
+    if (!note.aside.empty() && !kept.present)
+        return;
     if (now.present && !own) {
         kprintf("%s was changed since its render stopped; left as it is.\n", output.c_str());
         if (kept.present)
