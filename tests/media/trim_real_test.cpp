@@ -76,10 +76,7 @@ TEST_F(WholeClipRender, AWholeClipIsItsRealLength)
     });
 }
 
-// The tools' encode of a 29.97 fps source at 29.97 fps gives one frame more
-// than it plans, whatever length the crouton asks; enabled once the plans
-// cut there exactly.
-TEST_F(WholeClipRender, DISABLED_AWholeNtscClipRendersItsFrames)
+TEST_F(WholeClipRender, AWholeNtscClipRendersItsFrames)
 {
     Check({{"30000/1001", 0, 300, "ntsc.mkv", "aac", 10.01, 10}});
 }

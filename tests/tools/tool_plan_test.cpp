@@ -401,6 +401,9 @@ TEST(ToolPlan, CutStartsAtTheFrameShown)
             {"trim=start_frame=50,setpts=PTS-STARTPTS,", "atrim=start=2.540000,asetpts"}},
         {"transport stream", "-ss 12 -audio-delay 0 -endpos 1 ", 1.4, "mpegts", "", 25, {"3.400000", "trim=start=9.999000,", "atrim=start=10.000000"}},
         {"late start from zero", "-ss 0 -audio-delay 0 -endpos 1 ", 1.4, "mov,mp4,m4a,3gp,3g2,mj2", "", 25, {"1.399000"}},
+        // Else the rate filter puts the first picture at frame 1 and the
+        // constant rate repeats it before: one frame too many.
+        {"picture over half a frame late", "-ss 0 -audio-delay 0 -endpos 1 ", 0.023, "matroska,webm", "", 25, {"0.022000"}},
         {"top field first", "-ss 0 -audio-delay 0 -endpos 1 ", 0, "avi", "tt", 25, {"bwdif=mode=send_frame:parity=tff:deint=all,scale"}},
         {"bottom field shown first", "-ss 0 -audio-delay 0 -endpos 1 ", 0, "dv", "tb", 25, {"parity=bff"}},
     };
