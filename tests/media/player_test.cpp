@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <sstream>
 
@@ -152,6 +153,45 @@ TEST_F(PlayerTest, PreviewPlaysTheCroutonsInOrderWithoutGaps)
         EXPECT_THAT(lines.back(), HasSubstr(row.crouton)) << row.at;
         // The list follows the crouton playing.
         EXPECT_THAT(out, HasSubstr(std::string("list gCroutonList entries=3 active=") + (row.crouton + 8)));
+    }
+}
+
+TEST_F(PlayerTest, PreviewPlaysEachPictureCroutonAtItsOwnRate)
+{
+    // Pictures at 2 a second (0..1 s), pictures at 1 a second (1..3 s), a black clip.
+    const char* pictures[] = {"a1.png:red", "a2.png:0x00ff00", "b1.png:blue", "b2.png:white"};
+    for (const std::string picture : pictures)
+        ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "color=" + picture.substr(picture.find(':') + 1) + ":size=160x120",
+                          "-frames:v", "1", work_ / ("media/" + picture.substr(0, picture.find(':')))}),
+                  0);
+    MakeColourClip("black.avi", "black");
+    const auto sequence = [&](const std::string& name, int position, int rate) {
+        return NewCrouton(name + "1.png", position) + "doubleclick gCroutonList " + std::to_string(position)
+               + "\ntype BUTTON_CROUTONEDITOR_VIDEO_FILENAME \"" + work_.path() + "/media/" + name
+               + "#?.png\"\ncycle BUTTON_CROUTONEDITOR_FPS_CYCLER " + std::to_string(rate)
+               + "\npress BUTTON_CROUTONEDITOR_SAVE\n";
+    };
+    const std::string croutons = sequence("a", 0, 7) + sequence("b", 1, 6) + NewCrouton("black.avi", 2);
+    struct Row {
+        const char* at;
+        bool r, g, b;
+        const char* crouton;
+    };
+    const Row rows[] = {
+        {"0.44", true, false, false, "crouton=0"}, {"0.52", false, true, false, "crouton=0"},
+        {"1.04", false, false, true, "crouton=1"}, {"1.96", false, false, true, "crouton=1"},
+        {"2.04", true, true, true, "crouton=1"},   {"2.96", true, true, true, "crouton=1"},
+        {"3.04", false, false, false, "crouton=2"},
+    };
+    for (const Row& row : rows) {
+        const std::string png = work_ / "shown.png";
+        const std::string out = Run(croutons + "preview\nplayer seek " + row.at + "\nplayer frame \"" + png + "\"\ndump\n");
+        const Colour middle = Middle(png);
+        EXPECT_EQ((std::array{middle.r > 128, middle.g > 128, middle.b > 128}), (std::array{row.r, row.g, row.b}))
+            << "at " << row.at;
+        const std::vector<std::string> lines = PlayerLines(out);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_THAT(lines.back(), HasSubstr(row.crouton)) << row.at;
     }
 }
 
