@@ -10,6 +10,7 @@
 #include "media/player.h"
 #include "media/player_media.h"
 #include "os/dos.h"
+#include "os/format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,23 +71,7 @@ bool EditorOpen()
            && mui::XGetLong(gWindows[WINDOW_CROUTONEDITOR], MUIA_Window_Open);
 }
 
-std::string Seconds(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    return text;
-}
-
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + '"';
-}
+std::string Seconds(double value) { return Format("%.3f", value); }
 
 std::optional<double> Number(const std::string& text)
 {
@@ -240,11 +225,11 @@ void DumpPlayer(std::ostream& out)
 {
     PlayerSettle();
     const PlayerState& state = PlayerCurrent();
-    out << "player " << (state.open ? "open" : "closed") << " file=" << Quoted(state.file)
+    out << "player " << (state.open ? "open" : "closed") << " file=" << QuoteText(state.file)
         << " position=" << Seconds(state.position) << " frame=" << state.frame << " playing=" << (state.playing ? 1 : 0)
         << " start=" << Seconds(state.start) << " end=" << Seconds(state.end) << " crouton=" << state.crouton;
     if (!state.problem.empty())
-        out << " problem=" << Quoted(state.problem);
+        out << " problem=" << QuoteText(state.problem);
     out << '\n';
 }
 

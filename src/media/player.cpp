@@ -5,6 +5,8 @@
 // controls, so no lock is held while mpv works.
 #include "media/player.h"
 
+#include "os/format.h"
+
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -85,12 +87,7 @@ std::function<void(const PlayerState&)> gListener;
 const PlayerState kClosed;
 const PlayerMedia kNoMedia;
 
-std::string Number(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    return text;
-}
+std::string Number(double value) { return Format("%.6f", value); }
 
 void Command(std::initializer_list<std::string> words)
 {
@@ -481,10 +478,8 @@ bool PlayerWriteFrame(const std::string& hostFile)
 std::string PlayerTimeText(double seconds)
 {
     const long long millis = std::llround(std::max(0.0, seconds) * 1000.0);
-    char text[64];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld", millis / 3600000, millis / 60000 % 60,
-                  millis / 1000 % 60, millis % 1000);
-    return text;
+    return Format("%lld:%02lld:%02lld.%03lld", millis / 3600000, millis / 60000 % 60, millis / 1000 % 60,
+                  millis % 1000);
 }
 
 bool SoundDeviceAvailable()

@@ -7,6 +7,7 @@
 #include "model/tables.h"
 #include "os/dos.h"
 #include "os/exec.h"
+#include "os/format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,12 +18,7 @@
 
 namespace {
 
-std::string Decimal(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    return text;
-}
+std::string Decimal(double value) { return Format("%.6f", value); }
 
 std::string Host(std::string_view path) { return HostPath(path).value_or(std::string(path)); }
 

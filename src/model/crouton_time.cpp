@@ -101,11 +101,15 @@ double SourceFrameRate(const Crouton& crouton)
 
 bool IsWholeSecond(double seconds) { return std::isfinite(seconds) && seconds == std::trunc(seconds); }
 
-std::string SecondsText(double seconds)
+namespace {
+
+// Seconds as a whole number when they are one, else with at most `places`
+// decimals and no trailing zeros.
+std::string ShortDecimal(double seconds, int places)
 {
     if (IsWholeSecond(seconds) && std::fabs(seconds) < 2147483648.0)
         return std::to_string(static_cast<long long>(seconds));
-    std::string text = Format("%.6f", seconds);
+    std::string text = Format("%.*f", places, seconds);
     while (text.back() == '0')
         text.pop_back();
     if (text.back() == '.')
@@ -113,17 +117,11 @@ std::string SecondsText(double seconds)
     return text;
 }
 
-std::string LengthText(double seconds)
-{
-    if (IsWholeSecond(seconds) && std::fabs(seconds) < 2147483648.0)
-        return std::to_string(static_cast<long long>(seconds));
-    std::string text = Format("%.3f", seconds);
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.')
-        text.pop_back();
-    return text;
-}
+} // namespace
+
+std::string SecondsText(double seconds) { return ShortDecimal(seconds, 6); }
+
+std::string LengthText(double seconds) { return ShortDecimal(seconds, 3); }
 
 LONG NearestSecond(double seconds)
 {

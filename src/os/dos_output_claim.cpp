@@ -19,6 +19,7 @@
 #include "os/dos.h"
 
 #include "os/dos_unfinished.h"
+#include "os/format.h"
 #include "os/question.h"
 
 #include <cerrno>
@@ -81,9 +82,7 @@ std::string HashOf(std::string_view text)
         hash ^= c;
         hash *= 1099511628211ULL;
     }
-    char digits[17];
-    std::snprintf(digits, sizeof digits, "%016llx", hash);
-    return digits;
+    return Format("%016llx", hash);
 }
 
 // The output's absolute host path, its folder resolved (the file itself may
