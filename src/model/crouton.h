@@ -2,6 +2,7 @@
 // crouton file of its own.
 #pragma once
 
+#include "model/look.h"
 #include "os/dos.h"
 #include "os/exec.h"
 
@@ -47,6 +48,9 @@ struct Crouton {
     // the entry so that nothing of the project file is lost, saves its path
     // back unchanged, never writes the crouton file, and refuses to render.
     std::optional<std::string> loadProblem;
+    // Fades, title, pan and zoom, volume: the default look adds nothing to
+    // its file or its command line.
+    CroutonLook look;
 };
 
 std::unique_ptr<Crouton> CreateCrouton();

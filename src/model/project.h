@@ -35,6 +35,8 @@ struct Project {
     LONG fps = 0;
     float customFPS = 30.0f;
     std::unique_ptr<ListNode> croutons;
+    // Joins, fades and the croutons' sound under the soundtrack.
+    ProjectLook look;
     // The file this project's last render in this run made, so that the
     // next render replaces it without asking.
     std::optional<FileIdentity> renderedOutput;

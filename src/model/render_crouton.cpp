@@ -290,7 +290,8 @@ CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_v
     return run;
 }
 
-CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
+CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent,
+                             const PieceLook& piece)
 {
     CroutonRun run;
     if (!crouton) {
@@ -374,6 +375,13 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     if (declared && !kind.aspectInLavcopts)
         filters += ",dsize=" + shapeText;
 
+    // The look's options come after everything a plain crouton's line says.
+    const LookOptions look = LookOptionsOf(piece, *crouton, project);
+    if (!look.refusal.empty()) {
+        run.refusal = look.refusal;
+        return run;
+    }
+
     const std::string output = EscapeInQuotes(filename);
     std::string command;
     if (isVideo) {
@@ -394,6 +402,8 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
         command += "-ss " + startPos + " -audio-delay 0 ";
 #endif
         command += "-endpos " + lengthText + " ";
+        if (!look.options.empty())
+            command += look.options.substr(1) + " ";
     } else {
         command = "mencoder ";
         command += std::string(kListInput) + " -mf w=" + std::to_string(project.width) + ":h="
@@ -411,6 +421,13 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
                        + QuoteIfNeeded(cSilenceFilename) + "\n";
     }
 
+    if (!isVideo && !look.options.empty()) {
+        // An image line ends in a line break: the look goes before it.
+        const bool broken = !command.empty() && command.back() == '\n';
+        if (broken)
+            command.pop_back();
+        command += look.options + (broken ? "\n" : "");
+    }
     kprintf("Executing %s", command.c_str());
     run.command = std::move(command);
     return run;

@@ -27,7 +27,20 @@ CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_v
 // Everything of EncodeCrouton but the run: the traces, an image crouton's
 // list and silence files, and the line (`ran` stays false), for a render
 // that runs the line beside others.
-CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent);
+// `piece` is what the project's joins and fades ask of this crouton's
+// piece; the default look adds nothing to the line.
+CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent,
+                             const PieceLook& piece = {});
+
+// The options a piece's look adds to its crouton's line, each with the space
+// before it; empty for the default look. Files the options name (a title's
+// text) are written on T: first; a refusal, in plain words, when one could
+// not be.
+struct LookOptions {
+    std::string options;
+    std::string refusal;
+};
+LookOptions LookOptionsOf(const PieceLook& piece, const Crouton& crouton, const Project& project);
 
 // GenerateSilence that says whether the whole file reached the disk; a
 // file that did not is removed.

@@ -7,6 +7,7 @@
 // otherwise. Progress goes to the long-work reports (work.h).
 #include "model/render.h"
 
+#include "model/crouton_time.h"
 #include "model/render_internal.h"
 #include "model/tables.h"
 #include "os/command.h"
@@ -358,13 +359,26 @@ private:
         const std::string file = n == 0 ? target : std::string(kTempVideo);
         if (n == 0)
             DeleteFile(target);
-        piece.run = PlanCroutonEncode(project_, crouton, file, silent_);
+        piece.run = PlanCroutonEncode(project_, crouton, file, silent_, LookOf(n));
         piece.trace = hold.Take();
         if (!piece.run.command.empty())
             piece.command = std::make_unique<CommandRun>(piece.run.command, lane);
         busy_[static_cast<std::size_t>(piece.lane)] = true;
         pieces_.push_back(std::move(piece));
         return true;
+    }
+
+    // What the joins and the project's fades ask of crouton n (from 0).
+    PieceLook LookOf(int n)
+    {
+        if (looks_.empty()) {
+            const double rate = ProjectOutputRate(project_).value_or(25.0);
+            std::vector<double> lengths;
+            for (const ListNode* node = project_.croutons.get(); node; node = node->next.get())
+                lengths.push_back(node->node ? RenderedSeconds(*node->node, rate) : 0.0);
+            looks_ = PieceLooks(project_, lengths);
+        }
+        return static_cast<std::size_t>(n) < looks_.size() ? looks_[static_cast<std::size_t>(n)] : PieceLook{};
     }
 
     // The crouton's lines, then its piece tested and joined, in its lane.
@@ -570,6 +584,7 @@ private:
     const std::vector<TemporaryLane> lanes_ = RenderLanes();
     std::vector<bool> busy_ = std::vector<bool>(lanes_.size(), false);
     std::deque<Piece> pieces_;
+    std::vector<PieceLook> looks_; // each crouton's, worked out at its first start
     int current_ = 0; // the crouton the progress shows
     OutputClaimHandle claim_; // until the kept output takes it
     KeptOutput kept_;
