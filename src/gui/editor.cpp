@@ -6,12 +6,14 @@
 #include "gui/editor_close.h"
 #include "gui/gui.h"
 #include "gui/loop.h"
+#include "gui/look_gadgets.h"
 #include "gui/main.h"
 #include "gui/vocabulary.h"
 #include "media/preview.h"
 #include "media/probe.h"
 #include "model/crouton_time.h"
 #include "model/imageseq.h"
+#include "model/look_edit.h"
 #include "model/tables.h"
 #include "os/command.h"
 #include "os/dos.h"
@@ -137,6 +139,7 @@ void CroutonEditor_Update(Crouton* crouton)
         }
         Enable(BUTTON_CROUTONEDITOR_PREVIEWSELECTER, true);
     }
+    ShowCroutonLook(*crouton);
 }
 
 void CroutonEditor_SelectFPS(Crouton* crouton)
@@ -229,7 +232,7 @@ BOOL CroutonEditor_Save(Crouton* crouton)
         TellUser("Crouton not saved", problem + " Nothing was saved.");
         return FALSE;
     }
-    if (!CroutonEditor_TakeTrim(crouton))
+    if (!CroutonEditor_TakeTrim(crouton) || !TakeCroutonLook(*crouton))
         return FALSE;
 
     crouton->customFPS = ReadRate(FieldText(BUTTON_CROUTONEDITOR_CUSTOMFPS).value_or(""));
@@ -278,6 +281,8 @@ BOOL CroutonEditor_Save(Crouton* crouton)
                                              CroutonRate(crouton->fps, crouton->customFPS));
     }
 
+    // A picture crouton's length follows its rate: its fades stay within it.
+    ClampCroutonLook(crouton->look, crouton->length);
     kprintf("Saving Crouton %s.\n", TraceText(crouton->name));
     if (!SaveCrouton(crouton))
         return FALSE;
@@ -330,6 +335,7 @@ void LoadVideoSteps(LoopState&, Crouton* crouton)
 {
     UpdateCroutonFromGUI(crouton);
     CroutonEditor_LoadVideo(crouton);
+    EnableCroutonLook(*crouton);
 }
 
 void Start(LoopState&, Crouton* crouton) { ChangeStart(crouton); }

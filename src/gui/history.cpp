@@ -2,6 +2,7 @@
 #include "gui/history.h"
 
 #include "gui/gui.h"
+#include "gui/look_gadgets.h"
 #include "gui/loop.h"
 #include "gui/main.h"
 #include "gui/script_actions.h"
@@ -82,6 +83,8 @@ MainSettings ReadMainSettings()
     settings.format = CycleEntry(BUTTON_MAIN_FORMAT_CYCLER);
     settings.baudrate = CycleEntry(BUTTON_MAIN_BAUDRATE_CYCLER);
     settings.fps = CycleEntry(BUTTON_MAIN_FPS_CYCLER);
+    if (gProject)
+        settings.look = gProject->look;
     return settings;
 }
 
@@ -104,6 +107,8 @@ void ShowMainSettings(const MainSettings& settings, Project* project)
         project->parameters = settings.format;
         project->baudrate = settings.baudrate;
         project->fps = settings.fps;
+        project->look = settings.look;
+        ShowProjectLook(*project);
     }
 }
 
@@ -131,6 +136,7 @@ std::unique_ptr<Crouton> CopyCroutonRecord(const Crouton& crouton)
     copy->previewPosition = crouton.previewPosition;
     copy->previewFrame = crouton.previewFrame;
     copy->isVideo = crouton.isVideo;
+    copy->look = crouton.look;
     return copy;
 }
 
@@ -154,18 +160,31 @@ bool ProjectHistory::Changed()
     return savedAt_ != done_;
 }
 
-void ProjectHistory::CroutonAdded(LONG position) { Push({Step::Kind::Added, position, position, nullptr, {}, {}}); }
+void ProjectHistory::CroutonAdded(LONG position)
+{
+    PushListStep({Step::Kind::Added, position, position, nullptr, {}, {}, {}, {}});
+}
 
 void ProjectHistory::CroutonRemoved(LONG position, std::unique_ptr<Crouton> record)
 {
     if (record)
-        Push({Step::Kind::Removed, position, position, std::move(record), {}, {}});
+        PushListStep({Step::Kind::Removed, position, position, std::move(record), {}, {}, {}, {}});
 }
 
 void ProjectHistory::CroutonMoved(LONG from, LONG to)
 {
     if (from != to)
-        Push({Step::Kind::Moved, from, to, nullptr, {}, {}});
+        PushListStep({Step::Kind::Moved, from, to, nullptr, {}, {}, {}, {}});
+}
+
+void ProjectHistory::PushListStep(Step step)
+{
+    // The look last noted is the one before the change; the change's own
+    // joins are part of it, not a change of settings.
+    step.lookBefore = settings_.look;
+    step.lookAfter = gProject ? gProject->look : ProjectLook{};
+    settings_.look = step.lookAfter;
+    Push(std::move(step));
 }
 
 void ProjectHistory::NoteSettings()
@@ -174,7 +193,7 @@ void ProjectHistory::NoteSettings()
     if (now == settings_)
         return;
     MainSettings before = std::exchange(settings_, now);
-    Push({Step::Kind::Settings, 0, 0, nullptr, std::move(before), std::move(now)});
+    Push({Step::Kind::Settings, 0, 0, nullptr, std::move(before), std::move(now), {}, {}});
 }
 
 void ProjectHistory::Push(Step step)
@@ -237,8 +256,11 @@ void ProjectHistory::Apply(Step& step, bool forward, Project* project)
     case Step::Kind::Settings:
         settings_ = forward ? step.after : step.before;
         ShowMainSettings(settings_, project);
-        break;
+        return;
     }
+    project->look = forward ? step.lookAfter : step.lookBefore;
+    settings_.look = project->look;
+    ShowProjectLook(*project);
 }
 
 namespace {

@@ -24,6 +24,8 @@ struct MainSettings {
     LONG format = 0;
     LONG baudrate = 0;
     LONG fps = 0;
+    // Joins, fades and sound under the soundtrack, as the project holds them.
+    ProjectLook look;
     bool operator==(const MainSettings&) const = default;
 };
 MainSettings ReadMainSettings();
@@ -66,8 +68,14 @@ private:
         std::unique_ptr<Crouton> record; // a removed crouton, or an added one while undone
         MainSettings before;
         MainSettings after;
+        // The project's look around a change of the list: its joins follow
+        // the croutons, and come back exactly as they were.
+        ProjectLook lookBefore;
+        ProjectLook lookAfter;
     };
     void Push(Step step);
+    // A change of the list, with the look before and after it.
+    void PushListStep(Step step);
     void Apply(Step& step, bool forward, Project* project);
 
     std::deque<Step> steps_;

@@ -10,6 +10,7 @@
 #include "gui/history.h"
 #include "gui/player_actions.h"
 #include "gui/loop.h"
+#include "gui/look_gadgets.h"
 #include "gui/saving.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"
@@ -86,11 +87,13 @@ void InstallNotifications(mui::Object* app)
     };
     for (const NotificationEntry& entry : table)
         mui::Notify(entry.object, entry.attribute, entry.trigger, app, entry.returnId);
+    InstallLookNotifications(app);
 }
 
 const std::span<const ReturnIdRow> kReturnIdTables[] = {
     ProjectReturnIds(), CroutonListReturnIds(), SettingsReturnIds(), EditorReturnIds(),
     DesktopReturnIds(), HelpReturnIds(),        HistoryReturnIds(), PlayerReturnIds(),
+    LookReturnIds(),    CroutonLookReturnIds(),
 };
 
 // The event loop: waits, dispatches each return ID to its feature's handler,
@@ -113,6 +116,8 @@ public:
         ULONG sigs = 0;
         ShowRecentProjects();
         ShowProjectTotals(gProject.get());
+        if (gProject)
+            ShowProjectLook(*gProject);
         // The project named on the command line opens as a chosen one does.
         if (projectToOpen_)
             LoadSteps(state_, projectToOpen_);
@@ -127,8 +132,12 @@ public:
             PlayerAfterEvent(id);
             state_.history.NoteSettings();
             ShowTitle();
-            if (id != 0)
+            if (id != 0) {
                 ShowProjectTotals(gProject.get());
+                // The join shown follows the chosen crouton and the list.
+                if (gProject)
+                    ShowProjectLook(*gProject);
+            }
             // A return ID queued while handling this one has already raised
             // the application's signal: the loop asks again at once.
             if (mui::HasPendingReturnIds(app_))

@@ -2,6 +2,7 @@
 // the script through the object model's user actions.
 #include "gui/script.h"
 
+#include "gui/look_gadgets.h"
 #include "gui/main.h"
 #include "gui/player_actions.h"
 #include "gui/script_actions.h"
@@ -249,6 +250,7 @@ const std::span<const ScriptAction> kScriptActionTables[] = {
     ScriptDriverActions(),
     HistoryScriptActions(),
     PlayerScriptActions(),
+    LookScriptActions(),
 };
 
 std::atomic<bool> gStopRequested{false};
@@ -445,6 +447,8 @@ void DumpState(std::ostream& out)
     DumpList(out, "gVisualList", gVisualList, true);
     DumpProject(out);
     out << "render " << Work().lastOutcome << ' ' << QuoteText(Work().lastMessage) << '\n';
+    if (gProject)
+        out << LookDumpLine(*gProject);
     out << "end\n";
     out.flush();
 }

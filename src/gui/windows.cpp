@@ -4,6 +4,7 @@
 #include "gui/windows.h"
 
 #include "gui/gui.h"
+#include "gui/look_gadgets.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
 #include "os/asl.h"
@@ -196,6 +197,57 @@ ObjectPtr CaptionRow(const char* caption, HexButtons slot, const char* value)
     return HGroup({mui::MakeText(caption), Slot(slot, mui::MakeLabel(value))});
 }
 
+// A field of seconds, typed, with the help its tool tip shows.
+ObjectPtr SecondsField(std::string seconds, std::string help)
+{
+    return With(String(std::move(seconds)), {{MUIA_ShortHelp, std::move(help)}});
+}
+
+ObjectPtr HelpedCycle(std::vector<std::string> entries, std::string help)
+{
+    return With(mui::MakeCycle(std::move(entries)), {{MUIA_ShortHelp, std::move(help)}});
+}
+
+ObjectPtr HelpedSlider(LONG least, LONG most, LONG value, std::string help)
+{
+    ObjectPtr slider = mui::MakeSlider(least, most, least);
+    if (slider)
+        slider->SetAttrs({{MUIA_Numeric_Value, value}, {MUIA_ShortHelp, std::move(help)}});
+    return slider;
+}
+
+// The project's look: its joins on one row, its fades and sound on the next.
+ObjectPtr ProjectLookRows()
+{
+    return VGroup({
+        HGroup({
+            mui::MakeLabel("Transition "),
+            Slot(BUTTON_MAIN_TRANSITION_CYCLER,
+                 HelpedCycle(TransitionEntries(), "How every crouton passes into the next, unless its join is its own")),
+            Slot(BUTTON_MAIN_TRANSITION_SECONDS, SecondsField("1", "Seconds each transition lasts: 0.2 to 3")),
+            mui::MakeLabel("After chosen crouton "),
+            Slot(BUTTON_MAIN_JOIN_CYCLER,
+                 HelpedCycle(OwnJoinEntries(), "The join after the chosen crouton: the project's, or one of its own")),
+            Slot(BUTTON_MAIN_JOIN_SECONDS, SecondsField("1", "Seconds of the chosen crouton's own join: 0.2 to 3")),
+        }),
+        HGroup({
+            mui::MakeLabel("Fade in "),
+            Slot(BUTTON_MAIN_FADEIN, SecondsField("0", "Seconds the video takes to come from black (0: none)")),
+            mui::MakeLabel("Fade out "),
+            Slot(BUTTON_MAIN_FADEOUT, SecondsField("0", "Seconds the video takes to go to black at its end (0: none)")),
+            mui::MakeLabel("Clip sound % "),
+            Slot(BUTTON_MAIN_CLIPLEVEL,
+                 HelpedSlider(0, 100, 0, "The croutons' own sound under the soundtrack (0: the soundtrack alone)")),
+            mui::MakeLabel("Ducking "),
+            Slot(BUTTON_MAIN_DUCKING,
+                 HelpedCycle(OnOffEntries(), "Lower the soundtrack while a crouton's own sound is loud")),
+            mui::MakeLabel("Fit soundtrack "),
+            Slot(BUTTON_MAIN_FITSOUNDTRACK,
+                 HelpedCycle(OnOffEntries(), "Loop a short soundtrack, fade out a long one at the end")),
+        }),
+    });
+}
+
 ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
 {
     ObjectPtr root = HGroup({
@@ -254,6 +306,7 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
                 SoundtrackField(FileField(Slot(BUTTON_MAIN_SOUNDTRACK, FileString()),
                                           Slot(BUTTON_MAIN_SOUNDTRACK_POPUP, mui::MakePopButton()))),
             }),
+            ProjectLookRows(),
             mui::MakeLabel("\x1b" "lPreview: "),
             With(HGroup({
                      Slot(BUTTON_MAIN_PREVIEWIMAGE, Picture(kNoVideoLoaded)),
@@ -293,6 +346,64 @@ ObjectPtr TimeField(const char* help)
 ObjectPtr PreviewColumn(HexButtons image, HexButtons slider, ObjectPtr picture)
 {
     return VGroup({Slot(image, std::move(picture)), Slot(slider, Slider())});
+}
+
+// A framing of pan and zoom: zoom in percent (100 to 300), the centre in
+// percent of the picture's width and height.
+ObjectPtr FramingSliders(const char* label, HexButtons zoom, HexButtons x, HexButtons y)
+{
+    return HGroup({
+        mui::MakeLabel(label),
+        Slot(zoom, HelpedSlider(100, 300, 100, "Zoom in percent: 100 to 300")),
+        Slot(x, HelpedSlider(0, 100, 50, "The centre across, in percent of the picture's width")),
+        Slot(y, HelpedSlider(0, 100, 50, "The centre down, in percent of the picture's height")),
+    });
+}
+
+// A crouton's look, below its trims: fades and volume, its title on two
+// rows, pan and zoom over pictures.
+ObjectPtr CroutonLookRows()
+{
+    return VGroup({
+        HGroup({
+            mui::MakeLabel("Fade in "),
+            Slot(BUTTON_CROUTONEDITOR_FADEIN, SecondsField("0", "Seconds from black at the crouton's start")),
+            mui::MakeLabel("Fade out "),
+            Slot(BUTTON_CROUTONEDITOR_FADEOUT, SecondsField("0", "Seconds to black at the crouton's end")),
+            mui::MakeLabel("Volume % "),
+            Slot(BUTTON_CROUTONEDITOR_VOLUME, HelpedSlider(0, 200, 100, "The crouton's own sound: 0 to 200 percent")),
+        }),
+        HGroup({
+            mui::MakeLabel("Title "),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_SHOWN, HelpedCycle(OnOffEntries(), "Write a title over the picture")),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_TEXT,
+                 With(String(""), {{MUIA_ShortHelp, std::string("The title's text; empty writes the crouton's name")}})),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_PLACE, HelpedCycle(TitlePlaceEntries(), "Where the title stands")),
+            mui::MakeLabel("Size "),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_SIZE,
+                 HelpedSlider(2, 20, 7, "The letters' height in hundredths of the picture's")),
+        }),
+        HGroup({
+            mui::MakeLabel("Colour "),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_COLOUR, SecondsField("#ffffff", "The letters' colour, #rrggbb")),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_BACKING,
+                 HelpedCycle(TitleBackingEntries(), "A shadow under the letters or a box behind them")),
+            mui::MakeLabel("For seconds "),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_SECONDS,
+                 SecondsField("0", "How long the title stands from the start (0: the whole crouton)")),
+            mui::MakeLabel("Title fade "),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_FADE, SecondsField("0.5", "Seconds the title takes to appear and to go")),
+        }),
+        HGroup({
+            mui::MakeLabel("Pan and zoom "),
+            Slot(BUTTON_CROUTONEDITOR_PANZOOM,
+                 HelpedCycle(PanZoomEntries(), "A move over the pictures: your framings or a gentle one")),
+            FramingSliders("Start ", BUTTON_CROUTONEDITOR_PANZOOM_START_ZOOM, BUTTON_CROUTONEDITOR_PANZOOM_START_X,
+                           BUTTON_CROUTONEDITOR_PANZOOM_START_Y),
+            FramingSliders("End ", BUTTON_CROUTONEDITOR_PANZOOM_END_ZOOM, BUTTON_CROUTONEDITOR_PANZOOM_END_X,
+                           BUTTON_CROUTONEDITOR_PANZOOM_END_Y),
+        }),
+    });
 }
 
 ObjectPtr BuildCroutonEditorWindow()
@@ -337,6 +448,7 @@ ObjectPtr BuildCroutonEditorWindow()
             mui::MakeLabel("Soundtrack"),
             SoundtrackField(FileField(Slot(BUTTON_CROUTONEDITOR_SOUNDTRACK, FileString()), mui::MakePopButton())),
         }),
+        CroutonLookRows(),
         Slot(BUTTON_CROUTONEDITOR_GENERATEPREVIEW, Button("_Generate Preview", "Take the five stills at the sliders' positions")),
         HGroup({
             Slot(BUTTON_CROUTONEDITOR_MPLAYER, Button("_Run MPlayer", "Play the source in MPlayer")),

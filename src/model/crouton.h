@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mui {
 class Object;
@@ -79,6 +80,12 @@ BOOL SaveCrouton(Crouton* crouton);
 // Why a crouton file could not be loaded.
 enum class CroutonLoadFailure { None, Missing, InUse, NotACrouton, Damaged, Unreadable };
 std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailure* failure = nullptr);
+// Whether a file's lines are a crouton file's: as an older program writes
+// them, with a look after them, or at least not a project file's. A project
+// file never has the shape of a crouton with a look (its look lines are
+// its own), so the project's reader refuses that shape.
+bool LinesHoldACrouton(const std::vector<std::string>& lines);
+bool LinesHoldACroutonLook(const std::vector<std::string>& lines);
 // What a crouton entry says when its file could not be loaded ("missing").
 std::string LoadFailureText(CroutonLoadFailure failure);
 // An entry standing for a crouton file that could not be loaded.

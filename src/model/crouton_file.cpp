@@ -2,6 +2,7 @@
 #include "model/crouton.h"
 #include "model/crouton_time.h"
 #include "model/line_file.h"
+#include "model/look_file.h"
 #include "model/tables.h"
 #include "os/format.h"
 #include "os/question.h"
@@ -53,6 +54,10 @@ void ReadExactTimes(LineReader& reader, Crouton& crouton)
     const std::optional<double> videoLength = reader.NextNumber();
     if (!start || !length || !videoLength || *start < 0 || *length < 0 || *videoLength < 0)
         return;
+    // A crouton of whole seconds writes them here too when it has a look;
+    // they stand as they are, unsnapped.
+    if (*start == crouton.start && *length == crouton.length && *videoLength == crouton.videoLength)
+        return;
     const double rate = SourceFrameRate(crouton);
     const double exactStart = SnapToFrame(*start, rate);
     const double exactLength = SnapToFrame(*start + *length, rate) - exactStart;
@@ -101,10 +106,17 @@ std::vector<std::string> CroutonLines(const Crouton& crouton)
     lines.push_back(LineText(crouton.soundtrack));
     lines.push_back(FormatFloat(crouton.customFPS));
     // Times to the frame follow every line an older reader knows, which
-    // takes the whole seconds above; a crouton of whole seconds has none.
-    if (!IsWholeSecond(crouton.start) || !IsWholeSecond(crouton.length) || !IsWholeSecond(crouton.videoLength)) {
+    // takes the whole seconds above; a crouton of whole seconds has none
+    // unless its look follows them, which an older reader never reaches.
+    const bool plain = IsPlainLook(crouton.look);
+    if (!plain || !IsWholeSecond(crouton.start) || !IsWholeSecond(crouton.length)
+        || !IsWholeSecond(crouton.videoLength)) {
         for (double seconds : {crouton.start, crouton.length, crouton.videoLength})
             lines.push_back(Format("%.6f", seconds));
+    }
+    if (!plain) {
+        std::vector<std::string> look = CroutonLookLines(crouton.look);
+        lines.insert(lines.end(), look.begin(), look.end());
     }
     return lines;
 }
@@ -157,6 +169,60 @@ std::string NameProblem(const Crouton& crouton)
 
 constexpr std::string_view kSaveTitle = "Crouton not saved";
 
+} // namespace
+
+namespace {
+
+// The lines from `first` on are a crouton's look: "Key=Value" lines, none
+// of them one that only a project file writes.
+bool HoldsALook(const std::vector<std::string>& lines, std::size_t first)
+{
+    return std::all_of(lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end(),
+                       [](const std::string& line) { return IsLookLine(line) && !IsProjectLookLine(line); });
+}
+
+// Numbers after the second line can pass for a project's settings (a
+// crouton without a source, or stills named by numbers). A file of a
+// whole crouton's length that ends in its frame rate, as every saved
+// crouton does, is a crouton. Times to the frame add three lines after the
+// rate, and a look its "Key=Value" lines after those.
+struct CroutonShape {
+    bool plain = false;    // as an older program writes it
+    bool withLook = false; // a look after the times
+};
+CroutonShape ShapeOf(const std::vector<std::string>& lines)
+{
+    constexpr std::size_t kWithSource = 27;
+    constexpr std::size_t kWithoutSource = 22;
+    constexpr std::size_t kExactTimes = 3;
+    const auto isRate = [](const std::string& line) {
+        return !line.empty() && line.find('.') != std::string::npos
+               && line.find_first_not_of("0123456789.-") == std::string::npos;
+    };
+    CroutonShape shape;
+    for (const std::size_t whole : {kWithSource, kWithoutSource}) {
+        if (lines.size() == whole && isRate(lines.back()))
+            shape.plain = true;
+        if (lines.size() == whole + kExactTimes && isRate(lines[whole - 1]))
+            shape.plain = true;
+        if (lines.size() > whole + kExactTimes && isRate(lines[whole - 1]) && HoldsALook(lines, whole + kExactTimes))
+            shape.withLook = true;
+    }
+    return shape;
+}
+
+} // namespace
+
+bool LinesHoldACroutonLook(const std::vector<std::string>& lines) { return ShapeOf(lines).withLook; }
+
+bool LinesHoldACrouton(const std::vector<std::string>& lines)
+{
+    const CroutonShape shape = ShapeOf(lines);
+    return shape.plain || shape.withLook || !LooksLikeProjectFile(lines);
+}
+
+namespace {
+
 // A crouton file is text: a clip or picture chosen by mistake holds NUL
 // bytes early on, and a project file has the project's shape.
 bool HoldsACrouton(FileHandle file)
@@ -174,25 +240,7 @@ bool HoldsACrouton(FileHandle file)
         lines.push_back(std::move(*line));
     }
     Close(std::move(file));
-    // Numbers after the second line can pass for a project's settings (a
-    // crouton without a source, or stills named by numbers). A file of a
-    // whole crouton's length that ends in its frame rate, as every saved
-    // crouton does, is a crouton.
-    // Times to the frame add three lines after the rate.
-    constexpr std::size_t kWithSource = 27;
-    constexpr std::size_t kWithoutSource = 22;
-    constexpr std::size_t kExactTimes = 3;
-    const auto isRate = [](const std::string& line) {
-        return !line.empty() && line.find('.') != std::string::npos
-               && line.find_first_not_of("0123456789.-") == std::string::npos;
-    };
-    for (const std::size_t whole : {kWithSource, kWithoutSource}) {
-        if (lines.size() == whole && isRate(lines.back()))
-            return true;
-        if (lines.size() == whole + kExactTimes && isRate(lines[whole - 1]))
-            return true;
-    }
-    return !LooksLikeProjectFile(lines);
+    return LinesHoldACrouton(lines);
 }
 
 CroutonLoadFailure FailureFromIoErr(LONG error)
@@ -369,6 +417,10 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailu
         kprintf("No soundtrack.\n");
     crouton->customFPS = reader.NextFloat(crouton->customFPS);
     ReadExactTimes(reader, *crouton);
+    std::vector<std::string> lookLines;
+    while (std::optional<std::string> line = reader.Next())
+        lookLines.push_back(std::move(*line));
+    crouton->look = ReadCroutonLook(lookLines, crouton->length);
     if (reader.Damaged()) {
         kprintf("Crouton file %s is damaged; not loaded.\n", path.c_str());
         Close(std::move(file));

@@ -176,10 +176,18 @@ double RenderedSeconds(const Crouton& crouton, double outputRate)
 double ProjectRenderedSeconds(const Project& project)
 {
     const std::optional<double> rate = ProjectOutputRate(project);
-    double seconds = 0.0;
-    for (const ListNode* node = project.croutons.get(); node != nullptr && rate; node = node->next.get()) {
-        if (node->node && !node->node->loadProblem)
-            seconds += RenderedSeconds(*node->node, *rate);
+    if (!rate)
+        return 0.0;
+    std::vector<double> lengths;
+    for (const ListNode* node = project.croutons.get(); node != nullptr; node = node->next.get()) {
+        const bool renders = node->node && !node->node->loadProblem;
+        lengths.push_back(renders ? RenderedSeconds(*node->node, *rate) : 0.0);
     }
+    // Each transition lays the croutons either side of it over each other.
+    double seconds = 0.0;
+    for (const double length : lengths)
+        seconds += length;
+    for (const double overlap : JoinOverlaps(project, lengths))
+        seconds -= overlap;
     return seconds;
 }

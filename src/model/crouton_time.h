@@ -41,5 +41,6 @@ std::optional<double> ProjectOutputRate(const Project& project);
 // frames at that rate cover its stretch, as the encode makes them. An image
 // sequence lasts its pictures at its own rate.
 double RenderedSeconds(const Crouton& crouton, double outputRate);
-// The rendered length of the whole project (0 without an output rate).
+// The rendered length of the whole project (0 without an output rate): the
+// croutons less what their transitions overlap.
 double ProjectRenderedSeconds(const Project& project);

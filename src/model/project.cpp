@@ -4,6 +4,7 @@
 // crouton. The rest of the windows follow through the project view's hooks.
 #include "model/project.h"
 
+#include "model/look_edit.h"
 #include "model/project_view.h"
 #include "model/tables.h"
 #include "mui/mui.h"
@@ -150,6 +151,7 @@ void DeleteCroutonFromProject(Project* project, LONG id)
     DestroyCrouton(std::move(node->node));
     node.reset();
     --project->numberOfCroutons;
+    JoinsAfterRemove(project->look, id, project->numberOfCroutons);
 }
 
 void MoveCroutonInProject(Project* project, LONG oldPosition, LONG newPosition)
@@ -186,6 +188,7 @@ void MoveCroutonInProject(Project* project, LONG oldPosition, LONG newPosition)
         to = &(*to)->next;
     node->next = std::move(*to);
     *to = std::move(node);
+    JoinsAfterMove(project->look, oldPosition, newPosition, project->numberOfCroutons);
 
     UpdateGUIList(project);
     if (ProjectView().croutonsMoved)

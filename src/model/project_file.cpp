@@ -3,6 +3,7 @@
 #include "model/project.h"
 
 #include "model/line_file.h"
+#include "model/look_file.h"
 #include "model/project_view.h"
 #include "model/visual_entry.h"
 #include "model/tables.h"
@@ -94,6 +95,10 @@ bool WriteProjectFile(const Project& project, const std::string& path)
     }
     lines.push_back(std::to_string(paths.size()));
     lines.insert(lines.end(), paths.begin(), paths.end());
+    // The look follows the paths an older reader reads; a plain look adds
+    // nothing.
+    const std::vector<std::string> look = ProjectLookLines(project.look);
+    lines.insert(lines.end(), look.begin(), look.end());
 
     for (std::string& line : lines)
         line = OneLine(std::move(line));
@@ -138,6 +143,8 @@ struct ProjectFileContents {
     LONG fps = 0;
     float customFPS = 0.0f;
     std::vector<std::string> croutonPaths;
+    // The lines after the paths: the project's look.
+    std::vector<std::string> lookLines;
     // Reading stopped at an overlong line; the croutons before it stand.
     bool damaged = false;
 };
@@ -182,6 +189,9 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
     const std::vector<std::string>& line = read->lines;
     if (!read->damaged && !LooksLikeProjectFile(line))
         return std::nullopt;
+    // A crouton with a look can have a project's numbers in its first lines.
+    if (LinesHoldACroutonLook(line))
+        return std::nullopt;
     for (const std::size_t number : {4u, 5u, 6u, 7u, 8u, 10u}) {
         if (!IsWholeNumber(line[number - 1]))
             return std::nullopt;
@@ -205,6 +215,7 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
     contents.customFPS = ReadFloat(line[8]);
     contents.croutonPaths.assign(line.begin() + kSettingsLines,
                                  line.begin() + static_cast<std::ptrdiff_t>(kSettingsLines) + count);
+    contents.lookLines.assign(line.begin() + static_cast<std::ptrdiff_t>(kSettingsLines) + count, line.end());
     contents.damaged = read->damaged;
     return contents;
 }
@@ -386,6 +397,7 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
 
     if (contents->damaged)
         kprintf("Project file %s is damaged; reading stopped there.\n", path.c_str());
+    project->look = ReadProjectLook(contents->lookLines, project->numberOfCroutons);
 
     BuildVisualEntries(*project);
     if (ProjectView().projectShown)
