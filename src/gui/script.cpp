@@ -447,7 +447,8 @@ void DumpState(std::ostream& out)
     DumpList(out, "gVisualList", gVisualList, true);
     DumpProject(out);
     out << "render " << Work().lastOutcome << ' ' << QuoteText(Work().lastMessage) << '\n';
-    if (gProject)
+    // A plain look adds no line, so older scripts' dumps end as they did.
+    if (gProject && !IsPlainLook(gProject->look))
         out << LookDumpLine(*gProject);
     out << "end\n";
     out.flush();

@@ -216,43 +216,45 @@ ObjectPtr HelpedSlider(LONG least, LONG most, LONG value, std::string help)
     return slider;
 }
 
-// The project's look: its joins on one row, its fades and sound on the next.
-ObjectPtr ProjectLookRows()
+// The project's look under the pictures of the croutons, where it takes no
+// height from the window: its default join, the join after the chosen
+// crouton, its fades and the croutons' sound under the soundtrack.
+ObjectPtr ProjectLookPanel()
 {
-    return VGroup({
-        HGroup({
-            mui::MakeLabel("Transition "),
-            Slot(BUTTON_MAIN_TRANSITION_CYCLER,
-                 HelpedCycle(TransitionEntries(), "How every crouton passes into the next, unless its join is its own")),
-            Slot(BUTTON_MAIN_TRANSITION_SECONDS, SecondsField("1", "Seconds each transition lasts: 0.2 to 3")),
-            mui::MakeLabel("After chosen crouton "),
-            Slot(BUTTON_MAIN_JOIN_CYCLER,
-                 HelpedCycle(OwnJoinEntries(), "The join after the chosen crouton: the project's, or one of its own")),
-            Slot(BUTTON_MAIN_JOIN_SECONDS, SecondsField("1", "Seconds of the chosen crouton's own join: 0.2 to 3")),
-        }),
-        HGroup({
-            mui::MakeLabel("Fade in "),
-            Slot(BUTTON_MAIN_FADEIN, SecondsField("0", "Seconds the video takes to come from black (0: none)")),
-            mui::MakeLabel("Fade out "),
-            Slot(BUTTON_MAIN_FADEOUT, SecondsField("0", "Seconds the video takes to go to black at its end (0: none)")),
-            mui::MakeLabel("Clip sound % "),
-            Slot(BUTTON_MAIN_CLIPLEVEL,
-                 HelpedSlider(0, 100, 0, "The croutons' own sound under the soundtrack (0: the soundtrack alone)")),
-            mui::MakeLabel("Ducking "),
-            Slot(BUTTON_MAIN_DUCKING,
-                 HelpedCycle(OnOffEntries(), "Lower the soundtrack while a crouton's own sound is loud")),
-            mui::MakeLabel("Fit soundtrack "),
-            Slot(BUTTON_MAIN_FITSOUNDTRACK,
-                 HelpedCycle(OnOffEntries(), "Loop a short soundtrack, fade out a long one at the end")),
-        }),
-    });
+    return With(VGroup({
+        mui::MakeLabel("\x1b" "lTransition:"),
+        HGroup({Slot(BUTTON_MAIN_TRANSITION_CYCLER,
+                     HelpedCycle(TransitionEntries(), "How every crouton passes into the next, unless its join is its own")),
+                Slot(BUTTON_MAIN_TRANSITION_SECONDS, SecondsField("1", "Seconds each transition lasts: 0.2 to 3"))}),
+        mui::MakeLabel("\x1b" "lAfter the chosen crouton:"),
+        HGroup({Slot(BUTTON_MAIN_JOIN_CYCLER,
+                     HelpedCycle(OwnJoinEntries(), "The join after the chosen crouton: the project's, or one of its own")),
+                Slot(BUTTON_MAIN_JOIN_SECONDS, SecondsField("1", "Seconds of the chosen crouton's own join: 0.2 to 3"))}),
+        HGroup({mui::MakeLabel("Fade in "),
+                Slot(BUTTON_MAIN_FADEIN, SecondsField("0", "Seconds the video takes to come from black (0: none)")),
+                mui::MakeLabel("out "),
+                Slot(BUTTON_MAIN_FADEOUT,
+                     SecondsField("0", "Seconds the video takes to go to black at its end (0: none)"))}),
+        HGroup({mui::MakeLabel("Clip sound % "),
+                Slot(BUTTON_MAIN_CLIPLEVEL,
+                     HelpedSlider(0, 100, 0, "The croutons' own sound under the soundtrack (0: the soundtrack alone)"))}),
+        HGroup({mui::MakeLabel("Ducking "),
+                Slot(BUTTON_MAIN_DUCKING,
+                     HelpedCycle(OnOffEntries(), "Lower the soundtrack while a crouton's own sound is loud"))}),
+        HGroup({mui::MakeLabel("Fit soundtrack "),
+                Slot(BUTTON_MAIN_FITSOUNDTRACK,
+                     HelpedCycle(OnOffEntries(), "Loop a short soundtrack, fade out a long one at the end"))}),
+    }), {{MUIA_MaxWidth, LONG{240}}});
 }
 
 ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
 {
     ObjectPtr root = HGroup({
-        Slot(BUTTON_MAIN_VISUALLIST,
-             With(mui::MakeNListview(std::move(visualList)), {{MUIA_MaxWidth, LONG{192}}})),
+        VGroup({
+            Slot(BUTTON_MAIN_VISUALLIST,
+                 With(mui::MakeNListview(std::move(visualList)), {{MUIA_MaxWidth, LONG{192}}})),
+            ProjectLookPanel(),
+        }),
         VGroup({
             HGroup({mui::MakeLabel("Project Name: "), Slot(BUTTON_MAIN_PROJECTNAME, String("New Project"))}),
             HGroup({mui::MakeLabel("Output Name: "),
@@ -306,7 +308,6 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
                 SoundtrackField(FileField(Slot(BUTTON_MAIN_SOUNDTRACK, FileString()),
                                           Slot(BUTTON_MAIN_SOUNDTRACK_POPUP, mui::MakePopButton()))),
             }),
-            ProjectLookRows(),
             mui::MakeLabel("\x1b" "lPreview: "),
             With(HGroup({
                      Slot(BUTTON_MAIN_PREVIEWIMAGE, Picture(kNoVideoLoaded)),
@@ -355,7 +356,9 @@ ObjectPtr FramingSliders(const char* label, HexButtons zoom, HexButtons x, HexBu
     return HGroup({
         mui::MakeLabel(label),
         Slot(zoom, HelpedSlider(100, 300, 100, "Zoom in percent: 100 to 300")),
+        mui::MakeLabel("x "),
         Slot(x, HelpedSlider(0, 100, 50, "The centre across, in percent of the picture's width")),
+        mui::MakeLabel("y "),
         Slot(y, HelpedSlider(0, 100, 50, "The centre down, in percent of the picture's height")),
     });
 }
@@ -378,7 +381,8 @@ ObjectPtr CroutonLookRows()
             Slot(BUTTON_CROUTONEDITOR_TITLE_SHOWN, HelpedCycle(OnOffEntries(), "Write a title over the picture")),
             Slot(BUTTON_CROUTONEDITOR_TITLE_TEXT,
                  With(String(""), {{MUIA_ShortHelp, std::string("The title's text; empty writes the crouton's name")}})),
-            Slot(BUTTON_CROUTONEDITOR_TITLE_PLACE, HelpedCycle(TitlePlaceEntries(), "Where the title stands")),
+            Slot(BUTTON_CROUTONEDITOR_TITLE_PLACE, With(HelpedCycle(TitlePlaceEntries(), "Where the title stands"),
+                                                        {{MUIA_Cycle_Active, LONG{2}}})), // lower third
             mui::MakeLabel("Size "),
             Slot(BUTTON_CROUTONEDITOR_TITLE_SIZE,
                  HelpedSlider(2, 20, 7, "The letters' height in hundredths of the picture's")),
@@ -398,9 +402,9 @@ ObjectPtr CroutonLookRows()
             mui::MakeLabel("Pan and zoom "),
             Slot(BUTTON_CROUTONEDITOR_PANZOOM,
                  HelpedCycle(PanZoomEntries(), "A move over the pictures: your framings or a gentle one")),
-            FramingSliders("Start ", BUTTON_CROUTONEDITOR_PANZOOM_START_ZOOM, BUTTON_CROUTONEDITOR_PANZOOM_START_X,
+            FramingSliders("Start zoom ", BUTTON_CROUTONEDITOR_PANZOOM_START_ZOOM, BUTTON_CROUTONEDITOR_PANZOOM_START_X,
                            BUTTON_CROUTONEDITOR_PANZOOM_START_Y),
-            FramingSliders("End ", BUTTON_CROUTONEDITOR_PANZOOM_END_ZOOM, BUTTON_CROUTONEDITOR_PANZOOM_END_X,
+            FramingSliders("End zoom ", BUTTON_CROUTONEDITOR_PANZOOM_END_ZOOM, BUTTON_CROUTONEDITOR_PANZOOM_END_X,
                            BUTTON_CROUTONEDITOR_PANZOOM_END_Y),
         }),
     });

@@ -95,9 +95,9 @@ TEST(MainTest, StartUpStateOfTheWindows)
         EXPECT_FALSE(IsOpen(WINDOW_CROUTONEDITOR));
 #ifndef CLIPWEAVER_BASIC
         EXPECT_FALSE(IsOpen(WINDOW_ABOUT));
-        EXPECT_EQ(CountNotifications(*App()), 37u); // with the editor's two time fields and Preview Project
+        EXPECT_EQ(CountNotifications(*App()), 48u); // with the editor's two time fields, Preview Project and the look
 #else
-        EXPECT_EQ(CountNotifications(*App()), 35u);
+        EXPECT_EQ(CountNotifications(*App()), 46u);
 #endif
         // The field was made after the project, so it keeps its own text.
         EXPECT_EQ(Text(BUTTON_MAIN_OUTPUTFILENAME), "RAM:GreatVideo.avi");

@@ -68,9 +68,9 @@ TEST(WindowsFailure, OneBuildMakesEveryKindItNeeds)
     EXPECT_EQ(count[Kind::NListview], 2);
     EXPECT_EQ(count[Kind::Popasl], 3);
     EXPECT_EQ(count[Kind::PopButton], 3);
-    EXPECT_EQ(count[Kind::Cycle], 4);
+    EXPECT_EQ(count[Kind::Cycle], 12);
     EXPECT_EQ(count[Kind::Radio], 1);
-    EXPECT_EQ(count[Kind::Slider], 7);
+    EXPECT_EQ(count[Kind::Slider], 16);
 #ifndef CLIPWEAVER_BASIC
     EXPECT_EQ(count[Kind::NBitmap], 11); // ten previews and the spacer
     EXPECT_EQ(count[Kind::Menustrip], 1);
