@@ -27,10 +27,13 @@ struct ScriptResult {
     std::string errors;
 };
 
-// Runs the script after adding two picture croutons from files of its own.
-ScriptResult RunWithTwoCroutons(const std::string& script)
+// Runs the script after adding two picture croutons from files of its own
+// ("DIR" in the script stands for their folder).
+ScriptResult RunWithTwoCroutons(std::string script, std::string* projectFile = nullptr)
 {
     cwtest::TempFolder dir;
+    for (std::size_t at; (at = script.find("DIR")) != std::string::npos;)
+        script.replace(at, 3, dir.path());
     std::string adding;
     for (const char* name : {"a.cwcrouton", "b.cwcrouton"}) {
         cwtest::WriteHostFile(dir.path() + "/" + name, kPictures);
@@ -40,6 +43,8 @@ ScriptResult RunWithTwoCroutons(const std::string& script)
     std::ostringstream out;
     std::ostringstream errors;
     EXPECT_EQ(RunScript(in, out, errors), 0);
+    if (projectFile)
+        *projectFile = cwtest::ReadHostFile(dir.path() + "/p.cwproj");
     return {out.str(), errors.str()};
 }
 
@@ -53,6 +58,20 @@ TEST(LookScript, ActionsSetTheLookAndUndoTakesEachBack)
     EXPECT_THAT(result.out,
                 HasSubstr("look transition=cut:1 fadein=1.5 fadeout=0 cliplevel=0 ducking=0 fitsoundtrack=0 "
                           "join0=wipeleft:0.5\nend\n"));
+}
+
+// The look is saved after the paths an older reader reads, and loaded back.
+TEST(LookScript, TheProjectFileKeepsTheLook)
+{
+    std::string file;
+    const ScriptResult result = RunWithTwoCroutons("transition 0 dissolve 2\ncycle BUTTON_MAIN_FITSOUNDTRACK 1\n"
+                                                   "requester \"DIR\" \"p.cwproj\"\npress BUTTON_MAIN_SAVE\n"
+                                                   "press BUTTON_MAIN_NEW\nrequester \"DIR\" \"p.cwproj\"\n"
+                                                   "press BUTTON_MAIN_LOAD\ndump\n",
+                                                   &file);
+    EXPECT_EQ(result.errors, "");
+    EXPECT_THAT(file, testing::EndsWith("/b.cwcrouton\nJoin=0 dissolve 2\nFitSoundtrack=yes\n"));
+    EXPECT_THAT(result.out, HasSubstr("fitsoundtrack=1 join0=dissolve:2\nend\n"));
 }
 
 TEST(LookScript, BadInputIsToldAndChangesNothing)
