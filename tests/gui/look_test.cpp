@@ -143,6 +143,7 @@ TEST(LookWindow, JoinsFollowTheirCroutonsAndUndoBringsThemBack)
         std::vector<MainStep> steps{Steps([] {
             for (const char* name : {"P", "Q", "R"})
                 AppendTestCrouton(gProject.get(), name)->length = 5;
+            GetCroutonFromPosition(gProject.get(), 1)->look.volume = 150;
             ProjectLook look;
             look.joins = {Transition{"dissolve", 1}, Transition{"wipeleft", 0.5}};
             SetProjectLook(*gProject, look);
@@ -150,6 +151,12 @@ TEST(LookWindow, JoinsFollowTheirCroutonsAndUndoBringsThemBack)
         steps.insert(steps.end(), row.steps.begin(), row.steps.end());
         steps.push_back(Act([&] {
             EXPECT_EQ(JoinKinds(), row.joins);
+            // Q's own look comes back with it.
+            for (LONG i = 0; i < gProject->numberOfCroutons; ++i) {
+                if (const Crouton* crouton = GetCroutonFromPosition(gProject.get(), i); crouton->name == "Q") {
+                    EXPECT_EQ(crouton->look.volume, 150);
+                }
+            }
             EXPECT_EQ(gProject->look.fadeIn, row.fadeIn);
             EXPECT_EQ(gButtons[BUTTON_MAIN_FADEIN]->GetString(MUIA_String_Contents), LengthText(row.fadeIn));
         }));
