@@ -7,7 +7,8 @@ include(GNUInstallDirs)
 set(CW_PROGRAMS_DIR ${CMAKE_INSTALL_LIBEXECDIR}/clipweaver)
 set(CW_PICTURES_DIR ${CMAKE_INSTALL_DATADIR}/clipweaver)
 
-install(TARGETS Clipweaver ClipweaverBasic RUNTIME DESTINATION ${CW_PROGRAMS_DIR})
+# The title program lies beside the programs, where they look for it.
+install(TARGETS Clipweaver ClipweaverBasic clipweaver-title RUNTIME DESTINATION ${CW_PROGRAMS_DIR})
 file(GLOB CW_INSTALLED_PICTURES ${PROJECT_SOURCE_DIR}/data/*.png)
 install(FILES ${CW_INSTALLED_PICTURES} ${PROJECT_SOURCE_DIR}/data/silence.mp3 DESTINATION ${CW_PICTURES_DIR})
 

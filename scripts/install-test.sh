@@ -26,6 +26,7 @@ prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for file in bin/clipweaver libexec/clipweaver/Clipweaver libexec/clipweaver/ClipweaverBasic \
+            libexec/clipweaver/clipweaver-title \
             share/clipweaver/NoImageAvailable.png share/clipweaver/silence.mp3 \
             share/applications/clipweaver.desktop share/applications/clipweaver-basic.desktop \
             share/icons/hicolor/scalable/apps/clipweaver.svg share/icons/hicolor/256x256/apps/clipweaver.png \
@@ -34,6 +35,11 @@ for file in bin/clipweaver libexec/clipweaver/Clipweaver libexec/clipweaver/Clip
     [ -e "$prefix/$file" ] || fail "$file was not installed"
 done
 [ -x "$prefix/bin/clipweaver" ] || fail "the launcher cannot be run"
+# The installed title program draws a title on the offscreen platform.
+printf 'place=centre\nsize=10\ntext=Title "quoted" 100%%\n' >"$tmp/title.txt"
+env -u DISPLAY "$prefix/libexec/clipweaver/clipweaver-title" "$tmp/title.txt" "$tmp/title.png" 320 240 ||
+    fail "the installed title program could not draw a title"
+[ -s "$tmp/title.png" ] || fail "the installed title program wrote no picture"
 for entry in clipweaver clipweaver-basic; do
     desktop=$prefix/share/applications/$entry.desktop
     grep -qx "Icon=clipweaver" "$desktop" || fail "$entry.desktop has no icon"

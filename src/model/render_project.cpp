@@ -194,7 +194,7 @@ std::vector<TemporaryLane> RenderLanes()
         // The tools' own scratch files of a lane are named the same way, so
         // that the render's clean-up takes them too.
         lanes.push_back({number, {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw", "__CWTool.out",
-                                  "__CWTool.err", "__CWProgress"}});
+                                  "__CWTool.err", "__CWProgress", "__CWTitle.txt", "__CWTitle.png"}});
     return lanes;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 // How a video's or picture's picture is shown: its size once its pixels'
@@ -21,3 +22,11 @@ std::optional<PictureShape> ProbePictureShape(std::string_view path);
 // pieces rather than copying them), for a render that failed or was
 // cancelled. A finished render's pieces are removed by its finishing run.
 void ForgetJoinedPieces();
+
+// The program that draws a crouton's title into a picture the encode lays
+// over the video (built and installed with the windowed programs).
+inline constexpr const char* kTitleProgramName = "clipweaver-title";
+// Where it is: $CLIPWEAVER_TITLE_PROGRAM when that is set, else beside the
+// running program, else where the package installs it; none when it is not
+// there to be run.
+std::optional<std::string> TitleProgram();

@@ -13,6 +13,7 @@
 // once.
 
 #include "tools/tool_plan_parts.h"
+#include "tools/tool_plan_look.h"
 
 #include "os/format.h"
 
@@ -463,6 +464,7 @@ struct PieceEncode {
     Rate rate;
     long long sampleRate = 0;
     PieceFacts piece;
+    LineLook look; // the crouton's volume, title, pan and zoom
 
     // The piece of `frames`, with sound or without.
     void Measure(long long frames, bool sound)
@@ -478,12 +480,12 @@ struct PieceEncode {
     void Finish(ToolPlan& plan, std::vector<std::string> argv, const std::string& filters, const std::string& soundMap,
         const std::string& soundFirst, const std::string& output, const LineFacts& facts) const
     {
-        Append(argv, PiecePicture(filters, rate, piece.frames));
+        Append(argv, LookPicture(look, filters, piece, plan, argv));
         Append(argv, picture.encoding.arguments);
         if (soundMap.empty())
             argv.push_back("-an");
         else
-            Append(argv, PieceSound(soundMap, sampleRate, piece.samples, soundFirst));
+            Append(argv, PieceSound(soundMap, sampleRate, piece.samples, soundFirst + LookSound(look)));
         Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
         plan.runs.push_back(Planned(std::move(argv), output, facts, piece.frames, rate));
     }
@@ -492,7 +494,7 @@ struct PieceEncode {
 PieceEncode EncodeOf(const MencoderLine& line)
 {
     return {*Picture(line), *ParseRate(line.ValueOr("-ofps", "25")),
-        Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000), {}};
+        Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000), {}, ReadLineLook(line).value_or(LineLook{})};
 }
 
 // ---- video ------------------------------------------------------------
@@ -579,14 +581,14 @@ bool EncodesAlike(const MencoderLine& line)
 {
     static const std::set<std::string> understood = {"-o", "-oac", "-ovc", "-lavcopts", "-x264encopts", "-vf", "-ofps", "-fps", "-mc",
         "-ss", "-audio-delay", "-endpos", "-srate", "-audiofile", "-mf", "-audio-demuxer", "-rawaudio", "-zoom",
-        "-nosound"};
+        "-nosound", "-volume", "-title", "-panzoom"};
     const std::string ovc = line.ValueOr("-ovc", "");
     if (line.inputs.size() != 1 || (ovc != "lavc" && ovc != "x264") || !line.Has("-o") || !OnlyOptions(line, understood)
         || line.Has(ovc == "lavc" ? "-x264encopts" : "-lavcopts"))
         return false;
     const std::optional<double> delay = ParseNumber(line.ValueOr("-audio-delay", "0"));
     const std::string oac = line.ValueOr("-oac", "pcm");
-    return Picture(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25"))
+    return Picture(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25")) && ReadLineLook(line)
         && (line.Has("-nosound") || oac == "pcm" || oac == "lavc" || oac == "mp3lame")
         && ParseNumber(line.ValueOr("-srate", "44100")).value_or(0) >= 1000
         && ParseNumber(line.ValueOr("-srate", "44100")).value_or(0) <= 384000;

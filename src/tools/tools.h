@@ -46,7 +46,7 @@ inline constexpr std::string_view kValueOptions[] = {
     "-endpos", "-frames", "-audio-delay", "-delay", "-srate", "-audiofile", "-audio-demuxer",
     "-rawaudio", "-rawvideo", "-demuxer", "-mf", "-input", "-playlist", "-sub", "-aid", "-vid",
     "-sid", "-alang", "-slang", "-volume", "-speed", "-loop", "-cache", "-geometry",
-    "-dumpfile", "-channels", "-passlogfile", "-sb", "-faacopts", "-lavfopts",
+    "-dumpfile", "-channels", "-passlogfile", "-sb", "-faacopts", "-lavfopts", "-title", "-panzoom",
 };
 // Whether an MPlayer or mencoder option takes the next word as its value.
 bool TakesValue(std::string_view option);
