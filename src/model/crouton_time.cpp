@@ -4,6 +4,7 @@
 #include "model/crouton_time.h"
 
 #include "model/imageseq.h"
+#include "model/look.h"
 #include "model/project_view.h"
 #include "model/tables.h"
 #include "os/exec.h"
@@ -177,9 +178,13 @@ double ProjectRenderedSeconds(const Project& project)
 {
     const std::optional<double> rate = ProjectOutputRate(project);
     double seconds = 0.0;
+    std::vector<double> lengths;
     for (const ListNode* node = project.croutons.get(); node != nullptr && rate; node = node->next.get()) {
-        if (node->node && !node->node->loadProblem)
-            seconds += RenderedSeconds(*node->node, *rate);
+        lengths.push_back(node->node && !node->node->loadProblem ? RenderedSeconds(*node->node, *rate) : 0.0);
+        seconds += lengths.back();
     }
+    // Croutons that overlap in a transition shorten the project.
+    for (const double overlap : JoinOverlaps(project, lengths))
+        seconds -= overlap;
     return seconds;
 }

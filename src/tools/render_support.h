@@ -21,3 +21,10 @@ std::optional<PictureShape> ProbePictureShape(std::string_view path);
 // pieces rather than copying them), for a render that failed or was
 // cancelled. A finished render's pieces are removed by its finishing run.
 void ForgetJoinedPieces();
+
+// Where a crouton's encode whose line asks "-head S" or "-tail S" writes the
+// stretches it gives to the transitions before and after it: short
+// lossless pieces at the piece's size, rate and sound, beside its piece (in
+// a render's lane of T:, each encode's own).
+inline constexpr std::string_view kHeadStretch = "T:__CWHead";
+inline constexpr std::string_view kTailStretch = "T:__CWTail";
