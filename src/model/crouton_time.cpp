@@ -4,6 +4,7 @@
 #include "model/crouton_time.h"
 
 #include "model/imageseq.h"
+#include "model/look.h"
 #include "model/project_view.h"
 #include "model/tables.h"
 #include "os/exec.h"

@@ -49,3 +49,8 @@ std::string FrameFilters(LONG width, LONG height, double display, const std::opt
 std::string JoinCommand(std::string_view output, std::string_view assembled, std::string_view piece);
 std::string SoundtrackCommand(std::string_view silentVideo, std::string_view soundtrack, std::string_view output);
 std::string FinishCommand(std::string_view output, std::string_view finishVideo);
+// The transition piece `output` from the tail of one crouton and the head of
+// the next: ffmpeg's xfade transition `xfade` over `seconds`, encoded with
+// the croutons' encoder options `encoder`.
+std::string TransitionCommand(std::string_view output, std::string_view tail, std::string_view head,
+                              std::string_view xfade, double seconds, std::string_view encoder);

@@ -430,6 +430,10 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     }
     kprintf("Executing %s", command.c_str());
     run.command = std::move(command);
+    run.encoder = "-oac pcm -srate 44100 " + WithBitrate(isVideo ? kind.videoEncoder : kind.imageEncoder, bitrate) + aspect
+                  + " -vf scale=" + std::to_string(width) + ":" + std::to_string(height)
+                  + (declared && !kind.aspectInLavcopts ? ",dsize=" + shapeText : std::string()) + ",harddup -ofps "
+                  + *rateText + (silent ? " -nosound" : "");
     return run;
 }
 

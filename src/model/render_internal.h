@@ -20,6 +20,9 @@ struct CroutonRun {
     std::string refusal; // why nothing was run, in plain words
     bool setting = false; // the refusal is the project's (a custom size or rate), not the crouton's
     std::string command;  // the line that encodes it; empty when refused
+    // The encoder options of that line for a piece made beside it from
+    // pieces already at the output's size (a transition).
+    std::string encoder;
 };
 
 // Encodes one crouton with the settings of `project` into `filename`.
@@ -41,6 +44,32 @@ struct LookOptions {
     std::string refusal;
 };
 LookOptions LookOptionsOf(const PieceLook& piece, const Crouton& crouton, const Project& project);
+
+// ---- transitions between croutons (render_join.cpp) ----
+
+// Where a transition's piece is made before it is joined.
+inline constexpr const char* kTransitionPiece = "T:__CWTransition";
+// Whether a crouton's piece has a transition before it (its head).
+bool HasTransitionBefore(const PieceLook& piece);
+// What became of making a transition piece: `ran` false when there was
+// nothing to make it from (a crouton too short to give a frame), which
+// joins the two croutons with a cut.
+struct TransitionRun {
+    bool ran = false;
+    LONG code = 0;
+    std::string kind; // as the messages name it ("dissolve")
+};
+// Makes kTransitionPiece from the tail the crouton before kept and the head
+// of crouton `index` (counted from 1) with `encoder`, the crouton's encoder
+// options; the stretches go. Runs in the crouton's lane.
+TransitionRun MakeTransition(const PieceLook& piece, const std::string& encoder, int index);
+// Once a crouton is taken, in its lane: the tail it gave to the transition
+// after it is moved out of the lane until the next crouton is taken.
+void KeepTail(const PieceLook& piece);
+// The stretches of the lane open (before a crouton is encoded in it).
+void ForgetStretches();
+// The transition files outside the lanes (a render's start and end).
+void ForgetTransitions();
 
 // GenerateSilence that says whether the whole file reached the disk; a
 // file that did not is removed.

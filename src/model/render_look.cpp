@@ -9,6 +9,7 @@
 #include "tools/render_support.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -132,12 +133,36 @@ struct LookRow {
     void (*add)(const PieceLook& piece, const Crouton& crouton, const Project& project, LookOptions& into);
 };
 
+// " -NAME S" for a length of time that is used.
+void AddSeconds(const char* name, double seconds, LookOptions& into)
+{
+    // An hour is longer than any fade or transition; what is no time adds nothing.
+    if (std::isfinite(seconds) && seconds > 0)
+        into.options += std::string(" ") + name + " " + SecondsText(std::min(seconds, 3600.0));
+}
+
+// From black at the piece's start and to black at its end, picture and sound.
+void AddFades(const PieceLook& piece, const Crouton&, const Project&, LookOptions& into)
+{
+    AddSeconds("-fadein", piece.look.fadeIn, into);
+    AddSeconds("-fadeout", piece.look.fadeOut, into);
+}
+
+// The stretches the piece gives to the transitions before and after it.
+void AddJoins(const PieceLook& piece, const Crouton&, const Project&, LookOptions& into)
+{
+    AddSeconds("-head", IsCut(piece.before) ? 0.0 : piece.head, into);
+    AddSeconds("-tail", IsCut(piece.after) ? 0.0 : piece.tail, into);
+}
+
 const std::vector<LookRow>& LookRows()
 {
     static const std::vector<LookRow> rows = {
+        {"fades", AddFades},
         {"volume", AddVolume},
         {"title", AddTitle},
         {"panzoom", AddPanZoom},
+        {"joins", AddJoins},
     };
     return rows;
 }

@@ -157,22 +157,25 @@ private:
 };
 
 // Where each run of a step moves the step's bar: the crouton's encoding
-// takes most of it, its join a little, and the last step also holds the
-// soundtrack run and the finishing run.
+// takes most of it, the transition before it and its join a little, and
+// the last step also holds the soundtrack run and the finishing run.
 struct StepParts {
     double encodeEnd = 1.0;
+    double transitionEnd = 1.0;
     double joinEnd = 1.0;
     double soundtrackEnd = 1.0;
 };
 
-StepParts PartsOf(int index, bool last, bool silent)
+StepParts PartsOf(int index, bool last, bool silent, bool transition)
 {
     const double encode = 6.0;
+    const double made = transition ? 2.0 : 0.0;
     const double join = index > 1 ? 1.0 : 0.0;
     const double soundtrack = last && silent ? 2.0 : 0.0;
     const double finish = last ? 2.0 : 0.0;
-    const double total = encode + join + soundtrack + finish;
-    return {encode / total, (encode + join) / total, (encode + join + soundtrack) / total};
+    const double total = encode + made + join + soundtrack + finish;
+    return {encode / total, (encode + made) / total, (encode + made + join) / total,
+            (encode + made + join + soundtrack) / total};
 }
 
 // How many croutons are encoded side by side: one per processor (an
@@ -194,7 +197,8 @@ std::vector<TemporaryLane> RenderLanes()
         // The tools' own scratch files of a lane are named the same way, so
         // that the render's clean-up takes them too.
         lanes.push_back({number, {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw", "__CWTool.out",
-                                  "__CWTool.err", "__CWProgress", "__CWTitle.txt", "__CWTitle.png"}});
+                                  "__CWTool.err", "__CWProgress", "__CWTitle.txt", "__CWTitle.png",
+                                  std::string(kHeadStretch.substr(2)), std::string(kTailStretch.substr(2))}});
     return lanes;
 }
 
@@ -241,6 +245,7 @@ public:
         // No piece of an earlier render may pass for this one's.
         for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo})
             DeleteFile(piece);
+        ForgetTransitions();
         for (const TemporaryLane& lane : lanes_) {
             const InTemporaryLane inLane(lane);
             DeleteFile(kTempVideo);
@@ -333,7 +338,7 @@ private:
         // A cancel may come with the step's start.
         if (CheckCancel())
             return false;
-        parts_ = PartsOf(piece.index, piece.index == count_, silent_);
+        parts_ = PartsOf(piece.index, piece.index == count_, silent_, HasTransitionBefore(LookOf(piece.index - 1)));
         WorkPart(0.0, parts_.encodeEnd);
         current_ = piece.index;
         return true;
@@ -359,7 +364,11 @@ private:
         const std::string file = n == 0 ? target : std::string(kTempVideo);
         if (n == 0)
             DeleteFile(target);
-        piece.run = PlanCroutonEncode(project_, crouton, file, silent_, LookOf(n));
+        const PieceLook look = LookOf(n);
+        // No stretch of an earlier crouton in this lane may pass for this one's.
+        if (look.head > 0 || look.tail > 0)
+            ForgetStretches();
+        piece.run = PlanCroutonEncode(project_, crouton, file, silent_, look);
         piece.trace = hold.Take();
         if (!piece.run.command.empty())
             piece.command = std::make_unique<CommandRun>(piece.run.command, lane);
@@ -396,6 +405,10 @@ private:
             TakeFirst(piece.crouton, piece.run, target);
         else
             TakeLater(piece.index, piece.crouton, piece.run, target);
+        // The lane goes to a later crouton: the tail this one gave to the
+        // transition after it waits outside it.
+        if (Going())
+            KeepTail(LookOf(piece.index - 1));
     }
 
     // The croutons still on their way when the render ends early: their
@@ -462,7 +475,9 @@ private:
             return;
         }
         WorkWithin(1.0);
-        WorkPart(parts_.encodeEnd, parts_.joinEnd);
+        if (!JoinTransition(index, crouton, run, target))
+            return;
+        WorkPart(parts_.transitionEnd, parts_.joinEnd);
         if (target == output_)
             kept_.Writing(true);
         const bool joined = AppendVideo(target, kTempVideo) != FALSE;
@@ -477,6 +492,42 @@ private:
             return;
         }
         WorkWithin(1.0);
+    }
+
+    // The transition from the crouton before into this one, made from the
+    // tail kept of that one and this one's head, is joined before this
+    // one's piece. A join that is a cut has none.
+    bool JoinTransition(int index, const Crouton* crouton, const CroutonRun& run, const std::string& target)
+    {
+        const PieceLook look = LookOf(index - 1);
+        if (!HasTransitionBefore(look))
+            return true;
+        WorkPart(parts_.encodeEnd, parts_.transitionEnd);
+        const TransitionRun made = MakeTransition(look, run.encoder, index);
+        if (CheckCancel())
+            return false;
+        if (!made.ran)
+            return true;
+        const std::string what = CroutonPrefix(index, crouton) + " could not be joined: the " + made.kind + " before it";
+        if (made.code != 0 || !BigEnough(kTransitionPiece)) {
+            failure_ = what + " could not be made: " + FailureReason(kTransitionPiece, {}, made.code) + ".";
+            return false;
+        }
+        WorkWithin(0.5);
+        if (target == output_)
+            kept_.Writing(true);
+        const bool joined = AppendVideo(target, kTransitionPiece) != FALSE;
+        if (joined && target == output_)
+            kept_.Writing(false);
+        DeleteFile(kTransitionPiece);
+        if (CheckCancel())
+            return false;
+        if (!joined) {
+            failure_ = what + " could not be joined to the video: " + FailureReason(target, {}, -1) + ".";
+            return false;
+        }
+        WorkWithin(1.0);
+        return true;
     }
 
     // The piece tests, with the traces they have always had.
@@ -564,6 +615,7 @@ private:
         // no pieces, and the old file as it was.
         for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo, kSilentVideo})
             DeleteFile(piece);
+        ForgetTransitions();
         ForgetJoinedPieces();
         const std::string kept = kept_.PutBack();
         if (cancelled_) {

@@ -30,3 +30,10 @@ inline constexpr const char* kTitleProgramName = "clipweaver-title";
 // running program, else where the package installs it; none when it is not
 // there to be run.
 std::optional<std::string> TitleProgram();
+
+// Where a crouton's encode whose line asks "-head S" or "-tail S" writes the
+// stretches it gives to the transitions before and after it: short
+// lossless pieces at the piece's size, rate and sound, beside its piece (in
+// a render's lane of T:, each encode's own).
+inline constexpr std::string_view kHeadStretch = "T:__CWHead";
+inline constexpr std::string_view kTailStretch = "T:__CWTail";

@@ -166,7 +166,7 @@ std::optional<PieceFacts> ReadPieceTag(std::string_view text)
     facts.sampleRate = *sampleRate;
     facts.samples = *samples;
     if (pairs.count("c") != 0) {
-        if (pairs["c"] != "h264" && pairs["c"] != "vp9")
+        if (pairs["c"] != "h264" && pairs["c"] != "vp9" && pairs["c"] != "utvideo")
             return std::nullopt;
         facts.codec = pairs["c"];
     }

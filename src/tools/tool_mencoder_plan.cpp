@@ -89,10 +89,14 @@ std::vector<std::string> PieceSound(const std::string& map, long long sampleRate
     const std::string& first)
 {
     const std::string rate = std::to_string(sampleRate);
-    return {"-map", map, "-af",
-        first + "aresample=" + rate + ":async=1:first_pts=0,aformat=sample_fmts=s16:channel_layouts=stereo,apad,atrim=end_sample="
-            + std::to_string(samples),
-        "-c:a", "pcm_s16le", "-ar", rate, "-ac", "2"};
+    return {"-map", map, "-af", SoundChain(sampleRate, samples, first), "-c:a", "pcm_s16le", "-ar", rate, "-ac", "2"};
+}
+
+std::string SoundChain(long long sampleRate, long long samples, const std::string& first)
+{
+    return first + "aresample=" + std::to_string(sampleRate)
+        + ":async=1:first_pts=0,aformat=sample_fmts=s16:channel_layouts=stereo,apad,atrim=end_sample="
+        + std::to_string(samples);
 }
 
 // A picture of exactly `frames` frames: the last one is held if the source
@@ -101,9 +105,12 @@ std::vector<std::string> PieceSound(const std::string& map, long long sampleRate
 // which would cut the sound short.
 std::vector<std::string> PiecePicture(const std::string& filters, const Rate& rate, long long frames)
 {
-    return {"-map", "0:v:0", "-vf",
-        filters + ",fps=" + rate.Text() + ",tpad=stop=-1:stop_mode=clone,trim=end_frame=" + std::to_string(frames),
-        "-fps_mode", "cfr"};
+    return {"-map", "0:v:0", "-vf", PictureChain(filters, rate, frames), "-fps_mode", "cfr"};
+}
+
+std::string PictureChain(const std::string& filters, const Rate& rate, long long frames)
+{
+    return filters + ",fps=" + rate.Text() + ",tpad=stop=-1:stop_mode=clone,trim=end_frame=" + std::to_string(frames);
 }
 
 PlannedRun Planned(std::vector<std::string> argv, const std::string& output, const LineFacts& facts,
@@ -465,6 +472,7 @@ struct PieceEncode {
     long long sampleRate = 0;
     PieceFacts piece;
     LineLook look; // the crouton's volume, title, pan and zoom
+    PieceJoins joins; // its fades, and the stretches it gives to transitions
 
     // The piece of `frames`, with sound or without.
     void Measure(long long frames, bool sound)
@@ -480,6 +488,13 @@ struct PieceEncode {
     void Finish(ToolPlan& plan, std::vector<std::string> argv, const std::string& filters, const std::string& soundMap,
         const std::string& soundFirst, const std::string& output, const LineFacts& facts) const
     {
+        if (joins.Used()) {
+            const std::string moved = LookChain(look, filters, piece);
+            const std::string overlay = LookOverlay(look, piece, plan, argv);
+            return FinishJoinedPiece(plan, std::move(argv),
+                {moved, soundMap, soundFirst + LookSound(look), output, piece, picture.encoding.arguments, overlay},
+                joins, facts);
+        }
         Append(argv, LookPicture(look, filters, piece, plan, argv));
         Append(argv, picture.encoding.arguments);
         if (soundMap.empty())
@@ -494,8 +509,25 @@ struct PieceEncode {
 PieceEncode EncodeOf(const MencoderLine& line)
 {
     return {*Picture(line), *ParseRate(line.ValueOr("-ofps", "25")),
-        Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000), {}, ReadLineLook(line).value_or(LineLook{})};
+        Whole(*ParseNumber(line.ValueOr("-srate", "44100")), 384000), {}, ReadLineLook(line).value_or(LineLook{}),
+        ReadPieceJoins(line).value_or(PieceJoins{})};
 }
+
+} // namespace
+
+std::optional<PieceEncoder> planning::EncoderOf(const MencoderLine& line)
+{
+    const auto picture = Picture(line);
+    const auto rate = ParseRate(line.ValueOr("-ofps", "25"));
+    const auto sampleRate = ParseNumber(line.ValueOr("-srate", "44100"));
+    if (!picture || !rate || !sampleRate || *sampleRate < 1000 || *sampleRate > 384000)
+        return std::nullopt;
+    PieceEncoder encoder{PieceOf(*picture, *rate), picture->encoding.arguments};
+    encoder.format.sampleRate = line.Has("-nosound") ? 0 : Whole(*sampleRate, 384000);
+    return encoder;
+}
+
+namespace {
 
 // ---- video ------------------------------------------------------------
 
@@ -581,7 +613,7 @@ bool EncodesAlike(const MencoderLine& line)
 {
     static const std::set<std::string> understood = {"-o", "-oac", "-ovc", "-lavcopts", "-x264encopts", "-vf", "-ofps", "-fps", "-mc",
         "-ss", "-audio-delay", "-endpos", "-srate", "-audiofile", "-mf", "-audio-demuxer", "-rawaudio", "-zoom",
-        "-nosound", "-volume", "-title", "-panzoom"};
+        "-nosound", "-fadein", "-fadeout", "-volume", "-title", "-panzoom", "-head", "-tail"};
     const std::string ovc = line.ValueOr("-ovc", "");
     if (line.inputs.size() != 1 || (ovc != "lavc" && ovc != "x264") || !line.Has("-o") || !OnlyOptions(line, understood)
         || line.Has(ovc == "lavc" ? "-x264encopts" : "-lavcopts"))
@@ -589,6 +621,7 @@ bool EncodesAlike(const MencoderLine& line)
     const std::optional<double> delay = ParseNumber(line.ValueOr("-audio-delay", "0"));
     const std::string oac = line.ValueOr("-oac", "pcm");
     return Picture(line) && delay && *delay == 0 && ParseRate(line.ValueOr("-ofps", "25")) && ReadLineLook(line)
+        && ReadPieceJoins(line)
         && (line.Has("-nosound") || oac == "pcm" || oac == "lavc" || oac == "mp3lame")
         && ParseNumber(line.ValueOr("-srate", "44100")).value_or(0) >= 1000
         && ParseNumber(line.ValueOr("-srate", "44100")).value_or(0) <= 384000;
@@ -755,6 +788,7 @@ const std::vector<MencoderOperation>& MencoderOperations()
     using namespace planning;
     static const std::vector<MencoderOperation> operations = {
         {"join", RecognisesJoin, JoinInputs, PlanJoin},
+        {"transition", RecognisesTransition, JoinInputs, PlanTransition},
         {"finish", RecognisesFinish, FirstInput, PlanFinish},
         {"soundtrack", RecognisesSoundtrack, FirstInput, PlanSoundtrack},
         {"images", RecognisesImages, NoInputs, PlanImages},

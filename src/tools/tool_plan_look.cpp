@@ -194,18 +194,30 @@ std::optional<LineLook> ReadLineLook(const MencoderLine& line)
     return look;
 }
 
-std::vector<std::string> LookPicture(const LineLook& look, const std::string& filters, const PieceFacts& piece,
-    ToolPlan& plan, std::vector<std::string>& inputs)
+std::string LookChain(const LineLook& look, const std::string& filters, const PieceFacts& piece)
 {
-    const std::string chain = look.move ? Moved(filters, look.move->first, look.move->second, piece) : filters;
-    std::vector<std::string> picture = PiecePicture(chain, piece.rate, piece.frames);
+    return look.move ? Moved(filters, look.move->first, look.move->second, piece) : filters;
+}
+
+std::string LookOverlay(const LineLook& look, const PieceFacts& piece, ToolPlan& plan, std::vector<std::string>& inputs)
+{
     if (!look.title)
-        return picture;
+        return {};
     const std::string settings = ToolPath(*look.title);
     const std::string drawn = RunScratchFile("__CWTitle.png");
     plan.runs.push_back(TitleRun(settings, drawn, piece));
     const std::size_t input = InputCount(inputs);
     Append(inputs, {"-loop", "1", "-framerate", piece.rate.Text(), "-i", FileArgument(drawn)});
+    return TitleGraph(ReadTitleTiming(settings), piece, input);
+}
+
+std::vector<std::string> LookPicture(const LineLook& look, const std::string& filters, const PieceFacts& piece,
+    ToolPlan& plan, std::vector<std::string>& inputs)
+{
+    std::vector<std::string> picture = PiecePicture(LookChain(look, filters, piece), piece.rate, piece.frames);
+    const std::string overlay = LookOverlay(look, piece, plan, inputs);
+    if (overlay.empty())
+        return picture;
     // The piece's picture as PiecePicture makes it, its time starting at 0
     // as the title's does, then the title over it.
     std::string source = "0:v:0";
@@ -215,8 +227,7 @@ std::vector<std::string> LookPicture(const LineLook& look, const std::string& fi
             picture[i + 1] = "[titled]";
         } else if (picture[i] == "-vf") {
             picture[i] = "-filter_complex";
-            picture[i + 1] = "[" + source + "]" + picture[i + 1] + ",setpts=PTS-STARTPTS[piece];"
-                + TitleGraph(ReadTitleTiming(settings), piece, input);
+            picture[i + 1] = "[" + source + "]" + picture[i + 1] + ",setpts=PTS-STARTPTS[piece];" + overlay;
         }
     }
     return picture;

@@ -33,6 +33,13 @@ std::optional<LineLook> ReadLineLook(const MencoderLine& line);
 // encode, and its picture into `inputs`.
 std::vector<std::string> LookPicture(const LineLook& look, const std::string& filters, const PieceFacts& piece,
     ToolPlan& plan, std::vector<std::string>& inputs);
+// The picture's filters with its pan and zoom (the filters as they are
+// without one).
+std::string LookChain(const LineLook& look, const std::string& filters, const PieceFacts& piece);
+// The graph that lays the title over the picture labelled "[piece]" and
+// labels the result "[titled]"; empty without a title. The title's run goes
+// into `plan` before the encode, and its picture into `inputs`.
+std::string LookOverlay(const LineLook& look, const PieceFacts& piece, ToolPlan& plan, std::vector<std::string>& inputs);
 // The filters the piece's sound takes first, each ending in a comma.
 std::string LookSound(const LineLook& look);
 

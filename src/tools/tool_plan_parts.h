@@ -28,6 +28,9 @@ std::vector<std::string> PieceSound(const std::string& map, long long sampleRate
     const std::string& first = {});
 // A picture of exactly `frames` frames.
 std::vector<std::string> PiecePicture(const std::string& filters, const Rate& rate, long long frames);
+// The filters of PiecePicture and PieceSound alone, for a graph of one's own.
+std::string PictureChain(const std::string& filters, const Rate& rate, long long frames);
+std::string SoundChain(long long sampleRate, long long samples, const std::string& first = {});
 PlannedRun Planned(std::vector<std::string> argv, const std::string& output, const LineFacts& facts,
     long long frames, const Rate& rate);
 // The file a run writes: the output, or a scratch file when the output is
@@ -35,6 +38,49 @@ PlannedRun Planned(std::vector<std::string> argv, const std::string& output, con
 std::string RunTarget(ToolPlan& plan, const std::string& output, const std::vector<std::string>& reads,
     const LineFacts& facts);
 std::string StorePiece(const LineFacts& facts, long long number);
+
+// The piece a line's encoder settings make (size, rate, codec, shape and
+// sound rate; no length) and the encoder's arguments; none when the line's
+// settings are none the tool knows.
+struct PieceEncoder {
+    PieceFacts format;
+    std::vector<std::string> arguments;
+};
+std::optional<PieceEncoder> EncoderOf(const MencoderLine& line);
+
+// What a crouton line's look asks of its piece (tool_plan_join.cpp), in
+// seconds: fades from and to black, and the head and tail it gives to the
+// transitions either side, written apart as short lossless pieces at
+// "T:__CWHead" and "T:__CWTail" (kHeadStretch, kTailStretch).
+struct PieceJoins {
+    double fadeIn = 0;
+    double fadeOut = 0;
+    double head = 0;
+    double tail = 0;
+    bool Used() const { return fadeIn > 0 || fadeOut > 0 || head > 0 || tail > 0; }
+};
+// None when one of the values is no number of seconds.
+std::optional<PieceJoins> ReadPieceJoins(const MencoderLine& line);
+// The output half of a piece's encode as PieceEncode makes it, with the
+// joins worked in: the whole stretch faded, then its head and tail cut off
+// into pieces of their own.
+struct PieceOutput {
+    std::string filters;    // the picture's, before its rate and length
+    std::string soundMap;   // empty: silent
+    std::string soundFirst; // the filters the sound takes first
+    std::string output;
+    PieceFacts piece;       // of the whole stretch
+    std::vector<std::string> encoder;
+    // The title laid over the picture: a graph from "[piece]" to "[titled]"
+    // (LookOverlay); empty for none.
+    std::string overlay;
+};
+void FinishJoinedPiece(ToolPlan& plan, std::vector<std::string> argv, const PieceOutput& out, const PieceJoins& joins,
+    const LineFacts& facts);
+// The transition between two croutons: the tail of one and the head of the
+// next, crossed by one of ffmpeg's xfade transitions, sound at equal power.
+bool RecognisesTransition(const MencoderLine& line);
+std::optional<ToolPlan> PlanTransition(const MencoderLine& line, const LineFacts& facts);
 
 // The operations on what the encodes wrote (tool_plan_assembly.cpp).
 bool RecognisesJoin(const MencoderLine& line);

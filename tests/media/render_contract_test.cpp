@@ -4,6 +4,7 @@
 // what the line asks: the frame's size, the rate, the codec and the sound.
 #include "media/preview.h"
 #include "model/render.h"
+#include "model/render_internal.h"
 #include "model/tables.h"
 #include "os/command.h"
 #include "os/format.h"
@@ -32,6 +33,7 @@ struct ContractRow {
     std::string output = "out.avi";
     std::string soundtrack;  // the crouton's own soundtrack
     bool silent = false;
+    PieceLook look;          // what the project's joins and fades ask of it
 };
 
 std::vector<ContractRow> Rows()
@@ -64,6 +66,19 @@ std::vector<ContractRow> Rows()
         add("no sound, .mp4", [](ContractRow& row) {
             row.silent = true;
             row.output = "out.mp4";
+        });
+        add("fades, head and tail", [](ContractRow& row) {
+            row.look.look.fadeIn = 1;
+            row.look.look.fadeOut = 0.5;
+            row.look.head = row.look.tail = 1.5;
+            row.look.before.kind = row.look.after.kind = "wipeleft";
+        });
+        add("fades, head and tail, no sound, .webm", [](ContractRow& row) {
+            row.look.look.fadeOut = 2;
+            row.look.tail = 0.2;
+            row.look.after.kind = "dissolve";
+            row.silent = true;
+            row.output = "out.webm";
         });
     }
     return rows;
@@ -108,6 +123,10 @@ TEST_F(RenderContract, EveryCroutonLineIsPlannedAsItAsks)
             ASSERT_EQ(tools.Encoder().size(), 1u);
             command = tools.Encoder().front();
         }
+        const render_detail::CroutonRun planned =
+            render_detail::PlanCroutonEncode(*gProject, crouton.get(), "T:__TempVideo", row.silent, row.look);
+        if (!(row.look.look == CroutonLook{}) || row.look.tail > 0)
+            command = planned.command;
         SCOPED_TRACE(command);
         ParsedCommand parsed;
         ASSERT_TRUE(ParseCommandLine(command, parsed));
@@ -172,6 +191,33 @@ TEST_F(RenderContract, EveryCroutonLineIsPlannedAsItAsks)
         EXPECT_EQ(piece->sampleRate == 0, row.silent);
         EXPECT_EQ(plan->runs.back().output.empty(), false);
         DeleteFile("T:__TempVideo");
+
+        // The transition beside it is encoded as its piece is, so that a
+        // join copies both alike.
+        const std::string transition =
+            TransitionCommand("T:__CWTransition", "T:__CWJoinTail", "T:__CWHead", "fade", 1, planned.encoder);
+        SCOPED_TRACE(transition);
+        ASSERT_TRUE(ParseCommandLine(transition, parsed));
+        const auto transitionLine = cwtools::ReadMencoderLine(parsed.arguments, parsed.quoted);
+        ASSERT_TRUE(transitionLine);
+        const cwtools::MencoderOperation* made = cwtools::RecogniseMencoderLine(*transitionLine);
+        ASSERT_TRUE(made) << "the line would run the host's mencoder";
+        EXPECT_STREQ(made->name, "transition");
+        cwtools::FileFacts stretch;
+        stretch.kind = cwtools::FileFacts::Kind::Piece;
+        stretch.piece = *piece;
+        stretch.piece.codec = "utvideo";
+        for (const std::string& input : transitionLine->inputs) {
+            facts.hostPaths[input] = "/t/" + input;
+            facts.files["/t/" + input] = stretch;
+        }
+        const auto transitionPlan = made->plan(*transitionLine, facts);
+        ASSERT_TRUE(transitionPlan) << "the tool refuses a line the render wrote";
+        const std::vector<std::string>& argv = transitionPlan->runs.back().run.argv;
+        const auto tag = std::find_if(argv.begin(), argv.end(),
+                                      [](const std::string& word) { return cwtools::ReadPieceTag(word).has_value(); });
+        ASSERT_NE(tag, argv.end());
+        EXPECT_TRUE(cwtools::ReadPieceTag(*tag)->SameFormat(*piece));
     }
 }
 

@@ -38,6 +38,13 @@ std::string VideoLine(const std::string& rate, const std::string& rest)
     return "mencoder \"RAM:clip.avi\" -o \"T:__TempVideo\" " + kPieceOptions + "-ofps " + rate + " " + rest;
 }
 
+std::string TransitionLine(const std::string& transition)
+{
+    return "mencoder \"T:__CWJoinTail\" \"T:__CWHead\" -o \"T:__CWTransition\" -transition " + transition
+           + " -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:mbd=2:trell:vbitrate=915000 "
+             "-vf scale=640:480,harddup -ofps 25.000000";
+}
+
 struct RecogniseRow {
     const char* what;
     std::string command;
@@ -82,6 +89,12 @@ TEST(ToolPlan, EachRenderLineHasItsOperation)
         {"placed expand", "mencoder a.avi -o b.avi -ovc lavc -vf scale=320:240,expand=640:360:0:0\n", ""},
         {"sound delayed", VideoLine("25.000000", "-ss 0 -audio-delay 1 -endpos 2 "), ""},
         {"sound filtered", VideoLine("25.000000", "-ss 0 -af volume=2 -endpos 2 "), ""},
+        {"faded crouton with head and tail", VideoLine("25.000000", "-ss 0 -endpos 4 -fadein 1 -fadeout 0.5 -head 1 -tail 2 "),
+         "video"},
+        {"fade of no time", VideoLine("25.000000", "-ss 0 -endpos 4 -fadein soon "), ""},
+        {"transition", TransitionLine("fade:1"), "transition"},
+        {"transition whose name would add filters", TransitionLine("fade,split:1"), ""},
+        {"transition of no time", TransitionLine("fade:0"), ""},
     };
     for (const RecogniseRow& row : rows)
         EXPECT_EQ(Operation(row.command), row.operation) << row.what;
