@@ -754,7 +754,7 @@ const std::vector<MencoderOperation>& MencoderOperations()
     static const std::vector<MencoderOperation> operations = {
         {"join", RecognisesJoin, JoinInputs, PlanJoin},
         {"finish", RecognisesFinish, FirstInput, PlanFinish},
-        {"soundtrack", RecognisesSoundtrack, FirstInput, PlanSoundtrack},
+        {"soundtrack", RecognisesSoundtrack, SoundtrackInputs, PlanSoundtrack},
         {"images", RecognisesImages, NoInputs, PlanImages},
         {"video", RecognisesVideo, VideoInputs, PlanVideo},
     };
