@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 using render_test::SetField;
 using render_test::ToneLevel;
@@ -104,6 +108,76 @@ TEST_F(RenderedPreview, OutputIsUntouchedAndAPlainProjectPlaysItsSources)
     gProject->look.clipLevel = 0;
     PlayerAfterEvent(GADMSG_MAIN_PREVIEW);
     EXPECT_EQ(PlayerCurrentMedia().url.rfind("edl://", 0), 0u) << PlayerCurrentMedia().url;
+}
+
+} // namespace
+
+namespace {
+
+// With a face that posts to a loop (the windowed program), the preview is
+// made in the background: the player says so at once and plays it when the
+// posted work says it is made; a player closed meanwhile stays closed.
+class BackgroundPreview : public RenderedPreview {
+protected:
+    void SetUp() override
+    {
+        RenderedPreview::SetUp();
+        PlayerFace face;
+        face.post = [this](std::function<void()> work) {
+            const std::lock_guard lock(mutex_);
+            posted_.push_back(std::move(work));
+        };
+        SetPlayerFace(std::move(face));
+        PlayerAfterEvent(0); // the list's listener, as the loop installs it
+        gProject->look.clipLevel = 30;
+    }
+    void TearDown() override
+    {
+        RenderedPreview::TearDown();
+        SetPlayerFace({});
+    }
+    // Runs what was posted, as the loop would, until the player plays a file.
+    void LoopUntilPlaying()
+    {
+        for (int turn = 0; turn < 6000 && PlayerCurrentMedia().url.empty(); ++turn) {
+            std::vector<std::function<void()>> work;
+            {
+                const std::lock_guard lock(mutex_);
+                work.swap(posted_);
+            }
+            for (auto& item : work)
+                item();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    std::mutex mutex_;
+    std::vector<std::function<void()>> posted_;
+};
+
+TEST_F(BackgroundPreview, SaysSoWhileMakingAndThenPlaysIt)
+{
+    PreviewProject();
+    EXPECT_EQ(PlayerCurrent().problem.rfind("Making the preview", 0), 0u) << PlayerCurrent().problem;
+    EXPECT_TRUE(PlayerCurrentMedia().url.empty());
+    LoopUntilPlaying();
+    EXPECT_EQ(PlayerCurrent().problem, "");
+    EXPECT_NEAR(BeepUnderMusic(), -10.5, 1.5);
+}
+
+TEST_F(BackgroundPreview, ClosedWhileMakingItStaysClosed)
+{
+    PreviewProject();
+    PlayerClose();
+    // The making has ended with the close: nothing it posted opens the
+    // player again.
+    std::vector<std::function<void()>> work;
+    {
+        const std::lock_guard lock(mutex_);
+        work.swap(posted_);
+    }
+    for (auto& item : work)
+        item();
+    EXPECT_FALSE(PlayerIsOpen());
 }
 
 } // namespace
