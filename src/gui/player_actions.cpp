@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <ostream>
+#include <utility>
 
 namespace {
 
@@ -62,7 +63,8 @@ MadeFrom InputsOf(const Project& project, const PlayerMedia& plain)
 // what it was made from; the text the player shows meanwhile.
 std::unique_ptr<PreviewRender> gMaking;
 MadeFrom gMadeFrom;
-double gResumeAt = 0; // where a preview made again goes on playing
+double gResumeAt = 0; // where a preview made again goes on, and whether it played
+bool gResumePlaying = false;
 
 std::string MakingText(double progress)
 {
@@ -103,7 +105,10 @@ void MakingMoved()
     const PlayerMedia& playing = PlayerCurrentMedia();
     if (made.url == playing.url && made.problem == playing.problem)
         return; // already shown
+    const bool play = std::exchange(gResumePlaying, false) && made.problem.empty();
     PlayerOpen(std::move(made));
+    if (play)
+        PlayerSetPlaying(true);
 }
 
 // Makes the preview of a project that needs rendering, in the background
@@ -112,7 +117,9 @@ void MakePreview(const MadeFrom& inputs)
 {
     gMaking.reset();
     gMadeFrom = inputs;
-    gResumeAt = PlayerIsOpen() && PlayerCurrent().preview ? PlayerCurrent().position : 0.0;
+    const bool again = PlayerIsOpen() && PlayerCurrent().preview;
+    gResumeAt = again ? PlayerCurrent().position : 0.0;
+    gResumePlaying = again && PlayerCurrent().playing;
     PlayerMedia making;
     making.preview = true;
     making.shownName = gProject->projectName;
