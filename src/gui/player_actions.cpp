@@ -9,6 +9,8 @@
 #include "gui/vocabulary.h"
 #include "media/player.h"
 #include "media/player_media.h"
+#include "model/project_view.h"
+#include "model/render_preview.h"
 #include "os/dos.h"
 #include "os/format.h"
 
@@ -18,11 +20,120 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <memory>
 #include <ostream>
+#include <utility>
 
 namespace {
 
 LONG gHighlighted = -1; // the crouton list entry the preview last chose
+
+// What a rendered preview is made from: when any of it changes, it is made
+// again.
+struct MadeFrom {
+    std::string sources; // the croutons' stretches, as a plain preview plays them
+    std::vector<std::pair<std::string, std::string>> options;
+    int width = 0;
+    int height = 0;
+    double fps = 0;
+    LONG baudrate = 0;
+    std::string output;
+    std::string soundtrack;
+    std::optional<std::string> customFps;
+    ProjectLook look;
+    std::vector<CroutonLook> looks;
+    std::vector<std::string> names; // a title without a text of its own shows its crouton's name
+    bool operator==(const MadeFrom&) const = default;
+};
+
+MadeFrom InputsOf(const Project& project, const PlayerMedia& plain)
+{
+    const ProjectFields fields = ReadProjectFields();
+    MadeFrom inputs{plain.url + plain.problem, plain.options, plain.width, plain.height, plain.fps,
+                         project.baudrate, fields.outputFileName.value_or(""), fields.soundtrack.value_or(""),
+                         fields.customFps, project.look, {}, {}};
+    for (const ListNode* node = project.croutons.get(); node; node = node->next.get()) {
+        inputs.looks.push_back(node->node ? node->node->look : CroutonLook{});
+        inputs.names.push_back(node->node ? node->node->name.value_or("") : std::string());
+    }
+    return inputs;
+}
+
+// A preview rendered in the background, for a project whose look needs it;
+// what it was made from; the text the player shows meanwhile.
+std::unique_ptr<PreviewRender> gMaking;
+MadeFrom gMadeFrom;
+double gResumeAt = 0; // where a preview made again goes on, and whether it played
+bool gResumePlaying = false;
+
+std::string MakingText(double progress)
+{
+    return "Making the preview\u2026 " + std::to_string(static_cast<int>(std::floor(progress * 100))) + " %";
+}
+
+// The rendered preview as the player plays it: its crouton starts are the
+// pieces' lengths less the joins' overlaps.
+PlayerMedia MadeMedia(const Project& project, const PreviewRender& made, double start)
+{
+    PlayerMedia media;
+    media.preview = true;
+    media.shownName = project.projectName;
+    std::tie(media.width, media.height) = OutputFrameSize(project);
+    media.fps = ProjectMedia(project).fps;
+    if (!made.Problem().empty()) {
+        media.problem = made.Problem();
+        return media;
+    }
+    media.url = made.File();
+    media.joins = made.Starts();
+    media.croutons = made.Positions();
+    media.end = made.Length();
+    media.start = std::clamp(start, 0.0, media.end);
+    return media;
+}
+
+// The making moved on or ended: the player says how far, or plays it.
+void MakingMoved()
+{
+    if (!gMaking || !gProject || !PlayerIsOpen() || !PlayerCurrent().preview)
+        return;
+    if (!gMaking->Done()) {
+        PlayerTell(MakingText(gMaking->Progress()));
+        return;
+    }
+    PlayerMedia made = MadeMedia(*gProject, *gMaking, gResumeAt);
+    const PlayerMedia& playing = PlayerCurrentMedia();
+    if (made.url == playing.url && made.problem == playing.problem)
+        return; // already shown
+    const bool play = std::exchange(gResumePlaying, false) && made.problem.empty();
+    PlayerOpen(std::move(made));
+    if (play)
+        PlayerSetPlaying(true);
+}
+
+// Makes the preview of a project that needs rendering, in the background
+// where a face posts to the loop, else (a script) waiting for it.
+void MakePreview(const MadeFrom& inputs)
+{
+    gMaking.reset();
+    gMadeFrom = inputs;
+    const bool again = PlayerIsOpen() && PlayerCurrent().preview;
+    gResumeAt = again ? PlayerCurrent().position : 0.0;
+    gResumePlaying = again && PlayerCurrent().playing;
+    PlayerMedia making;
+    making.preview = true;
+    making.shownName = gProject->projectName;
+    std::tie(making.width, making.height) = OutputFrameSize(*gProject);
+    making.problem = MakingText(0.0);
+    PlayerOpen(std::move(making));
+    std::function<void()> wake;
+    if (auto post = PlayerPoster())
+        wake = [post] { post(MakingMoved); };
+    gMaking = std::make_unique<PreviewRender>(*gProject, std::move(wake));
+    if (!PlayerPoster())
+        gMaking->Wait();
+    MakingMoved();
+}
 
 // The preview's crouton is chosen in the list, quietly: the list does not
 // ask the player to jump to where it already is.
@@ -30,6 +141,9 @@ void FollowPreview(const PlayerState& state)
 {
     if (!state.open) {
         gHighlighted = -1;
+        // Closing the player ends a making that has not ended.
+        if (gMaking && !gMaking->Done())
+            gMaking.reset();
         return;
     }
     if (!state.preview || state.crouton < 0 || state.crouton == gHighlighted || !gCroutonList)
@@ -54,6 +168,13 @@ std::optional<double> JoinOf(LONG position)
 void RefreshPreview()
 {
     PlayerMedia media = ProjectMedia(*gProject);
+    if (PreviewNeedsRender(*gProject)) {
+        const MadeFrom inputs = InputsOf(*gProject, media);
+        if (!gMaking || !(inputs == gMadeFrom))
+            MakePreview(inputs);
+        return;
+    }
+    gMaking.reset();
     const PlayerMedia& playing = PlayerCurrentMedia();
     if (media.url == playing.url && media.problem == playing.problem && media.options == playing.options
         && media.width == playing.width && media.height == playing.height)
@@ -139,8 +260,20 @@ const std::map<std::string, PlayerAction>& PlayerActions()
 
 void PreviewProject()
 {
-    if (gProject)
-        PlayerOpen(ProjectMedia(*gProject));
+    if (!gProject)
+        return;
+    PlayerMedia media = ProjectMedia(*gProject);
+    if (PreviewNeedsRender(*gProject)) {
+        const MadeFrom inputs = InputsOf(*gProject, media);
+        // A preview made of the same project is played again.
+        if (gMaking && gMaking->Done() && gMaking->Problem().empty() && inputs == gMadeFrom)
+            PlayerOpen(MadeMedia(*gProject, *gMaking, 0.0));
+        else
+            MakePreview(inputs);
+        return;
+    }
+    gMaking.reset();
+    PlayerOpen(std::move(media));
 }
 
 void PlayerBeforeEvent(LONG id)
@@ -152,7 +285,12 @@ void PlayerBeforeEvent(LONG id)
 #else
     const bool render = id == GADMSG_MAIN_RENDER;
 #endif
-    if (!render || !PlayerIsOpen())
+    if (!render)
+        return;
+    // The preview's making uses the tools' store of pieces: it ends before
+    // a render begins.
+    gMaking.reset();
+    if (!PlayerIsOpen())
         return;
     if (PlayerCurrent().preview)
         PlayerClose();
@@ -195,6 +333,7 @@ void PlayerMark(bool isEnd)
 
 void PlayerQuit()
 {
+    gMaking.reset();
     PlayerClose();
     SetPlayerListener({});
 }

@@ -335,6 +335,16 @@ void PlayerClose()
         gListener(kClosed);
 }
 
+std::function<void(std::function<void()>)> PlayerPoster() { return gFace.post; }
+
+void PlayerTell(const std::string& text)
+{
+    if (!gPlayer || gPlayer->mpv || gPlayer->state.problem == text)
+        return;
+    gPlayer->state.problem = text;
+    Notify();
+}
+
 bool PlayerIsOpen() { return gPlayer != nullptr; }
 const PlayerState& PlayerCurrent() { return gPlayer ? gPlayer->state : kClosed; }
 const PlayerMedia& PlayerCurrentMedia() { return gPlayer ? gPlayer->media : kNoMedia; }

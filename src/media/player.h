@@ -67,6 +67,13 @@ bool PlayerIsOpen();
 const PlayerState& PlayerCurrent();
 const PlayerMedia& PlayerCurrentMedia();
 
+// The face's way of queuing work on the program's loop, callable from any
+// thread; empty when no face posts (the script driver, which waits instead).
+std::function<void(std::function<void()>)> PlayerPoster();
+// What a player that plays nothing says (a preview being made); the window
+// and the dump show it as they show a problem.
+void PlayerTell(const std::string& text);
+
 // Takes mpv's events and draws a waiting frame; the loop calls it when posted.
 void PlayerPump();
 

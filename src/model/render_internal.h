@@ -71,6 +71,20 @@ void ForgetStretches();
 // The transition files outside the lanes (a render's start and end).
 void ForgetTransitions();
 
+// Whether the croutons keep their own sound under the project's soundtrack
+// (its clip level is above 0): they are then encoded with it, and the
+// soundtrack step mixes it in.
+bool ClipSoundUnderSoundtrack(const Project& project);
+// The options the project's look adds to its soundtrack line, each with the
+// space before it (" -cliplevel 30 -duck -fit -fadein 1 -fadeout 2");
+// empty when it asks nothing new.
+std::string SoundtrackOptions(const Project& project);
+
+// How many croutons a render encodes side by side, and the names of T: each
+// of their lanes has of its own (dos.h).
+int RenderLaneCount();
+std::vector<std::string> RenderLaneNames();
+
 // GenerateSilence that says whether the whole file reached the disk; a
 // file that did not is removed.
 bool WriteSilence(std::string_view filename, float length);

@@ -166,39 +166,23 @@ struct StepParts {
     double soundtrackEnd = 1.0;
 };
 
-StepParts PartsOf(int index, bool last, bool silent, bool transition)
+StepParts PartsOf(int index, bool last, bool soundtrack, bool transition)
 {
     const double encode = 6.0;
     const double made = transition ? 2.0 : 0.0;
     const double join = index > 1 ? 1.0 : 0.0;
-    const double soundtrack = last && silent ? 2.0 : 0.0;
+    const double soundtrackPart = last && soundtrack ? 2.0 : 0.0;
     const double finish = last ? 2.0 : 0.0;
-    const double total = encode + made + join + soundtrack + finish;
+    const double total = encode + made + join + soundtrackPart + finish;
     return {encode / total, (encode + made) / total, (encode + made + join) / total,
-            (encode + made + join + soundtrack) / total};
+            (encode + made + join + soundtrackPart) / total};
 }
 
-// How many croutons are encoded side by side: one per processor (an
-// encoder keeps one core busy; its own threads gain less than a second
-// encode does), at most eight, so memory stays bounded whatever the
-// machine. CLIPWEAVER_RENDER_LANES sets it (tests, measurements).
 std::vector<TemporaryLane> RenderLanes()
 {
-    long count = static_cast<long>(std::thread::hardware_concurrency());
-    if (const char* text = std::getenv("CLIPWEAVER_RENDER_LANES")) {
-        char* end = nullptr;
-        const long asked = std::strtol(text, &end, 10);
-        if (end != text && asked > 0)
-            count = asked;
-    }
-    count = std::clamp(count, 1L, 8L);
     std::vector<TemporaryLane> lanes;
-    for (int number = 1; number <= count; ++number)
-        // The tools' own scratch files of a lane are named the same way, so
-        // that the render's clean-up takes them too.
-        lanes.push_back({number, {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw", "__CWTool.out",
-                                  "__CWTool.err", "__CWProgress", "__CWTitle.txt", "__CWTitle.png",
-                                  std::string(kHeadStretch.substr(2)), std::string(kTailStretch.substr(2))}});
+    for (int number = 1; number <= RenderLaneCount(); ++number)
+        lanes.push_back({number, RenderLaneNames()});
     return lanes;
 }
 
@@ -217,7 +201,8 @@ std::vector<std::string> SourcesOf(const Crouton* crouton)
 class ProjectRender {
 public:
     ProjectRender(Project& project, std::string output, int count, OutputClaimHandle claim)
-        : project_(project), output_(std::move(output)), count_(count), silent_(project.soundtrack.has_value()),
+        : project_(project), output_(std::move(output)), count_(count), soundtrack_(project.soundtrack.has_value()),
+          silent_(soundtrack_ && !ClipSoundUnderSoundtrack(project)),
           claim_(std::move(claim))
     {
     }
@@ -241,7 +226,9 @@ public:
             End();
             return;
         }
-        const std::string target = silent_ ? std::string(kSilentVideo) : output_;
+        // With a soundtrack the croutons go to "T:__SilentVideo", with their
+        // own sound when it stays under the soundtrack.
+        const std::string target = soundtrack_ ? std::string(kSilentVideo) : output_;
         // No piece of an earlier render may pass for this one's.
         for (const char* piece : {kTempVideo, kTempVideo2, kFinishVideo})
             DeleteFile(piece);
@@ -250,7 +237,7 @@ public:
             const InTemporaryLane inLane(lane);
             DeleteFile(kTempVideo);
         }
-        if (silent_)
+        if (soundtrack_)
             DeleteFile(kSilentVideo);
 
         ListNode* first = project_.croutons.get();
@@ -259,7 +246,7 @@ public:
 
         Walk(first, target);
 
-        if (!CheckCancel() && Going() && silent_)
+        if (!CheckCancel() && Going() && soundtrack_)
             LaySoundtrack();
         if (Going() && count_ == 0)
             failure_ = "There is nothing to render: the project has no croutons.";
@@ -338,7 +325,7 @@ private:
         // A cancel may come with the step's start.
         if (CheckCancel())
             return false;
-        parts_ = PartsOf(piece.index, piece.index == count_, silent_, HasTransitionBefore(LookOf(piece.index - 1)));
+        parts_ = PartsOf(piece.index, piece.index == count_, soundtrack_, HasTransitionBefore(LookOf(piece.index - 1)));
         WorkPart(0.0, parts_.encodeEnd);
         current_ = piece.index;
         return true;
@@ -559,7 +546,7 @@ private:
         WorkPart(parts_.joinEnd, parts_.soundtrackEnd);
         const std::string& soundtrack = *project_.soundtrack;
         kprintf("Rendering with soundtrack %s.\n", soundtrack.c_str());
-        const std::string command = SoundtrackCommand(kSilentVideo, soundtrack, output_);
+        const std::string command = SoundtrackCommand(kSilentVideo, soundtrack, output_) + SoundtrackOptions(project_);
         kprintf("Command is %s.\n", command.c_str());
         kept_.Writing(true);
         DeleteFile(output_);
@@ -632,7 +619,8 @@ private:
     Project& project_;
     const std::string output_;
     const int count_;
-    const bool silent_;
+    const bool soundtrack_;
+    const bool silent_; // the croutons are encoded without their sound
     const std::vector<TemporaryLane> lanes_ = RenderLanes();
     std::vector<bool> busy_ = std::vector<bool>(lanes_.size(), false);
     std::deque<Piece> pieces_;
@@ -646,6 +634,30 @@ private:
 };
 
 } // namespace
+
+// How many croutons are encoded side by side: one per processor (an
+// encoder keeps one core busy; its own threads gain less than a second
+// encode does), at most eight, so memory stays bounded whatever the
+// machine. CLIPWEAVER_RENDER_LANES sets it (tests, measurements).
+int render_detail::RenderLaneCount()
+{
+    long count = static_cast<long>(std::thread::hardware_concurrency());
+    if (const char* text = std::getenv("CLIPWEAVER_RENDER_LANES")) {
+        char* end = nullptr;
+        const long asked = std::strtol(text, &end, 10);
+        if (end != text && asked > 0)
+            count = asked;
+    }
+    return static_cast<int>(std::clamp(count, 1L, 8L));
+}
+
+std::vector<std::string> render_detail::RenderLaneNames()
+{
+    // The tools' own scratch files of a lane are named the same way, so
+    // that the render's clean-up takes them too.
+    return {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw", "__CWTool.out", "__CWTool.err", "__CWProgress",
+            "__CWTitle.txt", "__CWTitle.png", std::string(kHeadStretch.substr(2)), std::string(kTailStretch.substr(2))};
+}
 
 BOOL AppendVideo(std::string_view filename1, std::string_view filename2)
 {

@@ -115,7 +115,7 @@ std::optional<MencoderLine> ReadMencoderLine(const std::vector<std::string>& arg
             line.inputs.push_back(word);
             continue;
         }
-        if (word == "-zoom" || word == "-nosound") {
+        if (word == "-zoom" || word == "-nosound" || word == "-duck" || word == "-fit") {
             line.flags.insert(word);
             continue;
         }

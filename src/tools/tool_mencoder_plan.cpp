@@ -790,7 +790,7 @@ const std::vector<MencoderOperation>& MencoderOperations()
         {"join", RecognisesJoin, JoinInputs, PlanJoin},
         {"transition", RecognisesTransition, JoinInputs, PlanTransition},
         {"finish", RecognisesFinish, FirstInput, PlanFinish},
-        {"soundtrack", RecognisesSoundtrack, FirstInput, PlanSoundtrack},
+        {"soundtrack", RecognisesSoundtrack, SoundtrackInputs, PlanSoundtrack},
         {"images", RecognisesImages, NoInputs, PlanImages},
         {"video", RecognisesVideo, VideoInputs, PlanVideo},
     };

@@ -126,15 +126,6 @@ std::optional<ToolPlan> PlanJoin(const MencoderLine& line, const LineFacts& fact
 
 // ---- soundtrack and finish --------------------------------------------
 
-// The ffmpeg input that reads a piece, an assembly or another file, with
-// the length it holds.
-struct VideoInput {
-    std::vector<std::string> arguments;
-    std::vector<std::string> reads;
-    PieceFacts format; // frames: the whole length
-    bool ours = false;
-};
-
 std::optional<VideoInput> ReadVideo(const FileFacts& file, ToolPlan& plan, const LineFacts& facts)
 {
     VideoInput input;
@@ -177,16 +168,8 @@ std::optional<VideoInput> ReadVideo(const FileFacts& file, ToolPlan& plan, const
 bool RecognisesSoundtrack(const MencoderLine& line)
 {
     return line.inputs.size() == 1 && line.ValueOr("-ovc", "") == "copy" && line.Has("-audiofile") && line.Has("-o")
-        && OnlyOptions(line, {"-o", "-oac", "-ovc", "-audiofile"});
+        && OnlyOptions(line, {"-o", "-oac", "-ovc", "-audiofile", "-cliplevel", "-duck", "-fit", "-fadein", "-fadeout"});
 }
-
-// The start of a plan that writes one file from the line's video: the file,
-// the plan and how ffmpeg reads the video.
-struct VideoPlan {
-    const FileFacts* file;
-    ToolPlan plan;
-    VideoInput video;
-};
 
 std::optional<VideoPlan> OpenVideoPlan(const MencoderLine& line, const LineFacts& facts, const char* operation)
 {
@@ -203,6 +186,8 @@ std::optional<VideoPlan> OpenVideoPlan(const MencoderLine& line, const LineFacts
 
 std::optional<ToolPlan> PlanSoundtrack(const MencoderLine& line, const LineFacts& facts)
 {
+    if (AsksSoundMix(line))
+        return PlanSoundMix(line, facts);
     auto opened = OpenVideoPlan(line, facts, "soundtrack");
     if (!opened || opened->video.format.frames <= 0)
         return std::nullopt;

@@ -82,12 +82,34 @@ void FinishJoinedPiece(ToolPlan& plan, std::vector<std::string> argv, const Piec
 bool RecognisesTransition(const MencoderLine& line);
 std::optional<ToolPlan> PlanTransition(const MencoderLine& line, const LineFacts& facts);
 
+// The ffmpeg input that reads a piece, an assembly or another file, with
+// the length it holds.
+struct VideoInput {
+    std::vector<std::string> arguments;
+    std::vector<std::string> reads;
+    PieceFacts format; // frames: the whole length
+    bool ours = false;
+};
+// The start of a plan that writes one file from the line's video: the file,
+// the plan and how ffmpeg reads the video.
+struct VideoPlan {
+    const FileFacts* file;
+    ToolPlan plan;
+    VideoInput video;
+};
+std::optional<VideoPlan> OpenVideoPlan(const MencoderLine& line, const LineFacts& facts, const char* operation);
+
 // The operations on what the encodes wrote (tool_plan_assembly.cpp).
 bool RecognisesJoin(const MencoderLine& line);
 std::vector<std::string> JoinInputs(const MencoderLine& line);
 std::optional<ToolPlan> PlanJoin(const MencoderLine& line, const LineFacts& facts);
 bool RecognisesSoundtrack(const MencoderLine& line);
 std::optional<ToolPlan> PlanSoundtrack(const MencoderLine& line, const LineFacts& facts);
+// The soundtrack step with the croutons' own sound mixed under it, fitted to
+// the project or faded with it (tool_plan_soundtrack.cpp).
+std::vector<std::string> SoundtrackInputs(const MencoderLine& line);
+bool AsksSoundMix(const MencoderLine& line);
+std::optional<ToolPlan> PlanSoundMix(const MencoderLine& line, const LineFacts& facts);
 bool RecognisesFinish(const MencoderLine& line);
 std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& facts);
 

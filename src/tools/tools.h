@@ -47,7 +47,7 @@ inline constexpr std::string_view kValueOptions[] = {
     "-rawaudio", "-rawvideo", "-demuxer", "-mf", "-input", "-playlist", "-sub", "-aid", "-vid",
     "-sid", "-alang", "-slang", "-volume", "-speed", "-loop", "-cache", "-geometry",
     "-dumpfile", "-channels", "-passlogfile", "-sb", "-faacopts", "-lavfopts", "-title", "-panzoom",
-    "-fadein", "-fadeout", "-head", "-tail", "-transition",
+    "-fadein", "-fadeout", "-head", "-tail", "-transition", "-cliplevel",
 };
 // Whether an MPlayer or mencoder option takes the next word as its value.
 bool TakesValue(std::string_view option);

@@ -245,6 +245,8 @@ TEST(RenderContractLines, JoinSoundtrackAndFinishArePlannedAsTheyAsk)
         for (const auto& [operationName, command] : std::vector<std::pair<std::string, std::string>>{
                  {"join", JoinCommand(output, "T:__TempVideo2", "T:__TempVideo")},
                  {"soundtrack", SoundtrackCommand("T:__SilentVideo", "Work:tune.mp3", output)},
+                 {"soundtrack", SoundtrackCommand("T:__SilentVideo", "Work:tune.mp3", output)
+                                    + " -cliplevel 30 -duck -fit -fadein 1.5 -fadeout 2"},
                  {"finish", FinishCommand(output, "T:__FinishVideo")}}) {
             SCOPED_TRACE(command);
             ParsedCommand parsed;

@@ -202,4 +202,39 @@ inline std::optional<Probed> ProbeFinished(const std::string& hostPath)
     return probed;
 }
 
+constexpr double kSilence = -90.0;
+
+// The RMS level in dB of one tone of `file` (two band-pass filters around
+// it) from `from` to `to` seconds; kSilence at most.
+inline double ToneLevel(const std::string& file, double tone, double from, double to)
+{
+    const std::string band = "bandpass=f=" + std::to_string(tone) + ":width_type=h:w=" + std::to_string(tone / 8);
+    const auto printed = Capture({"ffmpeg", "-nostdin", "-v", "error", "-ss", std::to_string(from), "-t",
+                                  std::to_string(to - from), "-i", file, "-af",
+                                  band + "," + band + ",astats=metadata=1:reset=0,ametadata=mode=print:key="
+                                  "lavfi.astats.Overall.RMS_level:file=-", "-f", "null", "-"});
+    double level = kSilence;
+    for (const std::string& line : media_test::Lines(printed.value_or("")))
+        if (const auto at = line.find("RMS_level="); at != std::string::npos)
+            level = std::max(kSilence, std::strtod(line.c_str() + at + 10, nullptr));
+    return level;
+}
+
+// A 4 s 160x120 clip that beeps at 3 kHz from 1.5 to 2.5 s (PCM sound).
+inline void MakeBeepClip(const std::string& path)
+{
+    ASSERT_EQ(media_test::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4", "-f", "lavfi", "-i",
+                                  "aevalsrc=if(between(t\\,1.5\\,2.5)\\,0.5*sin(2*PI*3000*t)\\,0):s=44100:d=4",
+                                  "-c:v", "mpeg4", "-c:a", "pcm_s16le", "-shortest", path}),
+              0);
+}
+
+// A soundtrack of `seconds` of a 440 Hz tone as loud as the beep.
+inline void MakeMusic(const std::string& path, double seconds)
+{
+    ASSERT_EQ(media_test::Ffmpeg({"-f", "lavfi", "-i", "aevalsrc=0.5*sin(2*PI*440*t):s=44100:d=" + std::to_string(seconds),
+                                  path}),
+              0);
+}
+
 } // namespace render_test
