@@ -8,6 +8,7 @@
 #include "model/render.h"
 
 #include "model/crouton_time.h"
+#include "model/piece_store.h"
 #include "model/render_internal.h"
 #include "model/tables.h"
 #include "os/command.h"
@@ -287,14 +288,15 @@ private:
         while (Going()) {
             while (Going() && !pieces_.empty() && pieces_.front().Ended()) {
                 Take(pieces_.front(), target);
-                busy_[static_cast<std::size_t>(pieces_.front().lane)] = false;
+                if (!pieces_.front().keptLane)
+                    busy_[static_cast<std::size_t>(pieces_.front().lane)] = false;
                 pieces_.pop_front();
                 if (Going() && !pieces_.empty())
                     BecomeCurrent(pieces_.front());
             }
             if (!Going() || CheckCancel())
                 break;
-            if (next && pieces_.size() < lanes_.size()) {
+            if (next && static_cast<std::size_t>(std::count(busy_.begin(), busy_.end(), true)) < lanes_.size()) {
                 if (!Start(next->node.get(), n++, target))
                     break;
                 next = next->next.get();
@@ -322,6 +324,8 @@ private:
         std::string trace;
         CroutonRun run;
         std::unique_ptr<CommandRun> command;
+        std::string key; // in the piece store
+        const TemporaryLane* keptLane = nullptr; // where a kept piece was put
         bool Ended() const { return !command || command->Done(); }
     };
 
@@ -361,11 +365,31 @@ private:
             DeleteFile(target);
         piece.run = PlanCroutonEncode(project_, crouton, file, silent_, LookOf(n));
         piece.trace = hold.Take();
-        if (!piece.run.command.empty())
+        if (store_ && !piece.run.command.empty())
+            TakeKept(piece, file);
+        if (!piece.run.command.empty() && !piece.keptLane)
             piece.command = std::make_unique<CommandRun>(piece.run.command, lane);
-        busy_[static_cast<std::size_t>(piece.lane)] = true;
+        busy_[static_cast<std::size_t>(piece.lane)] = !piece.keptLane;
         pieces_.push_back(std::move(piece));
         return true;
+    }
+
+    // A piece made before from the same line and files is put in a lane of
+    // its own instead of encoding it: no encode waits for it to be joined.
+    void TakeKept(Piece& piece, const std::string& file)
+    {
+        piece.key = store_->KeyOf(piece.run.command, file);
+        keptLanes_.push_back({static_cast<int>(lanes_.size()) + piece.index, lanes_.front().names});
+        const InTemporaryLane inLane(keptLanes_.back());
+        if (!store_->Take(piece.key, file)) {
+            keptLanes_.pop_back();
+            return;
+        }
+        piece.keptLane = &keptLanes_.back();
+        piece.run.ran = true;
+        piece.trace = "Rendering crouton number " + std::to_string(piece.index - 1) + ".\nReusing the piece of crouton "
+            + std::to_string(piece.index) + ".\n";
+        StepDoneAtOnce(piece.index);
     }
 
     // What the joins and the project's fades ask of crouton n (from 0).
@@ -391,7 +415,10 @@ private:
             SetCommandError(piece.command->Error());
         }
         EmitTrace(std::exchange(piece.trace, std::string()));
-        const InTemporaryLane inLane(lanes_[static_cast<std::size_t>(piece.lane)]);
+        const InTemporaryLane inLane(piece.keptLane ? *piece.keptLane : lanes_[static_cast<std::size_t>(piece.lane)]);
+        const std::string file = piece.index == 1 ? target : std::string(kTempVideo);
+        if (store_ && piece.command && piece.run.code == 0 && BigEnough(file))
+            store_->Keep(piece.key, file);
         if (piece.index == 1)
             TakeFirst(piece.crouton, piece.run, target);
         else
@@ -412,6 +439,11 @@ private:
             EmitTrace(current.trace + (current.command ? current.command->TakeTrace() : std::string()));
         }
         pieces_.clear();
+        for (const TemporaryLane& lane : keptLanes_) {
+            const InTemporaryLane inLane(lane);
+            for (const std::string& name : lane.names)
+                DeleteFile("T:" + name);
+        }
         for (const TemporaryLane& lane : lanes_) {
             const InTemporaryLane inLane(lane);
             for (const std::string& name : lane.names)
@@ -583,6 +615,8 @@ private:
     const bool silent_;
     const std::vector<TemporaryLane> lanes_ = RenderLanes();
     std::vector<bool> busy_ = std::vector<bool>(lanes_.size(), false);
+    std::unique_ptr<PieceStore> store_ = PieceStore::ForRender(output_); // none when pieces are not kept
+    std::deque<TemporaryLane> keptLanes_; // one per kept piece on its way
     std::deque<Piece> pieces_;
     std::vector<PieceLook> looks_; // each crouton's, worked out at its first start
     int current_ = 0; // the crouton the progress shows
