@@ -25,6 +25,7 @@ protected:
     {
         RenderFixture::SetUp();
         cache_ = folder_ / "cache";
+        testCache_ = std::getenv("XDG_CACHE_HOME");
         ::setenv("XDG_CACHE_HOME", cache_.c_str(), 1);
         ::unsetenv("CLIPWEAVER_NO_PIECE_CACHE");
         gProject->fps = 2; // 25 frames a second
@@ -43,6 +44,7 @@ protected:
     {
         // The tests' environment turns the store off for every other test.
         ::setenv("CLIPWEAVER_NO_PIECE_CACHE", "1", 1);
+        ::setenv("XDG_CACHE_HOME", testCache_.c_str(), 1);
         RenderFixture::TearDown();
     }
 
@@ -91,6 +93,7 @@ protected:
     }
 
     std::string cache_;
+    std::string testCache_;
     std::string clipA_;
     std::string clipB_;
 };
