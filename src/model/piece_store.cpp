@@ -136,6 +136,8 @@ std::string PieceStore::KeyOf(const std::string& command, std::string_view file)
 
 bool PieceStore::Take(const std::string& key, std::string_view file) const { return store_->Take(key, FilesOf(file)); }
 
+bool PieceStore::Has(const std::string& key) const { return store_->Has(key); }
+
 void PieceStore::Keep(const std::string& key, std::string_view file) const { store_->Keep(key, FilesOf(file)); }
 
 bool PieceStoreOn()

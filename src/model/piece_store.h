@@ -35,6 +35,8 @@ public:
     // Puts the piece kept under `key` (and the files beside it) at `file`,
     // checked; false when there is none or it failed its check.
     bool Take(const std::string& key, std::string_view file) const;
+    // Whether a piece is kept under `key` (not yet checked).
+    bool Has(const std::string& key) const;
     // Keeps the piece at `file` (and the files beside it) under `key`.
     void Keep(const std::string& key, std::string_view file) const;
 

@@ -419,6 +419,7 @@ private:
         const std::string file = piece.index == 1 ? target : std::string(kTempVideo);
         if (store_ && piece.command && piece.run.code == 0 && BigEnough(file))
             store_->Keep(piece.key, file);
+        piecesKey_ += piece.key + "\n";
         if (piece.index == 1)
             TakeFirst(piece.crouton, piece.run, target);
         else
@@ -561,6 +562,16 @@ private:
     {
         WorkPart(parts_.soundtrackEnd, 1.0);
         kept_.Writing(true);
+        // The finished video of the same pieces, finished alike, is kept
+        // too (a soundtrack's run names files of this instance's own).
+        const std::string key = store_ && !silent_
+            ? store_->KeyOf(FinishCommand(output_, kFinishVideo), output_) + "pieces\n" + piecesKey_
+            : std::string();
+        if (!key.empty() && store_->Take(key, output_)) {
+            kprintf("Reusing the finished video.\n");
+            WorkWithin(1.0);
+            return;
+        }
         DeleteFile(kFinishVideo);
         if (!MoveDosFile(output_, kFinishVideo)) {
             kprintf("Couldn't move %s to %s.\n", output_.c_str(), kFinishVideo);
@@ -579,6 +590,8 @@ private:
             failure_ = "The video could not be finished: " + reason + ".";
             return;
         }
+        if (!key.empty())
+            store_->Keep(key, output_);
         WorkWithin(1.0);
     }
 
@@ -617,6 +630,7 @@ private:
     std::vector<bool> busy_ = std::vector<bool>(lanes_.size(), false);
     std::unique_ptr<PieceStore> store_ = PieceStore::ForRender(output_); // none when pieces are not kept
     std::deque<TemporaryLane> keptLanes_; // one per kept piece on its way
+    std::string piecesKey_; // the keys of the pieces taken so far, in order
     std::deque<Piece> pieces_;
     std::vector<PieceLook> looks_; // each crouton's, worked out at its first start
     int current_ = 0; // the crouton the progress shows

@@ -318,6 +318,12 @@ bool CacheStore::Take(std::string_view key, const std::vector<StoredFile>& files
     return true;
 }
 
+bool CacheStore::Has(std::string_view key) const
+{
+    const auto storedKey = ReadText(EntryFolder(key) + "/" + kKeyFile);
+    return storedKey && *storedKey == key;
+}
+
 bool CacheStore::Keep(std::string_view key, const std::vector<StoredFile>& files) const
 {
     const std::string entry = EntryFolder(key);

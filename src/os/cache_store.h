@@ -40,6 +40,8 @@ public:
     // key, or it is not whole: a file that fails its check takes the entry
     // with it, and nothing is left at the destinations.
     bool Take(std::string_view key, const std::vector<StoredFile>& files) const;
+    // Whether an entry is kept under the key (unchecked).
+    bool Has(std::string_view key) const;
     // Keeps copies of the files (those that exist) under the key. The entry
     // appears whole or not at all; an entry already there stays.
     bool Keep(std::string_view key, const std::vector<StoredFile>& files) const;
