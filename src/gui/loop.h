@@ -35,6 +35,7 @@ std::span<const ReturnIdRow> DesktopReturnIds();     // gui/desktop.cpp
 std::span<const ReturnIdRow> HelpReturnIds();        // gui/help.cpp
 std::span<const ReturnIdRow> HistoryReturnIds();     // gui/history.cpp
 std::span<const ReturnIdRow> PlayerReturnIds();      // gui/player_actions.cpp
+std::span<const ReturnIdRow> PieceStoreReturnIds();  // gui/piece_store_actions.cpp
 // All of them, in the order they are searched.
 std::span<const std::span<const ReturnIdRow>> ReturnIdTables();
 // The handler of a return ID; null for an ID no feature takes.

@@ -93,7 +93,7 @@ void InstallNotifications(mui::Object* app)
 const std::span<const ReturnIdRow> kReturnIdTables[] = {
     ProjectReturnIds(), CroutonListReturnIds(), SettingsReturnIds(), EditorReturnIds(),
     DesktopReturnIds(), HelpReturnIds(),        HistoryReturnIds(), PlayerReturnIds(),
-    LookReturnIds(),    CroutonLookReturnIds(),
+    LookReturnIds(),    CroutonLookReturnIds(), PieceStoreReturnIds(),
 };
 
 // The event loop: waits, dispatches each return ID to its feature's handler,

@@ -153,8 +153,10 @@ constexpr const char* kMenuNames[] = {
     "MEN_HELP_MENU",
     "MEN_SAVE_PROJECT_AS",
     "MEN_PREVIEW_PROJECT",
+    "MEN_EMPTY_PIECES",
+    "MEN_KEEP_PIECES",
 };
-static_assert(std::size(kMenuNames) == MEN_PREVIEW_PROJECT + 1,
+static_assert(std::size(kMenuNames) == MEN_KEEP_PIECES + 1,
               "every menu identifier needs its name, in enumeration order");
 #endif
 

@@ -205,6 +205,8 @@ enum {
     MEN_HELP_MENU,
     MEN_SAVE_PROJECT_AS,
     MEN_PREVIEW_PROJECT,
+    MEN_EMPTY_PIECES,
+    MEN_KEEP_PIECES,
 };
 #endif
 

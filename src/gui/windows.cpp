@@ -37,6 +37,8 @@ const std::vector<mui::NewMenu> gMenuData = {
     {mui::NM_ITEM, "Save Project As...", MEN_SAVE_PROJECT_AS, "Ctrl+Shift+S"},
     {mui::NM_ITEM, "Render!", MEN_RENDER, "Ctrl+R"},
     {mui::NM_ITEM, "Preview Project", MEN_PREVIEW_PROJECT, "Ctrl+P"},
+    {mui::NM_ITEM, "Empty Kept Pieces", MEN_EMPTY_PIECES},
+    {mui::NM_ITEM, "Keep Rendered Pieces On/Off", MEN_KEEP_PIECES},
     {mui::NM_ITEM, "About", MEN_ABOUT},
     {mui::NM_ITEM, "Quit", MEN_QUIT, "Ctrl+Q"},
     {mui::NM_TITLE, "Edit", MEN_EDIT},

@@ -8,6 +8,7 @@
 #include "model/render.h"
 
 #include "model/crouton_time.h"
+#include "model/piece_store.h"
 #include "model/render_internal.h"
 #include "model/tables.h"
 #include "os/command.h"
@@ -279,14 +280,15 @@ private:
         while (Going()) {
             while (Going() && !pieces_.empty() && pieces_.front().Ended()) {
                 Take(pieces_.front(), target);
-                busy_[static_cast<std::size_t>(pieces_.front().lane)] = false;
+                if (!pieces_.front().keptLane)
+                    busy_[static_cast<std::size_t>(pieces_.front().lane)] = false;
                 pieces_.pop_front();
                 if (Going() && !pieces_.empty())
                     BecomeCurrent(pieces_.front());
             }
             if (!Going() || CheckCancel())
                 break;
-            if (next && pieces_.size() < lanes_.size()) {
+            if (next && static_cast<std::size_t>(std::count(busy_.begin(), busy_.end(), true)) < lanes_.size()) {
                 if (!Start(next->node.get(), n++, target))
                     break;
                 next = next->next.get();
@@ -314,6 +316,8 @@ private:
         std::string trace;
         CroutonRun run;
         std::unique_ptr<CommandRun> command;
+        std::string key; // in the piece store
+        const TemporaryLane* keptLane = nullptr; // where a kept piece was put
         bool Ended() const { return !command || command->Done(); }
     };
 
@@ -352,16 +356,36 @@ private:
         if (n == 0)
             DeleteFile(target);
         const PieceLook look = LookOf(n);
-        // No stretch of an earlier crouton in this lane may pass for this one's.
-        if (look.head > 0 || look.tail > 0)
-            ForgetStretches();
+        // No stretch of an earlier crouton in this lane may pass for this
+        // one's, nor be kept with its piece.
+        ForgetStretches();
         piece.run = PlanCroutonEncode(project_, crouton, file, silent_, look);
         piece.trace = hold.Take();
-        if (!piece.run.command.empty())
+        if (store_ && !piece.run.command.empty())
+            TakeKept(piece, file);
+        if (!piece.run.command.empty() && !piece.keptLane)
             piece.command = std::make_unique<CommandRun>(piece.run.command, lane);
-        busy_[static_cast<std::size_t>(piece.lane)] = true;
+        busy_[static_cast<std::size_t>(piece.lane)] = !piece.keptLane;
         pieces_.push_back(std::move(piece));
         return true;
+    }
+
+    // A piece made before from the same line and files is put in a lane of
+    // its own instead of encoding it: no encode waits for it to be joined.
+    void TakeKept(Piece& piece, const std::string& file)
+    {
+        piece.key = store_->KeyOf(piece.run.command, file);
+        keptLanes_.push_back({static_cast<int>(lanes_.size()) + piece.index, lanes_.front().names});
+        const InTemporaryLane inLane(keptLanes_.back());
+        if (!store_->Take(piece.key, file)) {
+            keptLanes_.pop_back();
+            return;
+        }
+        piece.keptLane = &keptLanes_.back();
+        piece.run.ran = true;
+        piece.trace = "Rendering crouton number " + std::to_string(piece.index - 1) + ".\nReusing the piece of crouton "
+            + std::to_string(piece.index) + ".\n";
+        StepDoneAtOnce(piece.index);
     }
 
     // What the joins and the project's fades ask of crouton n (from 0).
@@ -387,7 +411,11 @@ private:
             SetCommandError(piece.command->Error());
         }
         EmitTrace(std::exchange(piece.trace, std::string()));
-        const InTemporaryLane inLane(lanes_[static_cast<std::size_t>(piece.lane)]);
+        const InTemporaryLane inLane(piece.keptLane ? *piece.keptLane : lanes_[static_cast<std::size_t>(piece.lane)]);
+        const std::string file = piece.index == 1 ? target : std::string(kTempVideo);
+        if (store_ && piece.command && piece.run.code == 0 && BigEnough(file))
+            store_->Keep(piece.key, file);
+        piecesKey_ += piece.key + "\n";
         if (piece.index == 1)
             TakeFirst(piece.crouton, piece.run, target);
         else
@@ -412,6 +440,11 @@ private:
             EmitTrace(current.trace + (current.command ? current.command->TakeTrace() : std::string()));
         }
         pieces_.clear();
+        for (const TemporaryLane& lane : keptLanes_) {
+            const InTemporaryLane inLane(lane);
+            for (const std::string& name : lane.names)
+                DeleteFile("T:" + name);
+        }
         for (const TemporaryLane& lane : lanes_) {
             const InTemporaryLane inLane(lane);
             for (const std::string& name : lane.names)
@@ -567,6 +600,16 @@ private:
     {
         WorkPart(parts_.soundtrackEnd, 1.0);
         kept_.Writing(true);
+        // The finished video of the same pieces, finished alike, is kept
+        // too (a soundtrack's run names files of this instance's own).
+        const std::string key = store_ && !silent_
+            ? store_->KeyOf(FinishCommand(output_, kFinishVideo), output_) + "pieces\n" + piecesKey_
+            : std::string();
+        if (!key.empty() && store_->Take(key, output_)) {
+            kprintf("Reusing the finished video.\n");
+            WorkWithin(1.0);
+            return;
+        }
         DeleteFile(kFinishVideo);
         if (!MoveDosFile(output_, kFinishVideo)) {
             kprintf("Couldn't move %s to %s.\n", output_.c_str(), kFinishVideo);
@@ -585,6 +628,8 @@ private:
             failure_ = "The video could not be finished: " + reason + ".";
             return;
         }
+        if (!key.empty())
+            store_->Keep(key, output_);
         WorkWithin(1.0);
     }
 
@@ -623,6 +668,9 @@ private:
     const bool silent_; // the croutons are encoded without their sound
     const std::vector<TemporaryLane> lanes_ = RenderLanes();
     std::vector<bool> busy_ = std::vector<bool>(lanes_.size(), false);
+    std::unique_ptr<PieceStore> store_ = PieceStore::ForRender(output_); // none when pieces are not kept
+    std::deque<TemporaryLane> keptLanes_; // one per kept piece on its way
+    std::string piecesKey_; // the keys of the pieces taken so far, in order
     std::deque<Piece> pieces_;
     std::vector<PieceLook> looks_; // each crouton's, worked out at its first start
     int current_ = 0; // the crouton the progress shows

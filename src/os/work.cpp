@@ -72,6 +72,12 @@ void WorkWithin(double fraction)
         state.face.within(std::clamp(state.partFrom + within * (state.partTo - state.partFrom), 0.0, 1.0));
 }
 
+void StepDoneAtOnce(int index)
+{
+    if (State().face.atOnce)
+        State().face.atOnce(index);
+}
+
 void WorkPart(double from, double to)
 {
     WorkState& state = State();

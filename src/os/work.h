@@ -24,6 +24,9 @@ struct WorkFace {
     std::function<void(double fraction)> within;
     // The work ended; `message` says how, in plain words.
     std::function<void(WorkOutcome outcome, std::string_view message)> end;
+    // Step `index` takes no time (a render's kept piece): the time left is
+    // told from the other steps.
+    std::function<void(int index)> atOnce;
 };
 // Installs the face; an empty face shows nothing.
 void SetWorkFace(WorkFace face);
@@ -32,6 +35,8 @@ void BeginWork(std::string_view title, int count);
 void StepWork(int index, std::string_view text);
 void WorkWithin(double fraction);
 void EndWork(WorkOutcome outcome, std::string_view message);
+// Says, before it is reached, that step `index` will be done at once.
+void StepDoneAtOnce(int index);
 // Maps what WorkWithin reports from here on into [from, to] of the current
 // step, so that several tool runs in one step (a piece, its join, the
 // finishing run) move one bar forward instead of each starting it again.

@@ -113,6 +113,20 @@ double ProgressWindow::Fraction() const
     return std::clamp((index_ - 1 + within_) / count_, 0.0, 1.0);
 }
 
+void ProgressWindow::AtOnce(int index) { atOnce_.insert(index); }
+
+double ProgressWindow::TimedFraction() const
+{
+    const int timed = count_ - static_cast<int>(atOnce_.size());
+    if (timed <= 0 || index_ <= 0)
+        return 0.0;
+    int before = 0;
+    for (int step = 1; step < index_; ++step)
+        before += atOnce_.count(step) == 0 ? 1 : 0;
+    const double current = atOnce_.count(index_) == 0 ? within_ : 0.0;
+    return std::clamp((before + current) / timed, 0.0, 1.0);
+}
+
 void ProgressWindow::ShowProgress()
 {
     bar_->setValue(static_cast<int>(std::lround(Fraction() * kBarSteps)));
@@ -123,7 +137,7 @@ void ProgressWindow::ShowTimes()
 {
     const double seconds = static_cast<double>(clock_.elapsed()) / 1000.0;
     elapsed_->setText(QStringLiteral("Elapsed: ") + FormatDuration(static_cast<qint64>(seconds)));
-    const double done = Fraction();
+    const double done = TimedFraction();
     if (done < kEstimateFrom) {
         remaining_->setText(QStringLiteral("Remaining: estimating"));
         return;
@@ -351,9 +365,15 @@ void End(WorkOutcome outcome, std::string_view message)
     }
 }
 
+void AtOnce(int index)
+{
+    if (State().progress)
+        State().progress->AtOnce(index);
+}
+
 } // namespace
 
-WorkFace QtWorkFace() { return WorkFace{Begin, Step, Within, End}; }
+WorkFace QtWorkFace() { return WorkFace{Begin, Step, Within, End, AtOnce}; }
 
 void CloseWorkWindows()
 {

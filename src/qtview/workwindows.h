@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <set>
+
 #include <string>
 #include <string_view>
 
@@ -32,8 +34,12 @@ public:
 
     void Step(int index, const QString& text);
     void Within(double fraction);
+    void AtOnce(int index);
     // How far the whole work has come, 0 to 1.
     double Fraction() const;
+    // How far the steps that take time have come, 0 to 1: the time left
+    // is told from them.
+    double TimedFraction() const;
     // Shows the times again (a timer does it every half second).
     void ShowTimes();
 
@@ -51,6 +57,7 @@ private:
     int count_;
     int index_ = 0;
     double within_ = 0.0;
+    std::set<int> atOnce_; // steps done at once
     QElapsedTimer clock_;
     QTimer tick_;
     QLabel* step_;

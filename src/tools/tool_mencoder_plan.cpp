@@ -360,12 +360,16 @@ const std::map<std::string, OptionReader>& LavcOptions()
 }
 
 // A piece lasts seconds: the rate is held within a buffer of two seconds'
-// worth, else a piece whose start is easy spends its rest.
+// worth, else a piece whose start is easy spends its rest. With that cap,
+// x264's own threads make each encode of the same piece a little
+// different; one thread per encode (the render runs one per core) makes
+// every render of a project the same, so a kept piece is the one a new
+// encode would make.
 std::vector<std::string> X264Arguments(const CodecOptions& options)
 {
     return {"-c:v", "libx264", "-b:v", std::to_string(options.bitrate), "-maxrate",
         std::to_string(options.bitrate * 3 / 2), "-bufsize", std::to_string(options.bitrate * 2), "-preset",
-        options.preset, "-profile:v", options.profile, "-pix_fmt", "yuv420p"};
+        options.preset, "-profile:v", options.profile, "-pix_fmt", "yuv420p", "-threads", "1"};
 }
 
 // The MPEG-4 encoder keeps to its rate only within its tolerance, which by

@@ -722,6 +722,8 @@ TEST_F(WindowsLayout, MenuStripOffersTheProjectMenu)
         {"New Project", MEN_NEW_PROJECT, "Ctrl+N"}, {"Load Project...", MEN_LOAD_PROJECT, "Ctrl+O"},
         {"Save Project", MEN_SAVE_PROJECT, "Ctrl+S"}, {"Save Project As...", MEN_SAVE_PROJECT_AS, "Ctrl+Shift+S"},
         {"Render!", MEN_RENDER, "Ctrl+R"}, {"Preview Project", MEN_PREVIEW_PROJECT, "Ctrl+P"},
+        {"Empty Kept Pieces", MEN_EMPTY_PIECES, std::nullopt},
+        {"Keep Rendered Pieces On/Off", MEN_KEEP_PIECES, std::nullopt},
         {"About", MEN_ABOUT, std::nullopt}, {"Quit", MEN_QUIT, "Ctrl+Q"},
     };
     ASSERT_EQ(menu->children().size(), items.size());

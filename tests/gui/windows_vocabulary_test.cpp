@@ -121,7 +121,7 @@ TEST(WindowsVocabulary, MenuNamesRoundTrip)
         EXPECT_EQ(MenuFromName(name), id);
     }
     EXPECT_EQ(MenuName(0), nullptr);
-    EXPECT_EQ(MenuName(MEN_PREVIEW_PROJECT + 1), nullptr);
+    EXPECT_EQ(MenuName(MEN_KEEP_PIECES + 1), nullptr);
     EXPECT_EQ(MenuName(-1), nullptr);
     EXPECT_EQ(MenuFromName("MEN_SETTINGS"), -1);
     EXPECT_EQ(MenuFromName(""), -1);
