@@ -91,6 +91,15 @@ const PreviewRow kRows[] = {
          PlayerAfterEvent(GADMSG_MAIN_PREVIEW);
          EXPECT_NEAR(BeepUnderMusic(), 0.0, 1.5);
      }},
+    {"a dissolve is made in the preview as the render makes it: the croutons overlap",
+     [] {
+         gProject->look.defaultTransition = {"dissolve", 1.0};
+         PlayerAfterEvent(GADMSG_MAIN_PREVIEW);
+         ASSERT_EQ(PlayerCurrent().problem, "");
+         EXPECT_NEAR(PlayerCurrent().end, 5.0, 0.05);
+         EXPECT_EQ(CroutonAt(2.9), 0);
+         EXPECT_EQ(CroutonAt(3.1), 1);
+     }},
     {"the preview writes nothing of the render's own",
      [] {
          EXPECT_FALSE(render_test::Exists("T:__SilentVideo"));
