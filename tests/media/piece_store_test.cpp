@@ -139,6 +139,8 @@ TEST_F(PieceStoreRender, OnlyWhatChangedIsMadeAgainAndTheOutputIsAsFromNothing)
         {"the frame size", [] { gProject->parameters += 1; }, {}},
         {"the output kind", [&] { output_ = folder_ / "out.mp4"; SetField(BUTTON_MAIN_OUTPUTFILENAME, output_); }, {}},
         {"a project soundtrack", [&] { SetField(BUTTON_MAIN_SOUNDTRACK, clipA_); }, {}},
+        {"a dissolve at every join", [] { gProject->look.defaultTransition = {"dissolve", 0.5}; }, {}},
+        {"nothing, with dissolves: heads and tails come back with their pieces", [] {}, {1, 2, 3}},
         {"every kept piece damaged", [&] { DamageEveryPiece(cache_); }, {}},
     };
     for (const Row& row : rows) {
