@@ -29,6 +29,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home"
 cp "$here"/data/*.png "$here"/data/*.mp3 "$work/home/"
 export CLIPWEAVER_TMPROOT=$work/tmp
+# Every render encodes every piece: kept pieces would make the pair unfair.
+export CLIPWEAVER_NO_PIECE_CACHE=1
 mkdir -p "$CLIPWEAVER_TMPROOT"
 
 for i in 1 2 3 4 5 6 7 8; do
