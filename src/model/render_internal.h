@@ -13,6 +13,10 @@
 
 namespace render_detail {
 
+// A piece of 4999 bytes or less holds no usable video (a render's and a
+// preview's pieces alike).
+constexpr LONG kSmallestPiece = 5000;
+
 // What became of one crouton's encoding.
 struct CroutonRun {
     bool ran = false;    // the command was run

@@ -39,10 +39,11 @@ constexpr const char* kPreviewTransition = "T:__CWPreviewTransition";
 // Lanes of T: beyond the render's (at most 8): the preview's own steps in
 // the first, each crouton in one of its own after it.
 constexpr int kPreviewLane = 100;
-constexpr LONG kSmallestPiece = 5000;
 
 std::string Host(std::string_view name) { return HostPath(name).value_or(std::string(name)); }
 
+// The render's rule on a host path: the preview's thread keeps off the
+// volumes' locks.
 bool BigEnough(const std::string& host)
 {
     std::error_code error;

@@ -36,9 +36,6 @@ constexpr const char* kTempVideo2 = "T:__TempVideo2";
 constexpr const char* kSilentVideo = "T:__SilentVideo";
 constexpr const char* kFinishVideo = "T:__FinishVideo";
 
-// A piece of 4999 bytes or less holds no usable video.
-constexpr LONG kSmallestPiece = 5000;
-
 bool BigEnough(std::string_view name)
 {
     const std::optional<LONG> size = FileSize(name);
