@@ -292,8 +292,10 @@ bool CacheStore::Take(std::string_view key, const std::vector<StoredFile>& files
             ::unlink(scratch.c_str());
         return false;
     };
-    for (const auto& [name, sum] : sums) {
-        const auto file = std::find_if(files.begin(), files.end(), [&](const StoredFile& f) { return f.name == name; });
+    for (const auto& [storedName, sum] : sums) {
+        // A named copy: a lambda may not capture a structured binding before C++20 in every compiler.
+        const std::string& name = storedName;
+        const auto file = std::find_if(files.begin(), files.end(), [&name](const StoredFile& f) { return f.name == name; });
         if (file == files.end())
             return undo(); // kept by a program that wrote other files
         const std::string scratch = file->hostPath + ".cwtake";
