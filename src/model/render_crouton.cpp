@@ -15,6 +15,7 @@
 #include "os/work.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -248,6 +249,207 @@ std::string WithBitrate(const char* options, LONG bitrate)
     return text;
 }
 
+// Nothing is run for the crouton, for `why` in plain words; `setting` when
+// the project's settings are at fault rather than the crouton.
+render_detail::CroutonRun Refused(std::string why, bool setting = false)
+{
+    render_detail::CroutonRun run;
+    run.refusal = std::move(why);
+    run.setting = setting;
+    return run;
+}
+
+// The project's custom frame rate or size is no rate or size.
+render_detail::CroutonRun RateRefused()
+{
+    kprintf("Invalid custom frame rate.\n");
+    return Refused("the custom frame rate \"" + FieldText(&ProjectFields::customFps)
+                       + "\" is not a number of frames per second (such as 25 or 12.5)",
+                   true);
+}
+
+render_detail::CroutonRun SizeRefused()
+{
+    kprintf("Invalid custom size.\n");
+    return Refused("the custom size " + FieldText(&ProjectFields::width) + " x " + FieldText(&ProjectFields::height)
+                       + " is not a picture size (neither may be 0)",
+                   true);
+}
+
+// The list and the silence an image crouton's line reads, and the shape of
+// its first picture; why not, when they could not be written.
+std::optional<std::string> PrepareImages(Crouton& crouton, std::optional<PictureShape>& sourceShape)
+{
+    std::string problem;
+    const std::optional<ImageList> listed = WriteImageList(crouton, problem);
+    if (!listed)
+        return problem;
+    // No rate (or a rate of 0) gives no length, so the silence is empty.
+    if (!render_detail::WriteSilence(cSilenceFilename, GetCroutonLength(&crouton, listed->count)))
+        return "its silence could not be written on T:";
+    if (!listed->first.empty())
+        sourceShape = ProbePictureShape(listed->first);
+    return std::nullopt;
+}
+
+// The output frame: its size, and the shape it is shown in.
+struct OutputFrame {
+    LONG width = 0;
+    LONG height = 0;
+    bool declared = false; // the format's label names a shape other than the frame's own
+    double display = 1.0;  // the shown width over the shown height
+    std::string shapeText; // the label's shape, "4/3"
+};
+
+// The frame of the project's format; none for a custom size of 0. Only 0 is
+// refused: mencoder's scale filter gives negative sizes meanings of their own.
+std::optional<OutputFrame> FrameOf(const Project& project)
+{
+    OutputFrame frame;
+    const LONG format = ClampFormatIndex(project.parameters);
+    if (format == cCustomFormatID) {
+        frame.width = ReadDecimal(FieldText(&ProjectFields::width));
+        frame.height = ReadDecimal(FieldText(&ProjectFields::height));
+        if (frame.width == 0 || frame.height == 0)
+            return std::nullopt;
+    } else {
+        std::sscanf(cFormatParameters[static_cast<std::size_t>(format)], "scale=%d:%d", &frame.width, &frame.height);
+    }
+    // The shape the file is shown in: the label's, where the frame's own
+    // differs from it (the custom format's pixels are square).
+    const FormatShape label = cFormatShapes[static_cast<std::size_t>(format)];
+    const double own = frame.height != 0 ? static_cast<double>(frame.width) / static_cast<double>(frame.height) : 1.0;
+    frame.declared = label.width > 0 && ShapesDiffer(static_cast<double>(label.width) / label.height, own);
+    frame.display = frame.declared ? static_cast<double>(label.width) / label.height : own;
+    frame.shapeText = std::to_string(label.width) + "/" + std::to_string(label.height);
+    return frame;
+}
+
+// Where the output's shown shape is declared: in the lavcopts (":aspect=4/3")
+// or as a filter (",dsize=4/3"); nothing for a frame of the label's shape.
+std::string AspectOption(const OutputFrame& frame, const OutputKind& kind)
+{
+    return frame.declared && kind.aspectInLavcopts ? ":aspect=" + frame.shapeText : std::string();
+}
+
+std::string DsizeFilter(const OutputFrame& frame, const OutputKind& kind)
+{
+    return frame.declared && !kind.aspectInLavcopts ? ",dsize=" + frame.shapeText : std::string();
+}
+
+// Everything an encoding line is written from.
+struct LineParts {
+    const Project& project;
+    const Crouton& crouton;
+    bool silent;
+    const OutputKind& kind;
+    std::string rate;      // after "-ofps"
+    std::string encoder;   // the encoder options with the bit rate and the lavcopts aspect
+    std::string filters;   // after "-vf", before the duplicating filters
+    std::string lookText;  // the look's options, each with the space before it
+};
+
+std::string CroutonRateText(const Crouton& crouton)
+{
+    return FormatFloat(static_cast<double>(CroutonRate(crouton.fps, crouton.customFPS)));
+}
+
+std::string VideoInput(const LineParts& parts)
+{
+    return "mencoder \"" + EscapeInQuotes(*parts.crouton.videoName) + "\" ";
+}
+
+std::string ImageInput(const LineParts& parts)
+{
+    return "mencoder " + std::string(kListInput) + " -mf w=" + std::to_string(parts.project.width)
+           + ":h=" + std::to_string(parts.project.height) + ":type=png:fps=" + CroutonRateText(parts.crouton) + " ";
+}
+
+std::string VideoDuplicates(const LineParts& parts)
+{
+    return parts.kind.framestep ? ",harddup,framestep=2" : ",harddup";
+}
+
+std::string ImageDuplicates(const LineParts&) { return ",harddup"; }
+
+// A video crouton's sound, its own trim and the look's options.
+std::string VideoTail(const LineParts& parts)
+{
+    const Crouton& crouton = parts.crouton;
+    std::string tail;
+    if (parts.silent)
+        tail += "-nosound ";
+    else if (IsSet(crouton.soundtrack))
+        tail += "-audiofile \"" + EscapeInQuotes(*crouton.soundtrack) + "\" ";
+    else if (!IsSet(crouton.audioCodec))
+        tail += "-audiofile silence.mp3 ";
+    if (crouton.fps != cCroutonEditorInheritFPSID)
+        tail += "-fps " + CroutonRateText(crouton) + " -mc 0 ";
+    // Whole seconds are written as they always were; a trim to the frame
+    // carries its fraction.
+#ifdef CLIPWEAVER_BASIC
+    tail += "-ss " + SecondsText(crouton.start) + " ";
+#else
+    tail += "-ss " + SecondsText(crouton.start) + " -audio-delay 0 ";
+#endif
+    tail += "-endpos " + SecondsText(crouton.length) + " ";
+    if (!parts.lookText.empty())
+        tail += parts.lookText.substr(1) + " ";
+    return tail;
+}
+
+// An image crouton's sound: its soundtrack or the silence written beside
+// it; the look's options go before the line break it ends in.
+std::string ImageTail(const LineParts& parts)
+{
+    std::string tail;
+    if (parts.silent)
+        tail = "-nosound";
+    else if (IsSet(parts.crouton.soundtrack))
+        tail = "-audiofile \"" + EscapeInQuotes(*parts.crouton.soundtrack) + "\" -audio-delay 0000000\n";
+    else
+        tail = "-audio-delay 0000000 -audio-demuxer rawaudio -rawaudio rate=11025:samplesize=1:channels=1 -audiofile "
+               + QuoteIfNeeded(cSilenceFilename) + "\n";
+    if (!parts.lookText.empty()) {
+        const bool broken = tail.back() == '\n';
+        if (broken)
+            tail.pop_back();
+        tail += parts.lookText + (broken ? "\n" : "");
+    }
+    return tail;
+}
+
+// How each kind of crouton is encoded: what the traces call it, its encoder
+// options, where its pictures come from, the filters that keep its frames
+// and what its line says after the output rate.
+struct CroutonKind {
+    const char* name;
+    const char* OutputKind::*encoder;
+    std::string (*input)(const LineParts&);
+    std::string (*duplicates)(const LineParts&);
+    std::string (*tail)(const LineParts&);
+};
+constexpr std::array<CroutonKind, 2> kCroutonKinds = {{
+    {"images", &OutputKind::imageEncoder, ImageInput, ImageDuplicates, ImageTail},
+    {"video", &OutputKind::videoEncoder, VideoInput, VideoDuplicates, VideoTail},
+}};
+
+const CroutonKind& KindOf(const Crouton& crouton) { return kCroutonKinds[crouton.isVideo != FALSE ? 1 : 0]; }
+
+// The line that encodes the crouton, and the encoder options a piece made
+// beside it from pieces at the output's size takes.
+void WriteLines(const CroutonKind& kind, const LineParts& parts, const OutputFrame& frame, std::string_view filename,
+                render_detail::CroutonRun& run)
+{
+    run.command = kind.input(parts) + "-o \"" + EscapeInQuotes(filename) + "\" -zoom -oac pcm -srate 44100 "
+                  + parts.encoder + " -vf " + parts.filters + kind.duplicates(parts) + " -ofps " + parts.rate + " "
+                  + kind.tail(parts);
+    kprintf("Executing %s", run.command.c_str());
+    run.encoder = "-oac pcm -srate 44100 " + parts.encoder + " -vf scale=" + std::to_string(frame.width) + ":"
+                  + std::to_string(frame.height) + DsizeFilter(frame, parts.kind) + ",harddup -ofps " + parts.rate
+                  + (parts.silent ? " -nosound" : "");
+}
+
 } // namespace
 
 std::string JoinCommand(std::string_view output, std::string_view assembled, std::string_view piece)
@@ -293,147 +495,43 @@ CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_v
 CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::string_view filename, bool silent,
                              const PieceLook& piece)
 {
-    CroutonRun run;
-    if (!crouton) {
-        run.refusal = "it is missing";
-        return run;
-    }
+    if (!crouton)
+        return Refused("it is missing");
     if (!IsSet(crouton->videoName)) {
         kprintf("Crouton has no source.\n");
-        run.refusal = "it has no source file";
-        return run;
+        return Refused("it has no source file");
     }
-    const std::string& videoName = *crouton->videoName;
+    const CroutonKind& kind = KindOf(*crouton);
     const bool isVideo = crouton->isVideo != FALSE;
-    // Whole seconds are written as they always were; a trim to the frame
-    // carries its fraction.
-    const std::string startPos = SecondsText(crouton->start);
-    const std::string lengthText = SecondsText(crouton->length);
-    kprintf("Rendering %s %s from %s to %s.\n", isVideo ? "video" : "images", videoName.c_str(), startPos.c_str(),
+    kprintf("Rendering %s %s from %s to %s.\n", kind.name, crouton->videoName->c_str(), SecondsText(crouton->start).c_str(),
             SecondsText(crouton->start + crouton->length).c_str());
-
     const std::optional<std::string> rateText = RateText(project);
-    if (!rateText) {
-        kprintf("Invalid custom frame rate.\n");
-        run.refusal = "the custom frame rate \"" + FieldText(&ProjectFields::customFps)
-                      + "\" is not a number of frames per second (such as 25 or 12.5)";
-        run.setting = true;
-        return run;
-    }
-
-    const float croutonRate = CroutonRate(crouton->fps, crouton->customFPS);
+    if (!rateText)
+        return RateRefused();
     std::optional<PictureShape> sourceShape;
     if (!isVideo) {
-        std::string problem;
-        const std::optional<ImageList> listed = WriteImageList(*crouton, problem);
-        if (!listed) {
-            run.refusal = problem;
-            return run;
-        }
-        // No rate (or a rate of 0) gives no length, so the silence is empty.
-        if (!WriteSilence(cSilenceFilename, GetCroutonLength(crouton, listed->count))) {
-            run.refusal = "its silence could not be written on T:";
-            return run;
-        }
-        if (!listed->first.empty())
-            sourceShape = ProbePictureShape(listed->first);
+        if (std::optional<std::string> problem = PrepareImages(*crouton, sourceShape))
+            return Refused(std::move(*problem));
     }
-
-    LONG width = 0;
-    LONG height = 0;
-    const LONG format = ClampFormatIndex(project.parameters);
-    if (format == cCustomFormatID) {
-        width = ReadDecimal(FieldText(&ProjectFields::width));
-        height = ReadDecimal(FieldText(&ProjectFields::height));
-        // Only a size of 0 is refused; mencoder's scale filter gives
-        // negative sizes meanings of their own.
-        if (width == 0 || height == 0) {
-            kprintf("Invalid custom size.\n");
-            run.refusal = "the custom size " + FieldText(&ProjectFields::width) + " x " + FieldText(&ProjectFields::height)
-                          + " is not a picture size (neither may be 0)";
-            run.setting = true;
-            return run;
-        }
-    } else {
-        std::sscanf(cFormatParameters[static_cast<std::size_t>(format)], "scale=%d:%d", &width, &height);
-    }
+    const std::optional<OutputFrame> frame = FrameOf(project);
+    if (!frame)
+        return SizeRefused();
     if (isVideo)
-        sourceShape = ProbePictureShape(videoName);
+        sourceShape = ProbePictureShape(*crouton->videoName);
 
-    // The shape the file is shown in: the label's, where the frame's own
-    // differs from it (the custom format's pixels are square).
-    const FormatShape label = cFormatShapes[static_cast<std::size_t>(format)];
-    const double frameShape = height != 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
-    const bool declared = label.width > 0 && ShapesDiffer(static_cast<double>(label.width) / label.height, frameShape);
-    const double display = declared ? static_cast<double>(label.width) / label.height : frameShape;
-    const std::string shapeText = std::to_string(label.width) + "/" + std::to_string(label.height);
-
-    const OutputKind& kind = OutputKindFor(FieldText(&ProjectFields::outputFileName));
-    const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * kind.bitrateUnit;
-    const std::string aspect = declared && kind.aspectInLavcopts ? ":aspect=" + shapeText : std::string();
-    std::string filters = FrameFilters(width, height, display, sourceShape);
-    if (declared && !kind.aspectInLavcopts)
-        filters += ",dsize=" + shapeText;
-
+    const OutputKind& output = OutputKindFor(FieldText(&ProjectFields::outputFileName));
+    const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * output.bitrateUnit;
+    LineParts parts{project, *crouton, silent, output, *rateText,
+                    WithBitrate(output.*kind.encoder, bitrate) + AspectOption(*frame, output),
+                    FrameFilters(frame->width, frame->height, frame->display, sourceShape) + DsizeFilter(*frame, output),
+                    {}};
     // The look's options come after everything a plain crouton's line says.
-    const LookOptions look = LookOptionsOf(piece, *crouton, project);
-    if (!look.refusal.empty()) {
-        run.refusal = look.refusal;
-        return run;
-    }
-
-    const std::string output = EscapeInQuotes(filename);
-    std::string command;
-    if (isVideo) {
-        command = "mencoder \"" + EscapeInQuotes(videoName) + "\" ";
-        command += "-o \"" + output + "\" -zoom -oac pcm -srate 44100 " + WithBitrate(kind.videoEncoder, bitrate) + aspect
-                   + " -vf " + filters + (kind.framestep ? ",harddup,framestep=2" : ",harddup") + " -ofps " + *rateText + " ";
-        if (silent)
-            command += "-nosound ";
-        else if (IsSet(crouton->soundtrack))
-            command += "-audiofile \"" + EscapeInQuotes(*crouton->soundtrack) + "\" ";
-        else if (!IsSet(crouton->audioCodec))
-            command += "-audiofile silence.mp3 ";
-        if (crouton->fps != cCroutonEditorInheritFPSID)
-            command += "-fps " + FormatFloat(static_cast<double>(croutonRate)) + " -mc 0 ";
-#ifdef CLIPWEAVER_BASIC
-        command += "-ss " + startPos + " ";
-#else
-        command += "-ss " + startPos + " -audio-delay 0 ";
-#endif
-        command += "-endpos " + lengthText + " ";
-        if (!look.options.empty())
-            command += look.options.substr(1) + " ";
-    } else {
-        command = "mencoder ";
-        command += std::string(kListInput) + " -mf w=" + std::to_string(project.width) + ":h="
-                   + std::to_string(project.height) + ":type=png:fps=" + FormatFloat(static_cast<double>(croutonRate))
-                   + " ";
-        command += "-o \"" + output + "\" -zoom -oac pcm -srate 44100 " + WithBitrate(kind.imageEncoder, bitrate) + aspect
-                   + " -vf " + filters + ",harddup -ofps " + *rateText + " ";
-        if (silent)
-            command += "-nosound";
-        else if (IsSet(crouton->soundtrack))
-            command += "-audiofile \"" + EscapeInQuotes(*crouton->soundtrack) + "\" -audio-delay 0000000\n";
-        else
-            command += "-audio-delay 0000000 -audio-demuxer rawaudio -rawaudio rate=11025:samplesize=1:channels=1 "
-                       "-audiofile "
-                       + QuoteIfNeeded(cSilenceFilename) + "\n";
-    }
-
-    if (!isVideo && !look.options.empty()) {
-        // An image line ends in a line break: the look goes before it.
-        const bool broken = !command.empty() && command.back() == '\n';
-        if (broken)
-            command.pop_back();
-        command += look.options + (broken ? "\n" : "");
-    }
-    kprintf("Executing %s", command.c_str());
-    run.command = std::move(command);
-    run.encoder = "-oac pcm -srate 44100 " + WithBitrate(isVideo ? kind.videoEncoder : kind.imageEncoder, bitrate) + aspect
-                  + " -vf scale=" + std::to_string(width) + ":" + std::to_string(height)
-                  + (declared && !kind.aspectInLavcopts ? ",dsize=" + shapeText : std::string()) + ",harddup -ofps "
-                  + *rateText + (silent ? " -nosound" : "");
+    LookOptions look = LookOptionsOf(piece, *crouton, project);
+    if (!look.refusal.empty())
+        return Refused(std::move(look.refusal));
+    parts.lookText = std::move(look.options);
+    CroutonRun run;
+    WriteLines(kind, parts, *frame, filename, run);
     return run;
 }
 
