@@ -8,6 +8,7 @@
 #include "os/question.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <vector>
 
@@ -74,6 +75,84 @@ void ReadExactTimes(LineReader& reader, Crouton& crouton)
     crouton.videoLength = exactSource;
 }
 
+// The lines after a crouton's names, in the order the file holds them: how
+// each is written from the crouton and read back into it. A line past the
+// end of the file leaves its value as it was.
+struct CroutonField {
+    void (*write)(const Crouton&, std::vector<std::string>&);
+    void (*read)(LineReader&, Crouton&);
+};
+
+// A time an older reader takes in whole seconds; its part to the frame
+// follows every line it knows (ReadExactTimes).
+template <double Crouton::*time, LONG WholeSecondTrim::*whole>
+constexpr CroutonField WholeSeconds()
+{
+    return {[](const Crouton& c, std::vector<std::string>& lines) { lines.push_back(FormatInt(WholeSecondsOf(c).*whole)); },
+            [](LineReader& reader, Crouton& c) { c.*time = reader.NextInt(NearestSecond(c.*time)); }};
+}
+
+template <LONG Crouton::*value>
+constexpr CroutonField Whole()
+{
+    return {[](const Crouton& c, std::vector<std::string>& lines) { lines.push_back(FormatInt(c.*value)); },
+            [](LineReader& reader, Crouton& c) { c.*value = reader.NextInt(c.*value); }};
+}
+
+template <float Crouton::*value>
+constexpr CroutonField Decimal()
+{
+    return {[](const Crouton& c, std::vector<std::string>& lines) { lines.push_back(FormatFloat(c.*value)); },
+            [](LineReader& reader, Crouton& c) { c.*value = reader.NextFloat(c.*value); }};
+}
+
+template <std::optional<std::string> Crouton::*text>
+constexpr CroutonField Text()
+{
+    return {[](const Crouton& c, std::vector<std::string>& lines) { lines.push_back(LineText(c.*text)); },
+            [](LineReader& reader, Crouton& c) { c.*text = reader.NextText(); }};
+}
+
+const std::array<CroutonField, 16> kCroutonFields = {{
+    WholeSeconds<&Crouton::start, &WholeSecondTrim::start>(),
+    WholeSeconds<&Crouton::length, &WholeSecondTrim::length>(),
+    WholeSeconds<&Crouton::videoLength, &WholeSecondTrim::videoLength>(),
+    Whole<&Crouton::width>(),
+    Whole<&Crouton::height>(),
+    // Indices from a file are brought into their table's range.
+    {[](const Crouton& c, std::vector<std::string>& lines) { lines.push_back(FormatInt(c.previewFrame)); },
+     [](LineReader& reader, Crouton& c) { c.previewFrame = ClampPreviewFrame(reader.NextInt(c.previewFrame)); }},
+    {[](const Crouton& c, std::vector<std::string>& lines) {
+         for (const LONG position : c.previewPosition)
+             lines.push_back(FormatInt(position));
+     },
+     [](LineReader& reader, Crouton& c) {
+         for (LONG& position : c.previewPosition)
+             position = reader.NextInt(position);
+     }},
+    Whole<&Crouton::videoBitrate>(),
+    Whole<&Crouton::audioBitrate>(),
+    {[](const Crouton& c, std::vector<std::string>& lines) { lines.push_back(FormatInt(c.isVideo)); },
+     [](LineReader& reader, Crouton& c) { c.isVideo = static_cast<BOOL>(reader.NextInt(c.isVideo)); }},
+    Decimal<&Crouton::ratio>(),
+    {[](const Crouton& c, std::vector<std::string>& lines) { lines.push_back(FormatInt(c.fps)); },
+     [](LineReader& reader, Crouton& c) { c.fps = ClampCroutonFPSIndex(reader.NextTruncated(c.fps)); }},
+    Text<&Crouton::videoCodec>(),
+    {Text<&Crouton::audioCodec>().write,
+     [](LineReader& reader, Crouton& c) {
+         c.audioCodec = reader.NextText();
+         if (c.audioCodec)
+             kprintf("Loaded codec %s.\n", c.audioCodec->c_str());
+     }},
+    {Text<&Crouton::soundtrack>().write,
+     [](LineReader& reader, Crouton& c) {
+         c.soundtrack = reader.NextText();
+         if (!c.soundtrack)
+             kprintf("No soundtrack.\n");
+     }},
+    Decimal<&Crouton::customFPS>(),
+}};
+
 // The lines of a crouton file, in order.
 std::vector<std::string> CroutonLines(const Crouton& crouton)
 {
@@ -87,24 +166,8 @@ std::vector<std::string> CroutonLines(const Crouton& crouton)
     } else {
         lines.emplace_back(kNoFile);
     }
-    const WholeSecondTrim whole = WholeSecondsOf(crouton);
-    lines.push_back(FormatInt(whole.start));
-    lines.push_back(FormatInt(whole.length));
-    lines.push_back(FormatInt(whole.videoLength));
-    lines.push_back(FormatInt(crouton.width));
-    lines.push_back(FormatInt(crouton.height));
-    lines.push_back(FormatInt(crouton.previewFrame));
-    for (LONG position : crouton.previewPosition)
-        lines.push_back(FormatInt(position));
-    lines.push_back(FormatInt(crouton.videoBitrate));
-    lines.push_back(FormatInt(crouton.audioBitrate));
-    lines.push_back(FormatInt(crouton.isVideo));
-    lines.push_back(FormatFloat(crouton.ratio));
-    lines.push_back(FormatInt(crouton.fps));
-    lines.push_back(LineText(crouton.videoCodec));
-    lines.push_back(LineText(crouton.audioCodec));
-    lines.push_back(LineText(crouton.soundtrack));
-    lines.push_back(FormatFloat(crouton.customFPS));
+    for (const CroutonField& field : kCroutonFields)
+        field.write(crouton, lines);
     // Times to the frame follow every line an older reader knows, which
     // takes the whole seconds above; a crouton of whole seconds has none
     // unless its look follows them, which an older reader never reaches.
@@ -348,13 +411,12 @@ std::unique_ptr<Crouton> UnloadedCrouton(std::string_view path, CroutonLoadFailu
     return crouton;
 }
 
-std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailure* failure)
+namespace {
+
+// The file at `path` at its start, once it is seen to hold a crouton; none,
+// with the reason in `why`, when it cannot be read or holds something else.
+FileHandle OpenCroutonFile(const std::string& path, CroutonLoadFailure& why)
 {
-    CroutonLoadFailure ignored = CroutonLoadFailure::None;
-    CroutonLoadFailure& why = failure ? *failure : ignored;
-    why = CroutonLoadFailure::None;
-    const std::string path(filename);
-    kprintf("Loading crouton %s.\n", path.c_str());
     FileHandle file = OpenRegularFile(path, MODE_OLDFILE);
     if (!file) {
         why = FailureFromIoErr(IoErr());
@@ -367,10 +429,60 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailu
     }
     // Read again from its start for the values.
     file = OpenRegularFile(path, MODE_OLDFILE);
-    if (!file) {
+    if (!file)
         why = FailureFromIoErr(IoErr());
-        return nullptr;
+    return file;
+}
+
+// Every value of the file, in its order, into the crouton.
+void ReadCroutonValues(LineReader& reader, Crouton& crouton)
+{
+    crouton.name = reader.Next();
+    const std::optional<std::string> source = reader.Next();
+    if (source && !EqualsNoCase(*source, kNoFile)) {
+        crouton.videoName = source;
+        for (auto& preview : crouton.previewFilename) {
+            preview = reader.NextText();
+            if (preview)
+                kprintf("Preview is %s.\n", preview->c_str());
+        }
     }
+    for (const CroutonField& field : kCroutonFields)
+        field.read(reader, crouton);
+    ReadExactTimes(reader, crouton);
+    std::vector<std::string> lookLines;
+    while (std::optional<std::string> line = reader.Next())
+        lookLines.push_back(std::move(*line));
+    crouton.look = ReadCroutonLook(lookLines, crouton.length);
+}
+
+// The record remembers where its file lies, so that a later save rewrites
+// the same file. A file in the root folder keeps "/" as its directory.
+void RememberPlace(Crouton& crouton, const std::string& path)
+{
+    PathParts parts = SplitPath(path);
+    crouton.filename = std::move(parts.file);
+    crouton.directory = std::move(parts.directory);
+    kprintf("length is %d.\n", static_cast<int>(crouton.directory->size()));
+
+    kprintf("Crouton %s has directory %s, filename %s.\n", TraceText(crouton.name), crouton.directory->c_str(),
+            crouton.filename->c_str());
+    kprintf("Crouton start is %d, length is %d.\n", NearestSecond(crouton.start), NearestSecond(crouton.length));
+    kprintf("Crouton address is %p.\n", static_cast<const void*>(&crouton));
+}
+
+} // namespace
+
+std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailure* failure)
+{
+    CroutonLoadFailure ignored = CroutonLoadFailure::None;
+    CroutonLoadFailure& why = failure ? *failure : ignored;
+    why = CroutonLoadFailure::None;
+    const std::string path(filename);
+    kprintf("Loading crouton %s.\n", path.c_str());
+    FileHandle file = OpenCroutonFile(path, why);
+    if (!file)
+        return nullptr;
 
     kprintf("Crouton is opened. Creating Crouton structure.\n");
     std::unique_ptr<Crouton> crouton = CreateCrouton();
@@ -382,64 +494,14 @@ std::unique_ptr<Crouton> LoadCrouton(std::string_view filename, CroutonLoadFailu
     kprintf("Crouton created. tCrouton is %p.\n", static_cast<const void*>(crouton.get()));
 
     LineReader reader(*file);
-    crouton->name = reader.Next();
-    const std::optional<std::string> source = reader.Next();
-    if (source && !EqualsNoCase(*source, kNoFile)) {
-        crouton->videoName = source;
-        for (auto& preview : crouton->previewFilename) {
-            preview = reader.NextText();
-            if (preview)
-                kprintf("Preview is %s.\n", preview->c_str());
-        }
-    }
-
-    crouton->start = reader.NextInt(NearestSecond(crouton->start));
-    crouton->length = reader.NextInt(NearestSecond(crouton->length));
-    crouton->videoLength = reader.NextInt(NearestSecond(crouton->videoLength));
-    crouton->width = reader.NextInt(crouton->width);
-    crouton->height = reader.NextInt(crouton->height);
-    // Indices from a file are brought into their table's range.
-    crouton->previewFrame = ClampPreviewFrame(reader.NextInt(crouton->previewFrame));
-    for (LONG& position : crouton->previewPosition)
-        position = reader.NextInt(position);
-    crouton->videoBitrate = reader.NextInt(crouton->videoBitrate);
-    crouton->audioBitrate = reader.NextInt(crouton->audioBitrate);
-    crouton->isVideo = static_cast<BOOL>(reader.NextInt(crouton->isVideo));
-    crouton->ratio = reader.NextFloat(crouton->ratio);
-    crouton->fps = ClampCroutonFPSIndex(reader.NextTruncated(crouton->fps));
-
-    crouton->videoCodec = reader.NextText();
-    crouton->audioCodec = reader.NextText();
-    if (crouton->audioCodec)
-        kprintf("Loaded codec %s.\n", crouton->audioCodec->c_str());
-    crouton->soundtrack = reader.NextText();
-    if (!crouton->soundtrack)
-        kprintf("No soundtrack.\n");
-    crouton->customFPS = reader.NextFloat(crouton->customFPS);
-    ReadExactTimes(reader, *crouton);
-    std::vector<std::string> lookLines;
-    while (std::optional<std::string> line = reader.Next())
-        lookLines.push_back(std::move(*line));
-    crouton->look = ReadCroutonLook(lookLines, crouton->length);
+    ReadCroutonValues(reader, *crouton);
     if (reader.Damaged()) {
         kprintf("Crouton file %s is damaged; not loaded.\n", path.c_str());
         Close(std::move(file));
         why = CroutonLoadFailure::Damaged;
         return nullptr;
     }
-
-    // The record remembers where its file lies, so that a later save
-    // rewrites the same file.
-    // A file in the root folder keeps "/" as its directory.
-    PathParts parts = SplitPath(path);
-    crouton->filename = std::move(parts.file);
-    crouton->directory = std::move(parts.directory);
-    kprintf("length is %d.\n", static_cast<int>(crouton->directory->size()));
-
-    kprintf("Crouton %s has directory %s, filename %s.\n", TraceText(crouton->name), crouton->directory->c_str(),
-            crouton->filename->c_str());
-    kprintf("Crouton start is %d, length is %d.\n", NearestSecond(crouton->start), NearestSecond(crouton->length));
-    kprintf("Crouton address is %p.\n", static_cast<const void*>(crouton.get()));
+    RememberPlace(*crouton, path);
     Close(std::move(file));
     return crouton;
 }
