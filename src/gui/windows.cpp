@@ -249,6 +249,87 @@ ObjectPtr ProjectLookPanel()
     }), {{MUIA_MaxWidth, LONG{240}}});
 }
 
+// Where the output goes: its name and the button that chooses it.
+ObjectPtr OutputNameRow()
+{
+    return HGroup({mui::MakeLabel("Output Name: "),
+                   Slot(BUTTON_MAIN_OUTPUTFILENAME, PathString("RAM:GreatVideo.avi")),
+                   Slot(BUTTON_MAIN_OUTPUTFILENAME_BROWSE,
+                        With(Button("_Browse...", "Choose where the output video goes and its kind"),
+                             {{MUIA_HorizWeight, LONG{0}}}))});
+}
+
+// The buttons beside the crouton list, and what the chosen crouton is.
+ObjectPtr CroutonColumn()
+{
+    return With(VGroup({
+                    Slot(BUTTON_MAIN_NEWCROUTON, Button("_New Crouton", "Make a new crouton from a video clip or a sequence of pictures")),
+                    Slot(BUTTON_MAIN_ADDCROUTON, Button("_Add Crouton", "Add a crouton saved earlier (a .cwcrouton file)")),
+                    Slot(BUTTON_MAIN_EDITCROUTON, Button("_Edit Crouton", "Trim, retitle and preview the chosen crouton")),
+                    Slot(BUTTON_MAIN_DELETECROUTON, Button("_Delete Crouton", "Take the chosen crouton out of the project (its file stays)")),
+                    HGroup({Slot(BUTTON_MAIN_UP, Button("_Up", "Move the chosen crouton one place earlier")),
+                            Slot(BUTTON_MAIN_DOWN, Button("D_own", "Move the chosen crouton one place later"))}),
+                    CaptionRow("\x1b" "lLength: ", BUTTON_MAIN_LENGTH, "\x1b" "l------ Seconds"),
+                    CaptionRow("Width: ", BUTTON_MAIN_CROUTON_WIDTH, "\x1b" "l--------"),
+                    CaptionRow("Height: ", BUTTON_MAIN_CROUTON_HEIGHT, "\x1b" "l--------"),
+                    CaptionRow("Video Bitrate: ", BUTTON_MAIN_CROUTON_VIDEOBITRATE, "\x1b" "l-------- bps"),
+                    CaptionRow("\x1b" "lAudio Bitrate: ", BUTTON_MAIN_CROUTON_AUDIOBITRATE,
+                               "\x1b" "l-------- bps"),
+                    CaptionRow("\x1b" "lRatio: ", BUTTON_MAIN_CROUTON_RATIO, "\x1b" "l----------"),
+                    CaptionRow("\x1b" "lFrame Rate: ", BUTTON_MAIN_CROUTON_FPS, "\x1b" "l--------- fps"),
+                    CaptionRow("\x1b" "lVideo Codec: ", BUTTON_MAIN_CROUTON_VIDEOCODEC,
+                               "\x1b" "l--NO CODEC--"),
+                    CaptionRow("\x1b" "lAudio Codec: ", BUTTON_MAIN_CROUTON_AUDIOCODEC,
+                               "\x1b" "l--NO CODEC--"),
+                }),
+                {{MUIA_HorizWeight, LONG{40}}});
+}
+
+// The output's settings: its format and bit rate, then its frame rate and
+// the project's soundtrack.
+ObjectPtr FormatRow()
+{
+    return HGroup({
+        mui::MakeLabel("Format "),
+        Slot(BUTTON_MAIN_FORMAT_CYCLER, mui::MakeCycle(Entries(cFormatStrings))),
+        mui::MakeLabel("Baud "),
+        Slot(BUTTON_MAIN_BAUDRATE_CYCLER, mui::MakeCycle(Entries(cBaudStrings))),
+        mui::MakeLabel("Width "),
+        Slot(BUTTON_MAIN_WIDTH, DisabledString("320")),
+        mui::MakeLabel("Height "),
+        Slot(BUTTON_MAIN_HEIGHT, DisabledString("240")),
+    });
+}
+
+ObjectPtr RateRow()
+{
+    return HGroup({
+        mui::MakeLabel("FPS "),
+        Slot(BUTTON_MAIN_FPS_CYCLER, mui::MakeCycle(Entries(cFPSStrings))),
+        mui::MakeLabel("Custom "),
+        Slot(BUTTON_MAIN_CUSTOMFPS, DisabledString("30")),
+        mui::MakeLabel("Soundtrack: "),
+        SoundtrackField(FileField(Slot(BUTTON_MAIN_SOUNDTRACK, FileString()),
+                                  Slot(BUTTON_MAIN_SOUNDTRACK_POPUP, mui::MakePopButton()))),
+    });
+}
+
+// The chosen crouton's five stills.
+ObjectPtr PreviewRow()
+{
+    return With(HGroup({
+                    Slot(BUTTON_MAIN_PREVIEWIMAGE, Picture(kNoVideoLoaded)),
+                    Slot(BUTTON_MAIN_PREVIEWIMAGE2, Picture(kNoVideoLoaded)),
+                    Slot(BUTTON_MAIN_PREVIEWIMAGE3, Picture(kNoVideoLoaded)),
+                    Slot(BUTTON_MAIN_PREVIEWIMAGE4, Picture(kNoVideoLoaded)),
+                    Slot(BUTTON_MAIN_PREVIEWIMAGE5, Picture(kNoVideoLoaded)),
+#ifndef CLIPWEAVER_BASIC
+                    Picture(kBlankSpacer),
+#endif
+                }),
+                {{MUIA_MaxWidth, LONG{240}}});
+}
+
 ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
 {
     ObjectPtr root = HGroup({
@@ -259,69 +340,18 @@ ObjectPtr BuildMainWindow(ObjectPtr croutonList, ObjectPtr visualList)
         }),
         VGroup({
             HGroup({mui::MakeLabel("Project Name: "), Slot(BUTTON_MAIN_PROJECTNAME, String("New Project"))}),
-            HGroup({mui::MakeLabel("Output Name: "),
-                    Slot(BUTTON_MAIN_OUTPUTFILENAME, PathString("RAM:GreatVideo.avi")),
-                    Slot(BUTTON_MAIN_OUTPUTFILENAME_BROWSE,
-                         With(Button("_Browse...", "Choose where the output video goes and its kind"),
-                              {{MUIA_HorizWeight, LONG{0}}}))}),
+            OutputNameRow(),
             HGroup({mui::MakeLabel("Total length: "), Slot(BUTTON_MAIN_TOTALLENGTH, mui::MakeText("\x1b" "l0:00:00")),
                     mui::MakeLabel("Estimated size: "), Slot(BUTTON_MAIN_OUTPUTSIZE, mui::MakeText("\x1b" "l0 MB"))}),
             HGroup({
                 Slot(BUTTON_MAIN_CROUTONLIST,
                      With(mui::MakeNListview(std::move(croutonList)), {{MUIA_HorizWeight, LONG{60}}})),
-                With(VGroup({
-                         Slot(BUTTON_MAIN_NEWCROUTON, Button("_New Crouton", "Make a new crouton from a video clip or a sequence of pictures")),
-                         Slot(BUTTON_MAIN_ADDCROUTON, Button("_Add Crouton", "Add a crouton saved earlier (a .cwcrouton file)")),
-                         Slot(BUTTON_MAIN_EDITCROUTON, Button("_Edit Crouton", "Trim, retitle and preview the chosen crouton")),
-                         Slot(BUTTON_MAIN_DELETECROUTON, Button("_Delete Crouton", "Take the chosen crouton out of the project (its file stays)")),
-                         HGroup({Slot(BUTTON_MAIN_UP, Button("_Up", "Move the chosen crouton one place earlier")),
-                                 Slot(BUTTON_MAIN_DOWN, Button("D_own", "Move the chosen crouton one place later"))}),
-                         CaptionRow("\x1b" "lLength: ", BUTTON_MAIN_LENGTH, "\x1b" "l------ Seconds"),
-                         CaptionRow("Width: ", BUTTON_MAIN_CROUTON_WIDTH, "\x1b" "l--------"),
-                         CaptionRow("Height: ", BUTTON_MAIN_CROUTON_HEIGHT, "\x1b" "l--------"),
-                         CaptionRow("Video Bitrate: ", BUTTON_MAIN_CROUTON_VIDEOBITRATE, "\x1b" "l-------- bps"),
-                         CaptionRow("\x1b" "lAudio Bitrate: ", BUTTON_MAIN_CROUTON_AUDIOBITRATE,
-                                    "\x1b" "l-------- bps"),
-                         CaptionRow("\x1b" "lRatio: ", BUTTON_MAIN_CROUTON_RATIO, "\x1b" "l----------"),
-                         CaptionRow("\x1b" "lFrame Rate: ", BUTTON_MAIN_CROUTON_FPS, "\x1b" "l--------- fps"),
-                         CaptionRow("\x1b" "lVideo Codec: ", BUTTON_MAIN_CROUTON_VIDEOCODEC,
-                                    "\x1b" "l--NO CODEC--"),
-                         CaptionRow("\x1b" "lAudio Codec: ", BUTTON_MAIN_CROUTON_AUDIOCODEC,
-                                    "\x1b" "l--NO CODEC--"),
-                     }),
-                     {{MUIA_HorizWeight, LONG{40}}}),
+                CroutonColumn(),
             }),
-            HGroup({
-                mui::MakeLabel("Format "),
-                Slot(BUTTON_MAIN_FORMAT_CYCLER, mui::MakeCycle(Entries(cFormatStrings))),
-                mui::MakeLabel("Baud "),
-                Slot(BUTTON_MAIN_BAUDRATE_CYCLER, mui::MakeCycle(Entries(cBaudStrings))),
-                mui::MakeLabel("Width "),
-                Slot(BUTTON_MAIN_WIDTH, DisabledString("320")),
-                mui::MakeLabel("Height "),
-                Slot(BUTTON_MAIN_HEIGHT, DisabledString("240")),
-            }),
-            HGroup({
-                mui::MakeLabel("FPS "),
-                Slot(BUTTON_MAIN_FPS_CYCLER, mui::MakeCycle(Entries(cFPSStrings))),
-                mui::MakeLabel("Custom "),
-                Slot(BUTTON_MAIN_CUSTOMFPS, DisabledString("30")),
-                mui::MakeLabel("Soundtrack: "),
-                SoundtrackField(FileField(Slot(BUTTON_MAIN_SOUNDTRACK, FileString()),
-                                          Slot(BUTTON_MAIN_SOUNDTRACK_POPUP, mui::MakePopButton()))),
-            }),
+            FormatRow(),
+            RateRow(),
             mui::MakeLabel("\x1b" "lPreview: "),
-            With(HGroup({
-                     Slot(BUTTON_MAIN_PREVIEWIMAGE, Picture(kNoVideoLoaded)),
-                     Slot(BUTTON_MAIN_PREVIEWIMAGE2, Picture(kNoVideoLoaded)),
-                     Slot(BUTTON_MAIN_PREVIEWIMAGE3, Picture(kNoVideoLoaded)),
-                     Slot(BUTTON_MAIN_PREVIEWIMAGE4, Picture(kNoVideoLoaded)),
-                     Slot(BUTTON_MAIN_PREVIEWIMAGE5, Picture(kNoVideoLoaded)),
-#ifndef CLIPWEAVER_BASIC
-                     Picture(kBlankSpacer),
-#endif
-                 }),
-                 {{MUIA_MaxWidth, LONG{240}}}),
+            PreviewRow(),
             HGroup({
                 Slot(BUTTON_MAIN_RENDER, Button("_Render", "Make the output video from every crouton in order")),
                 Slot(BUTTON_MAIN_PREVIEW,
