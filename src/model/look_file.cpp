@@ -186,31 +186,11 @@ const ProjectKey kProjectKeys[] = {
          if (const std::optional<Transition> join = ReadTransition(v.substr(blank + 1)))
              SetOwnJoinAfter(l, *position, join);
      }},
-    {"ProjectFadeIn",
-     [](ProjectLook& l, std::string_view v, long) {
-         if (const std::optional<double> seconds = ParseNumber(v))
-             l.fadeIn = *seconds;
-     }},
-    {"ProjectFadeOut",
-     [](ProjectLook& l, std::string_view v, long) {
-         if (const std::optional<double> seconds = ParseNumber(v))
-             l.fadeOut = *seconds;
-     }},
-    {"ClipLevel",
-     [](ProjectLook& l, std::string_view v, long) {
-         if (const std::optional<int> level = ReadWhole(v))
-             l.clipLevel = *level;
-     }},
-    {"Ducking",
-     [](ProjectLook& l, std::string_view v, long) {
-         if (const std::optional<bool> flag = ReadYesNo(v))
-             l.duck = *flag;
-     }},
-    {"FitSoundtrack",
-     [](ProjectLook& l, std::string_view v, long) {
-         if (const std::optional<bool> flag = ReadYesNo(v))
-             l.fitSoundtrack = *flag;
-     }},
+    {"ProjectFadeIn", [](ProjectLook& l, std::string_view v, long) { ReadSeconds(l.fadeIn, v); }},
+    {"ProjectFadeOut", [](ProjectLook& l, std::string_view v, long) { ReadSeconds(l.fadeOut, v); }},
+    {"ClipLevel", [](ProjectLook& l, std::string_view v, long) { ReadInt(l.clipLevel, v); }},
+    {"Ducking", [](ProjectLook& l, std::string_view v, long) { ReadFlag(l.duck, v); }},
+    {"FitSoundtrack", [](ProjectLook& l, std::string_view v, long) { ReadFlag(l.fitSoundtrack, v); }},
 };
 
 struct KeyValue {
