@@ -25,13 +25,7 @@ const std::vector<TransitionKind>& TransitionKinds()
     return kinds;
 }
 
-const TransitionKind* FindTransitionKind(std::string_view name)
-{
-    for (const TransitionKind& kind : TransitionKinds())
-        if (kind.name == name)
-            return &kind;
-    return nullptr;
-}
+const TransitionKind* FindTransitionKind(std::string_view name) { return FindNamed(TransitionKinds(), name); }
 
 bool IsCut(const Transition& transition)
 {

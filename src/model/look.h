@@ -5,6 +5,7 @@
 // saves and traces exactly as one made before any of this existed.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,14 @@
 
 struct Crouton;
 struct Project;
+
+// The row of a table of named rows whose name is `name`; null when none is.
+template <typename Row>
+const Row* FindNamed(const std::vector<Row>& rows, std::string_view name)
+{
+    const auto found = std::find_if(rows.begin(), rows.end(), [name](const Row& row) { return row.name == name; });
+    return found == rows.end() ? nullptr : &*found;
+}
 
 // ---- a crouton's own look ------------------------------------------------
 

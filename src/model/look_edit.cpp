@@ -49,13 +49,7 @@ const std::vector<TitlePlaceRow>& TitlePlaces()
     return places;
 }
 
-const TitlePlaceRow* FindTitlePlace(std::string_view name)
-{
-    for (const TitlePlaceRow& row : TitlePlaces())
-        if (row.name == name)
-            return &row;
-    return nullptr;
-}
+const TitlePlaceRow* FindTitlePlace(std::string_view name) { return FindNamed(TitlePlaces(), name); }
 
 const TitlePlaceRow& TitlePlaceOf(TitlePlace place)
 {
