@@ -33,6 +33,21 @@ std::optional<double> Seconds(ScriptLine& line, std::size_t i, double least, dou
     return seconds;
 }
 
+// Word i as a number within least..most; none otherwise, after `complaint`
+// (given the number) where it is a number out of that range.
+std::optional<LONG> NumberWithin(ScriptLine& line, std::size_t i, LONG least, LONG most,
+                                 std::string (*complaint)(LONG number))
+{
+    const std::optional<LONG> number = line.Number(i);
+    if (!number)
+        return std::nullopt;
+    if (*number < least || *number > most) {
+        line.Complain(complaint(*number));
+        return std::nullopt;
+    }
+    return number;
+}
+
 std::optional<ULONG> Changed(ProjectLook look)
 {
     SetProjectLook(*gProject, std::move(look));
@@ -45,14 +60,14 @@ std::optional<ULONG> SetTransition(ScriptLine& line)
 {
     if (!line.Expect(3) || !gProject)
         return std::nullopt;
-    const std::optional<LONG> position = line.Number(1);
+    // No join follows the last crouton.
+    const std::optional<LONG> position =
+        NumberWithin(line, 1, 0, gProject->numberOfCroutons - 2, [](LONG number) {
+            return "no join follows position " + std::to_string(number) + ": the project has "
+                   + std::to_string(gProject->numberOfCroutons) + " croutons, counted from 0";
+        });
     if (!position)
         return std::nullopt;
-    if (*position < 0 || *position + 1 >= gProject->numberOfCroutons) {
-        line.Complain("no join follows position " + std::to_string(*position) + ": the project has "
-                      + std::to_string(gProject->numberOfCroutons) + " croutons, counted from 0");
-        return std::nullopt;
-    }
     const std::string& kind = line.Word(2).text;
     if (!FindTransitionKind(kind)) {
         line.Complain("unknown transition " + QuoteText(kind) + " (one of " + KindNames() + ")");
@@ -89,13 +104,11 @@ std::optional<ULONG> SetClipLevel(ScriptLine& line)
 {
     if (!line.Expect(1) || !gProject)
         return std::nullopt;
-    const std::optional<LONG> level = line.Number(1);
+    const std::optional<LONG> level = NumberWithin(line, 1, 0, kLoudestClipLevel, [](LONG) {
+        return "cliplevel takes a percentage from 0 to " + std::to_string(kLoudestClipLevel);
+    });
     if (!level)
         return std::nullopt;
-    if (*level < 0 || *level > kLoudestClipLevel) {
-        line.Complain("cliplevel takes a percentage from 0 to " + std::to_string(kLoudestClipLevel));
-        return std::nullopt;
-    }
     ProjectLook look = gProject->look;
     look.clipLevel = *level;
     return Changed(std::move(look));
