@@ -31,30 +31,17 @@ std::optional<ULONG> Type(ScriptLine& line)
 }
 
 // A gadget given a number: a cycle's entry, a slider's value, a radio's
-// button.
-template <bool (*UserAct)(mui::Object*, LONG)>
-std::optional<ULONG> SetNumber(ScriptLine& line)
+// button; or a list's entry clicked once or twice.
+template <mui::Object* (ScriptLine::*Find)(std::size_t), bool (*UserAct)(mui::Object*, LONG)>
+std::optional<ULONG> GiveNumber(ScriptLine& line)
 {
     if (!line.Expect(2))
         return std::nullopt;
-    mui::Object* gadget = line.Gadget(1);
+    mui::Object* object = (line.*Find)(1);
     const auto value = line.Number(2);
-    if (!gadget || !value)
+    if (!object || !value)
         return std::nullopt;
-    return line.Done(UserAct(gadget, *value), line.Action() + " " + line.Word(1).text);
-}
-
-// A list's entry clicked once or twice.
-template <bool (*UserAct)(mui::Object*, LONG)>
-std::optional<ULONG> ClickEntry(ScriptLine& line)
-{
-    if (!line.Expect(2))
-        return std::nullopt;
-    mui::Object* list = line.List(1);
-    const auto entry = line.Number(2);
-    if (!list || !entry)
-        return std::nullopt;
-    return line.Done(UserAct(list, *entry), line.Action() + " " + line.Word(1).text);
+    return line.Done(UserAct(object, *value), line.Action() + " " + line.Word(1).text);
 }
 
 // The click on the entry is handled before the drop, as a user's.
@@ -139,11 +126,11 @@ std::optional<ULONG> Told(ScriptLine& line)
 const ScriptAction kActions[] = {
     {"press", Press},
     {"type", Type},
-    {"cycle", SetNumber<mui::UserCycle>},
-    {"slider", SetNumber<mui::UserSlide>},
-    {"radio", SetNumber<mui::UserRadio>},
-    {"select", ClickEntry<mui::UserClick>},
-    {"doubleclick", ClickEntry<mui::UserDoubleClick>},
+    {"cycle", GiveNumber<&ScriptLine::Gadget, mui::UserCycle>},
+    {"slider", GiveNumber<&ScriptLine::Gadget, mui::UserSlide>},
+    {"radio", GiveNumber<&ScriptLine::Gadget, mui::UserRadio>},
+    {"select", GiveNumber<&ScriptLine::List, mui::UserClick>},
+    {"doubleclick", GiveNumber<&ScriptLine::List, mui::UserDoubleClick>},
     {"drag", Drag},
     {"menu", Menu},
     {"close", Close},
