@@ -1,6 +1,5 @@
 // A cycle gadget: a combo box.
 #include "qtview/faces.h"
-#include "qtview/objectview.h"
 
 #include <QComboBox>
 #include <QSignalBlocker>
@@ -11,9 +10,7 @@ QWidget* BuildCycle(mui::Object& object, FaceHost& host)
 {
     auto* combo = new QComboBox;
     QObject::connect(combo, &QComboBox::activated, combo, [&host, &object](int index) {
-        ReportAction("UserCycle");
-        if (!mui::UserCycle(&object, index))
-            host.Resync(object, MUIA_Cycle_Active);
+        HandOver(host, object, "UserCycle", mui::UserCycle, index, MUIA_Cycle_Active);
     });
     return combo;
 }

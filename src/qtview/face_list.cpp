@@ -64,9 +64,7 @@ QWidget* BuildList(mui::Object& object, FaceHost& host)
     QObject::connect(list, &QListWidget::currentRowChanged, list, [&host, &object](int row) {
         if (row < 0)
             return;
-        ReportAction("UserClick");
-        if (!mui::UserClick(&object, row))
-            host.Resync(object, MUIA_NList_Active);
+        HandOver(host, object, "UserClick", mui::UserClick, row, MUIA_NList_Active);
     });
     QObject::connect(list, &QListWidget::itemDoubleClicked, list, [list, &object](QListWidgetItem* item) {
         ReportAction("UserDoubleClick");

@@ -1,6 +1,5 @@
 // Radio buttons: one per entry, one above the other.
 #include "qtview/faces.h"
-#include "qtview/objectview.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>
@@ -22,9 +21,7 @@ QWidget* BuildRadio(mui::Object& object, FaceHost& host)
         layout->addWidget(button);
     }
     QObject::connect(group, &QButtonGroup::idClicked, container, [&host, &object](int entry) {
-        ReportAction("UserRadio");
-        if (!mui::UserRadio(&object, entry))
-            host.Resync(object, MUIA_Radio_Active);
+        HandOver(host, object, "UserRadio", mui::UserRadio, entry, MUIA_Radio_Active);
     });
     return container;
 }

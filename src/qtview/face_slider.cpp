@@ -1,6 +1,5 @@
 // A slider: a horizontal slider with its value beside it.
 #include "qtview/faces.h"
-#include "qtview/objectview.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -26,9 +25,7 @@ QWidget* BuildSlider(mui::Object& object, FaceHost& host)
     layout->addWidget(display, 0);
     QObject::connect(slider, &QSlider::valueChanged, slider, [&host, &object, display](int value) {
         display->setNum(value);
-        ReportAction("UserSlide");
-        if (!mui::UserSlide(&object, value))
-            host.Resync(object, MUIA_Numeric_Value);
+        HandOver(host, object, "UserSlide", mui::UserSlide, value, MUIA_Numeric_Value);
     });
     return container;
 }

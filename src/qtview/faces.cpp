@@ -1,5 +1,6 @@
 // The gadget kinds that have a face of their own.
 #include "qtview/faces.h"
+#include "qtview/objectview.h"
 
 namespace qtview::detail {
 
@@ -21,6 +22,14 @@ const GadgetFace kFaces[] = {
 };
 
 } // namespace
+
+void HandOver(FaceHost& host, mui::Object& object, std::string_view action, bool (*user)(mui::Object*, LONG),
+              LONG value, Tag attribute)
+{
+    ReportAction(action);
+    if (!user(&object, value))
+        host.Resync(object, attribute);
+}
 
 const GadgetFace* FaceOf(mui::Kind kind)
 {

@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QWidget;
 
@@ -26,6 +27,12 @@ public:
     // depends on it follow.
     virtual void PictureChanged(mui::Object& picture) = 0;
 };
+
+// Hands a user's choice of a number to the model through `user` (mui.h's
+// User* call, which the trace names `action`); where the model refuses
+// it, the widget shows the model's `attribute` again.
+void HandOver(FaceHost& host, mui::Object& object, std::string_view action, bool (*user)(mui::Object*, LONG),
+              LONG value, Tag attribute);
 
 struct GadgetFace {
     mui::Kind kind;
