@@ -175,10 +175,11 @@ void ProgressWindow::leaveEvent(QEvent* event)
     QDialog::leaveEvent(event);
 }
 
-// The text of a window that tells how work ended: plain, wrapped, and
-// selectable so that a path can be copied.
-static void SetUpMessage(QLabel& message)
+// A window that tells how work ended: not modal, its text plain, wrapped,
+// and selectable so that a path can be copied.
+static void SetUpMessageWindow(QDialog& window, QLabel& message)
 {
+    window.setModal(false);
     message.setObjectName(QStringLiteral("message"));
     message.setTextFormat(Qt::PlainText);
     message.setWordWrap(true);
@@ -186,22 +187,40 @@ static void SetUpMessage(QLabel& message)
     message.setMinimumWidth(message.fontMetrics().averageCharWidth() * 48);
 }
 
+// A button of such a window, named for whatever finds it by name.
+static QPushButton* NamedButton(std::string_view label, const char* name)
+{
+    auto* button = new QPushButton(ButtonText(label));
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+// The button that closes such a window, the one Return presses.
+static QPushButton* ClosingButton(QDialog& window, std::string_view label, const char* name)
+{
+    QPushButton* button = NamedButton(label, name);
+    button->setDefault(true);
+    QObject::connect(button, &QPushButton::clicked, &window, &QDialog::accept);
+    return button;
+}
+
+// The message above its row of buttons.
+static void LayOutMessage(QDialog& window, QLabel* message, QHBoxLayout* buttons)
+{
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(message);
+    layout->addLayout(buttons);
+}
+
 FailureWindow::FailureWindow(QWidget* parent, const QString& title, const QString& message)
     : QDialog(parent)
     , message_(new QLabel)
 {
-    setModal(false);
-    SetUpMessage(*message_);
-    auto* ok = new QPushButton(ButtonText("_OK"));
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    QObject::connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(message_);
+    SetUpMessageWindow(*this, *message_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(ok);
-    layout->addLayout(buttons);
+    buttons->addWidget(ClosingButton(*this, "_OK", "ok"));
+    LayOutMessage(*this, message_, buttons);
     Tell(title, message);
 }
 
@@ -231,29 +250,21 @@ FinishedWindow::FinishedWindow(QWidget* parent, const QString& title, const QStr
     : QDialog(parent)
     , message_(new QLabel)
 {
-    setModal(false);
-    SetUpMessage(*message_);
-    auto* play = new QPushButton(ButtonText("_Play"));
-    play->setObjectName(QStringLiteral("play"));
+    SetUpMessageWindow(*this, *message_);
+    QPushButton* play = NamedButton("_Play", "play");
     play->setToolTip(QStringLiteral("Play the video with the desktop's video player"));
-    auto* folder = new QPushButton(ButtonText("Open _Folder"));
-    folder->setObjectName(QStringLiteral("folder"));
+    QPushButton* folder = NamedButton("Open _Folder", "folder");
     folder->setToolTip(QStringLiteral("Show the folder that holds the video"));
-    auto* close = new QPushButton(ButtonText("_Close"));
-    close->setObjectName(QStringLiteral("close"));
-    close->setDefault(true);
+    QPushButton* close = ClosingButton(*this, "_Close", "close");
     // The desktop's programs start detached; the window stays for the other button.
     QObject::connect(play, &QPushButton::clicked, this, [this] { SystemTagList(OpenCommand(file_)); });
     QObject::connect(folder, &QPushButton::clicked, this, [this] { SystemTagList(OpenCommand(FolderOf(file_))); });
-    QObject::connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(message_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(play);
     buttons->addWidget(folder);
     buttons->addStretch(1);
     buttons->addWidget(close);
-    layout->addLayout(buttons);
+    LayOutMessage(*this, message_, buttons);
     Tell(title, message, file);
 }
 
