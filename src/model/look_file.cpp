@@ -209,6 +209,21 @@ std::optional<KeyValue> SplitLine(std::string_view line)
     return KeyValue{line.substr(0, equals), line.substr(equals + 1)};
 }
 
+// Hands each "Key=Value" line's value to the rows of its key; lines of no
+// known key are passed over.
+template <typename Row, std::size_t N, typename Read>
+void ForEachKeyLine(const std::vector<std::string>& lines, const Row (&rows)[N], Read read)
+{
+    for (const std::string& line : lines) {
+        const std::optional<KeyValue> pair = SplitLine(line);
+        if (!pair)
+            continue;
+        for (const Row& row : rows)
+            if (row.key == pair->key)
+                read(row, pair->value);
+    }
+}
+
 std::string Line(std::string_view key, const std::string& value) { return std::string(key) + "=" + value; }
 
 } // namespace
@@ -225,14 +240,7 @@ std::vector<std::string> CroutonLookLines(const CroutonLook& look)
 CroutonLook ReadCroutonLook(const std::vector<std::string>& lines, double length)
 {
     CroutonLook look;
-    for (const std::string& line : lines) {
-        const std::optional<KeyValue> pair = SplitLine(line);
-        if (!pair)
-            continue;
-        for (const CroutonKey& row : kCroutonKeys)
-            if (row.key == pair->key)
-                row.read(look, pair->value);
-    }
+    ForEachKeyLine(lines, kCroutonKeys, [&look](const CroutonKey& row, std::string_view value) { row.read(look, value); });
     ClampCroutonLook(look, length);
     return look;
 }
@@ -262,14 +270,8 @@ std::vector<std::string> ProjectLookLines(const ProjectLook& look)
 ProjectLook ReadProjectLook(const std::vector<std::string>& lines, long croutons)
 {
     ProjectLook look;
-    for (const std::string& line : lines) {
-        const std::optional<KeyValue> pair = SplitLine(line);
-        if (!pair)
-            continue;
-        for (const ProjectKey& row : kProjectKeys)
-            if (row.key == pair->key)
-                row.read(look, pair->value, croutons);
-    }
+    ForEachKeyLine(lines, kProjectKeys,
+                   [&look, croutons](const ProjectKey& row, std::string_view value) { row.read(look, value, croutons); });
     ClampProjectLook(look, croutons);
     return look;
 }
