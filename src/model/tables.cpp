@@ -62,6 +62,16 @@ const std::array<FormatShape, cNumberOfFormats> cFormatShapes = Column<FormatSha
 namespace {
 constexpr const char* kX264 = "-ovc x264 -x264encopts bitrate=%ld:preset=veryfast:subq=1:profile=high";
 constexpr const char* kVP9 = "-ovc lavc -lavcopts vcodec=libvpx-vp9:vbitrate=%ld:o=deadline=realtime,cpu-used=8,row-mt=1";
+constexpr OutputKind kMp4 = {.extension = ".mp4", .description = "an MP4 file (H.264 video, AAC sound)",
+    .videoEncoder = kX264, .bitrateUnit = 1, .imageEncoder = kX264,
+    .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"};
+
+// A kind that another extension names too.
+constexpr OutputKind SameKindAs(OutputKind kind, const char* extension)
+{
+    kind.extension = extension;
+    return kind;
+}
 } // namespace
 
 // The .avi row holds the lines the program always wrote; a name of no known
@@ -75,12 +85,8 @@ const std::array<OutputKind, cNumberOfOutputKinds> cOutputKinds = {{
         .framestep = true,
         .aspectInLavcopts = true,
         .finish = "-oac lavc -ovc copy"},
-    {.extension = ".mp4", .description = "an MP4 file (H.264 video, AAC sound)", .videoEncoder = kX264,
-        .bitrateUnit = 1, .imageEncoder = kX264, 
-        .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
-    {.extension = ".m4v", .description = "an MP4 file (H.264 video, AAC sound)", .videoEncoder = kX264,
-        .bitrateUnit = 1, .imageEncoder = kX264, 
-        .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mp4"},
+    kMp4,
+    SameKindAs(kMp4, ".m4v"),
     {.extension = ".mov", .description = "a QuickTime file (H.264 video, AAC sound)", .videoEncoder = kX264,
         .bitrateUnit = 1, .imageEncoder = kX264, 
         .finish = "-oac faac -faacopts br=192:mpeg=4:object=2 -ovc copy -of lavf -lavfopts format=mov"},
