@@ -1,10 +1,12 @@
 // Pieces shared by the rendering files (render_crouton.cpp encodes one crouton,
-// render_project.cpp walks the project, render_report.cpp puts outcomes into
-// plain words). Not for use outside src/model.
+// render_images.cpp writes an image crouton's files, render_project.cpp walks
+// the project, render_report.cpp puts outcomes into plain words). Not for use
+// outside src/model.
 #pragma once
 
 #include "model/project.h"
 #include "model/project_view.h"
+#include "tools/render_support.h"
 
 #include <optional>
 #include <string>
@@ -88,6 +90,15 @@ std::string SoundtrackOptions(const Project& project);
 // of their lanes has of its own (dos.h).
 int RenderLaneCount();
 std::vector<std::string> RenderLaneNames();
+
+// The list of an image crouton's pictures, and the same file in the path
+// form mencoder takes.
+inline constexpr const char* kListFilename = "T:__CWEncodeList.lst";
+inline constexpr const char* kListInput = "mf://@/T/__CWEncodeList.lst";
+// The list and the silence an image crouton's line reads, and the shape of
+// its first picture; why not, in plain words, when they could not be
+// written (render_images.cpp).
+std::optional<std::string> PrepareImages(Crouton& crouton, std::optional<PictureShape>& sourceShape);
 
 // GenerateSilence that says whether the whole file reached the disk; a
 // file that did not is removed.
