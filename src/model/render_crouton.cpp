@@ -23,8 +23,6 @@
 
 namespace {
 
-using render_detail::FieldText;
-
 constexpr LONG kLongMax = std::numeric_limits<LONG>::max();
 constexpr LONG kLongMin = std::numeric_limits<LONG>::min();
 
@@ -109,8 +107,8 @@ LONG ReadDecimal(std::string_view text)
 std::optional<std::string> RateText(const Project& project)
 {
     const LONG fps = ClampFPSIndex(project.fps);
-    if (fps == cCustomFPSID) {
-        std::string typed = FieldText(&ProjectFields::customFps);
+    if (RateIsTyped(fps)) {
+        std::string typed = ShownText(&ProjectSettings::typedCustomFPS);
         if (!IsValidRateText(typed))
             return std::nullopt;
         return typed;
@@ -275,11 +273,6 @@ LONG RunRenderCommand(const std::string& command)
     return SystemTagList(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
 }
 
-std::string FieldText(std::optional<std::string> ProjectFields::*field)
-{
-    return (ReadProjectFields().*field).value_or("");
-}
-
 CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
 {
     CroutonRun run = PlanCroutonEncode(project, crouton, filename, silent);
@@ -315,7 +308,7 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     const std::optional<std::string> rateText = RateText(project);
     if (!rateText) {
         kprintf("Invalid custom frame rate.\n");
-        run.refusal = "the custom frame rate \"" + FieldText(&ProjectFields::customFps)
+        run.refusal = "the custom frame rate \"" + ShownText(&ProjectSettings::typedCustomFPS)
                       + "\" is not a number of frames per second (such as 25 or 12.5)";
         run.setting = true;
         return run;
@@ -342,14 +335,15 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     LONG width = 0;
     LONG height = 0;
     const LONG format = ClampFormatIndex(project.parameters);
-    if (format == cCustomFormatID) {
-        width = ReadDecimal(FieldText(&ProjectFields::width));
-        height = ReadDecimal(FieldText(&ProjectFields::height));
+    if (SizeIsTyped(format)) {
+        width = ReadDecimal(ShownText(&ProjectSettings::typedWidth));
+        height = ReadDecimal(ShownText(&ProjectSettings::typedHeight));
         // Only a size of 0 is refused; mencoder's scale filter gives
         // negative sizes meanings of their own.
         if (width == 0 || height == 0) {
             kprintf("Invalid custom size.\n");
-            run.refusal = "the custom size " + FieldText(&ProjectFields::width) + " x " + FieldText(&ProjectFields::height)
+            run.refusal = "the custom size " + ShownText(&ProjectSettings::typedWidth) + " x "
+                          + ShownText(&ProjectSettings::typedHeight)
                           + " is not a picture size (neither may be 0)";
             run.setting = true;
             return run;
@@ -368,7 +362,7 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     const double display = declared ? static_cast<double>(label.width) / label.height : frameShape;
     const std::string shapeText = std::to_string(label.width) + "/" + std::to_string(label.height);
 
-    const OutputKind& kind = OutputKindFor(FieldText(&ProjectFields::outputFileName));
+    const OutputKind& kind = OutputKindFor(ShownText(&ProjectSettings::outputFileName));
     const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * kind.bitrateUnit;
     const std::string aspect = declared && kind.aspectInLavcopts ? ":aspect=" + shapeText : std::string();
     std::string filters = FrameFilters(width, height, display, sourceShape);
