@@ -5,6 +5,7 @@
 
 #include "gui/editor.h"
 #include "gui/main.h"
+#include "gui/main_settings.h"
 #include "media/preview.h"
 #include "gui/vocabulary.h"
 #include "model/crouton_time.h"
@@ -18,26 +19,6 @@ namespace {
 
 constexpr const char* kNoImageAvailable = "NoImageAvailable.png";
 
-// A field's text as the project view hands it on: none without its gadget.
-std::optional<std::string> ViewText(HexButtons slot)
-{
-    if (!gButtons[slot])
-        return std::nullopt;
-    return FieldText(slot).value_or("");
-}
-
-ProjectFields ReadMainFields()
-{
-    ProjectFields fields;
-    fields.projectName = ViewText(BUTTON_MAIN_PROJECTNAME);
-    fields.outputFileName = ViewText(BUTTON_MAIN_OUTPUTFILENAME);
-    fields.soundtrack = ViewText(BUTTON_MAIN_SOUNDTRACK);
-    fields.width = ViewText(BUTTON_MAIN_WIDTH);
-    fields.height = ViewText(BUTTON_MAIN_HEIGHT);
-    fields.customFps = ViewText(BUTTON_MAIN_CUSTOMFPS);
-    return fields;
-}
-
 // The crouton editor must never act on a crouton that has left the project:
 // when its crouton goes, the editor closes quietly and forgets it.
 void ForgetEditedCrouton(const Crouton* crouton)
@@ -49,25 +30,6 @@ void ForgetEditedCrouton(const Crouton* crouton)
     gEditingCrouton = nullptr;
 }
 
-// The main window shows the loaded settings. The format cycler changes
-// quietly so that its handler does not move the bit-rate cycler to the
-// format's default; the bit-rate and frame-rate cyclers notify as a user's
-// change would.
-void ShowLoadedSettings(const Project& project)
-{
-    mui::set(gButtons[BUTTON_MAIN_SOUNDTRACK], MUIA_String_Contents, project.soundtrack.value_or(""));
-    mui::nnset(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active, project.parameters);
-    mui::set(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, project.baudrate);
-    mui::set(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, project.fps);
-    mui::set(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_String_Contents, FormatFloat(project.customFPS));
-    // The quiet format change leaves the frame size to us: the custom format
-    // lets it be typed; any other leaves the fields as they are.
-    if (project.parameters == cCustomFormatID) {
-        mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, LONG{FALSE});
-        mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, LONG{FALSE});
-    }
-}
-
 } // namespace
 
 std::optional<std::string> FieldText(HexButtons slot)
@@ -77,40 +39,18 @@ std::optional<std::string> FieldText(HexButtons slot)
 
 void InstallProjectView()
 {
-    ProjectViewHooks hooks;
-    hooks.projectShown = UpdateGUI;
-    hooks.settingsLoaded = ShowLoadedSettings;
-    hooks.croutonsMoved = UpdateGUIPreview;
-    hooks.croutonRemoved = ForgetEditedCrouton;
-    hooks.clipProbed = CroutonEditor_ShowClip;
-    hooks.readFields = ReadMainFields;
-    SetProjectViewHooks(std::move(hooks));
+    SetProjectViewHooks({.projectShown = UpdateGUI,
+                         .settingsLoaded = ShowLoadedSettings,
+                         .croutonsMoved = UpdateGUIPreview,
+                         .croutonRemoved = ForgetEditedCrouton,
+                         .clipProbed = CroutonEditor_ShowClip,
+                         .readSettings = ReadShownSettings});
     SetPreviewView({.read = CroutonEditor_PreviewInputs, .showStill = CroutonEditor_ShowStill});
 }
 
 void InitGUI() {}
 
 void CloseGUI() {}
-
-void UpdateGUI(Project* project)
-{
-    if (!project)
-        return;
-    mui::set(gButtons[BUTTON_MAIN_PROJECTNAME], MUIA_String_Contents, project->projectName);
-    mui::set(gButtons[BUTTON_MAIN_OUTPUTFILENAME], MUIA_String_Contents, project->outputFileName);
-    mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_String_Contents, Format("%d", project->width));
-    mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_String_Contents, Format("%d", project->height));
-}
-
-void UpdateProjectFromGUI(Project* project)
-{
-    if (!project)
-        return;
-    project->projectName = FieldText(BUTTON_MAIN_PROJECTNAME).value_or("");
-    project->outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME).value_or("");
-    project->width = ReadLong(FieldText(BUTTON_MAIN_WIDTH).value_or(""));
-    project->height = ReadLong(FieldText(BUTTON_MAIN_HEIGHT).value_or(""));
-}
 
 void UpdateCroutonFromGUI(Crouton* /*crouton*/)
 {
@@ -186,15 +126,12 @@ void ShowHighlightedCrouton()
 void ChangeFormatCycler()
 {
     const LONG format = mui::XGetLong(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active);
-    const bool custom = format == cCustomFormatID;
-    mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, LONG{custom ? FALSE : TRUE});
-    mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, LONG{custom ? FALSE : TRUE});
+    ShowTypedSize(format);
     // Not quiet: the bit-rate event stores the new index in the project.
     mui::set(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, cDefaultBaud[ClampFormatIndex(format)]);
 }
 
 void ChangeFPSCycler()
 {
-    const LONG fps = mui::XGetLong(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active);
-    mui::set(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_Disabled, LONG{fps == cCustomFPSID ? FALSE : TRUE});
+    ShowTypedRate(mui::XGetLong(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active));
 }

@@ -19,6 +19,8 @@ std::optional<std::string> FieldText(HexButtons slot);
 void InstallProjectView();
 void InitGUI();
 void CloseGUI();
+// The project's own texts (name, output name and frame size), to the main
+// window and back (gui/main_settings.cpp).
 void UpdateGUI(Project* project);
 void UpdateProjectFromGUI(Project* project);
 void UpdateCroutonFromGUI(Crouton* crouton);

@@ -5,6 +5,7 @@
 #include "gui/look_gadgets.h"
 #include "gui/loop.h"
 #include "gui/main.h"
+#include "gui/main_settings.h"
 #include "gui/script_actions.h"
 #include "gui/vocabulary.h"
 #include "model/tables.h"
@@ -14,8 +15,6 @@
 #include <utility>
 
 namespace {
-
-LONG CycleEntry(HexButtons slot) { return mui::XGetLong(gButtons[slot], MUIA_Cycle_Active); }
 
 // Moves a crouton in the project and both lists: the visual entry first, as a
 // drag in the crouton list does, then the project, which rewrites the names.
@@ -70,47 +69,6 @@ std::unique_ptr<Crouton> TakeCrouton(Project* project, LONG position)
 }
 
 } // namespace
-
-MainSettings ReadMainSettings()
-{
-    MainSettings settings;
-    settings.projectName = FieldText(BUTTON_MAIN_PROJECTNAME).value_or("");
-    settings.outputFileName = FieldText(BUTTON_MAIN_OUTPUTFILENAME).value_or("");
-    settings.soundtrack = FieldText(BUTTON_MAIN_SOUNDTRACK).value_or("");
-    settings.width = FieldText(BUTTON_MAIN_WIDTH).value_or("");
-    settings.height = FieldText(BUTTON_MAIN_HEIGHT).value_or("");
-    settings.customFPS = FieldText(BUTTON_MAIN_CUSTOMFPS).value_or("");
-    settings.format = CycleEntry(BUTTON_MAIN_FORMAT_CYCLER);
-    settings.baudrate = CycleEntry(BUTTON_MAIN_BAUDRATE_CYCLER);
-    settings.fps = CycleEntry(BUTTON_MAIN_FPS_CYCLER);
-    if (gProject)
-        settings.look = gProject->look;
-    return settings;
-}
-
-void ShowMainSettings(const MainSettings& settings, Project* project)
-{
-    mui::nnset(gButtons[BUTTON_MAIN_PROJECTNAME], MUIA_String_Contents, settings.projectName);
-    mui::nnset(gButtons[BUTTON_MAIN_OUTPUTFILENAME], MUIA_String_Contents, settings.outputFileName);
-    mui::nnset(gButtons[BUTTON_MAIN_SOUNDTRACK], MUIA_String_Contents, settings.soundtrack);
-    mui::nnset(gButtons[BUTTON_MAIN_WIDTH], MUIA_String_Contents, settings.width);
-    mui::nnset(gButtons[BUTTON_MAIN_HEIGHT], MUIA_String_Contents, settings.height);
-    mui::nnset(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_String_Contents, settings.customFPS);
-    mui::nnset(gButtons[BUTTON_MAIN_FORMAT_CYCLER], MUIA_Cycle_Active, settings.format);
-    mui::nnset(gButtons[BUTTON_MAIN_BAUDRATE_CYCLER], MUIA_Cycle_Active, settings.baudrate);
-    mui::nnset(gButtons[BUTTON_MAIN_FPS_CYCLER], MUIA_Cycle_Active, settings.fps);
-    const LONG fixedSize = settings.format == cCustomFormatID ? FALSE : TRUE;
-    mui::nnset(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, fixedSize);
-    mui::nnset(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, fixedSize);
-    mui::nnset(gButtons[BUTTON_MAIN_CUSTOMFPS], MUIA_Disabled, LONG{settings.fps == cCustomFPSID ? FALSE : TRUE});
-    if (project) {
-        project->parameters = settings.format;
-        project->baudrate = settings.baudrate;
-        project->fps = settings.fps;
-        project->look = settings.look;
-        ShowProjectLook(*project);
-    }
-}
 
 std::unique_ptr<Crouton> CopyCroutonRecord(const Crouton& crouton)
 {
@@ -189,10 +147,10 @@ void ProjectHistory::PushListStep(Step step)
 
 void ProjectHistory::NoteSettings()
 {
-    MainSettings now = ReadMainSettings();
+    ProjectSettings now = ReadMainSettings();
     if (now == settings_)
         return;
-    MainSettings before = std::exchange(settings_, now);
+    ProjectSettings before = std::exchange(settings_, now);
     Push({Step::Kind::Settings, 0, 0, nullptr, std::move(before), std::move(now), {}, {}});
 }
 
@@ -255,7 +213,14 @@ void ProjectHistory::Apply(Step& step, bool forward, Project* project)
         break;
     case Step::Kind::Settings:
         settings_ = forward ? step.after : step.before;
-        ShowMainSettings(settings_, project);
+        ShowSettings(settings_, RateCyclers::Quiet);
+        // The project holds the choices as the cycle gadgets' handlers keep
+        // them; its texts come from the window when it saves or renders.
+        project->parameters = settings_.parameters;
+        project->baudrate = settings_.baudrate;
+        project->fps = settings_.fps;
+        project->look = settings_.look;
+        ShowProjectLook(*project);
         return;
     }
     project->look = forward ? step.lookAfter : step.lookBefore;

@@ -5,6 +5,7 @@
 
 #include "model/crouton.h"
 #include "model/project.h"
+#include "model/project_settings.h"
 #include "os/exec.h"
 
 #include <cstddef>
@@ -12,26 +13,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-
-// The main window's settings of the project, as its gadgets show them.
-struct MainSettings {
-    std::string projectName;
-    std::string outputFileName;
-    std::string soundtrack;
-    std::string width;
-    std::string height;
-    std::string customFPS;
-    LONG format = 0;
-    LONG baudrate = 0;
-    LONG fps = 0;
-    // Joins, fades and sound under the soundtrack, as the project holds them.
-    ProjectLook look;
-    bool operator==(const MainSettings&) const = default;
-};
-MainSettings ReadMainSettings();
-// Shows the settings quietly (the format's default bit rate must not replace
-// the one restored) and stores the cycle gadgets' choices in the project.
-void ShowMainSettings(const MainSettings& settings, Project* project);
 
 // A copy of a crouton's record without its lock and its picture, kept so that
 // a crouton taken out of the project can come back exactly as it was.
@@ -66,8 +47,8 @@ private:
         LONG from = 0; // the position added at or removed from; a move's source
         LONG to = 0;   // a move's destination
         std::unique_ptr<Crouton> record; // a removed crouton, or an added one while undone
-        MainSettings before;
-        MainSettings after;
+        ProjectSettings before;
+        ProjectSettings after;
         // The project's look around a change of the list: its joins follow
         // the croutons, and come back exactly as they were.
         ProjectLook lookBefore;
@@ -81,5 +62,5 @@ private:
     std::deque<Step> steps_;
     std::size_t done_ = 0;                  // steps_[0, done_) are in effect
     std::optional<std::size_t> savedAt_ = 0; // done_ when last saved; none when unreachable
-    MainSettings settings_;
+    ProjectSettings settings_;
 };

@@ -11,6 +11,7 @@
 #include "gui/player_actions.h"
 #include "gui/loop.h"
 #include "gui/look_gadgets.h"
+#include "gui/main_settings.h"
 #include "gui/saving.h"
 #include "gui/vocabulary.h"
 #include "gui/windows.h"

@@ -48,10 +48,11 @@ struct MadeFrom {
 
 MadeFrom InputsOf(const Project& project, const PlayerMedia& plain)
 {
-    const ProjectFields fields = ReadProjectFields();
+    const std::optional<ProjectSettings> shown = ShownSettings();
     MadeFrom inputs{plain.url + plain.problem, plain.options, plain.width, plain.height, plain.fps,
-                         project.baudrate, fields.outputFileName.value_or(""), fields.soundtrack.value_or(""),
-                         fields.customFps, project.look, {}, {}};
+                         project.baudrate, ShownText(&ProjectSettings::outputFileName),
+                         ShownText(&ProjectSettings::soundtrack),
+                         shown ? shown->typedCustomFPS : std::nullopt, project.look, {}, {}};
     for (const ListNode* node = project.croutons.get(); node; node = node->next.get()) {
         inputs.looks.push_back(node->node ? node->node->look : CroutonLook{});
         inputs.names.push_back(node->node ? node->node->name.value_or("") : std::string());

@@ -175,7 +175,7 @@ std::string SoundEntry(const Crouton& crouton, const Stretch& stretch)
 double ProjectRate(const Project& project)
 {
     const LONG fps = ClampFPSIndex(project.fps);
-    const double rate = fps == cCustomFPSID ? project.customFPS : cFPSValues[static_cast<std::size_t>(fps)];
+    const double rate = RateIsTyped(fps) ? project.customFPS : cFPSValues[static_cast<std::size_t>(fps)];
     return rate > 0.0 ? rate : 25.0;
 }
 
@@ -191,7 +191,7 @@ std::pair<int, int> OutputFrameSize(const Project& project)
     const LONG format = ClampFormatIndex(project.parameters);
     int width = static_cast<int>(project.width);
     int height = static_cast<int>(project.height);
-    if (format != cCustomFormatID)
+    if (!SizeIsTyped(format))
         std::sscanf(cFormatParameters[static_cast<std::size_t>(format)], "scale=%d:%d", &width, &height);
     return {std::clamp(width, 16, 4096), std::clamp(height, 16, 4096)};
 }

@@ -135,11 +135,11 @@ LONG NearestSecond(double seconds)
 std::optional<double> ProjectOutputRate(const Project& project)
 {
     const LONG fps = ClampFPSIndex(project.fps);
-    if (fps != cCustomFPSID)
+    if (!RateIsTyped(fps))
         return static_cast<double>(cFPSValues[static_cast<std::size_t>(fps)]);
     // The custom rate as the render reads it: the field's text, a plain
     // number or a ratio of two ("30000/1001").
-    const std::string typed = ReadProjectFields().customFps.value_or("");
+    const std::string typed = ShownText(&ProjectSettings::typedCustomFPS);
     const std::size_t slash = typed.find('/');
     const std::optional<double> top = PlainSeconds(typed.substr(0, slash));
     const std::optional<double> bottom = slash == std::string::npos ? 1.0 : PlainSeconds(typed.substr(slash + 1));

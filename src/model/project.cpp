@@ -44,22 +44,23 @@ std::unique_ptr<ListNode>* LinkToPosition(Project* project, LONG id)
 
 } // namespace
 
+AslTags OpenRequest(const char* drawer, const char* pattern)
+{
+    AslTags tags;
+    tags.doSaveMode = false;
+    tags.initialDrawer = drawer;
+    tags.initialPattern = pattern;
+    tags.doPatterns = true;
+    return tags;
+}
+
 std::unique_ptr<Project> NewProject()
 {
     kprintf("Creating new project.\n");
+    // The settings start as their record's defaults.
     auto project = std::make_unique<Project>();
-    project->numberOfCroutons = 0;
     project->filename = "NewProject.cwproj";
-    project->projectName = "New Project";
-    project->outputFileName = cDefaultOutputFilename;
-    project->width = 320;
-    project->height = 240;
     project->directory = "Projects";
-    project->parameters = 0;
-    project->baudrate = 0;
-    project->fps = 0;
-    project->customFPS = 30.0f;
-    project->soundtrack.reset();
     if (ProjectView().projectShown)
         ProjectView().projectShown(project.get());
     return project;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/crouton.h"
+#include "model/project_settings.h"
 #include "os/asl.h"
 #include "os/exec.h"
 
@@ -18,25 +19,16 @@ struct ListNode {
     std::unique_ptr<ListNode> next;
 };
 
-struct Project {
+// The project holds its main-window settings as its record's own fields
+// (project->width, project->look), so a copy of them is one slice of it.
+struct Project : ProjectSettings {
     std::string directory;
     std::string filename;
     // Whether directory and filename name the file this project was loaded
     // from or last saved to: then Save writes there without asking.
     bool hasFile = false;
-    std::string projectName;
-    std::string outputFileName;
-    std::optional<std::string> soundtrack;
-    LONG width = 320;
-    LONG height = 240;
     LONG numberOfCroutons = 0;
-    LONG parameters = 0;
-    LONG baudrate = 0;
-    LONG fps = 0;
-    float customFPS = 30.0f;
     std::unique_ptr<ListNode> croutons;
-    // Joins, fades and the croutons' sound under the soundtrack.
-    ProjectLook look;
     // The file this project's last render in this run made, so that the
     // next render replaces it without asking.
     std::optional<FileIdentity> renderedOutput;
@@ -58,6 +50,10 @@ void MoveCroutonDownInProject(Project* project, LONG id);
 // so no two entries ever share a picture, also after deletions.
 LONG GetCroutonImageSlot(const Crouton* crouton);
 LONG FindFreeImageSlot(const Project* project);
+
+// The open requester for an existing file of `pattern`, starting in
+// `drawer`: a project to load, a crouton to add.
+AslTags OpenRequest(const char* drawer, const char* pattern);
 
 // Adding croutons.
 BOOL AddNewCroutonToProject(Project* project);

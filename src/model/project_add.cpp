@@ -182,12 +182,7 @@ BOOL AddOldCroutonToProject(Project* project)
         return FALSE;
     // The crouton file exists already: an open requester, with no name
     // proposed (a save requester would offer to replace the chosen file).
-    AslTags tags;
-    tags.doSaveMode = false;
-    tags.initialDrawer = kCroutonDrawer;
-    tags.initialPattern = kCroutonPattern;
-    tags.doPatterns = true;
-    const std::optional<AslAnswer> chosen = ChooseFile(tags);
+    const std::optional<AslAnswer> chosen = ChooseFile(OpenRequest(kCroutonDrawer, kCroutonPattern));
     if (!chosen)
         return FALSE;
     return AddOldCroutonFromFile(project, BuildFullPath(chosen->drawer, chosen->file));

@@ -38,24 +38,28 @@ constexpr const char* kProjectPattern = "#?.cwproj";
 
 constexpr std::string_view kSaveTitle = "Project not saved";
 
+// The settings a save writes: the project's own, with the main window's
+// texts over them as they stand (without a window the record's own values
+// stand in). The size and the choices are the project's: the window hands
+// them over before a save, and the cycle gadgets as they change.
+ProjectSettings SavedSettings(const Project& project)
+{
+    ProjectSettings saved = project;
+    if (const std::optional<ProjectSettings> shown = ShownSettings()) {
+        saved.projectName = shown->projectName;
+        saved.outputFileName = shown->outputFileName;
+        saved.soundtrack = shown->soundtrack;
+        saved.typedCustomFPS = shown->typedCustomFPS;
+    }
+    return saved;
+}
+
 // Writes the lines beside the project file and puts them in place only when
 // all of them are written, so an old file stays whole until then and a
 // failed save leaves no half-written project. A failure is told to the user.
 bool WriteProjectFile(const Project& project, const std::string& path)
 {
-    // The main window's texts as they stand; without a window the record's
-    // own values stand in.
-    const ProjectFields fields = ReadProjectFields();
-    std::vector<std::string> lines;
-    lines.push_back(fields.projectName.value_or(project.projectName));
-    lines.push_back(fields.outputFileName.value_or(project.outputFileName));
-    lines.push_back(fields.soundtrack.value_or(project.soundtrack.value_or("")));
-    lines.push_back(std::to_string(project.width));
-    lines.push_back(std::to_string(project.height));
-    lines.push_back(std::to_string(project.parameters));
-    lines.push_back(std::to_string(project.baudrate));
-    lines.push_back(std::to_string(project.fps));
-    lines.push_back(fields.customFps.value_or(FormatFloat(project.customFPS)));
+    std::vector<std::string> lines = SettingsLines(SavedSettings(project));
 
     // Names read back with a line break turned into a blank would name
     // other files: such a project is not written at all.
@@ -133,15 +137,7 @@ void BuildVisualEntries(Project& project)
 // What a project file holds, once it has been read whole and found to be
 // one.
 struct ProjectFileContents {
-    std::string projectName;
-    std::string outputFileName;
-    std::string soundtrack;
-    LONG width = 0;
-    LONG height = 0;
-    LONG parameters = 0;
-    LONG baudrate = 0;
-    LONG fps = 0;
-    float customFPS = 0.0f;
+    ProjectSettings settings;
     std::vector<std::string> croutonPaths;
     // The lines after the paths: the project's look.
     std::vector<std::string> lookLines;
@@ -152,7 +148,8 @@ struct ProjectFileContents {
 // Far more than the ten settings and the paths of thousands of croutons; a
 // larger file is not a project (a clip picked by mistake is not read whole).
 constexpr std::size_t kLargestProjectFile = 16 * 1024 * 1024;
-constexpr std::size_t kSettingsLines = 10;
+// The settings and the crouton count.
+constexpr std::size_t kSettingsLines = kSettingsLineCount + 1;
 
 // The file's lines without their line ends (LF or CR LF); a last line
 // without one counts too. Nullopt when the file is too large to be a
@@ -176,11 +173,9 @@ std::optional<FileLines> ReadLines(DosFile& file)
     return read;
 }
 
-// Reads the file whole and checks that it is a project: ten settings lines,
-// whole numbers on the lines that hold them (4 to 8 and the crouton count)
-// and a crouton count that the lines after it can hold. The custom frame
-// rate (line 9) is the text of its field as the user left it, so any text
-// is taken there and read as a number the way the field's text is.
+// Reads the file whole and checks that it is a project: the settings lines
+// (ReadSettingsLines), a whole crouton count on the tenth line and a count
+// that the lines after it can hold.
 std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
 {
     const std::optional<FileLines> read = ReadLines(file);
@@ -192,11 +187,10 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
     // A crouton with a look can have a project's numbers in its first lines.
     if (LinesHoldACroutonLook(line))
         return std::nullopt;
-    for (const std::size_t number : {4u, 5u, 6u, 7u, 8u, 10u}) {
-        if (!IsWholeNumber(line[number - 1]))
-            return std::nullopt;
-    }
-    LONG count = ReadLong(line[9]);
+    std::optional<ProjectSettings> settings = ReadSettingsLines(line);
+    if (!settings || !IsWholeNumber(line[kSettingsLineCount]))
+        return std::nullopt;
+    LONG count = ReadLong(line[kSettingsLineCount]);
     const std::size_t held = line.size() - kSettingsLines;
     if (count < 0)
         return std::nullopt;
@@ -204,15 +198,7 @@ std::optional<ProjectFileContents> ReadProjectFile(DosFile& file)
     count = std::min<LONG>(count, static_cast<LONG>(held));
 
     ProjectFileContents contents;
-    contents.projectName = line[0];
-    contents.outputFileName = line[1];
-    contents.soundtrack = line[2];
-    contents.width = ReadLong(line[3]);
-    contents.height = ReadLong(line[4]);
-    contents.parameters = ReadLong(line[5]);
-    contents.baudrate = ReadLong(line[6]);
-    contents.fps = ReadLong(line[7]);
-    contents.customFPS = ReadFloat(line[8]);
+    contents.settings = std::move(*settings);
     contents.croutonPaths.assign(line.begin() + kSettingsLines,
                                  line.begin() + static_cast<std::ptrdiff_t>(kSettingsLines) + count);
     contents.lookLines.assign(line.begin() + static_cast<std::ptrdiff_t>(kSettingsLines) + count, line.end());
@@ -296,46 +282,41 @@ std::unique_ptr<Project> LoadProject(std::unique_ptr<Project> oldProject, bool* 
 {
     if (loaded)
         *loaded = false;
-    AslTags tags;
-    tags.doSaveMode = false;
-    tags.initialDrawer = kProjectDrawer;
-    tags.initialPattern = kProjectPattern;
-    tags.doPatterns = true;
-    const std::optional<AslAnswer> chosen = ChooseFile(tags);
+    const std::optional<AslAnswer> chosen = ChooseFile(OpenRequest(kProjectDrawer, kProjectPattern));
     if (!chosen)
         return oldProject;
     return LoadProjectFile(std::move(oldProject), chosen->drawer, chosen->file, loaded);
 }
 
-std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, const std::string& drawer,
-                                         const std::string& chosen, bool* loaded)
+namespace {
+
+// The file `path` read whole and checked before anything changes: a clip
+// or a damaged file picked by mistake must not cost the user the project on
+// the screen. One that can't be opened or is no project is told to the user.
+std::optional<ProjectFileContents> ReadChosenProjectFile(const std::string& path)
 {
-    if (loaded)
-        *loaded = false;
-    const std::string path = BuildFullPath(drawer, chosen);
     FileHandle file = OpenRegularFile(path, MODE_OLDFILE);
     if (!file) {
         TellUser("Load Project", "\"" + path + "\" could not be opened.");
-        return oldProject;
+        return std::nullopt;
     }
-
-    // The whole file is read and checked before anything changes: a clip or
-    // a damaged file picked by mistake must not cost the user the project
-    // on the screen.
-    const std::optional<ProjectFileContents> contents = ReadProjectFile(*file);
+    std::optional<ProjectFileContents> contents = ReadProjectFile(*file);
     Close(std::move(file));
     if (!contents) {
         kprintf("Not a project file.\n");
         TellUser("Load Project", "\"" + path + "\" is not a Clipweaver project file.");
-        return oldProject;
     }
+    return contents;
+}
 
-    // Destroying the old project also closes the crouton editor when it
-    // works on one of its croutons.
-    DestroyProject(std::move(oldProject));
+// A new project whose file is the one chosen, with the file's settings,
+// shown in the main window before its croutons load.
+std::unique_ptr<Project> NewProjectOfFile(const std::string& drawer, const std::string& chosen,
+                                          const ProjectSettings& settings)
+{
     std::unique_ptr<Project> project = NewProject();
 #ifdef CLIPWEAVER_BASIC
-    project->filename = path;
+    project->filename = BuildFullPath(drawer, chosen);
 #else
     project->filename = chosen;
     project->directory = drawer;
@@ -343,57 +324,69 @@ std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, co
     project->hasFile = true;
 
     kprintf("Loading project.\n");
-    project->projectName = contents->projectName;
-    project->outputFileName = contents->outputFileName;
-    project->soundtrack = contents->soundtrack;
-    project->width = contents->width;
-    project->height = contents->height;
-    // Indices from a file are brought into their table's range.
-    project->parameters = ClampFormatIndex(contents->parameters);
-    project->baudrate = ClampBaudIndex(contents->baudrate);
-    project->fps = ClampFPSIndex(contents->fps);
-    project->customFPS = contents->customFPS;
-
+    static_cast<ProjectSettings&>(*project) = settings;
     kprintf("Baudrate: %d. Format: %d.\n", project->baudrate, project->parameters);
     if (ProjectView().settingsLoaded)
         ProjectView().settingsLoaded(*project);
+    return project;
+}
 
-    // A crouton that can't be loaded stays as an entry that says why, so
-    // that saving the project keeps it.
-    std::unique_ptr<ListNode>* tail = &project->croutons;
-    for (const std::string& line : contents->croutonPaths) {
-        CroutonLoadFailure failure = CroutonLoadFailure::None;
-        // A file listed twice is read twice: its first entry's lock is let
-        // go for the reading, and the first entry alone holds it after.
-        const auto [first, firstPosition] = EarlierCroutonOfFile(*project, line);
-        if (first)
-            UnlockCrouton(first);
-        std::unique_ptr<Crouton> crouton = LoadCrouton(line, &failure);
-        if (first) {
-            LockCrouton(first);
-            if (crouton)
-                TellUser("Load Project", "The crouton file " + line + " is listed twice in the project, as crouton "
-                                             + std::to_string(firstPosition + 1) + " and crouton "
-                                             + std::to_string(project->numberOfCroutons + 1)
-                                             + "; it is rendered at both places.");
-        }
-        if (!crouton) {
-            crouton = UnloadedCrouton(line, failure);
-            if (!crouton)
-                continue;
-        } else {
-            kprintf("Crouton loaded has name %s.\n", TraceText(crouton->name));
-        }
-        Crouton* added = crouton.get();
-        auto node = std::make_unique<ListNode>();
-        node->node = std::move(crouton);
-        *tail = std::move(node);
-        tail = &(*tail)->next;
-        ++project->numberOfCroutons;
-        mui::NList_InsertSingle(gCroutonList, added->name.value_or(""), MUIV_NList_Insert_Bottom);
-        if (!added->loadProblem && !first)
-            LockCrouton(added);
+// Loads the crouton file `path` as the project's last crouton. One that
+// can't be loaded stays as an entry that says why, so that saving the
+// project keeps it.
+void AppendCroutonOfFile(Project& project, std::unique_ptr<ListNode>*& tail, const std::string& path)
+{
+    CroutonLoadFailure failure = CroutonLoadFailure::None;
+    // A file listed twice is read twice: its first entry's lock is let go
+    // for the reading, and the first entry alone holds it after.
+    const auto [first, firstPosition] = EarlierCroutonOfFile(project, path);
+    if (first)
+        UnlockCrouton(first);
+    std::unique_ptr<Crouton> crouton = LoadCrouton(path, &failure);
+    if (first) {
+        LockCrouton(first);
+        if (crouton)
+            TellUser("Load Project", "The crouton file " + path + " is listed twice in the project, as crouton "
+                                         + std::to_string(firstPosition + 1) + " and crouton "
+                                         + std::to_string(project.numberOfCroutons + 1)
+                                         + "; it is rendered at both places.");
     }
+    if (!crouton) {
+        crouton = UnloadedCrouton(path, failure);
+        if (!crouton)
+            return;
+    } else {
+        kprintf("Crouton loaded has name %s.\n", TraceText(crouton->name));
+    }
+    Crouton* added = crouton.get();
+    *tail = std::make_unique<ListNode>();
+    (*tail)->node = std::move(crouton);
+    tail = &(*tail)->next;
+    ++project.numberOfCroutons;
+    mui::NList_InsertSingle(gCroutonList, added->name.value_or(""), MUIV_NList_Insert_Bottom);
+    if (!added->loadProblem && !first)
+        LockCrouton(added);
+}
+
+} // namespace
+
+std::unique_ptr<Project> LoadProjectFile(std::unique_ptr<Project> oldProject, const std::string& drawer,
+                                         const std::string& chosen, bool* loaded)
+{
+    if (loaded)
+        *loaded = false;
+    const std::string path = BuildFullPath(drawer, chosen);
+    const std::optional<ProjectFileContents> contents = ReadChosenProjectFile(path);
+    if (!contents)
+        return oldProject;
+
+    // Destroying the old project also closes the crouton editor when it
+    // works on one of its croutons.
+    DestroyProject(std::move(oldProject));
+    std::unique_ptr<Project> project = NewProjectOfFile(drawer, chosen, contents->settings);
+    std::unique_ptr<ListNode>* tail = &project->croutons;
+    for (const std::string& croutonPath : contents->croutonPaths)
+        AppendCroutonOfFile(*project, tail, croutonPath);
 
     if (contents->damaged)
         kprintf("Project file %s is damaged; reading stopped there.\n", path.c_str());

@@ -23,10 +23,22 @@ void SetProjectViewHooks(ProjectViewHooks hooks) { Hooks() = std::move(hooks); }
 
 const ProjectViewHooks& ProjectView() { return Hooks(); }
 
-ProjectFields ReadProjectFields()
+std::optional<ProjectSettings> ShownSettings()
 {
     const ProjectViewHooks& hooks = Hooks();
-    return hooks.readFields ? hooks.readFields() : ProjectFields{};
+    return hooks.readSettings ? hooks.readSettings() : std::nullopt;
+}
+
+std::string ShownText(std::string ProjectSettings::*text)
+{
+    const std::optional<ProjectSettings> shown = ShownSettings();
+    return shown ? *shown.*text : std::string();
+}
+
+std::string ShownText(std::optional<std::string> ProjectSettings::*text)
+{
+    const std::optional<ProjectSettings> shown = ShownSettings();
+    return shown ? (*shown.*text).value_or("") : std::string();
 }
 
 void UpdateGUIList(Project* project)

@@ -17,37 +17,31 @@
 extern mui::Object* gCroutonList;
 extern mui::Object* gVisualList;
 
-// The main window's fields as the user left them, read as texts: a project
-// file keeps the custom rate as it was typed, and a render refuses a size
-// or rate in the words typed. A field without a gadget is none.
-struct ProjectFields {
-    std::optional<std::string> projectName;
-    std::optional<std::string> outputFileName;
-    std::optional<std::string> soundtrack;
-    std::optional<std::string> width;
-    std::optional<std::string> height;
-    std::optional<std::string> customFps;
-};
-
 struct ProjectViewHooks {
     // A new or loaded project is in place: the fields show its settings.
     std::function<void(Project*)> projectShown;
-    // A loaded project's cycle and text settings, before its croutons load.
-    std::function<void(const Project&)> settingsLoaded;
+    // A loaded project's settings, before its croutons load.
+    std::function<void(const ProjectSettings&)> settingsLoaded;
     // The crouton list was reordered: the details show the active crouton.
     std::function<void()> croutonsMoved;
     // A crouton leaves the project: nothing may act on it any more.
     std::function<void(const Crouton*)> croutonRemoved;
     // A new crouton's source was probed as a video clip.
     std::function<void(Crouton*)> clipProbed;
-    // The main window's fields.
-    std::function<ProjectFields()> readFields;
+    // The main window's settings as the user left them; none without the
+    // window.
+    std::function<std::optional<ProjectSettings>()> readSettings;
 };
 
 void SetProjectViewHooks(ProjectViewHooks hooks);
 const ProjectViewHooks& ProjectView();
-// The fields through the hook; all none without one.
-ProjectFields ReadProjectFields();
+// The main window's settings through the hook; none without one.
+std::optional<ProjectSettings> ShownSettings();
+// One text of the main window's settings as the user left it (a project
+// file keeps the custom rate as typed, and a render refuses a size or rate
+// in the words typed); empty without the window.
+std::string ShownText(std::string ProjectSettings::*text);
+std::string ShownText(std::optional<std::string> ProjectSettings::*text);
 
 // Rewrites entry `id` of the crouton list from the project's crouton there,
 // makes it the active entry and shows the crouton's picture.

@@ -25,8 +25,6 @@
 
 namespace {
 
-using render_detail::FieldText;
-
 constexpr LONG kLongMax = std::numeric_limits<LONG>::max();
 constexpr LONG kLongMin = std::numeric_limits<LONG>::min();
 
@@ -106,8 +104,8 @@ LONG ReadDecimal(std::string_view text)
 std::optional<std::string> RateText(const Project& project)
 {
     const LONG fps = ClampFPSIndex(project.fps);
-    if (fps == cCustomFPSID) {
-        std::string typed = FieldText(&ProjectFields::customFps);
+    if (RateIsTyped(fps)) {
+        std::string typed = ShownText(&ProjectSettings::typedCustomFPS);
         if (!IsValidRateText(typed))
             return std::nullopt;
         return typed;
@@ -179,7 +177,7 @@ render_detail::CroutonRun Refused(std::string why, bool setting = false)
 render_detail::CroutonRun RateRefused()
 {
     kprintf("Invalid custom frame rate.\n");
-    return Refused("the custom frame rate \"" + FieldText(&ProjectFields::customFps)
+    return Refused("the custom frame rate \"" + ShownText(&ProjectSettings::typedCustomFPS)
                        + "\" is not a number of frames per second (such as 25 or 12.5)",
                    true);
 }
@@ -187,7 +185,7 @@ render_detail::CroutonRun RateRefused()
 render_detail::CroutonRun SizeRefused()
 {
     kprintf("Invalid custom size.\n");
-    return Refused("the custom size " + FieldText(&ProjectFields::width) + " x " + FieldText(&ProjectFields::height)
+    return Refused("the custom size " + ShownText(&ProjectSettings::typedWidth) + " x " + ShownText(&ProjectSettings::typedHeight)
                        + " is not a picture size (neither may be 0)",
                    true);
 }
@@ -207,9 +205,9 @@ std::optional<OutputFrame> FrameOf(const Project& project)
 {
     OutputFrame frame;
     const LONG format = ClampFormatIndex(project.parameters);
-    if (format == cCustomFormatID) {
-        frame.width = ReadDecimal(FieldText(&ProjectFields::width));
-        frame.height = ReadDecimal(FieldText(&ProjectFields::height));
+    if (SizeIsTyped(format)) {
+        frame.width = ReadDecimal(ShownText(&ProjectSettings::typedWidth));
+        frame.height = ReadDecimal(ShownText(&ProjectSettings::typedHeight));
         if (frame.width == 0 || frame.height == 0)
             return std::nullopt;
     } else {
@@ -377,11 +375,6 @@ LONG RunRenderCommand(const std::string& command)
     return SystemTagList(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
 }
 
-std::string FieldText(std::optional<std::string> ProjectFields::*field)
-{
-    return (ReadProjectFields().*field).value_or("");
-}
-
 CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent)
 {
     CroutonRun run = PlanCroutonEncode(project, crouton, filename, silent);
@@ -419,7 +412,7 @@ CroutonRun PlanCroutonEncode(const Project& project, Crouton* crouton, std::stri
     if (isVideo)
         sourceShape = ProbePictureShape(*crouton->videoName);
 
-    const OutputKind& output = OutputKindFor(FieldText(&ProjectFields::outputFileName));
+    const OutputKind& output = OutputKindFor(ShownText(&ProjectSettings::outputFileName));
     const LONG bitrate = cBaudRates[static_cast<std::size_t>(ClampBaudIndex(project.baudrate))] * output.bitrateUnit;
     LineParts parts{project, *crouton, silent, output, *rateText,
                     WithBitrate(output.*kind.encoder, bitrate) + AspectOption(*frame, output),

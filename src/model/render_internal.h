@@ -107,10 +107,6 @@ bool WriteSilence(std::string_view filename, float length);
 // Runs a rendering command with the rendering's tags; its exit code.
 LONG RunRenderCommand(const std::string& command);
 
-// The text of one of the main window's fields (ProjectFields); empty without
-// a window.
-std::string FieldText(std::optional<std::string> ProjectFields::*field);
-
 // The size of a file, or none when it does not exist.
 std::optional<LONG> FileSize(std::string_view name);
 

@@ -104,9 +104,9 @@ PreviewRender::PreviewRender(Project& project, std::function<void()> wake)
     Plan& plan = *plan_;
     plan.lane = {kPreviewLane, RenderLaneNames()};
     plan.sideBySide = RenderLaneCount();
-    const std::string output = FieldText(&ProjectFields::outputFileName);
+    const std::string output = ShownText(&ProjectSettings::outputFileName);
     const std::string fileName = "T:__CWPreview" + std::string(OutputKindFor(output).extension);
-    std::string soundtrack = FieldText(&ProjectFields::soundtrack);
+    std::string soundtrack = ShownText(&ProjectSettings::soundtrack);
     if (soundtrack.empty())
         soundtrack = project.soundtrack.value_or("");
     const bool silent = !soundtrack.empty() && !ClipSoundUnderSoundtrack(project);

@@ -755,8 +755,8 @@ void RenderProject(Project* project)
         kprintf("Rendering failed.\n");
         return;
     }
-    const std::string output = FieldText(&ProjectFields::outputFileName);
-    std::string soundtrack = FieldText(&ProjectFields::soundtrack);
+    const std::string output = ShownText(&ProjectSettings::outputFileName);
+    std::string soundtrack = ShownText(&ProjectSettings::soundtrack);
     if (soundtrack.empty())
         project->soundtrack.reset();
     else

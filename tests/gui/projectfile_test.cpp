@@ -424,9 +424,10 @@ TEST_F(ProjectFileTest, AMissingCroutonFileIsKeptAsAnEntryAndSavedBack)
     EXPECT_EQ(ToldLog().size(), 1u);
 }
 
-// Only the custom format touches the frame-size fields: another format
-// leaves them as they stand, enabled or not.
-TEST_F(ProjectFileTest, TheCustomFormatEnablesTheFrameSizeAndOthersLeaveIt)
+// A loaded project's format opens the frame-size fields or closes them, as
+// choosing it in the window does: a project loaded over a custom one must
+// not leave its own size open to typing.
+TEST_F(ProjectFileTest, TheLoadedFormatOpensOrClosesTheFrameSize)
 {
     WriteHostFile(Path("custom.cwproj"), "C\nRAM:c.mp4\n\n720\n576\n19\n2\n1\n30.000000\n0\n");
     WriteHostFile(Path("dvd.cwproj"), "D\nRAM:d.mp4\n\n320\n240\n4\n2\n1\n30.000000\n0\n");
@@ -436,13 +437,9 @@ TEST_F(ProjectFileTest, TheCustomFormatEnablesTheFrameSizeAndOthersLeaveIt)
     EXPECT_FALSE(Disabled(BUTTON_MAIN_HEIGHT));
     EXPECT_EQ(Field(BUTTON_MAIN_WIDTH), "720");
     LoadFrom("dvd.cwproj");
-    EXPECT_FALSE(Disabled(BUTTON_MAIN_WIDTH));
-    EXPECT_FALSE(Disabled(BUTTON_MAIN_HEIGHT));
-    mui::set(gButtons[BUTTON_MAIN_WIDTH], MUIA_Disabled, LONG{TRUE});
-    mui::set(gButtons[BUTTON_MAIN_HEIGHT], MUIA_Disabled, LONG{TRUE});
-    LoadFrom("dvd.cwproj");
     EXPECT_TRUE(Disabled(BUTTON_MAIN_WIDTH));
     EXPECT_TRUE(Disabled(BUTTON_MAIN_HEIGHT));
+    EXPECT_EQ(Field(BUTTON_MAIN_WIDTH), "320");
 }
 
 // The format cycler changes quietly; the bit-rate and frame-rate cyclers
