@@ -8,6 +8,7 @@
 #include "model/render.h"
 
 #include "model/crouton_time.h"
+#include "model/kept_output.h"
 #include "model/piece_store.h"
 #include "model/render_internal.h"
 #include "model/tables.h"
@@ -41,118 +42,6 @@ bool BigEnough(std::string_view name)
     const std::optional<LONG> size = FileSize(name);
     return size && *size >= kSmallestPiece;
 }
-
-// The file that stood at the output name before the render. It is renamed
-// to a hidden file beside it: a rename in the same folder is instant even
-// for a large video, needs no room on T:, and leaves the old file on disk.
-// Before anything moves, the render's note (ClaimOutput, in the user's
-// state folder) says how to undo it, so that the start-up after a crash, a
-// kill or a reboot puts the old file back should the program die before it
-// can itself.
-class KeptOutput {
-public:
-    KeptOutput() = default;
-    KeptOutput(const KeptOutput&) = delete;
-    KeptOutput& operator=(const KeptOutput&) = delete;
-
-    // Empty when the output name is the render's to write; else why not, in
-    // plain words. Nothing is moved unless the note says so first.
-    std::string MoveAside(const std::string& output, OutputClaimHandle claim)
-    {
-        output_ = output;
-        claim_ = std::move(claim);
-        if (!NameTaken(output)) {
-            if (!NoteOutputKept(*claim_, ""))
-                return NoteProblem();
-            active_ = true;
-            return {};
-        }
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = OutputAsideName(output, attempt);
-            if (NameTaken(name)) {
-                // Left by a render that never ended; not ours to replace.
-                if (attempt == 0)
-                    TellUser("Render", "An earlier render of " + ShownPath(output) + " that never ended left the file "
-                                           "that stood there before as " + ShownPath(name) + "; it is kept there.");
-                continue;
-            }
-            if (!NoteOutputKept(*claim_, name))
-                return NoteProblem();
-            if (!Rename(output, name)) {
-                const LONG error = IoErr();
-                kprintf("Couldn't move %s aside.\n", output.c_str());
-                if (error == ERROR_OBJECT_IN_USE)
-                    return ShownPath(output) + " is in use by another program (it holds a lock on it), so nothing "
-                                               "was rendered: close it there, or choose another output name.";
-                return "The file " + ShownPath(output) + " that is there now could not be moved aside, so nothing "
-                       "was rendered; check that its folder may be written to.";
-            }
-            aside_ = name;
-            active_ = true;
-            kprintf("Moved %s aside to %s.\n", output.c_str(), name.c_str());
-            return {};
-        }
-        return "The file " + ShownPath(output) + " that is there now could not be moved aside, so nothing was "
-               "rendered: its folder holds 100 old files of earlier renders that never ended.";
-    }
-    // The render's tools write the output name from now on, or have written
-    // it (what stands there is the render's own).
-    void Writing(bool writing)
-    {
-        if (active_ && claim_)
-            NoteOutputWritten(*claim_, writing);
-    }
-    // The render failed or was cancelled: the old file (or no file) again.
-    // Empty, or where the old file is when it could not be put back.
-    std::string PutBack()
-    {
-        // Before the output was ours, what stands there is the user's.
-        if (!active_) {
-            claim_.reset();
-            return {};
-        }
-        active_ = false;
-        DeleteFile(output_);
-        std::string kept;
-        if (!aside_.empty()) {
-            if (Rename(aside_, output_)) {
-                kprintf("Put %s back.\n", output_.c_str());
-            } else {
-                kprintf("Couldn't put %s back; it is kept as %s.\n", output_.c_str(), aside_.c_str());
-                kept = " The file that stood at " + ShownPath(output_) + " before could not be put back; it is "
-                       "kept as " + ShownPath(aside_) + ".";
-            }
-            aside_.clear();
-        }
-        claim_.reset();
-        return kept;
-    }
-    // The render succeeded: the note goes first (without it, a crash leaves
-    // at worst the old file hidden, and the next render tells of it), then
-    // the old file.
-    void Drop()
-    {
-        active_ = false;
-        claim_.reset();
-        if (!aside_.empty())
-            DeleteFile(aside_);
-        aside_.clear();
-    }
-
-private:
-    static std::string NoteProblem()
-    {
-        const std::string folder = StateFolder();
-        kprintf("Couldn't write the render's note.\n");
-        return "Nothing was rendered: the note that lets Clipweaver put the old file back after a crash could not "
-               "be written in " + (folder.empty() ? std::string("the state folder (is HOME set?)") : folder) + ".";
-    }
-
-    std::string output_;
-    std::string aside_;
-    OutputClaimHandle claim_;
-    bool active_ = false; // the output name is the render's to write and clean
-};
 
 // Where each run of a step moves the step's bar: the crouton's encoding
 // takes most of it, the transition before it and its join a little, and
