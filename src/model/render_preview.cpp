@@ -9,6 +9,7 @@
 #include "model/look.h"
 #include "model/render.h"
 #include "model/render_internal.h"
+#include "model/render_schedule.h"
 #include "model/tables.h"
 #include "os/command.h"
 #include "os/dos.h"
@@ -17,25 +18,25 @@
 #include "tools/render_support.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <deque>
 #include <filesystem>
 
 using namespace render_detail;
 
 namespace {
 
-// The preview's names of T: (the render's are "T:__SilentVideo" and the
-// like, so that a render and a preview never share a file).
-constexpr const char* kJoined = "T:__CWPreviewVideo";
-constexpr const char* kJoinAside = "T:__CWPreviewJoin";
-constexpr const char* kMixed = "T:__CWPreviewMixed";
-constexpr const char* kFinishFrom = "T:__CWPreviewFinish";
+// The preview's own files of T: (the render's are "T:__SilentVideo" and the
+// like, so that a render and a preview never share a file): the croutons
+// joined so far, what was joined before while a join runs, the video with
+// the soundtrack laid under it, what the finish reads, and the tail the
+// crouton before gave to a transition (out of its lane) with the
+// transition made from it and the next crouton's head.
+enum PreviewFile : std::size_t { kJoined, kJoinAside, kMixed, kFinishFrom, kTail, kTransition, kPreviewFiles };
+constexpr std::array<const char*, kPreviewFiles> kNames = {"T:__CWPreviewVideo", "T:__CWPreviewJoin",
+    "T:__CWPreviewMixed", "T:__CWPreviewFinish", "T:__CWPreviewTail", "T:__CWPreviewTransition"};
+// Each crouton but the first is encoded into this name in its lane.
 constexpr const char* kPiece = "T:__TempVideo";
-// The tail the crouton before gave to a transition, out of its lane, and
-// the transition made from it and the next crouton's head.
-constexpr const char* kPreviewTail = "T:__CWPreviewTail";
-constexpr const char* kPreviewTransition = "T:__CWPreviewTransition";
 // Lanes of T: beyond the render's (at most 8): the preview's own steps in
 // the first, each crouton in one of its own after it.
 constexpr int kPreviewLane = 100;
@@ -72,14 +73,9 @@ struct PreviewRender::Plan {
         std::string tail;
     };
     std::vector<CroutonLine> croutons;
-    std::string joined;    // host paths
-    std::string joinAside;
+    std::array<std::string, kPreviewFiles> hosts; // host paths of the preview's own files
     std::string soundtrack; // the soundtrack's line; empty without one
-    std::string mixed;
-    std::string finishFrom;
     std::string finish;
-    std::string keptTail; // host paths
-    std::string transition;
     TemporaryLane lane;
     int sideBySide = 1;
     std::vector<std::string> scratch; // lane files removed at the end
@@ -110,16 +106,12 @@ PreviewRender::PreviewRender(Project& project, std::function<void()> wake)
     if (soundtrack.empty())
         soundtrack = project.soundtrack.value_or("");
     const bool silent = !soundtrack.empty() && !ClipSoundUnderSoundtrack(project);
-    plan.joined = Host(kJoined);
-    plan.joinAside = Host(kJoinAside);
-    plan.mixed = Host(kMixed);
-    plan.finishFrom = Host(kFinishFrom);
-    plan.keptTail = Host(kPreviewTail);
-    plan.transition = Host(kPreviewTransition);
+    for (std::size_t file = 0; file < kPreviewFiles; ++file) {
+        plan.hosts[file] = Host(kNames[file]);
+        Remove(plan.hosts[file]);
+    }
     file_ = Host(fileName);
-    for (const std::string& host :
-         {plan.joined, plan.joinAside, plan.mixed, plan.finishFrom, plan.keptTail, plan.transition, file_})
-        Remove(host);
+    Remove(file_);
 
     const double rate = ProjectOutputRate(project).value_or(25.0);
     std::vector<double> lengths;
@@ -139,14 +131,14 @@ PreviewRender::PreviewRender(Project& project, std::function<void()> wake)
         const InTemporaryLane inLane(line.lane);
         for (const std::string& name : line.lane.names)
             plan.scratch.push_back(Host("T:" + name));
-        const char* piece = n == 0 ? kJoined : kPiece;
+        const char* piece = n == 0 ? kNames[kJoined] : kPiece;
         Remove(Host(piece));
         const PieceLook look =
             static_cast<std::size_t>(n) < looks.size() ? looks[static_cast<std::size_t>(n)] : PieceLook{};
         CroutonRun run = PlanCroutonEncode(project, node->node.get(), piece, silent, look);
         const TransitionKind* kind = FindTransitionKind(look.before.kind);
         if (HasTransitionBefore(look) && kind)
-            line.transition = TransitionCommand(kPreviewTransition, kPreviewTail, kHeadStretch, kind->xfade, look.head,
+            line.transition = TransitionCommand(kNames[kTransition], kNames[kTail], kHeadStretch, kind->xfade, look.head,
                                                 run.encoder);
         line.head = Host(kHeadStretch);
         line.tail = Host(kTailStretch);
@@ -162,8 +154,8 @@ PreviewRender::PreviewRender(Project& project, std::function<void()> wake)
     if (!project.croutons)
         problem_ = "The project has no crouton to play.";
     if (!soundtrack.empty())
-        plan.soundtrack = SoundtrackCommand(kJoined, soundtrack, kMixed) + SoundtrackOptions(project);
-    plan.finish = FinishCommand(fileName, kFinishFrom);
+        plan.soundtrack = SoundtrackCommand(kNames[kJoined], soundtrack, kNames[kMixed]) + SoundtrackOptions(project);
+    plan.finish = FinishCommand(fileName, kNames[kFinishFrom]);
     if (!problem_.empty()) {
         done_ = true;
         return;
@@ -202,21 +194,20 @@ void PreviewRender::Run()
     bool made = Encode();
     if (made && !stop_ && !plan.soundtrack.empty()) {
         made = RunStep(plan.soundtrack, plan.lane, (steps - 1) / steps, (steps - 0.5) / steps)
-               && BigEnough(plan.mixed);
+               && BigEnough(plan.hosts[kMixed]);
         if (!made && problem_.empty())
             problem_ = "The soundtrack could not be laid under the preview.";
     }
     if (made && !stop_) {
         std::error_code error;
-        std::filesystem::rename(plan.soundtrack.empty() ? plan.joined : plan.mixed, plan.finishFrom, error);
+        std::filesystem::rename(plan.hosts[plan.soundtrack.empty() ? kJoined : kMixed], plan.hosts[kFinishFrom], error);
         made = !error && RunStep(plan.finish, plan.lane, (steps - 0.5) / steps, 1.0) && BigEnough(file_);
         if (!made && problem_.empty())
             problem_ = "The preview could not be finished.";
     }
     for (const std::string& host : plan.scratch)
         Remove(host);
-    for (const std::string& host :
-         {plan.joined, plan.joinAside, plan.mixed, plan.finishFrom, plan.keptTail, plan.transition})
+    for (const std::string& host : plan.hosts)
         Remove(host);
     if (stop_ && problem_.empty())
         problem_ = "The preview was stopped.";
@@ -227,58 +218,69 @@ void PreviewRender::Run()
         wake_();
 }
 
-// The croutons' encodes side by side, taken in order: each piece tested
-// and joined to the ones before it.
+// The preview's work on each crouton, in the render's walk: each piece
+// tested and joined to the ones before it.
+class PreviewRender::Steps final : public PieceSteps {
+public:
+    explicit Steps(PreviewRender& preview) : preview_(preview) {}
+
+    bool Going() const override { return !preview_.stop_ && preview_.problem_.empty(); }
+    bool Cancelled() override { return preview_.stop_; }
+    const TemporaryLane& LaneOf(int index, int) override { return Line(index).lane; }
+    PiecePlan Plan(const WalkPiece& piece) override { return {Line(piece.index).command, Line(piece.index).piece}; }
+
+    void Take(WalkPiece& piece) override
+    {
+        const PreviewRender::Plan::CroutonLine& line = Line(piece.index);
+        const bool encoded = piece.command->Code() == 0 && BigEnough(line.piece);
+        const std::string error = piece.command->Error();
+        std::string& problem = preview_.problem_;
+        if (!encoded) {
+            problem = line.prefix + " could not be encoded for the preview" + (error.empty() ? "" : ": " + error) + ".";
+            return;
+        }
+        const auto index = static_cast<std::size_t>(piece.index);
+        if (index > 0 && !preview_.TakeTransition(index)) {
+            problem = line.prefix + " could not be joined to the preview: its transition could not be made.";
+            return;
+        }
+        if (index > 0) {
+            const bool joined = preview_.JoinToPreview(kPiece, line.lane);
+            Remove(line.piece);
+            if (!joined) {
+                problem = line.prefix + " could not be joined to the preview.";
+                return;
+            }
+        }
+        // Its tail waits out of the lane for the next crouton.
+        std::error_code kept;
+        Remove(preview_.plan_->hosts[kTail]);
+        std::filesystem::rename(line.tail, preview_.plan_->hosts[kTail], kept);
+        preview_.Moved(static_cast<double>(index + 1) / StepCount());
+    }
+
+    void Waited(const WalkPiece& first) override
+    {
+        const double done = static_cast<double>(first.index) + first.command->Progress();
+        preview_.Moved(std::max(preview_.progress_.load(), done / StepCount()));
+    }
+
+private:
+    const PreviewRender::Plan::CroutonLine& Line(int index) const
+    {
+        return preview_.plan_->croutons[static_cast<std::size_t>(index)];
+    }
+    double StepCount() const { return static_cast<double>(preview_.plan_->croutons.size()) + 1.0; }
+
+    PreviewRender& preview_;
+};
+
+// The croutons' encodes side by side, taken in order (render_schedule.h).
 bool PreviewRender::Encode()
 {
-    const Plan& plan = *plan_;
-    const double steps = static_cast<double>(plan.croutons.size()) + 1.0;
-    std::deque<std::pair<std::size_t, std::unique_ptr<CommandRun>>> running;
-    std::size_t next = 0;
-    while (!stop_) {
-        while (!running.empty() && running.front().second->Done()) {
-            const Plan::CroutonLine& line = plan.croutons[running.front().first];
-            const bool encoded = running.front().second->Code() == 0 && BigEnough(line.piece);
-            const std::string error = running.front().second->Error();
-            const std::size_t index = running.front().first;
-            running.pop_front();
-            if (!encoded) {
-                problem_ = line.prefix + " could not be encoded for the preview" + (error.empty() ? "" : ": " + error) + ".";
-                return false;
-            }
-            if (index > 0 && !TakeTransition(index)) {
-                problem_ = line.prefix + " could not be joined to the preview: its transition could not be made.";
-                return false;
-            }
-            if (index > 0) {
-                const bool joined = JoinToPreview(kPiece, line.lane);
-                Remove(line.piece);
-                if (!joined) {
-                    problem_ = line.prefix + " could not be joined to the preview.";
-                    return false;
-                }
-            }
-            // Its tail waits out of the lane for the next crouton.
-            std::error_code kept;
-            Remove(plan.keptTail);
-            std::filesystem::rename(line.tail, plan.keptTail, kept);
-            Moved(static_cast<double>(index + 1) / steps);
-        }
-        if (running.empty() && next == plan.croutons.size())
-            return true;
-        if (next < plan.croutons.size() && running.size() < static_cast<std::size_t>(plan.sideBySide)) {
-            running.emplace_back(next, std::make_unique<CommandRun>(plan.croutons[next].command, plan.croutons[next].lane));
-            ++next;
-            continue;
-        }
-        std::vector<CommandRun*> runs;
-        for (auto& [index, run] : running)
-            runs.push_back(run.get());
-        WaitForCommands(runs);
-        const double done = static_cast<double>(running.front().first) + running.front().second->Progress();
-        Moved(std::max(progress_.load(), done / steps));
-    }
-    return false;
+    Steps steps(*this);
+    WalkSideBySide(static_cast<int>(plan_->croutons.size()), plan_->sideBySide, nullptr, steps);
+    return steps.Going();
 }
 
 // Joins `piece` (a name of T: in `lane`) after what the preview holds.
@@ -286,10 +288,12 @@ bool PreviewRender::JoinToPreview(const char* piece, const TemporaryLane& lane)
 {
     const Plan& plan = *plan_;
     std::error_code renamed;
-    std::filesystem::rename(plan.joined, plan.joinAside, renamed);
-    const bool joined = !renamed && RunStep(JoinCommand(kJoined, kJoinAside, piece), lane, progress_.load(), progress_.load())
-                        && std::filesystem::exists(plan.joined);
-    Remove(plan.joinAside);
+    std::filesystem::rename(plan.hosts[kJoined], plan.hosts[kJoinAside], renamed);
+    const bool joined = !renamed
+                        && RunStep(JoinCommand(kNames[kJoined], kNames[kJoinAside], piece), lane, progress_.load(),
+                                   progress_.load())
+                        && std::filesystem::exists(plan.hosts[kJoined]);
+    Remove(plan.hosts[kJoinAside]);
     return joined;
 }
 
@@ -299,15 +303,16 @@ bool PreviewRender::TakeTransition(std::size_t index)
 {
     const Plan& plan = *plan_;
     const Plan::CroutonLine& line = plan.croutons[index];
-    if (line.transition.empty() || !std::filesystem::exists(plan.keptTail) || !std::filesystem::exists(line.head)) {
+    if (line.transition.empty() || !std::filesystem::exists(plan.hosts[kTail]) || !std::filesystem::exists(line.head)) {
         Remove(line.head);
         return true;
     }
-    const bool made = RunStep(line.transition, line.lane, progress_.load(), progress_.load()) && BigEnough(plan.transition);
-    Remove(plan.keptTail);
+    const bool made =
+        RunStep(line.transition, line.lane, progress_.load(), progress_.load()) && BigEnough(plan.hosts[kTransition]);
+    Remove(plan.hosts[kTail]);
     Remove(line.head);
-    const bool joined = made && JoinToPreview(kPreviewTransition, line.lane);
-    Remove(plan.transition);
+    const bool joined = made && JoinToPreview(kNames[kTransition], line.lane);
+    Remove(plan.hosts[kTransition]);
     return joined;
 }
 

@@ -53,6 +53,8 @@ public:
     struct Plan;
 
 private:
+    class Steps;
+
     void Run();
     bool Encode();
     bool RunStep(const std::string& command, const TemporaryLane& lane, double from, double to);
