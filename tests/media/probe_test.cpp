@@ -387,8 +387,8 @@ TEST_F(ProbeClip, PicturesAreTakenAsPictures)
     }
 }
 
-// A file that is there but holds no media gives no made-up facts: a
-// crouton of no length, whose render then fails on its too small piece.
+// A file that is there but holds no media gives no made-up facts, only a
+// crouton of no length, as a missing file does.
 TEST_F(ProbeClip, FileThatIsNoMediaGivesNoMadeUpFacts)
 {
     const std::string notes = folder_ / "notes.avi";
