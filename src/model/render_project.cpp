@@ -405,7 +405,7 @@ private:
             piece.trace += piece.command->TakeTrace();
             piece.run.ran = true;
             piece.run.code = piece.command->Code();
-            SetCommandError(piece.command->Error());
+            NoteToolError(piece.command->Error());
         }
         EmitTrace(std::exchange(piece.trace, std::string()));
         const InTemporaryLane inLane(piece.keptLane ? *piece.keptLane : lanes_[static_cast<std::size_t>(piece.lane)]);
