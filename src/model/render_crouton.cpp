@@ -372,7 +372,9 @@ namespace render_detail {
 
 LONG RunRenderCommand(const std::string& command)
 {
-    return SystemTagList(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
+    CommandResult result = RunCommand(command, {{NP_StackSize, 1024000}, {SYS_Input, 0}, {SYS_Output, 0}});
+    NoteToolError(std::move(result.error));
+    return result.code;
 }
 
 CroutonRun EncodeCrouton(const Project& project, Crouton* crouton, std::string_view filename, bool silent)

@@ -121,6 +121,10 @@ std::string CroutonLabel(const Crouton* crouton);
 // exist"): from the files it was to write and read, the tool's last error
 // line and its exit code.
 std::string FailureReason(std::string_view written, const std::vector<std::string>& read, LONG code);
+// Notes the error line of the render's newest tool run, which FailureReason
+// tells: each line the render runs, and each piece run beside it as it is
+// taken. A render runs on the program's thread only.
+void NoteToolError(std::string line);
 // "Crouton 2 (beach)": how the messages name a crouton by its position.
 std::string CroutonPrefix(int index, const Crouton* crouton);
 

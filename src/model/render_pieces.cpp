@@ -151,7 +151,7 @@ private:
             work.trace += piece.command->TakeTrace();
             work.run.ran = true;
             work.run.code = piece.command->Code();
-            SetCommandError(piece.command->Error());
+            NoteToolError(piece.command->Error());
         }
         EmitTrace(std::exchange(work.trace, std::string()));
         run_.piecesKey += piece.key + "\n";

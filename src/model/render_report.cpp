@@ -35,7 +35,16 @@ std::string Size(LONG bytes)
     return Format("%.1f MB", bytes / 1e6);
 }
 
+// The error line of the render's newest tool run (NoteToolError).
+std::string& ToolError()
+{
+    static std::string line;
+    return line;
+}
+
 } // namespace
+
+void NoteToolError(std::string line) { ToolError() = std::move(line); }
 
 std::string ShownPath(std::string_view name)
 {
@@ -63,7 +72,7 @@ std::string CroutonPrefix(int index, const Crouton* crouton)
 
 std::string FailureReason(std::string_view written, const std::vector<std::string>& read, LONG code)
 {
-    const std::string error = LastCommandError();
+    const std::string& error = ToolError();
     const std::string folder = SplitPath(written).directory;
     if (!folder.empty() && !Exists(folder))
         return "the folder " + ShownPath(folder) + " does not exist";

@@ -164,16 +164,6 @@ std::span<const CommandTool>& InstalledTools()
     return tools;
 }
 
-// Each thread's own: runs beside each other keep their own error lines.
-std::string& CommandError()
-{
-    thread_local std::string line;
-    return line;
-}
-
-// The end flag of the CommandRun whose thread this is; none elsewhere.
-thread_local const std::atomic<bool>* tStop = nullptr;
-
 // Runs beside the program's thread tell it here that they have ended.
 std::mutex gEndedGuard;
 std::condition_variable gEnded;
@@ -211,9 +201,10 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
     return *this;
 }
 
-std::string LastCommandError() { return CommandError(); }
-
-void SetCommandError(std::string_view line) { CommandError() = std::string(line); }
+RunCancel CommandCancel(const std::atomic<bool>* stop)
+{
+    return RunCancel{[stop] { return WorkCancelled() || (stop && stop->load()); }};
+}
 
 bool ParseCommandLine(std::string_view line, ParsedCommand& parsed)
 {
@@ -351,35 +342,42 @@ std::string ControlCharacterProblem(std::string_view path)
 
 namespace {
 
-// Everything before a line runs: ended children collected, the error line
-// cleared, a cancelled work's refusal, and the hook's answer.
+// Everything before a line runs: a cancelled work's refusal, and the
+// hook's answer.
 std::optional<HookAnswer> BeforeRun(std::string_view command)
 {
-    SetCommandError("");
     // Once the user has cancelled the running work nothing more is started
     // for it, whoever asks.
     if (WorkCancelled()) {
         SetIoErr(ERROR_BREAK);
-        return HookAnswer(-1);
+        HookAnswer refused(-1);
+        refused.outcome = RunOutcome::Cancelled;
+        return refused;
     }
     if (const CommandHook& hook = InstalledHook())
         return hook(command);
     return std::nullopt;
 }
 
-// The line read and carried out by its tool.
-LONG RunLine(std::string_view command)
+CommandResult Answered(const HookAnswer& answer) { return CommandResult{answer.outcome, answer.code, answer.error}; }
+
+// A line that never reached a tool: the reason is in IoErr().
+const CommandResult kNotStarted{RunOutcome::FailedToStart, -1, {}};
+
+// The line read and carried out by its tool; `stop`, when given, ends it as
+// the user's cancel does.
+CommandResult RunLine(std::string_view command, const std::atomic<bool>* stop)
 {
     ParsedCommand parsed;
     if (!ParseCommandLine(command, parsed)) {
         SetIoErr(ERROR_BAD_TEMPLATE);
-        return -1;
+        return kNotStarted;
     }
 
     const CommandTool* tool = FindCommandTool(parsed.name);
     if (!tool) {
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
-        return -1;
+        return kNotStarted;
     }
 
     ToolCall call;
@@ -390,21 +388,23 @@ LONG RunLine(std::string_view command)
             ? ::open("/dev/null", O_RDONLY | O_CLOEXEC)
             : OpenRedirection(parsed.input, O_RDONLY));
     if (!call.input.Valid())
-        return -1;
+        return kNotStarted;
     call.output = FileDescriptor(parsed.output.empty()
             ? ::open("/dev/null", O_WRONLY | O_CLOEXEC)
             : OpenRedirection(parsed.output, O_WRONLY | O_CREAT | (parsed.append ? O_APPEND : O_TRUNC)));
     if (!call.output.Valid())
-        return -1;
+        return kNotStarted;
+    call.cancel = CommandCancel(stop);
 
     // The front end paints while the tool runs (copies and probes too).
     ToolWaitScope waiting;
-    return tool->run(call);
+    const LONG code = tool->run(call);
+    return CommandResult{call.outcome, code, std::move(call.error)};
 }
 
 } // namespace
 
-LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags)
+CommandResult RunCommand(std::string_view command, std::initializer_list<TagItem> tags)
 {
     // NP_StackSize has no meaning for a host process; SYS_Input and
     // SYS_Output handles are not used either: the line's own redirections
@@ -412,11 +412,14 @@ LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags
     // dropped.
     (void)tags;
     if (const std::optional<HookAnswer> answer = BeforeRun(command))
-        return answer->code;
-    return RunLine(command);
+        return Answered(*answer);
+    return RunLine(command, nullptr);
 }
 
-bool RunStopped() { return tStop && tStop->load(); }
+LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags)
+{
+    return RunCommand(command, tags).code;
+}
 
 struct CommandRun::State {
     std::string command;
@@ -425,8 +428,7 @@ struct CommandRun::State {
     std::atomic<bool> stop = false;
     std::atomic<double> progress = 0.0;
     // Written by the run's thread before `done`, read after it.
-    LONG code = -1;
-    std::string error;
+    CommandResult result{RunOutcome::FailedToStart, -1, {}};
     std::string trace;
     // A run the hook answered: it lasts `waits` more waits.
     bool answered = false;
@@ -449,8 +451,7 @@ CommandRun::CommandRun(std::string command, const TemporaryLane& lane) : state_(
         state.trace = hold.Take();
         if (answer) {
             state.answered = true;
-            state.code = answer->code;
-            state.error = LastCommandError();
+            state.result = Answered(*answer);
             state.waits = answer->waits;
             state.ended = std::move(answer->ended);
             state.done = true;
@@ -463,12 +464,8 @@ CommandRun::CommandRun(std::string command, const TemporaryLane& lane) : state_(
         TraceHold hold;
         const InTemporaryLane inLane(run->lane);
         const WorkBeside beside(&run->progress);
-        tStop = &run->stop;
-        const LONG code = RunLine(run->command);
-        run->code = code;
-        run->error = LastCommandError();
+        run->result = RunLine(run->command, &run->stop);
         run->trace += hold.Take();
-        tStop = nullptr;
         {
             const std::lock_guard<std::mutex> lock(gEndedGuard);
             run->done = true;
@@ -484,9 +481,11 @@ CommandRun::~CommandRun()
 
 bool CommandRun::Done() const { return state_->Finished(); }
 
-LONG CommandRun::Code() const { return state_->code; }
+const CommandResult& CommandRun::Result() const { return state_->result; }
 
-std::string CommandRun::Error() const { return state_->error; }
+LONG CommandRun::Code() const { return state_->result.code; }
+
+std::string CommandRun::Error() const { return state_->result.error; }
 
 std::string CommandRun::TakeTrace() { return std::exchange(state_->trace, std::string()); }
 
@@ -498,7 +497,8 @@ void CommandRun::End()
     if (state.answered) {
         if (state.waits > 0) {
             state.waits = 0;
-            state.code = RETURN_FAIL;
+            state.result.code = RETURN_FAIL;
+            state.result.outcome = RunOutcome::Cancelled;
             if (state.ended)
                 state.ended();
         }

@@ -10,6 +10,7 @@
 #include "os/exec.h"
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <span>
 
@@ -53,9 +54,40 @@ private:
     int fd_ = -1;
 };
 
+// Asked before a run starts and at each look at it whether it is to end.
+struct RunCancel {
+    std::function<bool()> requested; // empty: never
+    bool Requested() const { return requested && requested(); }
+};
+// What stops a command: the user's cancel of the running work
+// (WorkCancelled) and, for a line run beside others, its own end flag
+// (CommandRun::End); none for a line run on the caller's thread.
+RunCancel CommandCancel(const std::atomic<bool>* stop = nullptr);
+
+// How a command, or one host program a tool ran for it, ended.
+enum class RunOutcome {
+    Finished,      // it exited (or was ended after its closing summary)
+    FailedToStart, // it could not be started
+    Cancelled,     // ended by the cancel, or not started because of it
+    Stalled,       // ended for making no progress
+    Crashed,       // killed by a signal not ours, or lost
+};
+
+// What a command came to: how it ended, its exit code, and the last
+// non-empty line its tool wrote on its error output (its progress lines
+// left out) or why it was ended, so that a failure can be told in the
+// tool's own words; empty when there is none.
+struct CommandResult {
+    RunOutcome outcome = RunOutcome::Finished;
+    LONG code = 0;
+    std::string error;
+};
+
 // One command as the runner hands it to a tool: the arguments as parsed,
 // standard input and output already opened on the redirections (or the null
-// device), and whether it runs detached (RUN).
+// device), whether it runs detached (RUN), and what stops it. The tool
+// fills in how its host programs ended: each run beside others has its own
+// call, so nothing of one command's outcome can reach another's.
 struct ToolCall {
     std::vector<std::string> arguments;
     // For each argument, whether it stood in double quotes: a quoted word is
@@ -64,6 +96,12 @@ struct ToolCall {
     bool detached = false;
     FileDescriptor input;
     FileDescriptor output;
+    RunCancel cancel;
+    // The last outcome other than Finished among the tool's runs, and the
+    // last error text one of them left (a failed probe's stays when the
+    // tool then runs nothing more).
+    RunOutcome outcome = RunOutcome::Finished;
+    std::string error;
 };
 
 // One tool the runner can start: its name, the command words (any case) a
@@ -80,28 +118,18 @@ void SetCommandTools(std::span<const CommandTool> tools);
 // The tool a command word names; none for an unknown one.
 const CommandTool* FindCommandTool(std::string_view command);
 
-// Whether the command running on this thread was asked to end (a render
-// ends the encodes beside the one that failed); runs end then as on a
-// cancel.
-bool RunStopped();
-
-// Runs the command and waits for it (except under RUN). Returns the command's
-// exit code; an unknown command or a line that cannot be parsed returns -1
-// with the reason in IoErr().
+// Runs the command and waits for it (except under RUN); what it came to.
+// An unknown command or a line that cannot be parsed fails to start, code
+// -1, with the reason in IoErr(); a line asked for after the user cancelled
+// the running work is refused alike, as cancelled.
+CommandResult RunCommand(std::string_view command, std::initializer_list<TagItem> tags = {});
+// RunCommand's exit code only.
 LONG SystemTagList(std::string_view command, std::initializer_list<TagItem> tags = {});
-
-// The last non-empty line the last tool run wrote on its error output (its
-// progress lines left out), so that a failure can be told in the tool's own
-// words; empty when it wrote none. Each SystemTagList call starts it afresh.
-std::string LastCommandError();
-// Sets that line: the runner does after each tool run, and a command hook
-// may, to stand in for a tool's error output.
-void SetCommandError(std::string_view line);
 
 // What a hook answers for a line: its exit code and, for a line started
 // beside others (CommandRun), how many of the starter's waits
 // (WaitForCommands) it goes on running; `ended` is called when such a run
-// is ended before that.
+// is ended before that. `error` stands in for the tool's error line.
 struct HookAnswer {
     HookAnswer(LONG exitCode, int waitsLeft = 0, std::function<void()> whenEnded = {})
         : code(exitCode), waits(waitsLeft), ended(std::move(whenEnded))
@@ -110,6 +138,8 @@ struct HookAnswer {
     LONG code;
     int waits;
     std::function<void()> ended;
+    RunOutcome outcome = RunOutcome::Finished;
+    std::string error;
 };
 
 // The runner's seam: a hook sees every command line before it runs and may
@@ -138,7 +168,9 @@ public:
     CommandRun& operator=(const CommandRun&) = delete;
 
     bool Done() const;
-    // Once done: the exit code, and the tool's last error line.
+    // Once done: what the run came to (a run ended by End or the user's
+    // cancel as cancelled), its exit code, and its tool's error line.
+    const CommandResult& Result() const;
     LONG Code() const;
     std::string Error() const;
     // What the run traced; taking it empties it. Only once done.

@@ -32,24 +32,12 @@ struct HostRun {
     double expectedSeconds = 0;
 };
 
-// Asked before a run starts and at each look at it whether it is to end.
-struct RunCancel {
-    std::function<bool()> requested; // empty: never
-    bool Requested() const { return requested && requested(); }
-};
-// The cancel of the command running on this thread: its long work was
-// cancelled by the user (WorkCancelled) or the runner stops the command
-// (RunStopped).
-RunCancel CommandCancel();
-
-// How a run ended.
-enum class HostOutcome {
-    Finished,      // it exited (or was ended after its closing summary)
-    FailedToStart, // it could not be started
-    Cancelled,     // ended by the cancel, or not started because of it
-    Stalled,       // ended for making no progress
-    Crashed,       // killed by a signal not ours, or lost
-};
+// What stops a run, and how a run ended: the command runner's own
+// (os/command.h), so that a tool hands its runs' outcomes to the runner as
+// they are.
+using ::CommandCancel;
+using ::RunCancel;
+using HostOutcome = ::RunOutcome;
 
 struct HostResult {
     HostOutcome outcome = HostOutcome::FailedToStart;
@@ -102,10 +90,6 @@ std::size_t DetachedRunning();
 
 // The no-progress bound in seconds: CLIPWEAVER_TOOL_TIMEOUT, else 30.
 double ToolTimeoutSeconds();
-
-// Whether the command running on this thread was asked to end: the
-// runner's (os/command.h).
-using ::RunStopped;
 
 std::optional<std::string> ReadHostFile(const std::string& path);
 bool WriteHostFile(const std::string& path, std::string_view text);

@@ -343,11 +343,6 @@ std::string ErrorText(HostOutcome outcome, const std::string& program, const std
 
 } // namespace
 
-RunCancel CommandCancel()
-{
-    return RunCancel{[] { return WorkCancelled() || RunStopped(); }};
-}
-
 HostResult RunHost(const HostRun& run, const RunCancel& cancel)
 {
     HostResult result;

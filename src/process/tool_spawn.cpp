@@ -2,25 +2,43 @@
 // process group of its own with default signal handling, and the
 // bookkeeping of detached runs.
 //
-// A tool must never outlive the program, however the program ends: the
-// child asks the kernel for SIGKILL when its parent dies (PR_SET_PDEATHSIG),
-// which posix_spawn cannot do, so the child is made with fork and set up by
-// hand. Between fork and exec the child of a program with threads may only
-// make async-signal-safe calls: everything that allocates (the argument and
-// environment arrays, the program's path, the opened streams) is prepared
-// before the fork, and the child makes plain system calls only. The kernel
-// sends the signal when the thread that started the tool ends, not the whole
-// program: tools are started from the program's thread and from the threads
-// of side-by-side encodes (CommandRun, os/command.h), and each of those
-// threads waits for its tool to end before it ends itself, so the signal
-// never reaches a tool at work; detached runs (the player, the desktop's
-// opener) start from the program's thread, which lasts as long as the
-// program. Grandchildren a tool starts are
-// not covered; the tool groups recorded in T: (tool_groups.h) let the next
-// start-up end those.
+// Tools are started from more than one thread: the program's thread starts
+// those of the lines it waits for, and each side-by-side encode (CommandRun,
+// os/command.h) runs its line on a thread of its own, which starts that
+// line's tools itself. The start is made so that the thread makes no
+// difference:
 //
-// The child also closes every descriptor but standard input, output and
-// error, whatever this program or a library opened without close-on-exec.
+// - A tool must never outlive the program, however the program ends: the
+//   child asks the kernel for SIGKILL when its parent dies
+//   (PR_SET_PDEATHSIG), which posix_spawn cannot do, so the child is made
+//   with fork and set up by hand. The kernel sends that signal when the
+//   thread that forked ends, not the whole program. That thread waits in
+//   SpawnHost until the exec went through, so it lives through the set-up;
+//   a CommandRun's thread then waits for its tool to end (RunHost reaps it,
+//   an ended one too) before the thread ends, so the signal never reaches a
+//   tool at work. A detached run (RUN) outlives the call that starts it: it
+//   is started from the program's thread, which lasts as long as the
+//   program. A RUN line run beside others would be killed when its thread
+//   ends.
+// - fork copies only the thread that calls it: a lock another thread held
+//   at that moment (the allocator's) stays held in the child. Between fork
+//   and exec the child therefore makes plain system calls only (all
+//   async-signal-safe); everything that allocates (the argument and
+//   environment arrays, the program's path, the opened streams) is prepared
+//   before the fork.
+// - The child inherits the signal mask of the thread that forked, which
+//   need not be the program's thread's, and the program's signal handlers:
+//   it sets every signal to its default handling and blocks none, so a tool
+//   starts alike from any thread.
+// - A child belongs to the process, not to the thread that made it: the
+//   thread that waits for a detached run is not the one that started it.
+// - Another thread may open a descriptor without close-on-exec at any
+//   moment (a library does): the child closes every descriptor but standard
+//   input, output and error, whoever opened it.
+//
+// Grandchildren a tool starts are not covered by the parent's death; the
+// tool groups recorded in T: (tool_groups.h) let the next start-up end
+// those.
 
 #include "process/process.h"
 

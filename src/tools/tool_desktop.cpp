@@ -59,7 +59,7 @@ LONG RunDesktopOpenTool(ToolCall& call)
         return StartDetached(run, call.output.Get(), [file](int status) { TellOpenOutcome(file, status); })
             ? RETURN_OK
             : RETURN_FAIL;
-    const HostResult result = RunTool(run);
+    const HostResult result = RunTool(call, run);
     return result.code < 0 ? RETURN_FAIL : result.code;
 }
 

@@ -190,13 +190,15 @@ std::string ContainerForName(std::string_view name);
 
 // ffprobe's description of a host file, cached by device, inode, size and
 // modification time, so that a source used by many croutons is probed once.
-SourceFacts ProbeSource(const std::string& hostPath);
+// The probe runs for `call` (RunTool).
+SourceFacts ProbeSource(const std::string& hostPath, ToolCall& call);
 // What the tool knows of a host file: its piece tag, its assembly text, or
 // ffprobe's view.
-FileFacts ExamineFile(const std::string& hostPath);
+FileFacts ExamineFile(const std::string& hostPath, ToolCall& call);
 
-// Runs one planned ffmpeg run; 0 only when it wrote all it had to.
-LONG CarryRun(const PlannedRun& planned);
+// Runs one planned ffmpeg run for `call`; 0 only when it wrote all it had
+// to.
+LONG CarryRun(const PlannedRun& planned, ToolCall& call);
 
 // The argument list that starts every ffmpeg run of the tools, with its
 // progress file.

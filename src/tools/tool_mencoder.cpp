@@ -53,7 +53,7 @@ long long NextPieceNumber(const std::string& store)
     return next;
 }
 
-LineFacts GatherFacts(const MencoderLine& line, const MencoderOperation& operation)
+LineFacts GatherFacts(const MencoderLine& line, const MencoderOperation& operation, ToolCall& call)
 {
     LineFacts facts;
     for (const std::string& input : line.inputs)
@@ -64,7 +64,7 @@ LineFacts GatherFacts(const MencoderLine& line, const MencoderOperation& operati
             facts.hostPaths[*value] = ToolPath(*value);
     for (const std::string& input : operation.inputs(line)) {
         const std::string& host = facts.hostPaths[input];
-        facts.files[host] = ExamineFile(host);
+        facts.files[host] = ExamineFile(host, call);
     }
     if (!line.inputs.empty() && line.inputs[0].rfind("mf://@", 0) == 0)
         facts.images = ListedImages(line.inputs[0].substr(6));
@@ -85,7 +85,7 @@ bool IsRegularFile(const std::string& path, nlink_t* links = nullptr)
     return true;
 }
 
-LONG Carry(const ToolPlan& plan, const std::string& store)
+LONG Carry(const ToolPlan& plan, const std::string& store, ToolCall& call)
 {
     std::error_code error;
     if (plan.clearStore)
@@ -98,7 +98,7 @@ LONG Carry(const ToolPlan& plan, const std::string& store)
         if (!CopyDosFile(link.from, link.to, true))
             return RETURN_FAIL;
     for (const PlannedRun& run : plan.runs) {
-        const LONG code = CarryRun(run);
+        const LONG code = CarryRun(run, call);
         if (code != RETURN_OK)
             return code;
     }
@@ -124,8 +124,10 @@ LONG Carry(const ToolPlan& plan, const std::string& store)
 }
 
 // Anything else: the host's mencoder, paths translated.
-LONG RunHostMencoder(const std::vector<std::string>& arguments, const std::vector<bool>& quoted)
+LONG RunHostMencoder(ToolCall& call)
 {
+    const std::vector<std::string>& arguments = call.arguments;
+    const std::vector<bool>& quoted = call.quoted;
     HostRun run;
     run.argv = {"mencoder"};
     run.endAfterSummary = true;
@@ -157,7 +159,7 @@ LONG RunHostMencoder(const std::vector<std::string>& arguments, const std::vecto
         }
         run.argv.push_back(FileArgument(wasQuoted ? ToolPath(word) : ArgumentPath(word)));
     }
-    const HostResult result = RunTool(run);
+    const HostResult result = RunTool(call, run);
     return result.code < 0 ? -1 : result.code;
 }
 
@@ -169,13 +171,13 @@ LONG RunMencoderTool(ToolCall& call)
     const MencoderOperation* operation = line ? RecogniseMencoderLine(*line) : nullptr;
     if (!operation) {
         kprintf("mencoder line not recognised; running the host's mencoder.\n");
-        return RunHostMencoder(call.arguments, call.quoted);
+        return RunHostMencoder(call);
     }
-    const LineFacts facts = GatherFacts(*line, *operation);
+    const LineFacts facts = GatherFacts(*line, *operation, call);
     const std::optional<ToolPlan> plan = operation->plan(*line, facts);
     if (!plan)
         return RETURN_FAIL;
-    return Carry(*plan, facts.store);
+    return Carry(*plan, facts.store, call);
 }
 
 } // namespace cwtools

@@ -217,11 +217,11 @@ std::string FreeScreenshotName()
 
 // A screenshot taken with ffmpeg at the exact position (the player seeks
 // to the keyframe before it), announced as the player announces it.
-LONG TakeScreenshot(const ScreenshotAsk& ask, int outputFd)
+LONG TakeScreenshot(const ScreenshotAsk& ask, ToolCall& call)
 {
     const std::string name = FreeScreenshotName();
     const std::string target = TemporaryHostFile(name);
-    const HostResult result = RunTool(ScreenshotRun(ask, ToolPath(ask.file), target));
+    const HostResult result = RunTool(call, ScreenshotRun(ask, ToolPath(ask.file), target));
     if (result.code < 0)
         return -1;
     std::string output;
@@ -230,7 +230,7 @@ LONG TakeScreenshot(const ScreenshotAsk& ask, int outputFd)
     else
         ::unlink(target.c_str());
     output += ScreenshotLines(output);
-    WriteAll(outputFd, output);
+    WriteAll(call.output.Get(), output);
     return result.code;
 }
 
@@ -284,13 +284,13 @@ LONG RunMPlayerTool(ToolCall& call)
 
     if (!call.detached && !playlist) {
         if (const auto ask = ReadScreenshotAsk(given, commands.loaded, commands.text))
-            return TakeScreenshot(*ask, call.output.Get());
+            return TakeScreenshot(*ask, call);
     }
 
     // A probe is answered from ffprobe's look at the file alone: starting
     // the player as well would cost twice that again.
     if (!call.detached && !playlist && AsksFacts(commands) && commands.loaded.size() == 1) {
-        if (const auto answers = ProbeAnswers(commands.text, ProbeSource(ToolPath(commands.loaded.front())))) {
+        if (const auto answers = ProbeAnswers(commands.text, ProbeSource(ToolPath(commands.loaded.front()), call))) {
             WriteAll(call.output.Get(), *answers);
             return RETURN_OK;
         }
@@ -309,12 +309,12 @@ LONG RunMPlayerTool(ToolCall& call)
     if (call.detached)
         return StartDetached(run, call.output.Get()) ? RETURN_OK : -1;
 
-    HostResult result = RunTool(run);
+    HostResult result = RunTool(call, run);
     if (result.code < 0)
         return -1;
     result.output += ScreenshotLines(result.output);
     if (AsksFacts(commands) && commands.loaded.size() == 1)
-        result.output = CorrectAnswers(result.output, ProbeSource(ToolPath(commands.loaded.front())));
+        result.output = CorrectAnswers(result.output, ProbeSource(ToolPath(commands.loaded.front()), call));
     WriteAll(call.output.Get(), result.output);
     return result.code;
 }

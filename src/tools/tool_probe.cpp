@@ -51,26 +51,26 @@ std::optional<FileKey> KeyOf(const std::string& hostPath)
 
 // The length of the first picture stream as its frames at `rate` make it,
 // read by counting its packets (no decoding); 0 when it cannot be told.
-double CountedPictureSeconds(const std::string& hostPath, const Rate& rate)
+double CountedPictureSeconds(const std::string& hostPath, const Rate& rate, ToolCall& call)
 {
     HostRun run;
     run.argv = {"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
         "stream=nb_read_packets", "-of", "csv=p=0", FileArgument(hostPath)};
-    const HostResult result = RunTool(run);
+    const HostResult result = RunTool(call, run);
     if (result.code != 0)
         return 0;
     const double packets = NumberOr(result.output, 0);
     return packets > 0 ? packets / rate.Value() : 0;
 }
 
-SourceFacts RunProbe(const std::string& hostPath)
+SourceFacts RunProbe(const std::string& hostPath, ToolCall& call)
 {
     HostRun run;
     run.argv = {"ffprobe", "-v", "error", "-show_entries",
         "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration,sample_aspect_ratio,"
         "start_time,field_order:stream_side_data=rotation:format=duration,bit_rate,start_time,format_name",
         "-of", "compact", FileArgument(hostPath)};
-    const HostResult result = RunTool(run);
+    const HostResult result = RunTool(call, run);
     SourceFacts facts;
     if (result.code != 0)
         return facts;
@@ -129,7 +129,7 @@ SourceFacts RunProbe(const std::string& hostPath)
     // the whole file's, which a longer sound stretches: the picture lasts
     // its frames.
     if (facts.hasVideo && !(videoDuration > 0) && facts.frameRate)
-        videoDuration = CountedPictureSeconds(hostPath, *facts.frameRate);
+        videoDuration = CountedPictureSeconds(hostPath, *facts.frameRate, call);
     facts.pictureDuration = videoDuration > 0 ? videoDuration : facts.duration;
     // A container that keeps no rate per stream: the picture has what the
     // sound leaves of the whole.
@@ -169,7 +169,7 @@ long long ProgressFrames(const std::string& progressFile)
 
 } // namespace
 
-SourceFacts ProbeSource(const std::string& hostPath)
+SourceFacts ProbeSource(const std::string& hostPath, ToolCall& call)
 {
     // Encodes side by side probe their sources on threads of their own.
     static std::mutex guard;
@@ -183,7 +183,7 @@ SourceFacts ProbeSource(const std::string& hostPath)
         if (found != cache.end())
             return found->second;
     }
-    SourceFacts facts = RunProbe(hostPath);
+    SourceFacts facts = RunProbe(hostPath, call);
     if (facts.readable) {
         const std::lock_guard<std::mutex> lock(guard);
         cache[*key] = facts;
@@ -191,7 +191,7 @@ SourceFacts ProbeSource(const std::string& hostPath)
     return facts;
 }
 
-FileFacts ExamineFile(const std::string& hostPath)
+FileFacts ExamineFile(const std::string& hostPath, ToolCall& call)
 {
     FileFacts facts;
     facts.path = hostPath;
@@ -234,15 +234,15 @@ FileFacts ExamineFile(const std::string& hostPath)
         return facts;
     }
     facts.kind = FileFacts::Kind::Foreign;
-    facts.source = ProbeSource(hostPath);
+    facts.source = ProbeSource(hostPath, call);
     return facts;
 }
 
-LONG CarryRun(const PlannedRun& planned)
+LONG CarryRun(const PlannedRun& planned, ToolCall& call)
 {
     if (!planned.run.progressFile.empty())
         ::unlink(planned.run.progressFile.c_str());
-    const HostResult result = RunTool(planned.run);
+    const HostResult result = RunTool(call, planned.run);
     if (result.code < 0)
         return -1;
     if (result.code != 0)
@@ -268,7 +268,11 @@ LONG CarryRun(const PlannedRun& planned)
 
 std::optional<PictureShape> ProbePictureShape(std::string_view path)
 {
-    const cwtools::SourceFacts facts = cwtools::ProbeSource(ToolPath(path));
+    // A probe of its own, outside any command: only the user's cancel ends
+    // it, and its error line is nobody's.
+    ToolCall call;
+    call.cancel = CommandCancel();
+    const cwtools::SourceFacts facts = cwtools::ProbeSource(ToolPath(path), call);
     if (!facts.hasVideo || facts.width <= 0 || facts.height <= 0)
         return std::nullopt;
     PictureShape shape;

@@ -33,13 +33,18 @@ std::string FileArgument(std::string hostPath)
     return hostPath;
 }
 
-HostResult RunTool(const HostRun& run)
+HostResult RunTool(ToolCall& call, const HostRun& run)
 {
-    HostResult result = RunHost(run, CommandCancel());
+    HostResult result = RunHost(run, call.cancel);
     if (result.outcome == HostOutcome::FailedToStart)
         SetIoErr(ERROR_OBJECT_NOT_FOUND);
+    // A tool may run more programs after one that failed (a probe, then
+    // the encode it planned): what went wrong is not lost to one that ran
+    // well.
+    if (result.outcome != HostOutcome::Finished)
+        call.outcome = result.outcome;
     if (!result.error.empty())
-        SetCommandError(result.error);
+        call.error = result.error;
     return result;
 }
 

@@ -19,11 +19,10 @@ LONG RunCopyTool(ToolCall& call);
 // rendered video, a folder).
 LONG RunDesktopOpenTool(ToolCall& call);
 
-// Runs a host program for the command running on this thread: ended when
-// its work is cancelled or the runner stops the command, its error text
-// handed to the runner (LastCommandError) and a failed start told as
-// ERROR_OBJECT_NOT_FOUND.
-HostResult RunTool(const HostRun& run);
+// Runs a host program for a command: ended when the call's cancel asks,
+// how it ended and its error text noted in the call for the runner, and a
+// failed start told as ERROR_OBJECT_NOT_FOUND.
+HostResult RunTool(ToolCall& call, const HostRun& run);
 
 // The command runner's tools, by the command words the program's lines use.
 inline constexpr CommandTool kCommandTools[] = {

@@ -1,6 +1,7 @@
 // Waiting for tools: the tool-wait hook around every run and copy, the
 // progress read from a tool's progress file, the user's cancel ending the
-// running tool, and the tool's last error line.
+// running tool, and what a command came to: its outcome and the tool's
+// last error line.
 #include "os/command.h"
 #include "tools/tools.h"
 #include "os/work.h"
@@ -10,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -178,25 +181,115 @@ TEST(ToolWaitText, LastErrorLine)
         EXPECT_EQ(LastErrorLine(row.text), row.line) << row.text;
 }
 
-TEST_F(ToolWaitTest, LastCommandErrorIsTheToolsLastLine)
+// A stand-in tool that runs its words as a host program (RunTool), so
+// that a line through the runner can end every way a host run can.
+LONG RunWordsTool(ToolCall& call)
 {
     HostRun run;
-    run.argv = {"sh", "-c", "echo first >&2; echo 'out.avi: No space left on device' >&2; exit 1"};
-    EXPECT_EQ(RunTool(run).code, 1);
-    EXPECT_EQ(LastCommandError(), "out.avi: No space left on device");
-    // Each command starts afresh; a stand-in may set the line.
+    run.argv = call.arguments;
+    return RunTool(call, run).code;
+}
+constexpr CommandTool kWordsTool[] = {{.name = "Words", .commands = {"words", {}}, .run = RunWordsTool}};
+
+// The words tool handed to the runner while it lives; the program's tools
+// after.
+class WordsTool {
+public:
+    WordsTool() { SetCommandTools(kWordsTool); }
+    ~WordsTool() { SetCommandTools(kCommandTools); }
+    WordsTool(const WordsTool&) = delete;
+    WordsTool& operator=(const WordsTool&) = delete;
+};
+
+struct ResultRow {
+    const char* label;
+    std::string line;
+    RunOutcome outcome;
+    LONG code;
+    std::string error;
+};
+
+void ExpectResult(const CommandResult& result, const ResultRow& row)
+{
+    EXPECT_EQ(result.outcome, row.outcome) << row.label;
+    EXPECT_EQ(result.code, row.code) << row.label;
+    EXPECT_EQ(result.error, row.error) << row.label;
+}
+
+// A command's result says how its tool ended, in its own words; each
+// command starts afresh.
+TEST_F(ToolWaitTest, TheResultCarriesTheOutcomeAndTheToolsLastLine)
+{
+    const WordsTool words;
+    // Stands in for mencoder only: the words lines run.
+    cwtest::FakeTools tools(
+        [](const std::string&, int) { return cwtest::FakeAnswer{1, std::nullopt, "from the stand-in"}; });
+    const ResultRow rows[] = {
+        {"the tool's last error line",
+         "words sh -c \"echo first >&2; echo 'out.avi: No space left on device' >&2; exit 1\"", RunOutcome::Finished,
+         1, "out.avi: No space left on device"},
+        {"a stand-in's line", "mencoder -o T:x in.avi", RunOutcome::Finished, 1, "from the stand-in"},
+        {"a line no tool takes", "nosuchcommand x", RunOutcome::FailedToStart, -1, ""},
+        {"a program that cannot start", "words no-such-program-here", RunOutcome::FailedToStart, -1,
+         "no-such-program-here could not be started"},
+        {"a crash", "words sh -c \"echo dying >&2; kill -KILL $$\"", RunOutcome::Crashed, RETURN_FAIL, "dying"},
+        {"a tool that wrote no error", "words true", RunOutcome::Finished, 0, ""},
+    };
+    for (const ResultRow& row : rows)
+        ExpectResult(RunCommand(row.line), row);
+}
+
+// Ended mid-way, by the user's cancel or by whoever started it beside
+// others, a run says it was cancelled and by what.
+TEST_F(ToolWaitTest, ARunEndedMidwayIsCancelled)
+{
+    const WordsTool words;
     {
-        cwtest::FakeTools tools([](const std::string&, int) {
-            return cwtest::FakeAnswer{1, std::nullopt, "from the stand-in"};
-        });
-        EXPECT_EQ(SystemTagList("mencoder -o T:x in.avi\n"), 1);
-        EXPECT_EQ(LastCommandError(), "from the stand-in");
+        WaitLog log;
+        log.onPoll = [] { CancelWork(); };
+        Working work;
+        TraceCapture trace;
+        ExpectResult(RunCommand("words sleep 600"), {"the user's cancel", "", RunOutcome::Cancelled, RETURN_FAIL,
+                                                     "sleep was stopped: the work was cancelled"});
     }
-    EXPECT_NE(SystemTagList("nosuchcommand x\n"), 0);
-    EXPECT_EQ(LastCommandError(), "");
-    run.argv = {"no-such-program-here"};
-    RunTool(run);
-    EXPECT_EQ(LastCommandError(), "no-such-program-here could not be started");
+    const std::string started = scratch_ / "started";
+    CommandRun run("words sh -c \"touch '" + started + "'; exec sleep 600\"", TemporaryLane{1, {}});
+    // Only a tool at work is ended mid-way.
+    for (int wait = 0; wait < 15000 && !run.Done() && !std::filesystem::exists(started); ++wait)
+        WaitForCommands({&run});
+    ASSERT_TRUE(std::filesystem::exists(started));
+    run.End();
+    ExpectResult(run.Result(), {"ended by its starter", "", RunOutcome::Cancelled, RETURN_FAIL,
+                                "sh was stopped: the work was cancelled"});
+}
+
+// Runs beside each other and one on the program's thread, at the same
+// time, each keep their own outcome and error line.
+TEST_F(ToolWaitTest, RunsSideBySideKeepTheirOwnErrors)
+{
+    const WordsTool words;
+    const std::string go = scratch_ / "go";
+    const auto waiting = [&go](const std::string& error, int code) {
+        return "words sh -c \"echo '" + error + "' >&2; while [ ! -e '" + go + "' ]; do sleep 0.05; done; exit "
+            + std::to_string(code) + "\"";
+    };
+    const ResultRow beside[] = {
+        {"lane 1", waiting("first.avi: Permission denied", 3), RunOutcome::Finished, 3, "first.avi: Permission denied"},
+        {"lane 2", waiting("second.avi: Invalid data", 4), RunOutcome::Finished, 4, "second.avi: Invalid data"},
+    };
+    std::vector<std::unique_ptr<CommandRun>> runs;
+    for (const ResultRow& row : beside)
+        runs.push_back(std::make_unique<CommandRun>(row.line, TemporaryLane{static_cast<int>(runs.size()) + 1, {}}));
+    const ResultRow own = {"the program's thread", "words sh -c \"echo 'third.avi: No space' >&2; touch '" + go
+                           + "'; exit 5\"", RunOutcome::Finished, 5, "third.avi: No space"};
+    ExpectResult(RunCommand(own.line), own);
+    const std::vector<CommandRun*> all = {runs[0].get(), runs[1].get()};
+    while (!runs[0]->Done() || !runs[1]->Done())
+        WaitForCommands(all);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        ExpectResult(runs[i]->Result(), beside[i]);
+        EXPECT_EQ(runs[i]->Error(), beside[i].error);
+    }
 }
 
 } // namespace

@@ -24,7 +24,7 @@ struct FakeAnswer {
     LONG code = 0;
     // What it writes at the line's -o name; none writes nothing.
     std::optional<std::string> output;
-    // Its last error line (LastCommandError).
+    // Its last error line (CommandResult::error).
     std::string error;
     // For a line run beside others: how many of the render's waits it goes
     // on running (its output is written at once).
@@ -101,8 +101,9 @@ private:
             if (!Write(target, *answer->output) && answer->code == 0 && answer->error.empty())
                 answer = FakeAnswer{1, std::nullopt, target + ": No such file or directory"};
         }
-        SetCommandError(answer->error);
-        return HookAnswer(answer->code, answer->waits, [this, line] { ended_.push_back(line); });
+        HookAnswer hooked(answer->code, answer->waits, [this, line] { ended_.push_back(line); });
+        hooked.error = answer->error;
+        return hooked;
     }
 
     static bool Write(const std::string& hostPath, const std::string& content)

@@ -76,7 +76,8 @@ TEST_F(ToolRun, APieceIsKnownByItsPlaceNotByItsText)
         {inTemporary, cwtools::FileFacts::Kind::Piece, 640},
     };
     for (const Row& row : rows) {
-        const cwtools::FileFacts facts = cwtools::ExamineFile(row.path);
+        ToolCall call;
+        const cwtools::FileFacts facts = cwtools::ExamineFile(row.path, call);
         EXPECT_EQ(facts.kind, row.kind) << row.path;
         EXPECT_EQ(facts.source.width, row.width) << row.path;
     }
