@@ -1,6 +1,6 @@
 // What makes the main window feel like a desktop program's: the project's
 // total length and output size, the recent projects in the menu, the
-// output's Browse button, and files dropped from a file manager.
+// output's Browse button (files dropped from a file manager: drops.h).
 #pragma once
 
 #include "model/project.h"
@@ -43,22 +43,3 @@ std::optional<std::string> RecentProject(LONG menuId);
 // the chosen path goes into the output field.
 void BrowseOutputFile();
 
-// Files dropped on the main window, sorted by what the program does with
-// them. Pictures of one folder dropped together are one slideshow: the
-// pattern that names exactly them (see SequencePattern), or the picture
-// itself when it is alone.
-struct MediaChoice {
-    std::string drawer;
-    std::string file;
-};
-struct DroppedFiles {
-    std::optional<std::string> project; // the first .cwproj
-    std::vector<std::string> croutons;  // .cwcrouton files
-    std::vector<MediaChoice> media;     // videos, and slideshows
-};
-DroppedFiles SortDroppedFiles(const std::vector<std::string>& paths);
-// A new crouton from dropped media, its file named as "_New Crouton"
-// proposes in Croutons/ (made unique when that name is taken).
-BOOL AddDroppedMedia(Project* project, const MediaChoice& media);
-// The lines of a drop (MUIA_AppMessage) as paths.
-std::vector<std::string> DroppedPaths(std::string_view lines);

@@ -3,6 +3,7 @@
 #include "gui/main.h"
 
 #include "gui/desktop.h"
+#include "gui/drops.h"
 #include "gui/editor.h"
 #include "gui/editor_close.h"
 #include "gui/gui.h"
@@ -93,7 +94,7 @@ void InstallNotifications(mui::Object* app)
 
 const std::span<const ReturnIdRow> kReturnIdTables[] = {
     ProjectReturnIds(), CroutonListReturnIds(), SettingsReturnIds(), EditorReturnIds(),
-    DesktopReturnIds(), HelpReturnIds(),        HistoryReturnIds(), PlayerReturnIds(),
+    DesktopReturnIds(), DropReturnIds(), HelpReturnIds(),        HistoryReturnIds(), PlayerReturnIds(),
     LookReturnIds(),    CroutonLookReturnIds(), PieceStoreReturnIds(),
 };
 

@@ -34,8 +34,6 @@ QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), 
 constexpr int kBarSteps = 1000;
 // The widest step text shown whole, in average characters.
 constexpr int kStepChars = 72;
-// Before this much of the work is done, a guess at what remains is noise.
-constexpr double kEstimateFrom = 0.01;
 
 } // namespace
 
@@ -46,13 +44,13 @@ QString FormatDuration(qint64 seconds)
 
 ProgressWindow::ProgressWindow(QWidget* parent, const QString& title, int count)
     : QDialog(parent)
-    , count_(std::max(0, count))
     , step_(new QLabel)
     , bar_(new QProgressBar)
     , elapsed_(new QLabel)
     , remaining_(new QLabel)
     , cancel_(new QPushButton(ButtonText("_Cancel")))
 {
+    progress_.count = std::max(0, count);
     setWindowTitle(title);
     setModal(false);
     step_->setObjectName(QStringLiteral("step"));
@@ -90,8 +88,8 @@ ProgressWindow::ProgressWindow(QWidget* parent, const QString& title, int count)
 
 void ProgressWindow::Step(int index, const QString& text)
 {
-    index_ = index;
-    within_ = 0.0;
+    progress_.index = index;
+    progress_.within = 0.0;
     // A long crouton name is cut in the middle rather than stretching the
     // window across the screen; the whole text is in the tool tip.
     const QFontMetrics metrics(step_->font());
@@ -102,30 +100,15 @@ void ProgressWindow::Step(int index, const QString& text)
 
 void ProgressWindow::Within(double fraction)
 {
-    within_ = std::clamp(fraction, 0.0, 1.0);
+    progress_.within = std::clamp(fraction, 0.0, 1.0);
     ShowProgress();
 }
 
-double ProgressWindow::Fraction() const
-{
-    if (count_ == 0 || index_ <= 0)
-        return 0.0;
-    return std::clamp((index_ - 1 + within_) / count_, 0.0, 1.0);
-}
+double ProgressWindow::Fraction() const { return progress_.Fraction(); }
 
-void ProgressWindow::AtOnce(int index) { atOnce_.insert(index); }
+void ProgressWindow::AtOnce(int index) { progress_.atOnce.insert(index); }
 
-double ProgressWindow::TimedFraction() const
-{
-    const int timed = count_ - static_cast<int>(atOnce_.size());
-    if (timed <= 0 || index_ <= 0)
-        return 0.0;
-    int before = 0;
-    for (int step = 1; step < index_; ++step)
-        before += atOnce_.count(step) == 0 ? 1 : 0;
-    const double current = atOnce_.count(index_) == 0 ? within_ : 0.0;
-    return std::clamp((before + current) / timed, 0.0, 1.0);
-}
+double ProgressWindow::TimedFraction() const { return progress_.TimedFraction(); }
 
 void ProgressWindow::ShowProgress()
 {
@@ -137,13 +120,7 @@ void ProgressWindow::ShowTimes()
 {
     const double seconds = static_cast<double>(clock_.elapsed()) / 1000.0;
     elapsed_->setText(QStringLiteral("Elapsed: ") + FormatDuration(static_cast<qint64>(seconds)));
-    const double done = TimedFraction();
-    if (done < kEstimateFrom) {
-        remaining_->setText(QStringLiteral("Remaining: estimating"));
-        return;
-    }
-    const double left = seconds * (1.0 - done) / done;
-    remaining_->setText(QStringLiteral("Remaining: about ") + FormatDuration(std::llround(left)));
+    remaining_->setText(QStringLiteral("Remaining: ") + QString::fromStdString(TimeLeftText(seconds, TimedFraction())));
 }
 
 void ProgressWindow::Cancel()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "os/work.h"
+#include "os/work_time_left.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -54,10 +55,7 @@ private:
     void Cancel();
     void ShowProgress();
 
-    int count_;
-    int index_ = 0;
-    double within_ = 0.0;
-    std::set<int> atOnce_; // steps done at once
+    WorkProgress progress_;
     QElapsedTimer clock_;
     QTimer tick_;
     QLabel* step_;

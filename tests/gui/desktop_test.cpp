@@ -1,6 +1,7 @@
 // The main window's desktop helpers: drops sorted into projects, croutons
 // and slideshows, the recent projects, the total length.
 #include "gui/desktop.h"
+#include "gui/drops.h"
 
 #include "support/test_support.h"
 
