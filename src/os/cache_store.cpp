@@ -230,19 +230,21 @@ struct EntryUse {
 
 } // namespace
 
-std::string CacheFolder()
+std::string UserFolder(const char* variable, std::string_view underHome)
 {
     std::string folder;
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
-        folder = std::string(cache) + "/clipweaver";
+    if (const char* named = std::getenv(variable); named && named[0] == '/')
+        folder = std::string(named) + "/clipweaver";
     else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        folder = std::string(home) + "/.cache/clipweaver";
+        folder = std::string(home) + "/" + std::string(underHome) + "/clipweaver";
     else
         return {};
     std::error_code error;
     fs::create_directories(folder, error);
     return error ? std::string() : folder;
 }
+
+std::string CacheFolder() { return UserFolder("XDG_CACHE_HOME", ".cache"); }
 
 std::optional<std::string> FileStamp(const std::string& hostPath)
 {

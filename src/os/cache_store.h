@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+// The program's folder under an XDG base folder: $VARIABLE/clipweaver, else
+// ~/UNDERHOME/clipweaver (made when missing); empty when there is none.
+std::string UserFolder(const char* variable, std::string_view underHome);
 // $XDG_CACHE_HOME/clipweaver, else ~/.cache/clipweaver, made when missing;
 // empty when neither can be (no HOME, a folder that cannot be made).
 std::string CacheFolder();

@@ -18,6 +18,7 @@
 // where the old file is.
 #include "os/dos.h"
 
+#include "os/cache_store.h"
 #include "os/dos_unfinished.h"
 #include "os/format.h"
 #include "os/question.h"
@@ -348,19 +349,7 @@ private:
 
 void OutputClaimDeleter::operator()(OutputClaim* claim) const { delete claim; }
 
-std::string StateFolder()
-{
-    std::string folder;
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/')
-        folder = std::string(state) + "/clipweaver";
-    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        folder = std::string(home) + "/.local/state/clipweaver";
-    else
-        return {};
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    return error ? std::string() : folder;
-}
+std::string StateFolder() { return UserFolder("XDG_STATE_HOME", ".local/state"); }
 
 OutputClaimHandle ClaimOutput(std::string_view output)
 {
