@@ -32,7 +32,9 @@
 # ffprobe run timed by a wrapper: runs, processor seconds by kind, the
 # program's own, and the seconds fewer than two tools ran); REPEAT=1 renders
 # each project a second time and says whether both decode to the same
-# pictures and sound.
+# pictures and sound; AT_END=1 renders each project once more with its sound
+# compressed by the finish alone, after the encodes (CLIPWEAVER_SOUND_AT_END=1),
+# as the program did before it compressed it beside them.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -67,7 +69,7 @@ TIMEFORMAT="%U %S"
 { time "$real" "\$@" 2>&3 ; } 3>&2 2>"$work/wrap/t.\$\$"
 code=\$?
 kind=$tool
-for word; do case \$word in comment=cwpiece*) kind=encode ;; -map_metadata) kind=finish ;; esac; done
+for word; do case \$word in comment=cwpiece*) kind=encode ;; -map_metadata) kind=finish ;; pipe:0) kind=sound ;; esac; done
 echo "\$kind \$start \$EPOCHREALTIME \$(cat "$work/wrap/t.\$\$")" >> "$work/wrap/log"
 rm -f "$work/wrap/t.\$\$"
 exit \$code
@@ -128,6 +130,12 @@ for ((round = 1; round <= rounds; ++round)); do
             printf '%-28s %8.2f %8.2f %8.1f %7.2f   %s %s; %s\n' "clipweaver $n .$kind" "$w" "$c" "$m" \
                 "$(length "$work/out.$kind")" "$(ratio "$w" "$aw")" "$(ratio "$c" "$ac")" "$(ratio "$w" "$c")"
             [ "${PROFILE:-0}" = 1 ] && profile "$began" "$w" "$c"
+            if [ "${AT_END:-0}" = 1 ]; then
+                rm -f "$work/out.$kind"
+                read -r ew ec em < <(CLIPWEAVER_SOUND_AT_END=1 RUN_IN=$work/home measure "$script" "$work/p$n$kind.script")
+                printf '%-28s %8.2f %8.2f %8.1f %7.2f   %s %s; %s\n' "  sound compressed at end" "$ew" "$ec" "$em" \
+                    "$(length "$work/out.$kind")" "$(ratio "$ew" "$aw")" "$(ratio "$ec" "$ac")" "$(ratio "$ew" "$ec")"
+            fi
             if [ "${REPEAT:-0}" = 1 ]; then
                 first=$(decoded "$work/out.$kind")
                 rm -f "$work/out.$kind"

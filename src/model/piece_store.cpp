@@ -9,6 +9,7 @@
 #include "os/cache_store.h"
 #include "os/command.h"
 #include "os/dos.h"
+#include "tools/render_support.h"
 
 #include <cstdlib>
 #include <utility>
@@ -18,7 +19,7 @@ namespace {
 
 // Raised whenever the program plans a piece differently (the stand-in's
 // ffmpeg runs, the piece's format), so that no old piece passes for a new one.
-constexpr const char* kPlanVersion = "clipweaver piece plan 2";
+constexpr const char* kPlanVersion = "clipweaver piece plan 3";
 
 constexpr const char* kListPrefix = "mf://@";
 
@@ -36,6 +37,7 @@ const std::vector<Companion>& Companions()
     static const std::vector<Companion> rows = {
         {.name = "head", .suffix = nullptr, .laneFile = "T:__CWHead"},
         {.name = "tail", .suffix = nullptr, .laneFile = "T:__CWTail"},
+        {.name = "sound", .suffix = kSamplesBeside.data(), .laneFile = nullptr},
     };
     return rows;
 }
@@ -51,8 +53,17 @@ std::vector<StoredFile> FilesOf(std::string_view file)
 {
     const std::string host = ToolPath(file);
     std::vector<StoredFile> files = {{"piece", host}};
-    for (const Companion& companion : Companions())
-        files.push_back({companion.name, companion.suffix ? host + companion.suffix : ToolPath(companion.laneFile)});
+    // Files named after the piece are kept only for a piece on T: (a
+    // render's first piece is written at its output, whose folder is the
+    // user's).
+    const std::string temporary = TemporaryFolder();
+    const bool onTemporary = !temporary.empty() && host.starts_with(temporary + "/");
+    for (const Companion& companion : Companions()) {
+        if (!companion.suffix)
+            files.push_back({companion.name, ToolPath(companion.laneFile)});
+        else if (onTemporary)
+            files.push_back({companion.name, host + companion.suffix});
+    }
     return files;
 }
 

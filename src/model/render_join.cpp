@@ -76,6 +76,7 @@ void ForgetTransitions()
 {
     DeleteFile(kKeptTail);
     DeleteFile(kTransitionPiece);
+    DeleteFile(std::string(kTransitionPiece) + std::string(kSamplesBeside));
 }
 
 } // namespace render_detail

@@ -207,8 +207,10 @@ void PreviewRender::Run()
     }
     for (const std::string& host : plan.scratch)
         Remove(host);
-    for (const std::string& host : plan.hosts)
+    for (const std::string& host : plan.hosts) {
         Remove(host);
+        Remove(host + std::string(kSamplesBeside));
+    }
     if (stop_ && problem_.empty())
         problem_ = "The preview was stopped.";
     if (!made || stop_)

@@ -95,6 +95,10 @@ public:
         kprintf("CroutonNode is %p, tCrouton %p.\n", static_cast<void*>(first),
                 static_cast<void*>(first ? first->node.get() : nullptr));
 
+        // Without a soundtrack the joins lead straight to the output, and
+        // its sound can be compressed while the croutons are encoded.
+        if (!run_.soundtrack)
+            CompressSoundAsJoined(run_.output);
         WalkPieces(run_);
 
         if (!run_.CheckCancel() && run_.Going() && run_.soundtrack)
@@ -141,6 +145,7 @@ private:
             : std::string();
         if (!key.empty() && run_.store->Take(key, run_.output)) {
             kprintf("Reusing the finished video.\n");
+            ForgetJoinedPieces();
             WorkWithin(1.0);
             return;
         }

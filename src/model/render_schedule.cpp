@@ -174,6 +174,6 @@ std::vector<std::string> render_detail::RenderLaneNames()
 {
     // The tools' own scratch files of a lane are named the same way, so
     // that the render's clean-up takes them too.
-    return {"__TempVideo", "__CWEncodeList.lst", "__CWSilence.raw", "__CWTool.out", "__CWTool.err", "__CWProgress",
+    return {"__TempVideo", "__TempVideo" + std::string(kSamplesBeside), "__CWEncodeList.lst", "__CWSilence.raw", "__CWTool.out", "__CWTool.err", "__CWProgress",
             "__CWTitle.txt", "__CWTitle.png", "__CWScript.ffconcat", std::string(kHeadStretch.substr(2)), std::string(kTailStretch.substr(2))};
 }

@@ -55,6 +55,25 @@ struct HostResult {
 // WorkWithin, and ends the run when the cancel asks (SIGTERM to its process
 // group, SIGKILL a second later); such a run fails.
 HostResult RunHost(const HostRun& run, const RunCancel& cancel);
+// A host program started now and waited for later: a run whose standard
+// input is fed while other work goes on. RunHost is one started and waited
+// for at once. Letting it go unwaited ends the program.
+class HostStarted {
+public:
+    HostStarted(HostRun run, std::string outputPath, std::string errorPath);
+    ~HostStarted();
+    HostStarted(const HostStarted&) = delete;
+    HostStarted& operator=(const HostStarted&) = delete;
+    bool Started() const { return pid_.has_value(); }
+    // Watches it as RunHost does until it ends; once only.
+    HostResult Wait(const RunCancel& cancel);
+
+private:
+    HostRun run_;
+    std::string outputPath_;
+    std::string errorPath_;
+    std::optional<int> pid_;
+};
 // The last non-empty line of a tool's error output, leaving out the
 // progress lines ("frame=...", "size=...") that ffmpeg's -stats keeps
 // rewriting with carriage returns.

@@ -345,32 +345,50 @@ std::string ErrorText(HostOutcome outcome, const std::string& program, const std
 
 HostResult RunHost(const HostRun& run, const RunCancel& cancel)
 {
-    HostResult result;
-    const std::string outputPath = RunScratchFile("__CWTool.out");
-    const std::string errorPath = RunScratchFile("__CWTool.err");
-    const std::string program = run.argv.empty() ? std::string() : run.argv[0];
     if (cancel.Requested()) {
+        HostResult result;
         result.outcome = HostOutcome::Cancelled;
         return result;
     }
-    // A progress file left by an earlier run would show its end at once.
-    if (!run.progressFile.empty())
-        ::unlink(run.progressFile.c_str());
+    HostStarted started(run, RunScratchFile("__CWTool.out"), RunScratchFile("__CWTool.err"));
+    return started.Wait(cancel);
+}
 
-    ToolWaitScope waiting;
-    const std::optional<int> pid = SpawnHost(run, SpawnStreams{outputPath, errorPath, -1});
-    if (!pid) {
+HostStarted::HostStarted(HostRun run, std::string outputPath, std::string errorPath)
+    : run_(std::move(run)), outputPath_(std::move(outputPath)), errorPath_(std::move(errorPath))
+{
+    // A progress file left by an earlier run would show its end at once.
+    if (!run_.progressFile.empty())
+        ::unlink(run_.progressFile.c_str());
+    pid_ = SpawnHost(run_, SpawnStreams{outputPath_, errorPath_, -1});
+}
+
+HostStarted::~HostStarted()
+{
+    if (!pid_)
+        return;
+    EndProcess(*pid_);
+    WaitFor(*pid_);
+}
+
+HostResult HostStarted::Wait(const RunCancel& cancel)
+{
+    HostResult result;
+    const std::string program = run_.argv.empty() ? std::string() : run_.argv[0];
+    if (!pid_) {
         result.error = program + " could not be started";
         return result;
     }
-    RunWatch watch(run, *pid, outputPath, errorPath);
+    ToolWaitScope waiting;
+    RunWatch watch(run_, *pid_, outputPath_, errorPath_);
     const Ending ending = watch.Watch(cancel);
+    pid_.reset();
     result.outcome = ending.outcome;
     result.code = ending.code;
     if (result.outcome != HostOutcome::Cancelled)
         watch.ReadProgress();
-    result.output = ReadHostFile(outputPath).value_or(std::string());
-    result.error = ErrorText(result.outcome, program, errorPath);
+    result.output = ReadHostFile(outputPath_).value_or(std::string());
+    result.error = ErrorText(result.outcome, program, errorPath_);
     return result;
 }
 

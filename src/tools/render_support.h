@@ -20,8 +20,19 @@ std::optional<PictureShape> ProbePictureShape(std::string_view path);
 
 // Removes the pieces that joins of a render left on T: (a join lists its
 // pieces rather than copying them), for a render that failed or was
-// cancelled. A finished render's pieces are removed by its finishing run.
+// cancelled, or that took its finished video from elsewhere. A finished
+// render's pieces are removed by its finishing run.
 void ForgetJoinedPieces();
+
+// The render's joins lead to `output` (no soundtrack comes between), which
+// its finish writes in the container its name asks for: their sound may be
+// compressed while the croutons are still being encoded. Joins that then
+// lead elsewhere, or a finish of other pieces, just do without.
+void CompressSoundAsJoined(std::string_view output);
+
+// A piece on T: with sound leaves its samples beside it, raw, in a file of
+// its name and this ending: they go with the piece wherever it goes.
+inline constexpr std::string_view kSamplesBeside = ".pcm";
 
 // The program that draws a crouton's title into a picture the encode lays
 // over the video (built and installed with the windowed programs).

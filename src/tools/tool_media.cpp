@@ -2,6 +2,7 @@
 // reader, piece tags and assembly texts.
 
 #include "tools/tool_media.h"
+#include "tools/render_support.h"
 
 #include "os/format.h"
 
@@ -138,6 +139,45 @@ std::string PieceTag(const PieceFacts& facts)
 std::string PieceContainer(const std::string& codec)
 {
     return codec == "mpeg4" ? "avi" : "matroska";
+}
+
+std::string SoundBeside(const std::string& piecePath) { return piecePath + std::string(kSamplesBeside); }
+
+namespace {
+
+// A name as the tee muxer reads it between its "|".
+std::string TeeName(const std::string& path)
+{
+    std::string escaped;
+    for (char c : path) {
+        if (c == '\\' || c == '\'' || c == '|' || c == '[' || c == ']')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+} // namespace
+
+std::vector<std::string> PieceFileOptions(const PieceFacts& piece, const std::string& path)
+{
+    const std::string container = PieceContainer(piece.codec);
+    std::vector<std::string> words = {"-metadata", "comment=" + PieceTag(piece)};
+    // A piece written elsewhere (a render's first, at its output) leaves
+    // nothing beside it in the user's folder.
+    const std::string temporary = TemporaryFolder();
+    if (piece.sampleRate <= 0 || temporary.empty() || !path.starts_with(temporary + "/")) {
+        words.insert(words.end(), {"-f", container, path});
+        return words;
+    }
+    // One run writes both: the samples as the piece holds them, copied.
+    // Matroska wants the picture's codec set-up in its header, which the
+    // encoder gives only when asked (as ffmpeg asks for Matroska itself).
+    if (container == "matroska")
+        words.insert(words.end(), {"-flags:v", "+global_header"});
+    words.insert(words.end(), {"-f", "tee", "[f=" + container + "]" + TeeName(path) + "|[f=s16le:select=a]"
+        + TeeName(SoundBeside(path))});
+    return words;
 }
 
 std::optional<PieceFacts> ReadPieceTag(std::string_view text)

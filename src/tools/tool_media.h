@@ -15,6 +15,7 @@
 
 #include "tools/tools.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -83,6 +84,13 @@ struct PieceFacts {
 // MPEG-4 (as mencoder writes), Matroska for the codecs whose B-frames and
 // timestamps AVI cannot keep.
 std::string PieceContainer(const std::string& codec);
+// The last words of a run that writes a piece at `path`: its tag and its
+// container. A piece with sound also leaves its samples beside it, raw
+// (SoundBeside), for the render's sound to be compressed from while the
+// other pieces are still being made (sound_lane.h).
+std::vector<std::string> PieceFileOptions(const PieceFacts& piece, const std::string& path);
+// Where a piece's raw samples lie: beside it, named after it.
+std::string SoundBeside(const std::string& piecePath);
 // The comment tag that names a piece's facts, and its reading.
 std::string PieceTag(const PieceFacts& facts);
 std::optional<PieceFacts> ReadPieceTag(std::string_view text);
@@ -145,6 +153,10 @@ struct LineFacts {
     long long nextPiece = 1;                // first free number in the store
     std::string progress;                   // ffmpeg's progress file
     std::string scratch;                    // host path for a script or list
+    // The sound of a render's pieces compressed while they were made, for
+    // a finish of exactly those pieces into a container (sound_lane.h);
+    // none, or no function, when the finish compresses it itself.
+    std::function<std::optional<std::string>(const std::vector<AssemblyPiece>&, const std::string&)> compressedSound;
 };
 
 // One host run of a plan and what it must leave.

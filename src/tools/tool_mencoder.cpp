@@ -5,6 +5,7 @@
 // and the hang guard on.
 
 #include "tools/tool_media.h"
+#include "tools/sound_lane.h"
 
 #include "os/command.h"
 #include "tools/render_support.h"
@@ -72,6 +73,9 @@ LineFacts GatherFacts(const MencoderLine& line, const MencoderOperation& operati
     facts.nextPiece = NextPieceNumber(facts.store);
     facts.progress = RunScratchFile("__CWProgress");
     facts.scratch = RunScratchFile("__CWScript.ffconcat");
+    facts.compressedSound = [&call](const std::vector<AssemblyPiece>& pieces, const std::string& container) {
+        return CompressedSound(pieces, container, call.cancel);
+    };
     return facts;
 }
 
@@ -177,13 +181,18 @@ LONG RunMencoderTool(ToolCall& call)
     const std::optional<ToolPlan> plan = operation->plan(*line, facts);
     if (!plan)
         return RETURN_FAIL;
-    return Carry(*plan, facts.store, call);
+    const LONG code = Carry(*plan, facts.store, call);
+    if (code == RETURN_OK && plan->assembly)
+        if (const auto pieces = ReadAssembly(plan->assembly->second))
+            FeedSoundLane(*pieces, call.cancel);
+    return code;
 }
 
 } // namespace cwtools
 
 void ForgetJoinedPieces()
 {
+    cwtools::EndSoundLane();
     std::error_code error;
     std::filesystem::remove_all(cwtools::Store(), error);
 }

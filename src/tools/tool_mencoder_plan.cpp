@@ -505,7 +505,7 @@ struct PieceEncode {
             argv.push_back("-an");
         else
             Append(argv, PieceSound(soundMap, sampleRate, piece.samples, soundFirst + LookSound(look)));
-        Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
+        Append(argv, PieceFileOptions(piece, output));
         plan.runs.push_back(Planned(std::move(argv), output, facts, piece.frames, rate));
     }
 };

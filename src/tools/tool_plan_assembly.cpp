@@ -4,6 +4,7 @@
 // real file from the pieces.
 
 #include "tools/tool_plan_parts.h"
+#include "tools/sound_lane.h"
 
 namespace cwtools::planning {
 
@@ -70,7 +71,7 @@ std::optional<std::pair<PlannedRun, PieceFacts>> Normalise(const std::string& pa
         Append(argv, PieceSound(silence ? "1:a:0" : "0:a:0", format.sampleRate, piece.samples));
     else
         argv.push_back("-an");
-    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), target});
+    Append(argv, PieceFileOptions(piece, target));
     return std::make_pair(Planned(std::move(argv), target, facts, frames, format.rate), piece);
 }
 
@@ -93,6 +94,8 @@ std::optional<ToolPlan> PlanJoin(const MencoderLine& line, const LineFacts& fact
             // The streams are copied as they are: a link costs nothing.
             const std::string target = StorePiece(facts, number++);
             plan.links.push_back({file->path, target});
+            if (HostFileExists(SoundBeside(file->path)))
+                plan.links.push_back({SoundBeside(file->path), SoundBeside(target)});
             pieces.push_back({target, file->piece});
             continue;
         }
@@ -232,30 +235,27 @@ std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& fa
     const VideoInput* video = &opened->video;
     const FileFacts* file = opened->file;
     const std::string container = ContainerForName(*line.Value("-o"));
-    const std::string codec = container == "avi" ? "mp3" : container == "webm" ? "opus" : "aac";
+    const FinishSound* sound = FinishSoundOf(container);
     const std::string output = RunTarget(plan, HostOf(facts, *line.Value("-o")), video->reads, facts);
 
     std::vector<std::string> argv = FfmpegStart(facts.progress);
     Append(argv, video->arguments);
+    // The sound the render compressed while its pieces were made.
+    std::optional<std::string> compressed;
+    if (video->format.sampleRate > 0 && file->kind == FileFacts::Kind::Assembly && facts.compressedSound)
+        compressed = facts.compressedSound(file->pieces, container);
+    if (compressed)
+        Append(argv, {"-i", FileArgument(*compressed)});
     Append(argv, {"-map", "0:v:0", "-c:v", "copy"});
-    if (video->format.sampleRate > 0) {
+    if (compressed) {
+        Append(argv, {"-map", "1:a:0", "-c:a", "copy"});
+        plan.consumed.push_back(*compressed);
+    } else if (video->format.sampleRate > 0) {
         Append(argv, {"-map", "0:a:0"});
-        // The encoders put a delay of their own before the sound (1105
-        // samples for MP3, 1024 for AAC). MP4 says so in its edit list;
-        // AVI and Matroska players play it, so the sound would start and
-        // end late. There the delay takes the place of the sound's first
-        // samples, which keeps the sound on the picture. Opus names its
-        // delay in the stream itself, which every player honours.
-        if (!video->ours && file->source.audioCodec == codec)
+        if (!video->ours && file->source.audioCodec == sound->codec)
             Append(argv, {"-c:a", "copy"});
-        else if (codec == "mp3")
-            Append(argv, {"-af", "atrim=start_sample=1105", "-c:a", "libmp3lame", "-b:a", "192k"});
-        else if (codec == "opus")
-            Append(argv, {"-c:a", "libopus", "-b:a", "128k", "-ar", "48000"});
-        else if (container == "matroska")
-            Append(argv, {"-af", "atrim=start_sample=1024", "-c:a", "aac", "-b:a", "192k"});
         else
-            Append(argv, {"-c:a", "aac", "-b:a", "192k"});
+            Append(argv, sound->words);
     } else {
         argv.push_back("-an");
     }
@@ -266,8 +266,10 @@ std::optional<ToolPlan> PlanFinish(const MencoderLine& line, const LineFacts& fa
     Append(argv, {"-map_metadata", "-1", "-f", container, output});
     plan.runs.push_back(Planned(std::move(argv), output, facts, video->format.frames, video->format.rate));
     if (file->kind == FileFacts::Kind::Assembly)
-        for (const AssemblyPiece& piece : file->pieces)
+        for (const AssemblyPiece& piece : file->pieces) {
             plan.consumed.push_back(piece.path);
+            plan.consumed.push_back(SoundBeside(piece.path));
+        }
     return std::move(plan);
 }
 

@@ -191,7 +191,11 @@ void FinishJoinedPiece(ToolPlan& plan, std::vector<std::string> argv, const Piec
                 std::to_string(whole.sampleRate), "-ac", "2"});
         else
             argv.push_back("-an");
-        Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), stretch.path});
+        // The stretches given to transitions are read by them alone.
+        if (&stretch == &stretches.front())
+            Append(argv, PieceFileOptions(piece, stretch.path));
+        else
+            Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), stretch.path});
     }
     // The piece is the run's output; the progress counts its frames.
     PlannedRun planned = Planned(std::move(argv), out.output, facts, frames - head - tail, whole.rate);
@@ -254,7 +258,7 @@ std::optional<ToolPlan> PlanTransition(const MencoderLine& line, const LineFacts
         Append(argv, {"-map", "[s]", "-c:a", "pcm_s16le", "-ar", std::to_string(piece.sampleRate), "-ac", "2"});
     else
         argv.push_back("-an");
-    Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), output});
+    Append(argv, PieceFileOptions(piece, output));
     plan.runs.push_back(Planned(std::move(argv), output, facts, piece.frames, rate));
     return plan;
 }

@@ -37,7 +37,7 @@ bool IsRenderFile(const std::string& name)
 {
     for (const char* prefix : {"__CWLane", "__TempVideo", "__FinishVideo", "__SilentVideo", "__CWTransition",
                                "__CWHead", "__CWTail", "__CWJoinTail", "__CWEncodeList", "__CWSilence", "__CWTitle",
-                               "__CWPieces"})
+                               "__CWPieces", "__CWSoundLane"})
         if (name.starts_with(prefix))
             return true;
     return false;
