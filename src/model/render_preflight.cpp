@@ -43,8 +43,9 @@ std::vector<std::string> ReadsOf(const Crouton* crouton)
 }
 
 // The bytes a second the pieces on T: carry beyond the video: their
-// sound is PCM (48 kHz, two channels of 16 bits).
-constexpr double kPieceSoundBytesPerSecond = 192000.0;
+// sound is PCM (48 kHz, two channels of 16 bits), in the piece and once
+// more raw beside it, which the sound's compression reads.
+constexpr double kPieceSoundBytesPerSecond = 2 * 192000.0;
 
 // The output's size, roughly: the chosen video bit rate and a
 // compressed sound track.

@@ -66,18 +66,7 @@ protected:
         return reused;
     }
     // The output's decoded pictures and sound.
-    std::string Decoded() const
-    {
-        const auto probed = render_test::Probe(output_);
-        const auto sound = render_test::Capture({"ffmpeg", "-nostdin", "-v", "error", "-i", output_, "-map", "0:a:0",
-                                                 "-f", "md5", "-"});
-        if (!probed || !sound)
-            return "unreadable";
-        std::string all = *sound;
-        for (const std::string& hash : probed->frameHashes)
-            all += hash;
-        return std::to_string(probed->frameHashes.size()) + " frames " + TextHash(all);
-    }
+    std::string Decoded() const { return render_test::DecodedPicturesAndSound(output_); }
     std::string FromNothing()
     {
         ::setenv("CLIPWEAVER_NO_PIECE_CACHE", "1", 1);

@@ -8,6 +8,7 @@
 #include "media_test_support.h"
 #include "model/crouton.h"
 #include "model/project.h"
+#include "os/cache_store.h"
 #include "os/command.h"
 #include "os/dos.h"
 #include "mui/mui.h"
@@ -235,6 +236,21 @@ inline void MakeMusic(const std::string& path, double seconds)
     ASSERT_EQ(media_test::Ffmpeg({"-f", "lavfi", "-i", "aevalsrc=0.5*sin(2*PI*440*t):s=44100:d=" + std::to_string(seconds),
                                   path}),
               0);
+}
+
+// A rendered file's decoded pictures and sound in one text: its frame
+// count and a hash of every frame's and of the sound's; "unreadable" when
+// it cannot be decoded.
+inline std::string DecodedPicturesAndSound(const std::string& hostPath)
+{
+    const auto probed = Probe(hostPath);
+    const auto sound = Capture({"ffmpeg", "-nostdin", "-v", "error", "-i", hostPath, "-map", "0:a:0", "-f", "md5", "-"});
+    if (!probed || !sound)
+        return "unreadable";
+    std::string all = *sound;
+    for (const std::string& hash : probed->frameHashes)
+        all += hash;
+    return std::to_string(probed->frameHashes.size()) + " frames " + TextHash(all);
 }
 
 } // namespace render_test
