@@ -46,6 +46,20 @@ std::vector<std::string> SourcesOf(const Crouton* crouton)
     return sources;
 }
 
+// What the joins and the project's fades ask of each crouton's piece.
+std::vector<PieceLook> LooksOf(const Project& project)
+{
+    const double rate = ProjectOutputRate(project).value_or(25.0);
+    std::vector<double> lengths;
+    for (const ListNode* node = project.croutons.get(); node; node = node->next.get())
+        lengths.push_back(node->node ? RenderedSeconds(*node->node, rate) : 0.0);
+    return PieceLooks(project, lengths);
+}
+
+// Where crouton n (from 0) is encoded: the first straight into the
+// target, every later one into "T:__TempVideo" of its lane and joined.
+std::string PieceFileOf(const RenderRun& run, int n) { return n == 0 ? run.target : std::string(kTempVideo); }
+
 // The render's work on each crouton, as the walk calls it.
 class RenderPieces final : public PieceSteps {
 public:
@@ -101,9 +115,7 @@ private:
         CroutonWork& work = WorkOf(n);
         TraceHold hold;
         kprintf("Rendering crouton number %d.\n", n);
-        // The first crouton is written straight into the target; every
-        // later one goes through "T:__TempVideo" and a join.
-        const std::string file = n == 0 ? run_.target : std::string(kTempVideo);
+        const std::string file = PieceFileOf(run_, n);
         if (n == 0)
             DeleteFile(run_.target);
         const PieceLook look = LookOf(n);
@@ -133,13 +145,8 @@ private:
     // What the joins and the project's fades ask of crouton n (from 0).
     PieceLook LookOf(int n)
     {
-        if (looks_.empty()) {
-            const double rate = ProjectOutputRate(run_.project).value_or(25.0);
-            std::vector<double> lengths;
-            for (const ListNode* node = run_.project.croutons.get(); node; node = node->next.get())
-                lengths.push_back(node->node ? RenderedSeconds(*node->node, rate) : 0.0);
-            looks_ = PieceLooks(run_.project, lengths);
-        }
+        if (looks_.empty())
+            looks_ = LooksOf(run_.project);
         return static_cast<std::size_t>(n) < looks_.size() ? looks_[static_cast<std::size_t>(n)] : PieceLook{};
     }
 
@@ -352,3 +359,25 @@ BOOL AppendVideo(std::string_view filename1, std::string_view filename2)
     return TRUE;
 }
 
+std::optional<std::string> render_detail::PlannedPiecesKey(RenderRun& run)
+{
+    if (!run.store || run.lanes.empty())
+        return std::nullopt;
+    const std::vector<PieceLook> looks = LooksOf(run.project);
+    // The lines are planned as the walk plans them, in a lane (which the
+    // walk empties before it uses it); what they trace is not shown.
+    const InTemporaryLane inLane(run.lanes.front());
+    const TraceHold hold;
+    std::string keys;
+    int n = 0;
+    for (ListNode* node = run.project.croutons.get(); node; node = node->next.get(), ++n) {
+        const std::string file = PieceFileOf(run, n);
+        const PieceLook look = static_cast<std::size_t>(n) < looks.size() ? looks[static_cast<std::size_t>(n)] : PieceLook{};
+        ForgetStretches();
+        const CroutonRun planned = PlanCroutonEncode(run.project, node->node.get(), file, run.silent, look);
+        if (planned.command.empty())
+            return std::nullopt;
+        keys += run.store->KeyOf(planned.command, file) + "\n";
+    }
+    return keys;
+}

@@ -11,6 +11,7 @@
 #include "model/project.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,5 +64,11 @@ struct RenderRun {
 // The croutons encoded and joined into the run's target; a failure or a
 // cancel is left in `run`, and no lane file stays.
 void WalkPieces(RenderRun& run);
+
+// The keys of every crouton's piece as the walk would plan them (what
+// `piecesKey` holds once all are taken), worked out without encoding or
+// joining anything; none without a store or when a crouton would be
+// refused.
+std::optional<std::string> PlannedPiecesKey(RenderRun& run);
 
 } // namespace render_detail

@@ -15,6 +15,7 @@
 #include "os/work.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +96,10 @@ public:
         kprintf("CroutonNode is %p, tCrouton %p.\n", static_cast<void*>(first),
                 static_cast<void*>(first ? first->node.get() : nullptr));
 
+        if (TakeKeptVideo()) {
+            End();
+            return;
+        }
         // Without a soundtrack the joins lead straight to the output, and
         // its sound can be compressed while the croutons are encoded.
         if (!run_.soundtrack)
@@ -111,6 +116,38 @@ public:
     }
 
 private:
+    // The key of the finished video of these pieces, when one is kept:
+    // only without a soundtrack, whose file and settings no key holds.
+    std::string FinishedKey(const std::string& pieces) const
+    {
+        if (!run_.store || run_.soundtrack)
+            return {};
+        return run_.store->KeyOf(FinishCommand(run_.output, kFinishVideo), run_.output) + "pieces\n" + pieces;
+    }
+
+    // With nothing changed since a render kept its finished video, the
+    // video is taken at once, before any crouton is encoded or joined.
+    bool TakeKeptVideo()
+    {
+        if (run_.count == 0 || !run_.store || run_.soundtrack)
+            return false;
+        const std::optional<std::string> pieces = PlannedPiecesKey(run_);
+        const std::string key = pieces ? FinishedKey(*pieces) : std::string();
+        if (key.empty() || !run_.store->Has(key))
+            return false;
+        run_.kept.Writing(true);
+        if (!run_.store->Take(key, run_.output)) {
+            run_.kept.Writing(false);
+            return false;
+        }
+        for (int number = 1; number <= run_.count; ++number)
+            kprintf("Reusing the piece of crouton %d.\n", number);
+        kprintf("Reusing the finished video.\n");
+        StepWork(run_.count, "Crouton " + std::to_string(run_.count) + " of " + std::to_string(run_.count));
+        WorkWithin(1.0);
+        return true;
+    }
+
     void LaySoundtrack()
     {
         WorkPart(run_.parts.joinEnd, run_.parts.soundtrackEnd);
@@ -140,9 +177,7 @@ private:
         run_.kept.Writing(true);
         // The finished video of the same pieces, finished alike, is kept
         // too (a soundtrack's run names files of this instance's own).
-        const std::string key = run_.store && !run_.silent
-            ? run_.store->KeyOf(FinishCommand(run_.output, kFinishVideo), run_.output) + "pieces\n" + run_.piecesKey
-            : std::string();
+        const std::string key = FinishedKey(run_.piecesKey);
         if (!key.empty() && run_.store->Take(key, run_.output)) {
             kprintf("Reusing the finished video.\n");
             ForgetJoinedPieces();

@@ -242,6 +242,12 @@ LONG CarryRun(const PlannedRun& planned, ToolCall& call)
 {
     if (!planned.run.progressFile.empty())
         ::unlink(planned.run.progressFile.c_str());
+    // The samples an earlier piece of this name left beside it may be
+    // joined (linked) still, waiting to be compressed: the new piece's go
+    // into a file of their own, never over them.
+    const std::string temporary = TemporaryFolder();
+    if (!temporary.empty() && planned.output.starts_with(temporary + "/"))
+        ::unlink(SoundBeside(planned.output).c_str());
     const HostResult result = RunTool(call, planned.run);
     if (result.code < 0)
         return -1;

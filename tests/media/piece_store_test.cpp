@@ -130,6 +130,14 @@ TEST_F(PieceStoreRender, OnlyWhatChangedIsMadeAgainAndTheOutputIsAsFromNothing)
         {"the frame size", [] { gProject->parameters += 1; }, {}},
         {"the output kind", [&] { output_ = folder_ / "out.mp4"; SetField(BUTTON_MAIN_OUTPUTFILENAME, output_); }, {}},
         {"a project soundtrack", [&] { SetField(BUTTON_MAIN_SOUNDTRACK, clipA_); }, {}},
+        // Their pieces with sound are those of the output kind's row.
+        {"the croutons' sound under it", [] { gProject->look.clipLevel = 30; }, {1, 2, 3}},
+        // The finished video of the same pieces under another soundtrack
+        // must not pass for this one's.
+        {"another soundtrack under the same pieces", [&] {
+             media_test::Ffmpeg({"-f", "lavfi", "-i", "sine=frequency=1200:duration=3", folder_ / "other.mp3"});
+             SetField(BUTTON_MAIN_SOUNDTRACK, folder_ / "other.mp3");
+         }, {1, 2, 3}},
         {"a dissolve at every join", [] { gProject->look.defaultTransition = {"dissolve", 0.5}; }, {}},
         {"nothing, with dissolves: heads and tails come back with their pieces", [] {}, {1, 2, 3}},
         {"every kept piece damaged", [&] { DamageEveryPiece(cache_); }, {}},

@@ -623,7 +623,7 @@ TEST_F(RenderOutcome, ProblemsAreFoundBeforeAnythingIsEncoded)
          },
          "Nothing was rendered:\nThere is not room enough in " + folder_.path()
              + ": the render needs about 0.2 MB there, and 0.0 MB are free.\nThere is not room enough in "
-             + TemporaryFolder() + ": the render needs about 2.6 MB there, and 0.0 MB are free."},
+             + TemporaryFolder() + ": the render needs about 2.5 MB there, and 0.0 MB are free."},
         {"unloadable crouton and missing source together", [&] {
              Crouton* first = GetCroutonFromPosition(gProject.get(), 0);
              first->loadProblem = "in use by another Clipweaver";

@@ -226,4 +226,27 @@ TEST_F(SoundLane, APieceWithoutSamplesBesideItHasThemCopiedOut)
     EXPECT_EQ(Decoded(*sound), expected);
 }
 
+// The samples a joined piece left beside it wait, linked into the joins'
+// store, until the encoder takes them: the next piece encoded under the
+// same name must leave them as they were.
+TEST_F(SoundLane, ANewPieceNeverWritesOverTheSamplesOfOneJoined)
+{
+    const std::string line = " -zoom -oac pcm -srate 44100 -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=915000 "
+                             "-vf scale=64:48,harddup -ofps 25 -ss 0 -audio-delay 0 -endpos 1\n";
+    auto encode = [&](int tone, const std::string& piece) {
+        const std::string source = scratch_.Path() + "/tone" + std::to_string(tone) + ".avi";
+        Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-f", "lavfi", "-i",
+            "sine=frequency=" + std::to_string(tone), "-t", "1", "-c:v", "mpeg4", "-c:a", "pcm_s16le", source});
+        return SystemTagList("mencoder \"" + source + "\" -o \"" + piece + "\"" + line);
+    };
+    ASSERT_EQ(encode(440, "T:__TempVideo2"), 0);
+    ASSERT_EQ(encode(660, "T:__TempVideo"), 0);
+    ASSERT_EQ(SystemTagList("mencoder -oac pcm -ovc lavc -o \"T:__Joined\" \"T:__TempVideo2\" \"T:__TempVideo\"\n"), 0);
+    const std::string joined = TemporaryHostFile("__CWPieces/p2.avi.pcm");
+    const std::string before = Capture({"md5sum", joined});
+    ASSERT_FALSE(before.empty());
+    ASSERT_EQ(encode(880, "T:__TempVideo"), 0);
+    EXPECT_EQ(Capture({"md5sum", joined}), before);
+}
+
 } // namespace
