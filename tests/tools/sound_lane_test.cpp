@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <thread>
 
 using namespace dostest;
@@ -189,14 +190,20 @@ TEST_F(SoundLane, WhatDoesNotFitGivesNoSoundAndLeavesNothing)
         {"the pieces are fed by another thread (a preview)",
          [](SoundLane& t) {
              const auto pieces = std::vector{t.Piece("a", 0.5, 440)};
+             std::promise<void> fed;
+             std::promise<void> looked;
              std::thread other([&] {
                  ExpectSoundLane("mp4");
                  FeedSoundLane(pieces, t.never_);
+                 fed.set_value();
+                 looked.get_future().wait();
+                 EndSoundLane(); // its own lane, ended by its own thread
              });
-             other.join();
+             fed.get_future().wait();
              FeedSoundLane(pieces, t.never_);
              const auto sound = CompressedSound(pieces, "mp4", t.never_);
-             std::thread([] { EndSoundLane(); }).join();
+             looked.set_value();
+             other.join();
              return sound;
          }},
     };
