@@ -56,8 +56,7 @@ std::vector<StoredFile> FilesOf(std::string_view file)
     // Files named after the piece are kept only for a piece on T: (a
     // render's first piece is written at its output, whose folder is the
     // user's).
-    const std::string temporary = TemporaryFolder();
-    const bool onTemporary = !temporary.empty() && host.starts_with(temporary + "/");
+    const bool onTemporary = InTemporaryFolder(host);
     for (const Companion& companion : Companions()) {
         if (!companion.suffix)
             files.push_back({companion.name, ToolPath(companion.laneFile)});
@@ -107,8 +106,7 @@ void AddReads(const std::string& word, std::string& key)
     const auto identity = FileStamp(host);
     if (!identity)
         return;
-    const std::string temporary = TemporaryFolder();
-    if (!temporary.empty() && host.starts_with(temporary + "/"))
+    if (InTemporaryFolder(host))
         key += "content " + word + " " + ContentHash(host).value_or("unreadable") + "\n";
     else
         key += "file " + host + " " + *identity + "\n";

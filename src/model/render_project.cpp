@@ -116,11 +116,14 @@ public:
     }
 
 private:
-    // The key of the finished video of these pieces, when one is kept:
-    // only without a soundtrack, whose file and settings no key holds.
+    // The finished video is kept only without a soundtrack, whose file and
+    // settings no key holds.
+    bool KeepsFinished() const { return run_.store && !run_.soundtrack; }
+
+    // The key of the finished video of these pieces; empty when none is kept.
     std::string FinishedKey(const std::string& pieces) const
     {
-        if (!run_.store || run_.soundtrack)
+        if (!KeepsFinished())
             return {};
         return run_.store->KeyOf(FinishCommand(run_.output, kFinishVideo), run_.output) + "pieces\n" + pieces;
     }
@@ -129,7 +132,7 @@ private:
     // video is taken at once, before any crouton is encoded or joined.
     bool TakeKeptVideo()
     {
-        if (run_.count == 0 || !run_.store || run_.soundtrack)
+        if (run_.count == 0 || !KeepsFinished())
             return false;
         const std::optional<std::string> pieces = PlannedPiecesKey(run_);
         const std::string key = pieces ? FinishedKey(*pieces) : std::string();

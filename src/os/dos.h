@@ -184,6 +184,8 @@ using DeadInstanceCleanup = std::function<void(const std::string& folder)>;
 void InitVolumes(const DeadInstanceCleanup& cleanup = {});
 // The host folder of this instance's T: (created on demand).
 std::string TemporaryFolder();
+// Whether a host path names something inside that folder.
+bool InTemporaryFolder(std::string_view hostPath);
 
 // AmigaDOS names as the host programs behind the command runner take them.
 // The absolute host path of an AmigaDOS path given to a tool. Besides the

@@ -263,6 +263,13 @@ std::string TemporaryFolder()
     return State().temporary;
 }
 
+bool InTemporaryFolder(std::string_view hostPath)
+{
+    const std::string temporary = TemporaryFolder();
+    return !temporary.empty() && hostPath.size() > temporary.size() && hostPath.starts_with(temporary)
+        && hostPath[temporary.size()] == '/';
+}
+
 namespace {
 
 thread_local const TemporaryLane* tLane = nullptr;

@@ -8,6 +8,7 @@
 #include "process/process.h"
 #include "tools/render_support.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -273,14 +274,16 @@ struct Lane {
         return result.outcome == HostOutcome::Finished && result.code == 0;
     }
 
+    // Whether `pieces` begin with those fed, in order.
+    bool GoesOnFrom(const std::vector<AssemblyPiece>& pieces) const
+    {
+        return pieces.size() >= fed.size()
+            && std::equal(fed.begin(), fed.end(), pieces.begin(),
+                [](const std::string& path, const AssemblyPiece& piece) { return path == piece.path; });
+    }
     bool Holds(const std::vector<AssemblyPiece>& pieces) const
     {
-        if (pieces.size() != fed.size())
-            return false;
-        for (std::size_t i = 0; i < fed.size(); ++i)
-            if (pieces[i].path != fed[i])
-                return false;
-        return true;
+        return pieces.size() == fed.size() && GoesOnFrom(pieces);
     }
 };
 
@@ -342,9 +345,7 @@ void FeedSoundLane(const std::vector<AssemblyPiece>& pieces, const RunCancel& ca
     if (!lane)
         return;
     if (!lane->failed) {
-        bool fits = pieces.size() >= lane->fed.size();
-        for (std::size_t i = 0; fits && i < lane->fed.size(); ++i)
-            fits = pieces[i].path == lane->fed[i];
+        bool fits = lane->GoesOnFrom(pieces);
         for (std::size_t i = lane->fed.size(); fits && i < pieces.size(); ++i)
             fits = lane->Feed(pieces[i], cancel);
         if (!fits) {

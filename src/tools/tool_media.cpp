@@ -159,14 +159,13 @@ std::string TeeName(const std::string& path)
 
 } // namespace
 
-std::vector<std::string> PieceFileOptions(const PieceFacts& piece, const std::string& path)
+std::vector<std::string> PieceFileOptions(const PieceFacts& piece, const std::string& path, bool samplesBeside)
 {
     const std::string container = PieceContainer(piece.codec);
     std::vector<std::string> words = {"-metadata", "comment=" + PieceTag(piece)};
     // A piece written elsewhere (a render's first, at its output) leaves
     // nothing beside it in the user's folder.
-    const std::string temporary = TemporaryFolder();
-    if (piece.sampleRate <= 0 || temporary.empty() || !path.starts_with(temporary + "/")) {
+    if (piece.sampleRate <= 0 || !samplesBeside || !InTemporaryFolder(path)) {
         words.insert(words.end(), {"-f", container, path});
         return words;
     }

@@ -87,8 +87,9 @@ std::string PieceContainer(const std::string& codec);
 // The last words of a run that writes a piece at `path`: its tag and its
 // container. A piece with sound also leaves its samples beside it, raw
 // (SoundBeside), for the render's sound to be compressed from while the
-// other pieces are still being made (sound_lane.h).
-std::vector<std::string> PieceFileOptions(const PieceFacts& piece, const std::string& path);
+// other pieces are still being made (sound_lane.h), unless `samplesBeside`
+// is false (a stretch only a transition reads).
+std::vector<std::string> PieceFileOptions(const PieceFacts& piece, const std::string& path, bool samplesBeside = true);
 // Where a piece's raw samples lie: beside it, named after it.
 std::string SoundBeside(const std::string& piecePath);
 // The comment tag that names a piece's facts, and its reading.

@@ -192,10 +192,7 @@ void FinishJoinedPiece(ToolPlan& plan, std::vector<std::string> argv, const Piec
         else
             argv.push_back("-an");
         // The stretches given to transitions are read by them alone.
-        if (&stretch == &stretches.front())
-            Append(argv, PieceFileOptions(piece, stretch.path));
-        else
-            Append(argv, {"-metadata", "comment=" + PieceTag(piece), "-f", PieceContainer(piece.codec), stretch.path});
+        Append(argv, PieceFileOptions(piece, stretch.path, &stretch == &stretches.front()));
     }
     // The piece is the run's output; the progress counts its frames.
     PlannedRun planned = Planned(std::move(argv), out.output, facts, frames - head - tail, whole.rate);

@@ -216,9 +216,7 @@ FileFacts ExamineFile(const std::string& hostPath, ToolCall& call)
     // A piece is a file the tool wrote in this instance's T: folder; a file
     // from elsewhere whose header happens to hold a piece's text is the
     // ordinary file it is, and is probed.
-    const std::string temporary = TemporaryFolder();
-    const bool inTemporary = !temporary.empty() && hostPath.starts_with(temporary + "/");
-    if (auto piece = inTemporary ? ReadPieceTag(head) : std::nullopt) {
+    if (auto piece = InTemporaryFolder(hostPath) ? ReadPieceTag(head) : std::nullopt) {
         facts.kind = FileFacts::Kind::Piece;
         facts.piece = *piece;
         facts.source.readable = true;
@@ -245,8 +243,7 @@ LONG CarryRun(const PlannedRun& planned, ToolCall& call)
     // The samples an earlier piece of this name left beside it may be
     // joined (linked) still, waiting to be compressed: the new piece's go
     // into a file of their own, never over them.
-    const std::string temporary = TemporaryFolder();
-    if (!temporary.empty() && planned.output.starts_with(temporary + "/"))
+    if (InTemporaryFolder(planned.output))
         ::unlink(SoundBeside(planned.output).c_str());
     const HostResult result = RunTool(call, planned.run);
     if (result.code < 0)

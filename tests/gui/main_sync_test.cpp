@@ -13,25 +13,11 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class SyncTest : public ::testing::Test {
+class SyncTest : public AppFixture {
 protected:
-    void SetUp() override
-    {
-        app_ = BuildApplication({});
-        ASSERT_NE(app_, nullptr);
-        gProject = NewProject();
-    }
-    void TearDown() override
-    {
-        DestroyProject(std::move(gProject));
-        mui::DisposeObject(std::move(app_));
-        ForgetGadgets();
-    }
     static std::string Label(HexButtons slot) { return gButtons[slot]->GetString(MUIA_Text_Contents).value_or(""); }
     static std::string Field(HexButtons slot) { return gButtons[slot]->GetString(MUIA_String_Contents).value_or(""); }
     static std::string Picture(mui::Object* o) { return o->GetString(MUIA_NBitmap_Normal).value_or("<none>"); }
-
-    mui::ObjectPtr app_;
 };
 
 TEST_F(SyncTest, PreviewOfAVideoCrouton)

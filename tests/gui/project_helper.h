@@ -5,7 +5,11 @@
 
 #include "model/project.h"
 #include "os/exec.h"
+#include "gui/main.h"
+#include "gui/windows.h"
 #include "mui/mui.h"
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -53,3 +57,23 @@ MainStep Break();
 mui::Object* App();
 // The number of return IDs waiting.
 std::size_t PendingIds();
+
+// The program's application with its windows built, and a fresh project in
+// gProject, as the program starts; both gone after each test.
+class AppFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app_ = BuildApplication({});
+        ASSERT_NE(app_, nullptr);
+        gProject = NewProject();
+    }
+    void TearDown() override
+    {
+        DestroyProject(std::move(gProject));
+        mui::DisposeObject(std::move(app_));
+        ForgetGadgets();
+    }
+
+    mui::ObjectPtr app_;
+};

@@ -71,22 +71,18 @@ const SettingChange kChanges[] = {
      }},
 };
 
-class SettingsRecordTest : public ::testing::Test {
+class SettingsRecordTest : public AppFixture {
 protected:
     void SetUp() override
     {
         dir_ = TempFolder();
         ASSERT_FALSE(dir_.empty());
         ClearAslAnswers();
-        app_ = BuildApplication({});
-        ASSERT_NE(app_, nullptr);
-        gProject = NewProject();
+        AppFixture::SetUp();
     }
     void TearDown() override
     {
-        DestroyProject(std::move(gProject));
-        mui::DisposeObject(std::move(app_));
-        ForgetGadgets();
+        AppFixture::TearDown();
         ClearAslAnswers();
         std::filesystem::remove_all(dir_);
     }
@@ -104,7 +100,6 @@ protected:
     }
 
     std::string dir_;
-    mui::ObjectPtr app_;
 };
 
 // A setting that is written but read back into the wrong place (or not at

@@ -70,6 +70,17 @@ public: // the rows' functions take the fixture
         return Decoded(file);
     }
 
+    // A render's lane into `container`, fed `pieces`, then asked for the
+    // sound of `finished` (the same pieces unless given) into `asked`.
+    std::optional<std::string> FedThenFinished(const std::vector<AssemblyPiece>& pieces,
+        std::optional<std::vector<AssemblyPiece>> finished = std::nullopt, const std::string& asked = "mp4",
+        const RunCancel& cancel = {})
+    {
+        ExpectSoundLane("mp4");
+        FeedSoundLane(pieces, never_);
+        return CompressedSound(finished.value_or(pieces), asked, cancel);
+    }
+
     static bool LaneFilesLeft()
     {
         for (const char* name : {"__CWSoundLane", "__CWSoundLane.err", "__CWSoundLane.out"})
@@ -114,10 +125,7 @@ TEST_F(SoundLane, WhatDoesNotFitGivesNoSoundAndLeavesNothing)
         {"the finish is of other pieces than those fed",
          [](SoundLane& t) {
              const auto a = t.Piece("a", 0.5, 440);
-             const auto b = t.Piece("b", 0.5, 660);
-             ExpectSoundLane("mp4");
-             FeedSoundLane({a, b}, t.never_);
-             return CompressedSound({a, t.Piece("c", 0.5, 880)}, "mp4", t.never_);
+             return t.FedThenFinished({a, t.Piece("b", 0.5, 660)}, std::vector{a, t.Piece("c", 0.5, 880)});
          }},
         {"a join that does not go on from the pieces fed",
          [](SoundLane& t) {
@@ -130,34 +138,23 @@ TEST_F(SoundLane, WhatDoesNotFitGivesNoSoundAndLeavesNothing)
          }},
         {"the finish asks another container",
          [](SoundLane& t) {
-             const auto pieces = std::vector{t.Piece("a", 0.5, 440)};
-             ExpectSoundLane("mp4");
-             FeedSoundLane(pieces, t.never_);
-             return CompressedSound(pieces, "avi", t.never_);
+             return t.FedThenFinished({t.Piece("a", 0.5, 440)}, std::nullopt, "avi");
          }},
         {"samples shorter than the piece says",
          [](SoundLane& t) {
              auto piece = t.Piece("a", 0.5, 440);
              ++piece.facts.samples;
-             ExpectSoundLane("mp4");
-             FeedSoundLane({piece}, t.never_);
-             return CompressedSound({piece}, "mp4", t.never_);
+             return t.FedThenFinished({piece});
          }},
         {"a piece of another sample rate",
          [](SoundLane& t) {
-             const auto a = t.Piece("a", 0.5, 440);
-             const auto b = t.Piece("b", 0.5, 440, 48000);
-             ExpectSoundLane("mp4");
-             FeedSoundLane({a, b}, t.never_);
-             return CompressedSound({a, b}, "mp4", t.never_);
+             return t.FedThenFinished({t.Piece("a", 0.5, 440), t.Piece("b", 0.5, 440, 48000)});
          }},
         {"a piece without its samples and no sound to copy out of it",
          [](SoundLane& t) {
              AssemblyPiece piece = t.Piece("a", 0.5, 440);
              std::filesystem::remove(SoundBeside(piece.path));
-             ExpectSoundLane("mp4");
-             FeedSoundLane({piece}, t.never_);
-             return CompressedSound({piece}, "mp4", t.never_);
+             return t.FedThenFinished({piece});
          }},
         {"an encoder that cannot write (the program lives on)",
          [](SoundLane& t) {
@@ -165,27 +162,18 @@ TEST_F(SoundLane, WhatDoesNotFitGivesNoSoundAndLeavesNothing)
              // read its first samples, while more are still being written.
              const std::string blocked = TemporaryHostFile("__CWSoundLane");
              std::filesystem::create_directories(blocked + "/in the way");
-             const auto pieces = std::vector{t.Piece("a", 30.0, 440), t.Piece("b", 30.0, 440)};
-             ExpectSoundLane("mp4");
-             FeedSoundLane(pieces, t.never_);
-             const auto sound = CompressedSound(pieces, "mp4", t.never_);
+             const auto sound = t.FedThenFinished({t.Piece("a", 30.0, 440), t.Piece("b", 30.0, 440)});
              std::filesystem::remove_all(blocked);
              return sound;
          }},
         {"the cancel comes while the sound is finished",
          [](SoundLane& t) {
-             const auto pieces = std::vector{t.Piece("a", 2.0, 440)};
-             ExpectSoundLane("mp4");
-             FeedSoundLane(pieces, t.never_);
-             return CompressedSound(pieces, "mp4", RunCancel{[] { return true; }});
+             return t.FedThenFinished({t.Piece("a", 2.0, 440)}, std::nullopt, "mp4", RunCancel{[] { return true; }});
          }},
         {"a render that asked for the sound at the end",
          [](SoundLane& t) {
              const EnvGuard atEnd("CLIPWEAVER_SOUND_AT_END", std::string("1"));
-             const auto pieces = std::vector{t.Piece("a", 0.5, 440)};
-             ExpectSoundLane("mp4");
-             FeedSoundLane(pieces, t.never_);
-             return CompressedSound(pieces, "mp4", t.never_);
+             return t.FedThenFinished({t.Piece("a", 0.5, 440)});
          }},
         {"the pieces are fed by another thread (a preview)",
          [](SoundLane& t) {
