@@ -9,6 +9,7 @@
 #include "os/cache_store.h"
 #include "os/command.h"
 #include "os/dos.h"
+#include "tools/probe_memory.h"
 #include "tools/render_support.h"
 
 #include <cstdlib>
@@ -69,18 +70,7 @@ std::vector<StoredFile> FilesOf(std::string_view file)
 // The ffmpeg the tools run: another build may encode other bytes.
 const std::string& EncoderIdentity()
 {
-    static const std::string identity = [] {
-        const char* path = std::getenv("PATH");
-        std::string_view rest = path ? path : "/usr/bin";
-        while (!rest.empty()) {
-            const std::size_t colon = rest.find(':');
-            const std::string folder(rest.substr(0, colon));
-            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
-            if (const auto found = FileStamp(folder + "/ffmpeg"))
-                return folder + "/ffmpeg " + *found;
-        }
-        return std::string("none");
-    }();
+    static const std::string identity = ProgramStamp("ffmpeg");
     return identity;
 }
 
@@ -116,9 +106,10 @@ void AddReads(const std::string& word, std::string& key)
 
 std::unique_ptr<PieceStore> PieceStore::ForRender(std::string_view output)
 {
-    if (!PieceStoreOn())
-        return nullptr;
-    const std::string folder = PieceStoreFolder();
+    // The sources' probes are remembered in the same store, and only
+    // while it is on: off, a render runs every tool as it always did.
+    const std::string folder = PieceStoreOn() ? PieceStoreFolder() : std::string();
+    cwtools::RememberProbesIn(folder);
     if (folder.empty())
         return nullptr;
     return std::make_unique<PieceStore>(folder, OutputKindFor(output).extension);

@@ -270,6 +270,20 @@ std::string TextHash(std::string_view text)
     return hasher.Hex();
 }
 
+std::string ProgramStamp(std::string_view name)
+{
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "/usr/bin";
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        const std::string program = std::string(rest.substr(0, colon)) + "/" + std::string(name);
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        if (const auto found = FileStamp(program))
+            return program + " " + *found;
+    }
+    return "none";
+}
+
 CacheStore::CacheStore(std::string folder, std::uint64_t limit) : folder_(std::move(folder)), limit_(limit)
 {
     std::error_code error;
@@ -320,6 +334,37 @@ bool CacheStore::Take(std::string_view key, const std::vector<StoredFile>& files
             return undo();
     ::utimensat(AT_FDCWD, entry.c_str(), nullptr, 0);
     return true;
+}
+
+std::optional<std::string> CacheStore::TakeText(std::string_view key, std::string_view name) const
+{
+    const std::string entry = EntryFolder(key);
+    const auto storedKey = ReadText(entry + "/" + kKeyFile);
+    if (!storedKey || *storedKey != key)
+        return std::nullopt;
+    const auto sumsText = ReadText(entry + "/" + kSumsFile);
+    const std::map<std::string, Sum> sums = ParseSums(sumsText.value_or(std::string()));
+    const auto sum = sums.find(std::string(name));
+    if (sum == sums.end())
+        return std::nullopt;
+    std::optional<std::string> text = ReadText(entry + "/" + kFilePrefix + std::string(name));
+    if (!text || text->size() != sum->second.size || TextHash(*text) != sum->second.hash) {
+        Discard(entry, folder_);
+        return std::nullopt;
+    }
+    ::utimensat(AT_FDCWD, entry.c_str(), nullptr, 0);
+    return text;
+}
+
+bool CacheStore::KeepText(std::string_view key, std::string_view name, std::string_view text) const
+{
+    // The text goes in as a file of its own, so that it is kept whole or
+    // not at all like any other; the hidden name is a writer's, which a
+    // trim takes away once its process is gone.
+    const std::string file = folder_ + "/" + UniqueName(kNewPrefix);
+    const bool kept = WriteText(file, text) && Keep(key, {{std::string(name), file}});
+    ::unlink(file.c_str());
+    return kept;
 }
 
 bool CacheStore::Has(std::string_view key) const

@@ -25,6 +25,9 @@ std::optional<std::string> FileStamp(const std::string& hostPath);
 std::optional<std::string> ContentHash(const std::string& hostPath);
 // A hash of a text (hex), for names made from long keys.
 std::string TextHash(std::string_view text);
+// The program `name` that PATH finds first, as "FOLDER/NAME STAMP": another
+// build of a tool may answer otherwise. "none" when PATH finds none.
+std::string ProgramStamp(std::string_view name);
 
 // One file of an entry: its name within the entry and where it is on the host.
 struct StoredFile {
@@ -43,6 +46,11 @@ public:
     // key, or it is not whole: a file that fails its check takes the entry
     // with it, and nothing is left at the destinations.
     bool Take(std::string_view key, const std::vector<StoredFile>& files) const;
+    // The text kept under the key as the file `name`, checked as Take
+    // checks; none when there is none or it is not whole.
+    std::optional<std::string> TakeText(std::string_view key, std::string_view name) const;
+    // Keeps `text` as the file `name` under the key, as Keep keeps files.
+    bool KeepText(std::string_view key, std::string_view name, std::string_view text) const;
     // Whether an entry is kept under the key (unchecked).
     bool Has(std::string_view key) const;
     // Keeps copies of the files (those that exist) under the key. The entry

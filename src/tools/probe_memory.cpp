@@ -1,0 +1,68 @@
+#include "tools/probe_memory.h"
+
+#include "os/cache_store.h"
+#include "tools/tools.h"
+
+#include <limits>
+#include <memory>
+#include <mutex>
+
+namespace cwtools {
+namespace {
+
+constexpr const char* kAnswer = "answer";
+
+std::mutex guard;
+std::shared_ptr<const CacheStore> memory; // under `guard`
+
+std::shared_ptr<const CacheStore> Memory()
+{
+    const std::lock_guard<std::mutex> lock(guard);
+    return memory;
+}
+
+// Everything that decides ffprobe's answer: which ffprobe, what it was
+// asked, and the file as it stands.
+std::string KeyOf(const HostRun& run, const std::string& stamp)
+{
+    static const std::string prober = ProgramStamp("ffprobe");
+    std::string key = "probe 1\nprober " + prober + "\nfile " + stamp + "\nargv";
+    for (const std::string& word : run.argv)
+        key += "\n" + word;
+    return key;
+}
+
+} // namespace
+
+void RememberProbesIn(std::string folder)
+{
+    // Only the store of pieces trims it, to its own bound.
+    auto store = folder.empty()
+        ? nullptr
+        : std::make_shared<const CacheStore>(std::move(folder), std::numeric_limits<std::uint64_t>::max());
+    const std::lock_guard<std::mutex> lock(guard);
+    memory = std::move(store);
+}
+
+HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hostPath)
+{
+    const std::shared_ptr<const CacheStore> store = Memory();
+    const std::optional<std::string> stamp = store ? FileStamp(hostPath) : std::nullopt;
+    if (!stamp)
+        return RunTool(call, run);
+    const std::string key = KeyOf(run, *stamp);
+    if (std::optional<std::string> answer = store->TakeText(key, kAnswer)) {
+        HostResult result;
+        result.outcome = HostOutcome::Finished;
+        result.code = 0;
+        result.output = std::move(*answer);
+        return result;
+    }
+    HostResult result = RunTool(call, run);
+    // A file that changed while it was probed is not remembered as it was.
+    if (result.outcome == HostOutcome::Finished && result.code == 0 && FileStamp(hostPath) == stamp)
+        store->KeepText(key, kAnswer, result.output);
+    return result;
+}
+
+} // namespace cwtools

@@ -1,0 +1,25 @@
+// ffprobe's answers about files from elsewhere, remembered between runs of
+// the program: a file as it stands (its path, device, inode, size and
+// time) asked the same by the same ffprobe gets the same answer, so a
+// project loaded again is planned without probing its sources again.
+// The answers are kept in the render's store of pieces (os/cache_store.h),
+// bounded and emptied with it; with that store off nothing is remembered
+// and every probe runs as it always did.
+#pragma once
+
+#include "os/command.h"
+#include "process/process.h"
+
+#include <string>
+
+namespace cwtools {
+
+// Where answers are remembered from now on (a store's folder); empty:
+// nowhere.
+void RememberProbesIn(std::string folder);
+// The remembered answer of `run` (an ffprobe run reading the file from
+// elsewhere at `hostPath`), else the run itself, its answer remembered
+// when it finished well.
+HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hostPath);
+
+} // namespace cwtools
