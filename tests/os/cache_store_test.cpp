@@ -86,6 +86,33 @@ TEST_F(CacheStoreTest, OnlyAWholeUndamagedEntryIsTaken)
     EXPECT_FALSE(store_.Take("another key", {{"piece", scratch_.Path() + "/none"}}));
 }
 
+// A kept text (a remembered answer) is checked as a file is.
+TEST_F(CacheStoreTest, AKeptTextIsTakenOnlyAsItWasKept)
+{
+    struct Row {
+        const char* fault;
+        std::function<void(const std::string& file)> damage;
+        const char* asked;
+        std::optional<std::string> taken;
+    } rows[] = {
+        {"none", [](const std::string&) {}, "answer", "line one\nline two\n"},
+        {"a byte changed", [](const std::string& file) { WriteHostFile(file, "line one\nline twO\n"); }, "answer",
+            std::nullopt},
+        {"another name asked", [](const std::string&) {}, "other", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        const std::string key = std::string("text of ") + row.fault;
+        ASSERT_TRUE(store_.KeepText(key, "answer", "line one\nline two\n"));
+        row.damage(store_.Folder() + "/" + TextHash(key) + "/file.answer");
+        EXPECT_EQ(store_.TakeText(key, row.asked), row.taken);
+    }
+    EXPECT_FALSE(fs::exists(store_.Folder() + "/" + TextHash("text of a byte changed")));
+    // Nothing of the writing is left beside the entries.
+    for (const auto& item : fs::directory_iterator(store_.Folder()))
+        EXPECT_FALSE(item.path().filename().string().starts_with(".")) << item.path();
+}
+
 // A writer killed halfway leaves a hidden folder that is never taken and is
 // cleared once its process is gone; one still writing is left alone.
 TEST_F(CacheStoreTest, AKilledWritersFolderIsNeverTakenAndIsCleared)
