@@ -368,6 +368,13 @@ std::optional<std::string> render_detail::PlannedPiecesKey(RenderRun& run)
     // walk empties before it uses it); what they trace is not shown.
     const InTemporaryLane inLane(run.lanes.front());
     const TraceHold hold;
+    // The plans below probe the sources one after another: they are probed
+    // a lane's worth at a time first.
+    std::vector<std::string> sources;
+    for (ListNode* node = run.project.croutons.get(); node; node = node->next.get())
+        if (node->node && node->node->videoName)
+            sources.push_back(*node->node->videoName);
+    ProbeAhead(sources, static_cast<int>(run.lanes.size()));
     std::string keys;
     int n = 0;
     for (ListNode* node = run.project.croutons.get(); node; node = node->next.get(), ++n) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // How a video's or picture's picture is shown: its size once its pixels'
 // own shape and the turn it is stored with are applied, and that turn in
@@ -17,6 +18,9 @@ struct PictureShape {
 // Of a file (an AmigaDOS or host path), read with ffprobe once per file as
 // it stands; none when it holds no picture that can be read.
 std::optional<PictureShape> ProbePictureShape(std::string_view path);
+// Probes the files (AmigaDOS or host paths) `side` at a time, so that
+// plans asking for them one after another find them probed.
+void ProbeAhead(const std::vector<std::string>& paths, int side);
 
 // Removes the pieces that joins of a render left on T: (a join lists its
 // pieces rather than copying them), for a render that failed or was

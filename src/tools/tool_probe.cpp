@@ -10,11 +10,15 @@
 #include "tools/probe_memory.h"
 #include "tools/render_support.h"
 #include "os/dos.h"
+#include "os/work.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 
@@ -288,4 +292,27 @@ std::optional<PictureShape> ProbePictureShape(std::string_view path)
     else if (facts.rotation != 180)
         shape.rotation = 0;
     return shape;
+}
+
+void ProbeAhead(const std::vector<std::string>& paths, int side)
+{
+    std::vector<std::string> hosts;
+    for (const std::string& path : paths)
+        if (std::string host = ToolPath(path); std::find(hosts.begin(), hosts.end(), host) == hosts.end())
+            hosts.push_back(std::move(host));
+    std::atomic<std::size_t> next{0};
+    const RunCancel cancel = CommandCancel();
+    const auto probe = [&hosts, &next, &cancel] {
+        ToolCall call;
+        call.cancel = cancel;
+        for (std::size_t at = next++; at < hosts.size() && !cancel.Requested(); at = next++)
+            cwtools::ProbeSource(hosts[at], call);
+    };
+    std::vector<std::jthread> others;
+    for (int i = 1; i < side && static_cast<std::size_t>(i) < hosts.size(); ++i)
+        others.emplace_back([&probe] {
+            const WorkBeside beside(nullptr); // only the program's thread shows the wait
+            probe();
+        });
+    probe();
 }

@@ -2,9 +2,12 @@
 // it stands is not probed again; a changed file, a failed probe or the
 // memory turned off run the probe as always.
 #include "tools/probe_memory.h"
+#include "tools/render_support.h"
+#include "tools/tool_media.h"
 
 #include "os/dos_test_support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -93,6 +96,43 @@ TEST_F(ProbeMemoryTest, AnotherQuestionIsProbed)
     other.argv.push_back("extra");
     cwtools::RunProbeOf(call, other, file);
     EXPECT_EQ(RunCount(), 2);
+}
+
+} // namespace
+
+namespace {
+
+// Probing ahead: each source once however often a project names it, and
+// a plan's probe afterwards runs nothing.
+TEST(ProbeAhead, ProbesEachSourceOnceAndPlansFindThemProbed)
+{
+    ScratchDir scratch;
+    const std::string runs = scratch.Path() + "/runs";
+    WriteHostFile(scratch.Path() + "/ffprobe",
+        "#!/bin/sh\nfor last; do :; done\necho \"$last\" >> " + runs + "\necho 'format|duration=2.0|format_name=avi'\n");
+    fs::permissions(scratch.Path() + "/ffprobe", fs::perms::owner_all);
+    EnvGuard path("PATH", scratch.Path() + ":" + std::getenv("PATH"));
+    std::vector<std::string> sources;
+    for (const char* name : {"a.avi", "b.avi", "a.avi", "c.avi", "b.avi"}) {
+        WriteHostFile(scratch.Path() + "/" + name, name);
+        sources.push_back(scratch.Path() + "/" + name);
+    }
+    for (int side : {1, 2, 8}) {
+        SCOPED_TRACE(side);
+        // New files each round: the probes of the last are cached as they stand.
+        for (const std::string& source : sources)
+            fs::last_write_time(source, fs::last_write_time(source) + std::chrono::seconds(1));
+        fs::remove(runs);
+        ProbeAhead(sources, side);
+        ToolCall call;
+        EXPECT_EQ(cwtools::ProbeSource(sources[3], call).duration, 2.0);
+        std::ifstream in(runs);
+        std::vector<std::string> probed;
+        for (std::string line; std::getline(in, line);)
+            probed.push_back(line);
+        std::sort(probed.begin(), probed.end());
+        EXPECT_EQ(probed, (std::vector<std::string>{sources[0], sources[1], sources[3]}));
+    }
 }
 
 } // namespace
