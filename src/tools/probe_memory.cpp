@@ -1,3 +1,5 @@
+// The probe memory: each answer an entry of the store of pieces, its key
+// the prober, the file as it stands and the question (probe_memory.h).
 #include "tools/probe_memory.h"
 
 #include "os/cache_store.h"
