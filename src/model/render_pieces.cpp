@@ -372,8 +372,8 @@ std::optional<std::string> render_detail::PlannedPiecesKey(RenderRun& run)
     // a lane's worth at a time first.
     std::vector<std::string> sources;
     for (ListNode* node = run.project.croutons.get(); node; node = node->next.get())
-        if (node->node && node->node->videoName)
-            sources.push_back(*node->node->videoName);
+        for (std::string& source : SourcesOf(node->node.get()))
+            sources.push_back(std::move(source));
     ProbeAhead(sources, static_cast<int>(run.lanes.size()));
     std::string keys;
     int n = 0;

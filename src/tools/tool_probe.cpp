@@ -6,6 +6,7 @@
 #include "tools/tool_media.h"
 #include "tools/tool_plan_parts.h"
 
+#include "os/cache_store.h"
 #include "os/command.h"
 #include "tools/probe_memory.h"
 #include "tools/render_support.h"
@@ -19,7 +20,6 @@
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
-#include <tuple>
 #include <unistd.h>
 
 namespace cwtools {
@@ -39,19 +39,6 @@ double NumberOr(const std::string& text, double fallback)
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
     return end == text.c_str() ? fallback : value;
-}
-
-// A file as it stands: the same device, inode, size and time mean the same
-// content.
-using FileKey = std::tuple<dev_t, ino_t, off_t, long long>;
-
-std::optional<FileKey> KeyOf(const std::string& hostPath)
-{
-    struct stat info {};
-    if (::stat(hostPath.c_str(), &info) != 0)
-        return std::nullopt;
-    const long long time = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
-    return FileKey{info.st_dev, info.st_ino, info.st_size, time};
 }
 
 // The length of the first picture stream as its frames at `rate` make it,
@@ -178,8 +165,10 @@ SourceFacts ProbeSource(const std::string& hostPath, ToolCall& call)
 {
     // Encodes side by side probe their sources on threads of their own.
     static std::mutex guard;
-    static std::map<FileKey, SourceFacts> cache;
-    const auto key = KeyOf(hostPath);
+    // A file as it stands: the same device, inode, size and time mean the
+    // same content.
+    static std::map<std::string, SourceFacts> cache;
+    const auto key = FileStamp(hostPath);
     if (!key)
         return {};
     {
