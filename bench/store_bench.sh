@@ -6,6 +6,8 @@
 #   unchanged  again with nothing changed;
 #   end        again after one crouton's end moved a second earlier;
 #   moved      again after one crouton moved to another place;
+#   title      again after one crouton was given a title (its sound is as
+#              it was);
 # each by a fresh clipweaver-script, as a user would start it. Crouton k
 # is clip k mod 8 from its (k div 8)th frame, so no two croutons share a
 # piece; the output's length shows a render that failed. Each line
@@ -58,6 +60,11 @@ EOF
     done
 }
 
+# Gives the crouton file a title (after its times to the frame).
+add_title() {
+    printf 'TitleShown=yes\nTitle=Clipweaver\n' >> "$1"
+}
+
 # Moves the project's crouton FROM (from 0) to the place TO.
 move_crouton() {
     python3 - "$1" "$2" "$3" <<'EOF'
@@ -101,6 +108,9 @@ for ((round = 1; round <= rounds; ++round)); do
         move_crouton "$work/p$kind.cwproj" $((n / 2)) 1
         read -r w c _ < <(render "$kind")
         line "$n .$kind moved" "$w" "$c" "$fw" "$fc"
+        add_title "$work/croutons/r$((n / 4)).cwcrouton"
+        read -r w c _ < <(render "$kind")
+        line "$n .$kind title" "$w" "$c" "$fw" "$fc"
     done
     echo "store: $(du -sh "$work/cache/clipweaver" | cut -f1), $(load)"
 done

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
@@ -39,12 +41,20 @@ class Hasher {
 public:
     void Add(const unsigned char* data, std::size_t size)
     {
-        for (std::size_t i = 0; i < size; ++i) {
-            word_ |= static_cast<std::uint64_t>(data[i]) << (8 * filled_);
-            if (++filled_ == 8)
-                Flush();
-        }
         length_ += size;
+        std::size_t i = 0;
+        // Whole words at once where a word is its bytes in order (as the
+        // loop below puts them): the same hash, several times faster.
+        if constexpr (std::endian::native == std::endian::little) {
+            while (filled_ != 0 && i < size)
+                AddByte(data[i++]);
+            for (; i + 8 <= size; i += 8) {
+                std::memcpy(&word_, data + i, 8);
+                Flush();
+            }
+        }
+        for (; i < size; ++i)
+            AddByte(data[i]);
     }
     std::string Hex()
     {
@@ -59,6 +69,12 @@ public:
     }
 
 private:
+    void AddByte(unsigned char byte)
+    {
+        word_ |= static_cast<std::uint64_t>(byte) << (8 * filled_);
+        if (++filled_ == 8)
+            Flush();
+    }
     static std::uint64_t Final(std::uint64_t x)
     {
         x ^= x >> 30;
@@ -88,42 +104,52 @@ struct Sum {
     std::string hash;
 };
 
-// Reads `from` whole, hashing it, and writes it to `to` (a new file) when
-// `to` is given; its size and hash, or none when it could not be read or
-// written.
-std::optional<Sum> CopyHashing(const std::string& from, const std::string* to)
+// Reads `from` whole into `hasher`, counting its bytes into `size`, and
+// writes it to `to` (a new file) when `to` is given; false when it could
+// not be read or written.
+bool ReadHashing(const std::string& from, const std::string* to, Hasher& hasher, std::uint64_t& size)
 {
     FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in.Valid())
-        return std::nullopt;
+        return false;
     FileDescriptor out;
     if (to) {
         out = FileDescriptor(::open(to->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (!out.Valid())
-            return std::nullopt;
+            return false;
     }
     std::vector<unsigned char> buffer(kChunk);
-    Hasher hasher;
-    Sum sum;
     while (true) {
         const ssize_t got = ::read(in.Get(), buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return std::nullopt;
+            return false;
         if (got == 0)
             break;
         hasher.Add(buffer.data(), static_cast<std::size_t>(got));
-        sum.size += static_cast<std::uint64_t>(got);
+        size += static_cast<std::uint64_t>(got);
         for (ssize_t done = 0; to && done < got;) {
             const ssize_t put = ::write(out.Get(), buffer.data() + done, static_cast<std::size_t>(got - done));
             if (put < 0 && errno == EINTR)
                 continue;
             if (put <= 0)
-                return std::nullopt;
+                return false;
             done += put;
         }
     }
+    return true;
+}
+
+// Reads `from` whole, hashing it, and writes it to `to` (a new file) when
+// `to` is given; its size and hash, or none when it could not be read or
+// written.
+std::optional<Sum> CopyHashing(const std::string& from, const std::string* to)
+{
+    Hasher hasher;
+    Sum sum;
+    if (!ReadHashing(from, to, hasher, sum.size))
+        return std::nullopt;
     sum.hash = hasher.Hex();
     return sum;
 }
@@ -255,12 +281,16 @@ std::optional<std::string> FileStamp(const std::string& hostPath)
         + std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
 }
 
-std::optional<std::string> ContentHash(const std::string& hostPath)
+std::optional<std::string> ContentHash(const std::string& hostPath) { return ContentHashOf({hostPath}); }
+
+std::optional<std::string> ContentHashOf(const std::vector<std::string>& hostPaths)
 {
-    const auto sum = CopyHashing(hostPath, nullptr);
-    if (!sum)
-        return std::nullopt;
-    return sum->hash;
+    Hasher hasher;
+    std::uint64_t size = 0;
+    for (const std::string& path : hostPaths)
+        if (!ReadHashing(path, nullptr, hasher, size))
+            return std::nullopt;
+    return hasher.Hex();
 }
 
 std::string TextHash(std::string_view text)

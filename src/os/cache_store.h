@@ -23,6 +23,9 @@ std::string CacheFolder();
 std::optional<std::string> FileStamp(const std::string& hostPath);
 // A hash of a file's content (hex); none when it cannot be read.
 std::optional<std::string> ContentHash(const std::string& hostPath);
+// A hash of the files' contents end to end, as if they were one file;
+// none when one cannot be read.
+std::optional<std::string> ContentHashOf(const std::vector<std::string>& hostPaths);
 // A hash of a text (hex), for names made from long keys.
 std::string TextHash(std::string_view text);
 // The program `name` that PATH finds first, as "FOLDER/NAME STAMP": another

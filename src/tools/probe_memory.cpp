@@ -17,12 +17,6 @@ constexpr const char* kAnswer = "answer";
 std::mutex guard;
 std::shared_ptr<const CacheStore> memory; // under `guard`
 
-std::shared_ptr<const CacheStore> Memory()
-{
-    const std::lock_guard<std::mutex> lock(guard);
-    return memory;
-}
-
 // Everything that decides ffprobe's answer: which ffprobe, what it was
 // asked, and the file as it stands.
 std::string KeyOf(const HostRun& run, const std::string& stamp)
@@ -36,6 +30,12 @@ std::string KeyOf(const HostRun& run, const std::string& stamp)
 
 } // namespace
 
+std::shared_ptr<const CacheStore> RememberedIn()
+{
+    const std::lock_guard<std::mutex> lock(guard);
+    return memory;
+}
+
 void RememberProbesIn(std::string folder)
 {
     // Only the store of pieces trims it, to its own bound.
@@ -48,7 +48,7 @@ void RememberProbesIn(std::string folder)
 
 HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hostPath)
 {
-    const std::shared_ptr<const CacheStore> store = Memory();
+    const std::shared_ptr<const CacheStore> store = RememberedIn();
     const std::optional<std::string> stamp = store ? FileStamp(hostPath) : std::nullopt;
     if (!stamp)
         return RunTool(call, run);

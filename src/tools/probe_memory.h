@@ -4,12 +4,15 @@
 // project loaded again is planned without probing its sources again.
 // The answers are kept in the render's store of pieces (os/cache_store.h),
 // bounded and emptied with it; with that store off nothing is remembered
-// and every probe runs as it always did.
+// and every probe runs as it always did. The sound lane keeps the sound it
+// compressed in the same store (sound_lane.h).
 #pragma once
 
+#include "os/cache_store.h"
 #include "os/command.h"
 #include "process/process.h"
 
+#include <memory>
 #include <string>
 
 namespace cwtools {
@@ -17,6 +20,8 @@ namespace cwtools {
 // Where answers are remembered from now on (a store's folder); empty:
 // nowhere.
 void RememberProbesIn(std::string folder);
+// The store results are remembered in now; none while nothing is.
+std::shared_ptr<const CacheStore> RememberedIn();
 // The remembered answer of `run` (an ffprobe run reading the file from
 // elsewhere at `hostPath`), else the run itself, its answer remembered
 // when it finished well.

@@ -3,9 +3,11 @@
 
 #include "tools/sound_lane.h"
 
+#include "os/cache_store.h"
 #include "os/dos.h"
 #include "os/work.h"
 #include "process/process.h"
+#include "tools/probe_memory.h"
 #include "tools/render_support.h"
 
 #include <algorithm>
@@ -214,6 +216,7 @@ struct Lane {
     std::thread::id owner = std::this_thread::get_id();
     std::string container;
     std::vector<std::string> fed; // the pieces handed over, in order
+    std::vector<std::string> asked; // the encoder's words but its output's name
     long long sampleRate = 0;
     bool failed = false;
     std::unique_ptr<HostStarted> encoder;
@@ -234,7 +237,9 @@ struct Lane {
         run.argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "s16le", "-ar",
             std::to_string(rate), "-ac", "2", "-i", "pipe:0"};
         run.argv.insert(run.argv.end(), sound->words.begin(), sound->words.end());
-        run.argv.insert(run.argv.end(), {"-f", container, LaneFile()});
+        run.argv.insert(run.argv.end(), {"-f", container});
+        asked = run.argv;
+        run.argv.push_back(LaneFile());
         run.input = reading.Get();
         run.watch = {LaneFile()};
         encoder = std::make_unique<HostStarted>(std::move(run), LaneOutput(), LaneErrors());
@@ -286,6 +291,43 @@ struct Lane {
         return pieces.size() == fed.size() && GoesOnFrom(pieces);
     }
 };
+
+// Everything that decides the compressed sound's bytes: the encoder, what
+// it was asked, and the samples it was fed end to end (the encoder makes
+// the same bytes of the same samples every time). None when a sample file
+// cannot be read.
+std::optional<std::string> KeptSoundKey(const Lane& lane)
+{
+    static const std::string encoder = ProgramStamp("ffmpeg");
+    std::vector<std::string> samples;
+    for (const std::string& piece : lane.fed)
+        samples.push_back(SoundBeside(piece));
+    const std::optional<std::string> hash = ContentHashOf(samples);
+    if (!hash)
+        return std::nullopt;
+    std::string key = "sound 1\nencoder " + encoder + "\nsamples " + *hash + "\nargv";
+    for (const std::string& word : lane.asked)
+        key += "\n" + word;
+    return key;
+}
+
+constexpr const char* kKeptSound = "sound";
+
+// The sound an earlier render compressed of the same samples, put where the
+// lane's encoder writes, which is stopped; false when none was taken whole
+// (the encoder then goes on, unless it was stopped already).
+bool TakeKeptSound(Lane& lane, const CacheStore& memory, const std::string& key)
+{
+    const std::string kept = TemporaryHostFile("__CWSoundLane.kept");
+    if (!memory.Take(key, {{kKeptSound, kept}}))
+        return false;
+    lane.feeder.reset();
+    lane.encoder.reset();
+    if (::rename(kept.c_str(), LaneFile().c_str()) == 0)
+        return true;
+    ::unlink(kept.c_str());
+    return false;
+}
 
 std::mutex& LaneMutex()
 {
@@ -371,6 +413,24 @@ std::optional<std::string> CompressedSound(const std::vector<AssemblyPiece>& pie
         RemoveLaneFiles();
         return std::nullopt;
     }
+    // With the store of pieces on, the sound of samples compressed before
+    // is taken instead of waiting for the encoder: after a change that
+    // leaves the sound as it was (a title, a picture's motion), compressing
+    // it is most of a render again.
+    const std::shared_ptr<const CacheStore> memory = RememberedIn();
+    const std::optional<std::string> key = memory ? KeptSoundKey(*lane) : std::nullopt;
+    if (key && TakeKeptSound(*lane, *memory, *key)) {
+        lane.reset();
+        ::unlink(LaneErrors().c_str());
+        ::unlink(LaneOutput().c_str());
+        kprintf("Reusing the compressed sound.\n");
+        return LaneFile();
+    }
+    if (!lane->encoder) { // stopped for a kept sound that could not be put in place
+        lane.reset();
+        RemoveLaneFiles();
+        return std::nullopt;
+    }
     const bool fed = lane->feeder->Drain(cancel);
     lane->feeder.reset();
     const HostResult result = fed ? lane->encoder->Wait(cancel) : HostResult{};
@@ -384,6 +444,8 @@ std::optional<std::string> CompressedSound(const std::vector<AssemblyPiece>& pie
     ::unlink(LaneErrors().c_str());
     ::unlink(LaneOutput().c_str());
     kprintf("The sound was compressed beside the encodes.\n");
+    if (key)
+        memory->Keep(*key, {{kKeptSound, LaneFile()}});
     return LaneFile();
 }
 

@@ -87,6 +87,45 @@ TEST_F(CacheStoreTest, OnlyAWholeUndamagedEntryIsTaken)
 }
 
 // A kept text (a remembered answer) is checked as a file is.
+// Every kept file is checked against the hash written beside it when it
+// was kept: the hash of a content never changes, or a whole store of
+// pieces would fail its checks and be made again.
+TEST(ContentHashes, AreTheHashesFilesWereKeptWith)
+{
+    const struct {
+        const char* text;
+        const char* hash;
+    } rows[] = {
+        {"", "e9e0033e3badaf36dfc7a99951f24649"},
+        {"a", "b5446ff2074a7f7ed7cc94a1caeb2adf"},
+        {"clipweav", "0156f8d550ed613510928c1fc7d4dc2f"},
+        {"clipweaver", "30a38ef31b0f4a6779abac9ef67345f9"},
+        {"The samples of a render, end to end.", "e7bfdcab75d844d1e3c6d5c43c99c2f7"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(TextHash(row.text), row.hash) << row.text;
+}
+
+// Files hashed end to end hash as the one file they would make, wherever
+// they split it (within a word, at a word's end, over a read's chunk).
+TEST(ContentHashes, FilesEndToEndHashAsOneFile)
+{
+    ScratchDir scratch;
+    std::string whole;
+    for (int i = 0; i < (1 << 20) + 29; ++i)
+        whole += static_cast<char>((i * 131 + i / 7) & 0xff);
+    for (const std::size_t cut : {std::size_t{0}, std::size_t{3}, std::size_t{8}, std::size_t{13}, std::size_t{1 << 20},
+             whole.size()}) {
+        SCOPED_TRACE(cut);
+        const std::string first = scratch.Path() + "/first";
+        const std::string second = scratch.Path() + "/second";
+        WriteHostFile(first, whole.substr(0, cut));
+        WriteHostFile(second, whole.substr(cut));
+        EXPECT_EQ(ContentHashOf({first, second}), TextHash(whole));
+    }
+    EXPECT_EQ(ContentHashOf({scratch.Path() + "/first", scratch.Path() + "/none"}), std::nullopt);
+}
+
 TEST_F(CacheStoreTest, AKeptTextIsTakenOnlyAsItWasKept)
 {
     struct Row {

@@ -6,6 +6,8 @@
 #include "tools/sound_lane.h"
 
 #include "os/dos.h"
+#include "os/exec.h"
+#include "tools/probe_memory.h"
 #include "os/dos_test_support.h"
 #include "tools/tool_run_support.h"
 
@@ -80,6 +82,9 @@ public: // the rows' functions take the fixture
         FeedSoundLane(pieces, never_);
         return CompressedSound(finished.value_or(pieces), asked, cancel);
     }
+
+    // Two pieces of two tones, the first `tone`.
+    std::vector<AssemblyPiece> Pieces(int tone) { return {Piece("a", 1.0, tone), Piece("b", 0.6, 660)}; }
 
     static bool LaneFilesLeft()
     {
@@ -200,6 +205,64 @@ TEST_F(SoundLane, WhatDoesNotFitGivesNoSoundAndLeavesNothing)
         EXPECT_EQ(row.run(*this), std::nullopt);
         EndSoundLane();
         EXPECT_FALSE(LaneFilesLeft());
+    }
+}
+
+// With the store on, the sound compressed of the same samples before is
+// taken instead of waiting for the encoder; anything that would change its
+// bytes compresses it again, and whatever is taken sounds as compressed.
+TEST_F(SoundLane, TheSameSamplesTakeTheSoundKeptBefore)
+{
+    struct Row {
+        const char* between; // what differs from the render that kept a sound
+        std::function<std::vector<AssemblyPiece>(SoundLane&, const std::string& store)> change;
+        const char* container;
+        bool reused;
+    } rows[] = {
+        {"nothing", [](SoundLane& t, const std::string&) { return t.Pieces(440); }, "mp4", true},
+        {"one piece's samples", [](SoundLane& t, const std::string&) { return t.Pieces(550); }, "mp4", false},
+        {"the container", [](SoundLane& t, const std::string&) { return t.Pieces(440); }, "avi", false},
+        {"the order of the pieces",
+         [](SoundLane& t, const std::string&) {
+             auto pieces = t.Pieces(440);
+             std::swap(pieces[0], pieces[1]);
+             return pieces;
+         },
+         "mp4", false},
+        {"the kept sound damaged",
+         [](SoundLane& t, const std::string& store) {
+             for (const auto& entry : std::filesystem::recursive_directory_iterator(store))
+                 if (entry.path().filename() == "file.sound")
+                     std::fstream(entry.path(), std::ios::in | std::ios::out | std::ios::binary).put('!');
+             return t.Pieces(440);
+         },
+         "mp4", false},
+        {"the store off",
+         [](SoundLane& t, const std::string&) {
+             RememberProbesIn({});
+             return t.Pieces(440);
+         },
+         "mp4", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.between);
+        const std::string store = scratch_.Path() + "/store";
+        std::filesystem::remove_all(store);
+        RememberProbesIn(store);
+        ASSERT_TRUE(FedThenFinished(Pieces(440), std::nullopt, "mp4"));
+        EndSoundLane();
+        const std::vector<AssemblyPiece> pieces = row.change(*this, store);
+        const TraceCapture trace;
+        ExpectSoundLane(row.container);
+        FeedSoundLane(pieces, never_);
+        const std::optional<std::string> sound = CompressedSound(pieces, row.container, never_);
+        RememberProbesIn({});
+        ASSERT_TRUE(sound);
+        EXPECT_EQ(trace.Contains("Reusing the compressed sound."), row.reused);
+        EXPECT_EQ(Decoded(*sound), AtOnce(pieces, row.container));
+        EndSoundLane();
+        EXPECT_FALSE(LaneFilesLeft());
+        EXPECT_FALSE(std::filesystem::exists(TemporaryHostFile("__CWSoundLane.kept")));
     }
 }
 
