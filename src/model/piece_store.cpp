@@ -67,13 +67,6 @@ std::vector<StoredFile> FilesOf(std::string_view file)
     return files;
 }
 
-// The ffmpeg the tools run: another build may encode other bytes.
-const std::string& EncoderIdentity()
-{
-    static const std::string identity = ProgramStamp("ffmpeg");
-    return identity;
-}
-
 // What one word of the line reads: a file's identity, a T: file's content,
 // each picture of a list; nothing for a word that names no file.
 void AddReads(const std::string& word, std::string& key)

@@ -44,7 +44,7 @@ public:
         length_ += size;
         std::size_t i = 0;
         // Whole words at once where a word is its bytes in order (as the
-        // loop below puts them): the same hash, several times faster.
+        // loop below puts them): the same hash, a third faster.
         if constexpr (std::endian::native == std::endian::little) {
             while (filled_ != 0 && i < size)
                 AddByte(data[i++]);

@@ -1,5 +1,6 @@
 // What rendering asks of the tools beside command lines: the shape of a
-// source's picture, and the clean-up of a render that did not finish.
+// source's picture, the encoder that makes pieces, and the clean-up of a
+// render that did not finish.
 #pragma once
 
 #include <optional>
@@ -21,6 +22,9 @@ std::optional<PictureShape> ProbePictureShape(std::string_view path);
 // Probes the files (AmigaDOS or host paths) `side` at a time, so that
 // plans asking for them one after another find them probed.
 void ProbeAhead(const std::vector<std::string>& paths, int side);
+// The ffmpeg the tools run (ProgramStamp): another build may encode other
+// bytes, so what it made is kept under it.
+const std::string& EncoderIdentity();
 
 // Removes the pieces that joins of a render left on T: (a join lists its
 // pieces rather than copying them), for a render that failed or was

@@ -298,14 +298,13 @@ struct Lane {
 // cannot be read.
 std::optional<std::string> KeptSoundKey(const Lane& lane)
 {
-    static const std::string encoder = ProgramStamp("ffmpeg");
     std::vector<std::string> samples;
     for (const std::string& piece : lane.fed)
         samples.push_back(SoundBeside(piece));
     const std::optional<std::string> hash = ContentHashOf(samples);
     if (!hash)
         return std::nullopt;
-    std::string key = "sound 1\nencoder " + encoder + "\nsamples " + *hash + "\nargv";
+    std::string key = "sound 1\nencoder " + EncoderIdentity() + "\nsamples " + *hash + "\nargv";
     for (const std::string& word : lane.asked)
         key += "\n" + word;
     return key;

@@ -3,8 +3,10 @@
 
 #include "tools/tools.h"
 
+#include "os/cache_store.h"
 #include "os/dos.h"
 #include "process/tool_groups.h"
+#include "tools/render_support.h"
 
 namespace cwtools {
 
@@ -49,3 +51,9 @@ HostResult RunTool(ToolCall& call, const HostRun& run)
 }
 
 } // namespace cwtools
+
+const std::string& EncoderIdentity()
+{
+    static const std::string identity = ProgramStamp("ffmpeg");
+    return identity;
+}
