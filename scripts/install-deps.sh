@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          libmpv-dev
+          libmpv-dev libavformat-dev libavcodec-dev libavutil-dev
           mplayer mencoder ffmpeg xvfb xauth x11vnc fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do

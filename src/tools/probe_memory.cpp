@@ -18,7 +18,9 @@ std::mutex guard;
 std::shared_ptr<const CacheStore> memory; // under `guard`
 
 // Everything that decides ffprobe's answer: which ffprobe, what it was
-// asked, and the file as it stands.
+// asked, and the file as it stands. An answer given in this process is
+// ffprobe's too: the library comes in the same package as ffprobe, and a
+// new ffprobe comes with a new library.
 std::string KeyOf(const HostRun& run, const std::string& stamp)
 {
     static const std::string prober = ProgramStamp("ffprobe");
@@ -26,6 +28,20 @@ std::string KeyOf(const HostRun& run, const std::string& stamp)
     for (const std::string& word : run.argv)
         key += "\n" + word;
     return key;
+}
+
+// The question answered in this process when it can be, else by ffprobe.
+HostResult Ask(ToolCall& call, const HostRun& run, const std::string& hostPath, LibraryAnswer inProcess)
+{
+    if (inProcess && ProbesInProcess())
+        if (std::optional<std::string> answer = inProcess(hostPath, call.cancel)) {
+            HostResult result;
+            result.outcome = HostOutcome::Finished;
+            result.code = 0;
+            result.output = std::move(*answer);
+            return result;
+        }
+    return RunTool(call, run);
 }
 
 } // namespace
@@ -46,12 +62,12 @@ void RememberProbesIn(std::string folder)
     memory = std::move(store);
 }
 
-HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hostPath)
+HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hostPath, LibraryAnswer inProcess)
 {
     const std::shared_ptr<const CacheStore> store = RememberedIn();
     const std::optional<std::string> stamp = store ? FileStamp(hostPath) : std::nullopt;
     if (!stamp)
-        return RunTool(call, run);
+        return Ask(call, run, hostPath, inProcess);
     const std::string key = KeyOf(run, *stamp);
     if (std::optional<std::string> answer = store->TakeText(key, kAnswer)) {
         HostResult result;
@@ -60,7 +76,7 @@ HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hos
         result.output = std::move(*answer);
         return result;
     }
-    HostResult result = RunTool(call, run);
+    HostResult result = Ask(call, run, hostPath, inProcess);
     // A file that changed while it was probed is not remembered as it was.
     if (result.outcome == HostOutcome::Finished && result.code == 0 && FileStamp(hostPath) == stamp)
         store->KeepText(key, kAnswer, result.output);

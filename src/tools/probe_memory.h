@@ -11,6 +11,7 @@
 #include "os/cache_store.h"
 #include "os/command.h"
 #include "process/process.h"
+#include "tools/probe_library.h"
 
 #include <memory>
 #include <string>
@@ -23,8 +24,8 @@ void RememberProbesIn(std::string folder);
 // The store results are remembered in now; none while nothing is.
 std::shared_ptr<const CacheStore> RememberedIn();
 // The remembered answer of `run` (an ffprobe run reading the file from
-// elsewhere at `hostPath`), else the run itself, its answer remembered
-// when it finished well.
-HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hostPath);
+// elsewhere at `hostPath`), else `inProcess`'s answer to the same question,
+// else the run itself; an answer is remembered when it came out well.
+HostResult RunProbeOf(ToolCall& call, const HostRun& run, const std::string& hostPath, LibraryAnswer inProcess);
 
 } // namespace cwtools

@@ -48,7 +48,7 @@ double CountedPictureSeconds(const std::string& hostPath, const Rate& rate, Tool
     HostRun run;
     run.argv = {"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
         "stream=nb_read_packets", "-of", "csv=p=0", FileArgument(hostPath)};
-    const HostResult result = RunProbeOf(call, run, hostPath);
+    const HostResult result = RunProbeOf(call, run, hostPath, LibraryPacketCount);
     if (result.code != 0)
         return 0;
     const double packets = NumberOr(result.output, 0);
@@ -62,7 +62,7 @@ SourceFacts RunProbe(const std::string& hostPath, ToolCall& call)
         "stream=codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,bit_rate,duration,sample_aspect_ratio,"
         "start_time,field_order:stream_side_data=rotation:format=duration,bit_rate,start_time,format_name",
         "-of", "compact", FileArgument(hostPath)};
-    const HostResult result = RunProbeOf(call, run, hostPath);
+    const HostResult result = RunProbeOf(call, run, hostPath, LibraryFacts);
     SourceFacts facts;
     if (result.code != 0)
         return facts;

@@ -71,12 +71,12 @@ TEST_F(ProbeMemoryTest, OnlyTheSameFileAsItStandsIsAnsweredFromMemory)
         const std::string file = scratch_.Path() + "/clip" + std::to_string(row++);
         WriteHostFile(file, "first");
         ToolCall call;
-        const HostResult first = cwtools::RunProbeOf(call, Prober(file, r.code), file);
+        const HostResult first = cwtools::RunProbeOf(call, Prober(file, r.code), file, nullptr);
         EXPECT_EQ(first.output, "first");
         EXPECT_EQ(first.code, r.code);
         r.change(file);
         const int before = RunCount();
-        const HostResult second = cwtools::RunProbeOf(call, Prober(file, r.code), file);
+        const HostResult second = cwtools::RunProbeOf(call, Prober(file, r.code), file, nullptr);
         EXPECT_EQ(RunCount() - before, r.runs);
         EXPECT_EQ(second.output, r.answer);
         EXPECT_EQ(second.code, r.code);
@@ -91,10 +91,10 @@ TEST_F(ProbeMemoryTest, AnotherQuestionIsProbed)
     const std::string file = scratch_.Path() + "/clip";
     WriteHostFile(file, "first");
     ToolCall call;
-    cwtools::RunProbeOf(call, Prober(file), file);
+    cwtools::RunProbeOf(call, Prober(file), file, nullptr);
     HostRun other = Prober(file);
     other.argv.push_back("extra");
-    cwtools::RunProbeOf(call, other, file);
+    cwtools::RunProbeOf(call, other, file, nullptr);
     EXPECT_EQ(RunCount(), 2);
 }
 
