@@ -1,5 +1,6 @@
-// The probes' questions answered by libavformat in this process, printed
-// the way ffprobe prints them (probe_library.h).
+// Files read by libavformat in this process: the probes' questions,
+// answered the way ffprobe prints them, and a piece's samples copied out
+// (probe_library.h).
 #include "tools/probe_library.h"
 
 extern "C" {
@@ -12,6 +13,8 @@ extern "C" {
 #include "tools/tools.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -29,6 +32,37 @@ using Input = std::unique_ptr<AVFormatContext, CloseInput>;
 struct FreePacket {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
+
+// The first stream of a kind, as "0:v:0" or "0:a:0" picks it; -1: none.
+int FirstOf(const AVFormatContext* context, AVMediaType type)
+{
+    for (unsigned i = 0; i < context->nb_streams; ++i)
+        if (context->streams[i]->codecpar->codec_type == type)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// Reads every packet of the file in order, handing those of `stream` to
+// `take`; false when reading fails before the end, the user cancels or
+// `take` refuses one.
+template <typename Take>
+bool ReadPackets(AVFormatContext* context, int stream, const RunCancel& cancel, Take take)
+{
+    const std::unique_ptr<AVPacket, FreePacket> packet(av_packet_alloc());
+    if (!packet)
+        return false;
+    for (;;) {
+        const int read = av_read_frame(context, packet.get());
+        if (read == AVERROR_EOF)
+            return true;
+        if (read < 0 || cancel.Requested())
+            return false;
+        const bool taken = packet->stream_index != stream || take(*packet);
+        av_packet_unref(packet.get());
+        if (!taken)
+            return false;
+    }
+}
 
 int Interrupted(void* cancel)
 {
@@ -146,9 +180,9 @@ std::string StreamLine(AVFormatContext* context, AVStream* stream)
 
 } // namespace
 
-bool ProbesInProcess()
+bool ReadsInProcess()
 {
-    const char* text = std::getenv("CLIPWEAVER_PROBE_WITH_FFPROBE");
+    const char* text = std::getenv("CLIPWEAVER_READ_WITH_TOOLS");
     return !(text && std::string_view(text) == "1");
 }
 
@@ -174,27 +208,40 @@ std::optional<std::string> LibraryPacketCount(const std::string& hostPath, const
     const Input input = Open(hostPath, cancel);
     if (!input)
         return std::nullopt;
-    AVFormatContext* context = input.get();
-    int picture = -1;
-    for (unsigned i = 0; i < context->nb_streams && picture < 0; ++i)
-        if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-            picture = static_cast<int>(i);
+    const int picture = FirstOf(input.get(), AVMEDIA_TYPE_VIDEO);
     if (picture < 0)
         return std::string(); // nothing selected: ffprobe prints nothing
-    const std::unique_ptr<AVPacket, FreePacket> packet(av_packet_alloc());
-    if (!packet)
-        return std::nullopt;
     long long count = 0;
-    for (;;) {
-        const int read = av_read_frame(context, packet.get());
-        if (read == AVERROR_EOF)
-            break;
-        if (read < 0 || cancel.Requested())
-            return std::nullopt; // ffprobe tells what went wrong
-        count += packet->stream_index == picture ? 1 : 0;
-        av_packet_unref(packet.get());
-    }
+    if (!ReadPackets(input.get(), picture, cancel, [&count](const AVPacket&) { return ++count > 0; }))
+        return std::nullopt; // ffprobe tells what went wrong
     return std::to_string(count) + "\n";
+}
+
+bool LibraryCopySamples(const std::string& piece, const std::string& samples, const RunCancel& cancel)
+{
+    const Input input = Open(piece, cancel);
+    if (!input)
+        return false;
+    const int sound = FirstOf(input.get(), AVMEDIA_TYPE_AUDIO);
+    if (sound < 0 || input->streams[sound]->codecpar->codec_id != AV_CODEC_ID_PCM_S16LE)
+        return false;
+    FileDescriptor out(::open(samples.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!out.Valid())
+        return false;
+    const bool copied = ReadPackets(input.get(), sound, cancel, [&out](const AVPacket& packet) {
+        const std::uint8_t* data = packet.data;
+        for (int left = packet.size; left > 0;) {
+            const ssize_t written = ::write(out.Get(), data, static_cast<std::size_t>(left));
+            if (written <= 0)
+                return false;
+            data += written;
+            left -= static_cast<int>(written);
+        }
+        return true;
+    });
+    if (!copied)
+        ::unlink(samples.c_str());
+    return copied;
 }
 
 } // namespace cwtools

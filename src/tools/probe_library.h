@@ -1,11 +1,13 @@
-// The probes' questions answered in this process by the library ffprobe is
-// built on (libavformat), in ffprobe's own words: an ffprobe run costs some
-// 60 ms of processor time to start (it loads and binds some 200
-// libraries), against 2 to 8 ms for the question itself, and a render asks
-// once per source before its first encode. The answer is the text ffprobe
-// would print, so its reader and the probe memory stay as they are.
-// Whatever the library cannot answer (a file it cannot open or read) is
-// asked of ffprobe itself, so a failure reads as it always did.
+// What the tools read of files, read in this process by the library ffprobe
+// and ffmpeg are built on (libavformat): an ffprobe or ffmpeg run costs
+// some 60 ms of processor time to start (it loads and binds some 200
+// libraries), against 2 to 8 ms for the reading itself, and a render probes
+// each source before its first encode and copies its first piece's samples
+// out before its sound can be compressed. A probe's answer is the text
+// ffprobe would print, so its reader and the probe memory stay as they
+// are; copied samples are the bytes ffmpeg would write. Whatever the
+// library cannot read (a file it cannot open, a damaged one) is left to
+// ffprobe or ffmpeg, so a failure reads as it always did.
 #pragma once
 
 #include "os/command.h"
@@ -30,8 +32,13 @@ std::optional<std::string> LibraryFacts(const std::string& hostPath, const RunCa
 // packets, counted by reading them all.
 std::optional<std::string> LibraryPacketCount(const std::string& hostPath, const RunCancel& cancel);
 
-// Whether questions are answered here: CLIPWEAVER_PROBE_WITH_FFPROBE=1
-// sends every one to ffprobe (for comparing the two).
-bool ProbesInProcess();
+// Copies the samples of `piece`'s first sound stream (16-bit PCM) into the
+// file `samples`, as `ffmpeg -i piece -map 0:a:0 -c:a copy -f s16le
+// samples` does; false, with no file left, when it cannot.
+bool LibraryCopySamples(const std::string& piece, const std::string& samples, const RunCancel& cancel);
+
+// Whether files are read here: CLIPWEAVER_READ_WITH_TOOLS=1 leaves every
+// reading to ffprobe and ffmpeg runs of their own (for comparing).
+bool ReadsInProcess();
 
 } // namespace cwtools

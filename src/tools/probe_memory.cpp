@@ -33,7 +33,7 @@ std::string KeyOf(const HostRun& run, const std::string& stamp)
 // The question answered in this process when it can be, else by ffprobe.
 HostResult Ask(ToolCall& call, const HostRun& run, const std::string& hostPath, LibraryAnswer inProcess)
 {
-    if (inProcess && ProbesInProcess())
+    if (inProcess && ReadsInProcess())
         if (std::optional<std::string> answer = inProcess(hostPath, call.cancel)) {
             HostResult result;
             result.outcome = HostOutcome::Finished;

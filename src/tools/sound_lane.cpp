@@ -7,6 +7,7 @@
 #include "os/dos.h"
 #include "os/work.h"
 #include "process/process.h"
+#include "tools/probe_library.h"
 #include "tools/probe_memory.h"
 #include "tools/render_support.h"
 
@@ -272,6 +273,8 @@ struct Lane {
     // first, at its output) has its samples copied out of it instead.
     static bool CopySamples(const std::string& piece, const std::string& samples, const RunCancel& cancel)
     {
+        if (ReadsInProcess() && LibraryCopySamples(piece, samples, cancel))
+            return true;
         HostRun run;
         run.argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", FileArgument(piece), "-map",
             "0:a:0", "-c:a", "copy", "-f", "s16le", samples};

@@ -1,6 +1,7 @@
-// The probes answered in this process: for files of every kind a user
-// brings, the answer reads exactly as ffprobe's own; a file the library
-// cannot read, and the switch that turns this off, go to ffprobe.
+// Files read in this process: for files of every kind a user brings, a
+// probe's answer reads exactly as ffprobe's own and copied samples are
+// ffmpeg's bytes; a file the library cannot read, and the switch that
+// turns this off, go to the tools.
 #include "tools/probe_library.h"
 #include "tools/tool_media.h"
 #include "tool_run_support.h"
@@ -119,7 +120,7 @@ TEST_F(ProbeLibraryTest, WhatTheLibraryCannotReadIsAskedOfFfprobe)
     WriteHostFile(Path("cut.avi"), ReadHostFile(Path("clip.avi")).substr(0, 64));
     struct Row {
         const char* file;
-        const char* byFfprobe; // CLIPWEAVER_PROBE_WITH_FFPROBE
+        const char* byFfprobe; // CLIPWEAVER_READ_WITH_TOOLS
         bool readable;
         int runs;
     } rows[] = {
@@ -130,7 +131,7 @@ TEST_F(ProbeLibraryTest, WhatTheLibraryCannotReadIsAskedOfFfprobe)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.file) + " " + row.byFfprobe);
-        EnvGuard byFfprobe("CLIPWEAVER_PROBE_WITH_FFPROBE", row.byFfprobe);
+        EnvGuard byFfprobe("CLIPWEAVER_READ_WITH_TOOLS", row.byFfprobe);
         fs::remove(runs);
         // A new time each row: the probes are remembered as files stand.
         fs::last_write_time(Path(row.file), fs::last_write_time(Path(row.file)) + std::chrono::seconds(1));
@@ -147,6 +148,41 @@ TEST_F(ProbeLibraryTest, WhatTheLibraryCannotReadIsAskedOfFfprobe)
     }
 }
 
+// A render's first piece has its samples copied out for the sound lane:
+// the bytes ffmpeg would write, or nothing at all.
+TEST_F(ProbeLibraryTest, SamplesCopiedOutAreFfmpegsBytes)
+{
+    struct Row {
+        const char* name;
+        const char* sound; // its codec
+        bool copied;
+    } rows[] = {
+        {"piece.avi", "pcm_s16le", true},
+        {"piece.mkv", "pcm_s16le", true},
+        {"compressed.avi", "libmp3lame", false},
+        {"silent.avi", "", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> make = {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-f", "lavfi", "-i",
+            "sine=frequency=300:sample_rate=44100", "-t", "1.3", "-c:v", "mpeg4", "-ac", "2"};
+        if (*row.sound)
+            make.insert(make.end(), {"-c:a", row.sound});
+        else
+            make.push_back("-an");
+        make.push_back(Path(row.name));
+        Ffmpeg(make);
+        const std::string samples = Path(std::string(row.name) + ".pcm");
+        EXPECT_EQ(cwtools::LibraryCopySamples(Path(row.name), samples, {}), row.copied);
+        EXPECT_EQ(fs::exists(samples), row.copied);
+        if (!row.copied)
+            continue;
+        Ffmpeg({"-i", Path(row.name), "-map", "0:a:0", "-c:a", "copy", "-f", "s16le", samples + ".ffmpeg"});
+        EXPECT_EQ(ReadHostFile(samples).size(), 1.3 * 44100 * 4);
+        EXPECT_TRUE(ReadHostFile(samples) == ReadHostFile(samples + ".ffmpeg"));
+    }
+}
+
 TEST_F(ProbeLibraryTest, ACancelledProbeGivesNoAnswer)
 {
     MakeClip(Path("clip.avi"), "1", false);
@@ -154,6 +190,8 @@ TEST_F(ProbeLibraryTest, ACancelledProbeGivesNoAnswer)
     cancel.requested = [] { return true; };
     EXPECT_FALSE(cwtools::LibraryFacts(Path("clip.avi"), cancel));
     EXPECT_FALSE(cwtools::LibraryPacketCount(Path("clip.avi"), cancel));
+    EXPECT_FALSE(cwtools::LibraryCopySamples(Path("clip.avi"), Path("clip.pcm"), cancel));
+    EXPECT_FALSE(fs::exists(Path("clip.pcm")));
 }
 
 } // namespace
