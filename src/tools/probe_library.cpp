@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "os/work.h"
 #include "tools/tools.h"
 
 #include <cstdio>
@@ -64,8 +65,11 @@ bool ReadPackets(AVFormatContext* context, int stream, const RunCancel& cancel, 
     }
 }
 
+// Called by the library between its reads: a long one (every packet of a
+// large Matroska file counted) lets the windows paint as a tool's run does.
 int Interrupted(void* cancel)
 {
+    PollToolWait();
     return static_cast<const RunCancel*>(cancel)->Requested() ? 1 : 0;
 }
 
@@ -188,6 +192,7 @@ bool ReadsInProcess()
 
 std::optional<std::string> LibraryFacts(const std::string& hostPath, const RunCancel& cancel)
 {
+    const ToolWaitScope waiting;
     const Input input = Open(hostPath, cancel);
     if (!input)
         return std::nullopt;
@@ -205,6 +210,7 @@ std::optional<std::string> LibraryFacts(const std::string& hostPath, const RunCa
 
 std::optional<std::string> LibraryPacketCount(const std::string& hostPath, const RunCancel& cancel)
 {
+    const ToolWaitScope waiting;
     const Input input = Open(hostPath, cancel);
     if (!input)
         return std::nullopt;
@@ -219,6 +225,7 @@ std::optional<std::string> LibraryPacketCount(const std::string& hostPath, const
 
 bool LibraryCopySamples(const std::string& piece, const std::string& samples, const RunCancel& cancel)
 {
+    const ToolWaitScope waiting;
     const Input input = Open(piece, cancel);
     if (!input)
         return false;

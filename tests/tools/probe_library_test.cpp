@@ -4,6 +4,7 @@
 // turns this off, go to the tools.
 #include "tools/probe_library.h"
 #include "tools/tool_media.h"
+#include "os/work.h"
 #include "tool_run_support.h"
 
 #include <filesystem>
@@ -181,6 +182,24 @@ TEST_F(ProbeLibraryTest, SamplesCopiedOutAreFfmpegsBytes)
         EXPECT_EQ(ReadHostFile(samples).size(), 1.3 * 44100 * 4);
         EXPECT_TRUE(ReadHostFile(samples) == ReadHostFile(samples + ".ffmpeg"));
     }
+}
+
+// Reading in the program is a wait the windows are told of, as a tool's
+// run is: the front end paints while a large file is read.
+TEST_F(ProbeLibraryTest, EachReadingIsOneWait)
+{
+    MakeClip(Path("clip.avi"), "1", true);
+    std::vector<ToolWait> phases;
+    SetToolWaitHook([&phases](ToolWait phase) {
+        if (phase != ToolWait::Poll)
+            phases.push_back(phase);
+    });
+    cwtools::LibraryFacts(Path("clip.avi"), {});
+    cwtools::LibraryPacketCount(Path("clip.avi"), {});
+    cwtools::LibraryCopySamples(Path("clip.avi"), Path("clip.pcm"), {});
+    SetToolWaitHook({});
+    EXPECT_EQ(phases, (std::vector<ToolWait>{ToolWait::Begin, ToolWait::End, ToolWait::Begin, ToolWait::End,
+                          ToolWait::Begin, ToolWait::End}));
 }
 
 TEST_F(ProbeLibraryTest, ACancelledProbeGivesNoAnswer)
