@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           libmpv-dev libavformat-dev libavcodec-dev libavutil-dev
-          mplayer mencoder ffmpeg xvfb xauth x11vnc fonts-dejavu-core)
+          mplayer mencoder ffmpeg xvfb xauth x11vnc fonts-dejavu-core
+          locales)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -12,10 +12,18 @@
 
 #include <QApplication>
 
+#include <clocale>
+
 namespace qtview {
 
 Frontend::Frontend()
 {
+    // QApplication takes the user's locale for the C library too, and a
+    // German or French one writes 4.5 as "4,5": into project files, the
+    // tools' command lines and every number the program reads back, and
+    // mpv refuses to start under it. The windows' own text comes from
+    // QLocale, which this leaves as it is.
+    std::setlocale(LC_NUMERIC, "C");
     // Windows close only when the program says so; the event loop is ours.
     QApplication::setQuitOnLastWindowClosed(false);
     mui::SetApplicationHook([](mui::Object& application) { detail::AttachApplication(application); });

@@ -29,7 +29,8 @@ namespace qtview {
 // Ctrl-C handler, the tool-wait hook (windows paint while tools run, the
 // user's input to the program's windows is held until the program waits
 // again) and the face of long work (progress window, failures, status
-// line). Needs a QApplication. Only one may live at a time.
+// line). Numbers are read and written the C library's way ("4.5") whatever
+// the user's locale. Needs a QApplication. Only one may live at a time.
 class Frontend {
 public:
     Frontend();
