@@ -257,6 +257,10 @@ void SetOptions(mpv_handle* mpv, const PlayerMedia& media)
         {"hr-seek", "yes"},        {"idle", "yes"},
         {"audio-display", "no"},   {"hwdec", "no"},
         {"start", Number(media.start)},
+        // mpv's software renderer aborts the whole program on a picture
+        // stored turned (a telephone's upright clip): the turn is left
+        // to a filter of the media's own (player_media.cpp).
+        {"video-rotate", "no"},
     };
     for (const auto& [name, value] : options)
         mpv_set_option_string(mpv, name, value.c_str());

@@ -8,6 +8,7 @@
 #include "os/dos.h"
 #include "os/exec.h"
 #include "os/format.h"
+#include "tools/render_support.h"
 
 #include <algorithm>
 #include <cmath>
@@ -196,6 +197,27 @@ std::pair<int, int> OutputFrameSize(const Project& project)
     return {std::clamp(width, 16, 4096), std::clamp(height, 16, 4096)};
 }
 
+namespace {
+
+// The filter that shows a picture stored turned upright, by its turn in
+// degrees clockwise (as the render turns it); none for any other.
+constexpr std::pair<int, const char*> kUprightFilters[] = {
+    {90, "lavfi=[transpose=clock]"},
+    {180, "lavfi=[vflip,hflip]"},
+    {270, "lavfi=[transpose=cclock]"},
+};
+
+std::optional<std::string> UprightFilter(const std::string& source)
+{
+    const std::optional<PictureShape> shape = ProbePictureShape(source);
+    for (const auto& [turn, filter] : kUprightFilters)
+        if (shape && shape->rotation == turn)
+            return filter;
+    return std::nullopt;
+}
+
+} // namespace
+
 PlayerMedia CroutonMedia(const Crouton& crouton, const std::string& source, double start, double end,
                          std::pair<int, int> frame)
 {
@@ -210,6 +232,8 @@ PlayerMedia CroutonMedia(const Crouton& crouton, const std::string& source, doub
     media.fps = stretch.rate > 0.0 ? stretch.rate : 0.0;
     if (stretch.rate > 0.0)
         media.options.emplace_back("mf-fps", Decimal(stretch.rate));
+    else if (const std::optional<std::string> upright = stretch.problem.empty() ? UprightFilter(source) : std::nullopt)
+        media.options.emplace_back("vf", *upright);
     if (crouton.soundtrack && !crouton.soundtrack->empty())
         media.options.emplace_back("audio-files", Host(*crouton.soundtrack));
     return media;

@@ -58,6 +58,17 @@ void Remove(const std::string& host)
     std::filesystem::remove(host, error);
 }
 
+// A video stored turned (a telephone's upright clip): the player cannot
+// turn each stretch of a timeline, so the preview is rendered, turned and
+// fitted as the render does it.
+bool StoredTurned(const Crouton& crouton)
+{
+    if (!crouton.isVideo || !crouton.videoName || crouton.videoName->empty())
+        return false;
+    const std::optional<PictureShape> shape = ProbePictureShape(*crouton.videoName);
+    return shape && shape->rotation != 0;
+}
+
 } // namespace
 
 struct PreviewRender::Plan {
@@ -86,7 +97,7 @@ bool PreviewNeedsRender(const Project& project)
     if (!IsPlainLook(project.look))
         return true;
     for (const ListNode* node = project.croutons.get(); node; node = node->next.get())
-        if (node->node && !IsPlainLook(node->node->look))
+        if (node->node && (!IsPlainLook(node->node->look) || StoredTurned(*node->node)))
             return true;
     return false;
 }

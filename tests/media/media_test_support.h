@@ -83,6 +83,22 @@ inline void MakeClip(const std::string& path, bool withSound)
     ASSERT_TRUE(std::filesystem::exists(path));
 }
 
+// A telephone's upright clip of 1 s, 90x160 with a red top half over a blue
+// one, stored turned with `turn` (ffmpeg's rotate tag: 90, 180 or 270) in
+// its header, as the camera stores it.
+inline void MakeTurnedClip(const std::string& path, const std::string& turn)
+{
+    // The tag turns the picture counter-clockwise to show it; stored, it is
+    // turned the other way.
+    const std::string stored = turn == "90" ? "transpose=clock" : turn == "180" ? "hflip,vflip" : "transpose=cclock";
+    const std::string flat = path + ".flat.mp4";
+    ASSERT_EQ(Ffmpeg({"-f", "lavfi", "-i", "color=red:size=90x80:d=1", "-f", "lavfi", "-i", "color=blue:size=90x80:d=1",
+                  "-filter_complex", "[0][1]vstack," + stored, "-c:v", "libx264", "-pix_fmt", "yuv420p", flat}),
+        0);
+    ASSERT_EQ(Ffmpeg({"-i", flat, "-c", "copy", "-metadata:s:v:0", "rotate=" + turn, path}), 0);
+    std::filesystem::remove(flat);
+}
+
 // One 160x120 picture.
 inline void MakePicture(const std::string& path)
 {

@@ -5,6 +5,7 @@
 
 #include "gui/script.h"
 #include "media/player.h"
+#include "os/format.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -68,6 +69,20 @@ protected:
     {
         const std::string raw = work_ / "middle.raw";
         EXPECT_EQ(Ffmpeg({"-i", png, "-vf", "crop=1:1:iw/2:ih/2", "-f", "rawvideo", "-pix_fmt", "rgb24", raw}), 0);
+        const std::string bytes = ReadHostFile(raw);
+        if (bytes.size() != 3)
+            return {-1, -1, -1};
+        return {static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1]),
+                static_cast<unsigned char>(bytes[2])};
+    }
+    // The colour at a place in a frame file, given as fractions of its
+    // width and height.
+    Colour At(const std::string& png, double x, double y)
+    {
+        const std::string raw = work_ / "at.raw";
+        EXPECT_EQ(Ffmpeg({"-i", png, "-vf", Format("crop=1:1:iw*%.2f:ih*%.2f", x, y), "-f", "rawvideo", "-pix_fmt",
+                      "rgb24", raw}),
+            0);
         const std::string bytes = ReadHostFile(raw);
         if (bytes.size() != 3)
             return {-1, -1, -1};
@@ -207,6 +222,28 @@ TEST_F(PlayerTest, PreviewPlaysEachPictureCroutonAtItsOwnRate)
         const std::vector<std::string> lines = PlayerLines(out);
         ASSERT_FALSE(lines.empty());
         EXPECT_THAT(lines.back(), HasSubstr(row.crouton)) << row.at;
+    }
+}
+
+// A telephone's upright clip, stored turned: the player showed it once
+// and took the whole program down (mpv's software renderer aborts on a
+// turned picture); it shows it upright, beside black, for every turn.
+TEST_F(PlayerTest, AClipStoredTurnedPlaysUpright)
+{
+    for (const char* turn : {"90", "180", "270"}) {
+        SCOPED_TRACE(turn);
+        const std::string name = std::string("turned") + turn + ".mp4";
+        MakeTurnedClip(work_ / ("media/" + name), turn);
+        const std::string png = work_ / "shown.png";
+        std::filesystem::remove(png);
+        Run(NewCrouton(name, 0) + "doubleclick gCroutonList 0\npress BUTTON_CROUTONEDITOR_MPLAYER\nplayer frame \"" + png
+            + "\"\n");
+        const Colour top = At(png, 0.5, 0.1);
+        const Colour bottom = At(png, 0.5, 0.9);
+        const Colour beside = At(png, 0.05, 0.5);
+        EXPECT_TRUE(top.r > 200 && top.b < 60) << top.r << " " << top.g << " " << top.b;
+        EXPECT_TRUE(bottom.b > 200 && bottom.r < 60) << bottom.r << " " << bottom.g << " " << bottom.b;
+        EXPECT_TRUE(beside.r < 30 && beside.g < 30 && beside.b < 30) << beside.r << " " << beside.g << " " << beside.b;
     }
 }
 

@@ -119,6 +119,19 @@ TEST_F(RenderedPreview, OutputIsUntouchedAndAPlainProjectPlaysItsSources)
     EXPECT_EQ(PlayerCurrentMedia().url.rfind("edl://", 0), 0u) << PlayerCurrentMedia().url;
 }
 
+// A telephone's clip stored turned: mpv cannot turn one stretch of a
+// timeline, so a project holding one is previewed as the render makes it.
+TEST_F(RenderedPreview, AClipStoredTurnedIsPreviewedAsRendered)
+{
+    const std::string phone = folder_ / "phone.mp4";
+    media_test::MakeTurnedClip(phone, "90");
+    gProject->look.clipLevel = 0; // a plain project, played from its sources
+    Append(Video(phone, 0, 1, std::nullopt));
+    PreviewProject();
+    EXPECT_NE(PlayerCurrentMedia().url.find("__CWPreview"), std::string::npos) << PlayerCurrentMedia().url;
+    EXPECT_EQ(PlayerCurrent().problem, "");
+}
+
 } // namespace
 
 namespace {
