@@ -10,16 +10,17 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "os/format.h"
 #include "os/work.h"
+#include "process/process.h"
 #include "tools/tools.h"
 
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <unistd.h>
 #include <utility>
 
 namespace cwtools {
@@ -99,23 +100,15 @@ Input Open(const std::string& hostPath, const RunCancel& cancel)
     return input;
 }
 
-std::string Printed(const char* format, auto... values)
-{
-    const int size = std::snprintf(nullptr, 0, format, values...);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    std::snprintf(text.data(), text.size() + 1, format, values...);
-    return text;
-}
-
 // ffprobe's ways of printing a value.
 std::string Ratio(AVRational value, char between)
 {
-    return Printed("%d%c%d", value.num, between, value.den);
+    return Format("%d%c%d", value.num, between, value.den);
 }
 
 std::string Time(std::int64_t stamp, AVRational base)
 {
-    return stamp == AV_NOPTS_VALUE ? "N/A" : Printed("%f", static_cast<double>(stamp) * av_q2d(base));
+    return stamp == AV_NOPTS_VALUE ? "N/A" : Format("%f", static_cast<double>(stamp) * av_q2d(base));
 }
 
 // A whole file's length: none is as unknown as unset.
@@ -126,7 +119,7 @@ std::string Length(std::int64_t stamp, AVRational base)
 
 std::string Rate(std::int64_t bitsPerSecond)
 {
-    return bitsPerSecond > 0 ? Printed("%lld", static_cast<long long>(bitsPerSecond)) : "N/A";
+    return bitsPerSecond > 0 ? std::to_string(bitsPerSecond) : "N/A";
 }
 
 // ffprobe's names of the ways fields are ordered; any other is "unknown".
@@ -236,15 +229,7 @@ bool LibraryCopySamples(const std::string& piece, const std::string& samples, co
     if (!out.Valid())
         return false;
     const bool copied = ReadPackets(input.get(), sound, cancel, [&out](const AVPacket& packet) {
-        const std::uint8_t* data = packet.data;
-        for (int left = packet.size; left > 0;) {
-            const ssize_t written = ::write(out.Get(), data, static_cast<std::size_t>(left));
-            if (written <= 0)
-                return false;
-            data += written;
-            left -= static_cast<int>(written);
-        }
-        return true;
+        return WriteAll(out.Get(), {reinterpret_cast<const char*>(packet.data), static_cast<std::size_t>(packet.size)});
     });
     if (!copied)
         ::unlink(samples.c_str());
